@@ -1,0 +1,12 @@
+# Shared compile settings: every target links hoardwise_common.
+add_library(hoardwise_common INTERFACE)
+target_compile_features(hoardwise_common INTERFACE cxx_std_17)
+target_compile_options(hoardwise_common INTERFACE -Wall -Wextra)
+target_include_directories(hoardwise_common INTERFACE ${PROJECT_SOURCE_DIR}/src)
+
+option(HOARDWISE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(HOARDWISE_SANITIZE)
+    target_compile_options(hoardwise_common INTERFACE
+        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(hoardwise_common INTERFACE -fsanitize=address,undefined)
+endif()

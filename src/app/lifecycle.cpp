@@ -1,0 +1,50 @@
+#include <exception>
+
+#include "app/app_title.h"
+#include "app/errors.h"
+#include "ui/main_form.h"
+
+namespace hw {
+
+std::string WithFullStop(const std::string& text) {
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') return text + ".";
+    return text;
+}
+
+void MainForm::FormCreate() {
+    LoadSettings();
+}
+
+void MainForm::btn_exitClick() {
+    if (!services.dialogs->AskYesNo(msg_confirm_close)) return;
+    // A failed save raises before the quit request, so the program keeps running.
+    SaveSettings();
+    services.window->Quit();
+}
+
+void MainForm::FormClose(bool& allowClose) {
+    if (sessionEnding_) {
+        allowClose = true;
+        return;
+    }
+    allowClose = false;
+    if (!services.dialogs->AskYesNo(msg_confirm_close)) return;
+    SaveSettings();
+    allowClose = true;
+}
+
+void MainForm::ReportError(const std::string& text) {
+    services.dialogs->ShowErrorReport(WithFullStop(text), kAppTitle);
+}
+
+void MainForm::Dispatch(const Handler& event) {
+    try {
+        event();
+    } catch (const std::exception& error) {
+        ReportError(error.what());
+    } catch (...) {
+        ReportError("Unknown error");
+    }
+}
+
+}  // namespace hw

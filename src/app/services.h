@@ -1,0 +1,72 @@
+// What the program needs of the desktop and the operating system, as small interfaces. The
+// front end and the Linux files implement them; tests use scripted fakes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/controls.h"
+
+namespace hw {
+
+class Dialogs {
+  public:
+    virtual ~Dialogs() = default;
+    // Modal box with the caption, the text and one OK button, no icon.
+    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+    // The general error report: like ShowMessage, with the error icon.
+    virtual void ShowErrorReport(const std::string& text, const std::string& caption) = 0;
+    // Yes/No question with the question icon: title "Bestätigung", buttons "&Ja" and "&Nein",
+    // Yes the default, Escape answers No. True only for Yes.
+    virtual bool AskYesNo(const std::string& question) = 0;
+    // A modal file-open dialog starting in initialFolder. Empty when cancelled.
+    virtual std::vector<std::string> OpenFiles(const OpenDialog& dialog,
+                                               const std::string& initialFolder) = 0;
+    // A modal folder chooser. Empty when cancelled or the choice is no file-system folder.
+    virtual std::string BrowseFolder(const FolderBrowse& dialog) = 0;
+};
+
+class ProcessTable {
+  public:
+    virtual ~ProcessTable() = default;
+    // True when a live process has this executable file name, ignoring letter case.
+    virtual bool IsProcessRunning(const std::string& exeName) = 0;
+};
+
+class ProgramStarter {
+  public:
+    virtual ~ProgramStarter() = default;
+    // Starts the whole command line as one program path, no arguments. After a successful start
+    // waits up to one second for the program to end. False when it could not be started.
+    virtual bool StartProgram(const std::string& commandLine) = 0;
+};
+
+// The program's own window and the desktop around it.
+class WindowService {
+  public:
+    virtual ~WindowService() = default;
+    virtual void BringMainWindowToFront() = 0;
+    virtual void MinimizeApplication() = 0;
+    virtual void RestoreApplication() = 0;
+    // Ends the message loop; the program then exits with code 0.
+    virtual void Quit() = 0;
+    virtual void OpenUrl(const std::string& address) = 0;
+};
+
+class Autostart {
+  public:
+    virtual ~Autostart() = default;
+    // Writes (on) or removes (off) the log-in start entry. Never reports; true on success.
+    virtual bool SetAutostart(bool on) = 0;
+};
+
+struct Services {
+    Dialogs* dialogs = nullptr;
+    ProcessTable* processes = nullptr;
+    ProgramStarter* starter = nullptr;
+    WindowService* window = nullptr;
+    Autostart* autostart = nullptr;
+    std::string executablePath;  // full path of the running program
+};
+
+}  // namespace hw

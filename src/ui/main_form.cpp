@@ -1,0 +1,105 @@
+#include "ui/main_form.h"
+
+namespace hw {
+
+namespace {
+
+const char* const kUpdateCheckUrl =
+    "https://hoardwise.example.org/fileinfo/index.php?file=hws&version=2.11";
+
+}  // namespace
+
+MainForm::MainForm(Services services_) : services(std::move(services_)) {
+    // Until the first language apply every caption is the control's own name.
+    for (Captioned* c : std::initializer_list<Captioned*>{&Caption,
+                                                          &TabSheet1,
+                                                          &TabSheet2,
+                                                          &TabSheet3,
+                                                          &TabSheet4,
+                                                          &TabSheet5,
+                                                          &Label1,
+                                                          &btn_browsetemp,
+                                                          &Label2,
+                                                          &btn_browsebackup,
+                                                          &Label3,
+                                                          &btn_browseclientdir,
+                                                          &Label12,
+                                                          &Label9,
+                                                          &radio_storing_simple,
+                                                          &radio_storing_subfolder,
+                                                          &Label6,
+                                                          &cb_autobackup,
+                                                          &Label4,
+                                                          &Label5,
+                                                          &btn_lb_add,
+                                                          &btn_lb_remove,
+                                                          &cb_startminimized,
+                                                          &cb_boot,
+                                                          &cb_startclient,
+                                                          &cb_watchclient,
+                                                          &Label8,
+                                                          &Label11,
+                                                          &btn_browselaunchpad,
+                                                          &cb_lauchpad_startup,
+                                                          &cb_lauchpad_watch,
+                                                          &Label7,
+                                                          &JDUrlLabel1,
+                                                          &Label10,
+                                                          &JDUrlLabel2,
+                                                          &JDUrlLabel3,
+                                                          &btn_backup,
+                                                          &btn_restore,
+                                                          &btn_savesettings,
+                                                          &btn_minimize,
+                                                          &btn_exit,
+                                                          &pop_restore,
+                                                          &pop_enabledisable,
+                                                          &pop_exit}) {
+        c->setCaption(c->name());
+    }
+    N1.setCaption("-");
+    edit_tempdir.setText(edit_tempdir.name());
+    edit_backupdir.setText(edit_backupdir.name());
+    edit_clientdir.setText(edit_clientdir.name());
+    edit_launchpad_path.setText(edit_launchpad_path.name());
+    edit_autobackup.setText("30");
+    edit_autobackup.setMaxLength(3);
+
+    RadioButton::MakeGroup({&radio_storing_simple, &radio_storing_subfolder});
+    radio_storing_simple.setChecked(true);
+
+    Label11.setEnabled(false);
+    edit_launchpad_path.setEnabled(false);
+    btn_browselaunchpad.setEnabled(false);
+    cb_lauchpad_watch.setEnabled(false);
+
+    JDUrlLabel1.kind = LinkLabel::Kind::Mail;
+    JDUrlLabel3.setUrl(kUpdateCheckUrl);
+
+    tempdir_text = {"Click Browse to select TEMP-Folder",
+                    "Klicke Suchen, um den TEMP-Ordner zu wählen"};
+    backupdir_text = {"Click Browse to select BACKUP-Folder",
+                      "Klicke Suchen, um den BACKUP-Ordner zu wählen"};
+    clientdir_text = {"Click Browse to select eDonkey-Client Folder",
+                      "Klicke Suchen, um den Esel-Client Ordner zu wählen"};
+    launchpad_path_text = {"Click Browse to select an executable",
+                           "Klicke Suchen, um eine Anwendung auszuwählen"};
+
+    // Handlers are connected only after the created state is in place, so building the
+    // window raises nothing.
+    btn_exit.onClick = [this] { btn_exitClick(); };
+    pop_exit.onClick = [this] { btn_exitClick(); };
+    combo_language.onChange = [this] { combo_languageChange(); };
+    btn_savesettings.onClick = [this] { btn_savesettingsClick(); };
+    btn_backup.onClick = [this] { btn_backupClick(); };
+    btn_restore.onClick = [this] { btn_restoreClick(); };
+    JDUrlLabel1.onClick = [this] { services.window->OpenUrl(JDUrlLabel1.address()); };
+    JDUrlLabel2.onClick = [this] { services.window->OpenUrl(JDUrlLabel2.address()); };
+    JDUrlLabel3.onClick = [this] { services.window->OpenUrl(JDUrlLabel3.address()); };
+}
+
+void MainForm::ShowMessage(const std::string& text, const std::string& caption) {
+    services.dialogs->ShowMessage(text, caption);
+}
+
+}  // namespace hw

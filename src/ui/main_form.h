@@ -1,0 +1,191 @@
+// The main window as a model: every control and component by its name, the program-wide
+// values, and the handlers. Handlers are defined in the file of their subsystem.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/services.h"
+#include "shell/file_operation.h"
+#include "ui/controls.h"
+
+namespace hw {
+
+// The text a path edit shows in each language: a placeholder until a path is chosen.
+struct RememberedPathText {
+    std::string en;
+    std::string de;
+};
+
+class MainForm {
+  public:
+    explicit MainForm(Services services);
+    MainForm(const MainForm&) = delete;
+    MainForm& operator=(const MainForm&) = delete;
+
+    Services services;
+
+    // ---- The window -------------------------------------------------------------------------
+    Captioned Caption{"frm_main"};
+    TabSheet TabSheet1{"TabSheet1"};
+    TabSheet TabSheet2{"TabSheet2"};
+    TabSheet TabSheet3{"TabSheet3"};
+    TabSheet TabSheet4{"TabSheet4"};
+    TabSheet TabSheet5{"TabSheet5"};
+
+    // Directories
+    Label Label1{"Label1"};
+    Edit edit_tempdir{"edit_tempdir"};
+    Button btn_browsetemp{"btn_browsetemp"};
+    Label Label2{"Label2"};
+    Edit edit_backupdir{"edit_backupdir"};
+    Button btn_browsebackup{"btn_browsebackup"};
+    Label Label3{"Label3"};
+    Edit edit_clientdir{"edit_clientdir"};
+    Button btn_browseclientdir{"btn_browseclientdir"};
+    Label Label12{"Label12"};
+
+    // Backup Settings
+    Label Label9{"Label9"};
+    RadioButton radio_storing_simple{"radio_storing_simple"};
+    RadioButton radio_storing_subfolder{"radio_storing_subfolder"};
+    Label Label6{"Label6"};
+    CheckBox cb_autobackup{"cb_autobackup"};
+    Edit edit_autobackup{"edit_autobackup"};
+    UpDown UpDown1{"UpDown1", edit_autobackup, 1, 120, 30};
+    Label Label4{"Label4"};
+    Label Label5{"Label5"};
+    ListBox listbox_files{"listbox_files"};
+    Button btn_lb_add{"btn_lb_add"};
+    Button btn_lb_remove{"btn_lb_remove"};
+
+    // General Settings
+    CheckBox cb_startminimized{"cb_startminimized"};
+    CheckBox cb_boot{"cb_boot"};
+    CheckBox cb_startclient{"cb_startclient"};
+    CheckBox cb_watchclient{"cb_watchclient"};
+    Label Label8{"Label8"};
+    ComboBox combo_language{"combo_language"};
+
+    // AppRunner
+    Label Label11{"Label11"};
+    Edit edit_launchpad_path{"edit_launchpad_path"};
+    Button btn_browselaunchpad{"btn_browselaunchpad"};
+    CheckBox cb_lauchpad_startup{"cb_lauchpad_startup"};
+    CheckBox cb_lauchpad_watch{"cb_lauchpad_watch"};
+
+    // About
+    Label Label7{"Label7"};
+    LinkLabel JDUrlLabel1{"JDUrlLabel1"};
+    Label Label10{"Label10"};
+    LinkLabel JDUrlLabel2{"JDUrlLabel2"};
+    LinkLabel JDUrlLabel3{"JDUrlLabel3"};
+
+    // Command buttons
+    Button btn_backup{"btn_backup"};
+    Button btn_restore{"btn_restore"};
+    Button btn_savesettings{"btn_savesettings"};
+    Button btn_minimize{"btn_minimize"};
+    Button btn_exit{"btn_exit"};
+
+    // Non-visual components
+    FolderBrowse folderBrowse;
+    Timer timer_autobackup{"timer_autobackup", 60000, true};
+    Timer timer_observer{"timer_observer", 10000, true};
+    Timer timer_mini_on_start{"timer_mini_on_start", 10, true};
+    TrayIcon abfTrayIcon1{"abfTrayIcon1"};
+    MenuItem pop_restore{"pop_restore"};
+    MenuItem pop_enabledisable{"pop_enabledisable"};
+    MenuItem N1{"N1"};
+    MenuItem pop_exit{"pop_exit"};
+    OpenDialog OpenDialog1{"OpenDialog1", "", "", false};
+    OpenDialog OpenDialog2{"OpenDialog2", "", "", true};
+    OpenDialog OpenDialog3{"OpenDialog3", "", "", false};
+    TabfFileOperation abfFileOperation1;
+
+    // ---- Program-wide values ----------------------------------------------------------------
+    std::string clientExe;
+
+    std::string msg_error_caption;
+    std::string msg_no_partmets;
+    std::string msg_backup_ok;
+    std::string msg_info_caption;
+    std::string msg_backup_failed;
+    std::string msg_restore_failed;
+    std::string msg_extra_backup_errors;
+    std::string msg_extra_restore_errors;
+    std::string msg_restore_ok;
+    std::string msg_nothing_to_restore;
+    std::string msg_confirm_close;
+    std::string msg_confirm_restore;
+    std::string msg_no_client_exe;
+    std::string msg_app_not_started;
+    std::string msg_interval_range;
+    std::string msg_backup_in_temp;
+    std::string msg_files_above_clientdir;
+    std::string msg_files_already_listed;
+    // Refusals that keep the client's own files and the restored files safe.
+    std::string msg_backupdir_not_absolute;
+    std::string msg_backupdir_overlaps;
+    std::string msg_restore_client_running;
+
+    RememberedPathText tempdir_text;
+    RememberedPathText backupdir_text;
+    RememberedPathText clientdir_text;
+    RememberedPathText launchpad_path_text;
+
+    // ---- Application shell (app/lifecycle.cpp) -----------------------------------------------
+    void FormCreate();
+    void FormClose(bool& allowClose);
+    void btn_exitClick();
+    // The desktop session ends: the window then closes without asking and saves nothing.
+    void SessionEnding() { sessionEnding_ = true; }
+    // Every event from the front end enters here; an escaping error goes to the error report.
+    void Dispatch(const Handler& event);
+    // The general error report.
+    void ReportError(const std::string& text);
+
+    // ---- Texts (ui/language.cpp) --------------------------------------------------------------
+    std::string CurrentLanguageCode() const;
+    void ApplyLanguage(const std::string& code);
+    void ApplyEnglishTexts();
+    void ApplyGermanTexts();
+    void combo_languageChange();
+
+    // ---- Settings (settings/settings.cpp) ------------------------------------------------------
+    std::string SettingsFilePath() const;
+    std::string ReadSetting(const std::string& section, const std::string& key) const;
+    void WriteSetting(const std::string& section, const std::string& key, const std::string& value);
+    void LoadSettings();
+    void SaveSettings();
+    void btn_savesettingsClick();
+    std::string JoinFileList() const;
+    static std::vector<std::string> SplitFileList(const std::string& text);
+    bool SetAutostart(bool on);
+
+    // ---- Processes (supervision/program_start.cpp) ----------------------------------------------
+    bool IsProcessRunning(const std::string& exeName);
+    void LaunchProgram(const std::string& commandLine, bool reportFailure);
+    void BringMainWindowToFront();
+
+    // ---- Backup engine (backup/)
+    // -----------------------------------------------------------------
+    void BackupPartFiles(bool automatic);
+    void RestorePartFiles();
+    void BackupAdditionalFiles(bool automatic);
+    void RestoreAdditionalFiles();
+    void btn_backupClick();
+    void btn_restoreClick();
+    // True while a manual backup or restore runs (it may wait in a message box whose loop still
+    // delivers timer ticks); a scheduled backup is held back meanwhile.
+    bool ManualRunActive() const { return manualRunDepth_ > 0; }
+
+  private:
+    void ShowMessage(const std::string& text, const std::string& caption);
+
+    bool sessionEnding_ = false;
+    int manualRunDepth_ = 0;
+    friend class ManualRunScope;
+};
+
+}  // namespace hw

@@ -1,0 +1,157 @@
+#include "support/fake_services.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace hw::test {
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+void FakeDialogs::runWhileOpen() {
+    if (whileOpen) {
+        auto nested = whileOpen;
+        nested();
+    }
+}
+
+void FakeDialogs::ShowMessage(const std::string& text, const std::string& caption) {
+    shown.push_back({Shown::Kind::Message, text, caption});
+    runWhileOpen();
+}
+
+void FakeDialogs::ShowErrorReport(const std::string& text, const std::string& caption) {
+    shown.push_back({Shown::Kind::ErrorReport, text, caption});
+    runWhileOpen();
+}
+
+bool FakeDialogs::AskYesNo(const std::string& question) {
+    shown.push_back({Shown::Kind::Question, question, "Bestätigung"});
+    runWhileOpen();
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::vector<std::string> FakeDialogs::OpenFiles(const OpenDialog& dialog,
+                                                const std::string& initialFolder) {
+    shown.push_back({Shown::Kind::OpenFiles, dialog.title, initialFolder});
+    runWhileOpen();
+    if (fileAnswers.empty()) return {};
+    auto files = fileAnswers.front();
+    fileAnswers.pop_front();
+    return files;
+}
+
+std::string FakeDialogs::BrowseFolder(const FolderBrowse& dialog) {
+    shown.push_back({Shown::Kind::BrowseFolder, dialog.caption, dialog.selection});
+    runWhileOpen();
+    if (folderAnswers.empty()) return {};
+    auto folder = folderAnswers.front();
+    folderAnswers.pop_front();
+    return folder;
+}
+
+std::vector<std::string> FakeDialogs::messageTexts() const {
+    std::vector<std::string> texts;
+    for (const Shown& s : shown) {
+        if (s.kind == Shown::Kind::Message) texts.push_back(s.text);
+    }
+    return texts;
+}
+
+std::vector<std::string> FakeDialogs::messageCaptions() const {
+    std::vector<std::string> captions;
+    for (const Shown& s : shown) {
+        if (s.kind == Shown::Kind::Message) captions.push_back(s.caption);
+    }
+    return captions;
+}
+
+int FakeDialogs::count(Shown::Kind kind) const {
+    return static_cast<int>(std::count_if(shown.begin(), shown.end(),
+                                          [kind](const Shown& s) { return s.kind == kind; }));
+}
+
+bool FakeProcessTable::IsProcessRunning(const std::string& exeName) {
+    ++queries;
+    if (exeName.empty()) return false;
+    const std::string wanted = Lower(exeName);
+    return std::any_of(running.begin(), running.end(),
+                       [&](const std::string& name) { return Lower(name) == wanted; });
+}
+
+bool FakeStarter::StartProgram(const std::string& commandLine) {
+    started.push_back(commandLine);
+    return succeed;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "hoardwise-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests make folders read-only; give the write bits back so everything can go.
+    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::end(it);
+         it.increment(ec)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool FileExists(const std::string& path) {
+    return fs::is_regular_file(path);
+}
+bool FolderExists(const std::string& path) {
+    return fs::is_directory(path);
+}
+
+FakeDesktop::FakeDesktop(const std::string& executablePath) {
+    Services s = services();
+    s.executablePath = executablePath.empty() ? home / "hoardwise" : executablePath;
+    form = std::make_unique<MainForm>(s);
+}
+
+Services FakeDesktop::services() {
+    Services s;
+    s.dialogs = &dialogs;
+    s.processes = &processes;
+    s.starter = &starter;
+    s.window = &window;
+    s.autostart = &autostart;
+    return s;
+}
+
+}  // namespace hw::test

@@ -1,0 +1,122 @@
+// Scripted stand-ins for the desktop: queues of answers and a record of what was shown.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/services.h"
+#include "ui/main_form.h"
+
+namespace hw::test {
+
+struct Shown {
+    enum class Kind { Message, ErrorReport, Question, OpenFiles, BrowseFolder };
+    Kind kind;
+    std::string text;     // message text, question, or the dialog's title
+    std::string caption;  // caption of a message box; the initial folder of a dialog
+};
+
+class FakeDialogs : public Dialogs {
+  public:
+    std::vector<Shown> shown;
+    // Answers to questions, in order; with none left the question is answered No (Escape).
+    std::deque<bool> answers;
+    std::deque<std::vector<std::string>> fileAnswers;  // none left: cancelled
+    std::deque<std::string> folderAnswers;             // none left: cancelled
+    // Runs while a box is open, as a nested message loop would deliver timer ticks.
+    std::function<void()> whileOpen;
+
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void ShowErrorReport(const std::string& text, const std::string& caption) override;
+    bool AskYesNo(const std::string& question) override;
+    std::vector<std::string> OpenFiles(const OpenDialog& dialog,
+                                       const std::string& initialFolder) override;
+    std::string BrowseFolder(const FolderBrowse& dialog) override;
+
+    // Texts of the message boxes (not questions or dialogs), in order.
+    std::vector<std::string> messageTexts() const;
+    std::vector<std::string> messageCaptions() const;
+    int count(Shown::Kind kind) const;
+
+  private:
+    void runWhileOpen();
+};
+
+class FakeProcessTable : public ProcessTable {
+  public:
+    std::vector<std::string> running;  // executable names; compared ignoring case
+    int queries = 0;
+    bool IsProcessRunning(const std::string& exeName) override;
+};
+
+class FakeStarter : public ProgramStarter {
+  public:
+    std::vector<std::string> started;
+    bool succeed = true;
+    bool StartProgram(const std::string& commandLine) override;
+};
+
+class FakeWindow : public WindowService {
+  public:
+    int broughtToFront = 0;
+    int minimized = 0;
+    int restored = 0;
+    int quitRequests = 0;
+    std::vector<std::string> openedUrls;
+    void BringMainWindowToFront() override { ++broughtToFront; }
+    void MinimizeApplication() override { ++minimized; }
+    void RestoreApplication() override { ++restored; }
+    void Quit() override { ++quitRequests; }
+    void OpenUrl(const std::string& address) override { openedUrls.push_back(address); }
+};
+
+class FakeAutostart : public Autostart {
+  public:
+    std::vector<bool> calls;
+    bool succeed = true;
+    bool SetAutostart(bool on) override {
+        calls.push_back(on);
+        return succeed;
+    }
+};
+
+// A temporary folder removed with everything in it (write bits restored first).
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+// Writes a file (creating its folders) and reads one back; empty when it cannot be read.
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+
+// A main window model wired to fakes, its executable placed in a temporary folder.
+struct FakeDesktop {
+    FakeDialogs dialogs;
+    FakeProcessTable processes;
+    FakeStarter starter;
+    FakeWindow window;
+    FakeAutostart autostart;
+    TempDir home;
+    std::unique_ptr<MainForm> form;
+
+    // The program "lives" at home/hoardwise unless another path is given.
+    explicit FakeDesktop(const std::string& executablePath = "");
+    Services services();
+    MainForm& f() { return *form; }
+};
+
+}  // namespace hw::test
