@@ -1,16 +1,91 @@
-// Scaffold: replaced by the real copy, move and delete.
 #include "shell/file_operation.h"
+
+#include <cerrno>
+#include <exception>
+
+#include "shell/file_copy.h"
 
 namespace hw {
 
+namespace {
+
+std::string Join(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+}  // namespace
+
+std::string TabfFileOperation::TargetFor(const std::string& source) const {
+    if (files::IsFolder(DestFolder)) return Join(DestFolder, files::NameOf(source));
+    return DestFolder;
+}
+
+bool TabfFileOperation::Run(bool (TabfFileOperation::*step)(const std::string& source)) {
+    lastError_ = 0;
+    bool ok = true;
+    try {
+        std::size_t entries = 0;
+        for (const std::string& source : fileList_) entries += source.empty() ? 0 : 1;
+        // Several entries always go into DestFolder, which is created for them.
+        if (entries > 1 && step != &TabfFileOperation::DeleteOne &&
+            step != &TabfFileOperation::FlushOne && !files::MakeFolders(DestFolder)) {
+            lastError_ = errno;
+            return false;
+        }
+        for (const std::string& source : fileList_) {
+            if (source.empty()) continue;
+            errno = 0;
+            if (!(this->*step)(source)) {
+                if (lastError_ == 0) lastError_ = errno != 0 ? errno : EIO;
+                ok = false;
+            }
+        }
+    } catch (const std::exception&) {
+        // Out of memory in a path text or a listing: a failed step like any other.
+        if (lastError_ == 0) lastError_ = ENOMEM;
+        ok = false;
+    }
+    return ok;
+}
+
+bool TabfFileOperation::CopyOne(const std::string& source) {
+    if (!files::Exists(source)) return false;
+    const std::string target = TargetFor(source);
+    if (!files::MakeFolders(files::ParentOf(target))) return false;
+    return files::CopyTree(source, target, writeInPlace, byteCopy);
+}
+
+bool TabfFileOperation::MoveOne(const std::string& source) {
+    if (!files::Exists(source)) return false;
+    const std::string target = TargetFor(source);
+    if (!files::MakeFolders(files::ParentOf(target))) return false;
+    return files::MoveTree(source, target);
+}
+
+bool TabfFileOperation::DeleteOne(const std::string& source) {
+    return files::RemoveTree(source);
+}
+
+bool TabfFileOperation::FlushOne(const std::string& source) {
+    if (flushMethod == FlushMethod::FileSystem) return files::SyncFileSystem(source);
+    return files::SyncTree(source);
+}
+
 bool TabfFileOperation::Copy() {
-    return fileList_.empty();
+    return Run(&TabfFileOperation::CopyOne);
 }
+
 bool TabfFileOperation::Move() {
-    return fileList_.empty();
+    return Run(&TabfFileOperation::MoveOne);
 }
+
 bool TabfFileOperation::Delete() {
-    return fileList_.empty();
+    return Run(&TabfFileOperation::DeleteOne);
+}
+
+bool TabfFileOperation::Flush() {
+    return Run(&TabfFileOperation::FlushOne);
 }
 
 }  // namespace hw

@@ -1,6 +1,8 @@
-// Copy, move and delete for the backup engine, one call per step, success as a Boolean.
+// Copy, move and delete for the backup engine, one call per step, success as a Boolean. No
+// dialogs: the callers report. Copies never leave a truncated file under the final name.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,16 +10,53 @@ namespace hw {
 
 class TabfFileOperation {
   public:
+    // Writes every byte of `from` to `to` (both open file descriptors). Returns false with errno
+    // set when it could not; the default reads and writes in a loop.
+    using ByteCopy = std::function<bool(int from, int to)>;
+
+    // How a staged folder is made durable by Flush.
+    enum class FlushMethod {
+        FileSystem,  // one sync of the file system holding the folder
+        EachFile,    // one fsync of every file and folder below it
+    };
+
     void SetFileList(const std::vector<std::string>& files) { fileList_ = files; }
     const std::vector<std::string>& FileList() const { return fileList_; }
     std::string DestFolder;
 
+    // Each entry (a file or a folder) to DestFolder: into it under its own name when DestFolder
+    // is an existing folder, otherwise to exactly that path, creating missing folders and
+    // replacing an existing file. A file is written under a temporary name beside its final
+    // one, synced, then renamed over it.
     bool Copy();
+    // Each entry to DestFolder (into it when it is an existing folder, else to that path).
     bool Move();
+    // Each entry with everything in it, for good.
     bool Delete();
+    // Makes every file and folder below the entries durable (see flushMethod).
+    bool Flush();
+
+    // Set only while filling a fresh folder that is itself the temporary: copies then write
+    // straight to their final names and are not synced, and Flush makes them durable before
+    // the folder is renamed into place.
+    bool writeInPlace = false;
+    FlushMethod flushMethod = FlushMethod::FileSystem;
+    // Replaceable so that tests can make a copy fail part-way (a full disk, the Nth file).
+    ByteCopy byteCopy;
+
+    // errno of the last failure, 0 after success; only for diagnostics.
+    int LastErrorCode() const { return lastError_; }
 
   private:
+    bool Run(bool (TabfFileOperation::*step)(const std::string& source));
+    bool CopyOne(const std::string& source);
+    bool MoveOne(const std::string& source);
+    bool DeleteOne(const std::string& source);
+    bool FlushOne(const std::string& source);
+    std::string TargetFor(const std::string& source) const;
+
     std::vector<std::string> fileList_;
+    int lastError_ = 0;
 };
 
 }  // namespace hw

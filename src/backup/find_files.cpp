@@ -1,0 +1,106 @@
+#include "backup/find_files.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cctype>
+
+namespace hw {
+
+namespace {
+
+bool SameLetter(char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
+}
+
+// Every entry except "." and "..", in listing order; false when the folder cannot be listed.
+template <typename Visit>
+bool ForEachEntry(const std::string& folder, Visit visit) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") visit(name, entry->d_type);
+    }
+    ::closedir(dir);
+    return true;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+}  // namespace
+
+bool MaskMatches(const std::string& name, const std::string& mask) {
+    // Greedy match with one backtrack point, the last "*" seen.
+    std::size_t n = 0, m = 0, starMask = std::string::npos, starName = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == '*') {
+            starMask = m++;
+            starName = n;
+        } else if (m < mask.size() && SameLetter(mask[m], name[n])) {
+            ++m;
+            ++n;
+        } else if (starMask != std::string::npos) {
+            m = starMask + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*') ++m;
+    return m == mask.size();
+}
+
+bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list) {
+    bool found = false;
+    ForEachEntry(folder, [&](const std::string& name, unsigned char) {
+        if (!MaskMatches(name, mask)) return;
+        list.push_back(Join(folder, name));
+        found = true;
+    });
+    return found;
+}
+
+bool FindFilesInSubfolders(const std::string& folder, const std::string& mask,
+                           std::vector<std::string>& list) {
+    std::vector<std::string> subfolders;
+    ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
+        const std::string path = Join(folder, name);
+        struct stat info {};
+        const bool isFolder =
+            type == DT_DIR || ((type == DT_UNKNOWN || type == DT_LNK) &&
+                               ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+        if (isFolder) subfolders.push_back(path);
+    });
+    bool found = false;
+    for (const std::string& subfolder : subfolders) {
+        if (FindFiles(subfolder, mask, list)) found = true;
+    }
+    return found;
+}
+
+std::vector<std::string> SplitText(const std::string& text, const std::string& separator) {
+    std::vector<std::string> pieces;
+    if (separator.empty()) {
+        if (!text.empty()) pieces.push_back(text);
+        return pieces;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(separator, start);
+        const std::string piece = text.substr(start, at - start);
+        if (!piece.empty()) pieces.push_back(piece);
+        if (at == std::string::npos) return pieces;
+        start = at + separator.size();
+    }
+}
+
+bool TextContains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+}  // namespace hw

@@ -1,0 +1,67 @@
+// The restore run: the part files of the backup folder back into the temp folder, then the
+// additional files back into the client folder. Every copy replaces its target only when whole.
+#include <vector>
+
+#include "backup/find_files.h"
+#include "backup/run_support.h"
+#include "shell/file_copy.h"
+#include "supervision/paths.h"
+#include "ui/main_form.h"
+
+namespace hw {
+
+void MainForm::RestorePartFiles() {
+    ManualRunScope scope(*this);
+    const std::string temp = RunFolder(edit_tempdir.text());
+    const std::string backup = RunFolder(edit_backupdir.text());
+    const bool subfolders = radio_storing_subfolder.checked();
+
+    std::vector<std::string> sources;
+    const bool found = subfolders ? FindFilesInSubfolders(backup, kBackupFileMask, sources)
+                                  : FindFiles(backup, kBackupFileMask, sources);
+    if (!found) {
+        ShowMessage(msg_nothing_to_restore, msg_error_caption);
+        return;
+    }
+
+    TabfFileOperation& op = abfFileOperation1;
+    op.writeInPlace = false;
+    bool failed = false;
+    for (const std::string& source : sources) {
+        std::string name = LastElement(source);
+        name.resize(name.size() - std::string(kBackupSuffix).size());
+        op.SetFileList({source});
+        op.DestFolder = subfolders ? JoinPath(JoinPath(temp, NextToLastElement(source)), name)
+                                   : JoinPath(temp, name);
+        if (!op.Copy()) failed = true;
+    }
+    if (failed) {
+        ShowMessage(msg_restore_failed, msg_error_caption);
+    } else {
+        ShowMessage(msg_restore_ok, msg_info_caption);
+    }
+    RestoreAdditionalFiles();
+}
+
+void MainForm::RestoreAdditionalFiles() {
+    std::string errors;
+    for (const std::string& entry : listbox_files.items()) {
+        // Read again for every entry: a box of this run may have let the fields change.
+        const std::string backup = RunFolder(edit_backupdir.text());
+        const std::string client = RunFolder(edit_clientdir.text());
+        const std::string source = JoinPath(JoinPath(backup, kExtrasFolder), entry);
+        const std::string target = JoinPath(client, entry);
+        // An entry from a hand-edited settings file must not write outside the client folder.
+        bool copied =
+            IsSafeExtraEntry(entry) && LooksLikeAbsolutePath(client) && files::IsFile(source);
+        if (copied) {
+            abfFileOperation1.SetFileList({source});
+            abfFileOperation1.DestFolder = target;
+            copied = abfFileOperation1.Copy();
+        }
+        if (!copied) errors += target + "\n";
+    }
+    if (!errors.empty()) ShowMessage(msg_extra_restore_errors + errors, msg_error_caption);
+}
+
+}  // namespace hw

@@ -1,0 +1,246 @@
+#include "shell/file_copy.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace hw::files {
+
+namespace {
+
+// Closes a descriptor on every path out, keeping the errno of the failure being reported.
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) {
+            const int saved = errno;
+            ::close(fd_);
+            errno = saved;
+        }
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool ok() const { return fd_ >= 0; }
+    // Closes now and reports its failure (a late write error surfaces here).
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+std::string Join(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+bool FailWith(int code) {
+    errno = code;
+    return false;
+}
+
+// Removes a half-written file; the errno of the original failure is kept.
+void Discard(const std::string& path) {
+    const int saved = errno;
+    ::unlink(path.c_str());
+    errno = saved;
+}
+
+bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    const int readError = errno;
+    ::closedir(dir);
+    return readError == 0 || FailWith(readError);
+}
+
+}  // namespace
+
+bool CopyAllBytes(int from, int to) {
+    static constexpr std::size_t kChunk = 128 * 1024;
+    std::unique_ptr<char[]> buffer(new char[kChunk]);
+    for (;;) {
+        const ssize_t got = ::read(from, buffer.get(), kChunk);
+        if (got == 0) return true;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        ssize_t done = 0;
+        while (done < got) {
+            const ssize_t put = ::write(to, buffer.get() + done, got - done);
+            if (put < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            done += put;
+        }
+    }
+}
+
+bool CopyFile(const std::string& source, const std::string& target, bool inPlace,
+              const ByteCopy& bytes) {
+    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.ok()) return false;
+    struct stat info {};
+    if (::fstat(in.get(), &info) != 0) return false;
+    if (!S_ISREG(info.st_mode)) return FailWith(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+
+    // The temporary name lies in the target's folder so that the rename stays in one file
+    // system; it matches neither "*.part.met" nor "*.HWS", so a leftover is never taken for one.
+    std::string written = target;
+    int outFd = -1;
+    if (inPlace) {
+        outFd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    } else {
+        written = Join(ParentOf(target), "." + NameOf(target) + ".hws-tmp.XXXXXX");
+        outFd = ::mkostemp(&written[0], O_CLOEXEC);
+    }
+    Fd out(outFd);
+    if (!out.ok()) return false;
+
+    const bool copied = bytes ? bytes(in.get(), out.get()) : CopyAllBytes(in.get(), out.get());
+    if (!copied) {
+        if (errno == 0) errno = EIO;
+        Discard(written);
+        return false;
+    }
+    ::fchmod(out.get(), info.st_mode & 07777);
+    // Users compare dates of their backups, so the copy keeps the source's times.
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    ::futimens(out.get(), times);
+    if ((!inPlace && ::fsync(out.get()) != 0) || !out.close()) {
+        Discard(written);
+        return false;
+    }
+    if (inPlace) return true;
+    if (::rename(written.c_str(), target.c_str()) != 0) {
+        Discard(written);
+        return false;
+    }
+    SyncFolder(ParentOf(target));
+    return true;
+}
+
+bool CopyTree(const std::string& source, const std::string& target, bool inPlace,
+              const ByteCopy& bytes) {
+    struct stat info {};
+    if (::stat(source.c_str(), &info) != 0) return false;
+    if (!S_ISDIR(info.st_mode)) return CopyFile(source, target, inPlace, bytes);
+
+    if (::mkdir(target.c_str(), info.st_mode & 07777) != 0 &&
+        !(errno == EEXIST && IsFolder(target)))
+        return false;
+    std::vector<std::string> names;
+    if (!ListFolder(source, names)) return false;
+    for (const std::string& name : names) {
+        const std::string from = Join(source, name);
+        struct stat entry {};
+        if (::lstat(from.c_str(), &entry) != 0) return false;
+        // A linked folder is not followed: it could lead back into the tree being copied.
+        if (S_ISLNK(entry.st_mode) && IsFolder(from)) return FailWith(ELOOP);
+        if (!CopyTree(from, Join(target, name), inPlace, bytes)) return false;
+    }
+    return true;
+}
+
+bool MoveTree(const std::string& source, const std::string& target) {
+    if (::rename(source.c_str(), target.c_str()) == 0) {
+        SyncFolder(ParentOf(target));
+        if (ParentOf(source) != ParentOf(target)) SyncFolder(ParentOf(source));
+        return true;
+    }
+    if (errno != EXDEV) return false;
+    if (!CopyTree(source, target, false, nullptr)) return false;
+    return RemoveTree(source);
+}
+
+bool RemoveTree(const std::string& path) {
+    std::error_code error;
+    const auto removed = std::filesystem::remove_all(path, error);
+    if (error) return FailWith(error.value());
+    return removed > 0 || FailWith(ENOENT);
+}
+
+bool MakeFolders(const std::string& path) {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (error) return FailWith(error.value());
+    return IsFolder(path) || FailWith(ENOTDIR);
+}
+
+bool SyncFileSystem(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd.ok() && ::syncfs(fd.get()) == 0;
+}
+
+bool SyncTree(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return false;
+    if (S_ISDIR(info.st_mode)) {
+        std::vector<std::string> names;
+        if (!ListFolder(path, names)) return false;
+        for (const std::string& name : names) {
+            if (!SyncTree(Join(path, name))) return false;
+        }
+    } else if (!S_ISREG(info.st_mode)) {
+        return true;
+    }
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd.ok() && ::fsync(fd.get()) == 0;
+}
+
+bool SyncFolder(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.ok() && ::fsync(fd.get()) == 0;
+}
+
+std::string ParentOf(const std::string& path) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    const auto slash = trimmed.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return trimmed.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    const auto slash = trimmed.rfind('/');
+    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+}  // namespace hw::files

@@ -1,0 +1,46 @@
+// The file-system steps behind the file operation: crash-safe file copies, folder trees,
+// durability. Failures return false with errno set.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace hw::files {
+
+using ByteCopy = std::function<bool(int from, int to)>;
+
+// Reads `from` to its end and writes every byte to `to`.
+bool CopyAllBytes(int from, int to);
+
+// A regular file to exactly `target`, keeping its bytes, permissions and modification time.
+// Unless inPlace, the bytes go to a temporary name beside the target, are synced, and are then
+// renamed over it, so `target` holds either its old content or the complete copy.
+bool CopyFile(const std::string& source, const std::string& target, bool inPlace,
+              const ByteCopy& bytes);
+// A file, or a folder with everything in it, to exactly `target` (a folder is merged into an
+// existing one of that name).
+bool CopyTree(const std::string& source, const std::string& target, bool inPlace,
+              const ByteCopy& bytes);
+// Renames; across file systems copies and then removes the source.
+bool MoveTree(const std::string& source, const std::string& target);
+// Removes a file or a folder with everything in it. False when nothing was there.
+bool RemoveTree(const std::string& path);
+// Creates the folder and any missing folder above it.
+bool MakeFolders(const std::string& path);
+
+// One sync of the whole file system that holds `path`.
+bool SyncFileSystem(const std::string& path);
+// fsync of every file and folder below `path`, folders after their contents.
+bool SyncTree(const std::string& path);
+// fsync of the folder itself, so that renames and new names in it are durable.
+bool SyncFolder(const std::string& path);
+
+// The folder part of a path ("/" for a name in the root, "." for a bare name).
+std::string ParentOf(const std::string& path);
+// The last element of a path, trailing separators ignored.
+std::string NameOf(const std::string& path);
+bool IsFolder(const std::string& path);
+bool IsFile(const std::string& path);
+bool Exists(const std::string& path);
+
+}  // namespace hw::files
