@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <memory>
 
 namespace hw {
 
@@ -23,6 +24,10 @@ public:
 signals:
     // A later copy asked this one to come forward.
     void activationRequested();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d_;
 };
 
 }  // namespace hw
