@@ -21,7 +21,9 @@ bool IsPrivateFolder(const std::string& path) {
 
 }  // namespace
 
-NamedLock::~NamedLock() { Unlock(); }
+NamedLock::~NamedLock() {
+    Unlock();
+}
 
 bool NamedLock::TryLock() {
     if (fd_ >= 0) return true;

@@ -7,7 +7,7 @@
 namespace hw {
 
 class NamedLock {
-public:
+  public:
     explicit NamedLock(std::string path) : path_(std::move(path)) {}
     ~NamedLock();
     NamedLock(const NamedLock&) = delete;
@@ -24,7 +24,7 @@ public:
     // the user's own in the temp folder. Empty when none can be had safely.
     static std::string RuntimeFolder();
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
 };

@@ -10,7 +10,7 @@ namespace hw {
 
 class SingleInstance : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SingleInstance(const QString& appTitle, QObject* parent = nullptr);
     ~SingleInstance() override;
 
@@ -21,11 +21,11 @@ public:
     // could be reached within a few seconds.
     bool ActivatePrevInstance();
 
-signals:
+  signals:
     // A later copy asked this one to come forward.
     void activationRequested();
 
-private:
+  private:
     struct Private;
     std::unique_ptr<Private> d_;
 };

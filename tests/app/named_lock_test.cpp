@@ -1,5 +1,3 @@
-#include "app/named_lock_linux.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -8,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "app/named_lock_linux.h"
 #include "support/fake_services.h"
 
 namespace hw {

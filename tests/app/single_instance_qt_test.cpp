@@ -21,7 +21,7 @@ namespace hw {
 namespace {
 
 class SingleInstanceProcesses : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         chmod(runtime_.path().c_str(), 0700);
         savedRuntime_ = qgetenv("XDG_RUNTIME_DIR");
@@ -75,6 +75,17 @@ protected:
     QString program_;
     std::vector<std::unique_ptr<QProcess>> processes_;
 };
+
+TEST_F(SingleInstanceProcesses, GuardWithinOneProcessAnswersLikeTwoCopies) {
+    SingleInstance first(kAppTitle);
+    ASSERT_FALSE(first.AlreadyRun());
+    QSignalSpy asked(&first, &SingleInstance::activationRequested);
+
+    SingleInstance second(kAppTitle);
+    EXPECT_TRUE(second.AlreadyRun());
+    EXPECT_TRUE(second.ActivatePrevInstance());
+    EXPECT_TRUE(asked.wait(5000));
+}
 
 TEST_F(SingleInstanceProcesses, SecondCopyAsksTheFirstToComeForwardAndEndsWithZero) {
     SingleInstance first(kAppTitle);
