@@ -1,0 +1,49 @@
+// A main window on fakes with English texts and three real folders: temp, backup, client.
+#pragma once
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/fake_services.h"
+
+namespace hw::test {
+
+struct BackupDesk {
+    FakeDesktop desk;
+    TempDir root;
+    std::string T = root / "temp";
+    std::string B = root / "backup";
+    std::string C = root / "client";
+
+    BackupDesk() {
+        f().ApplyLanguage("EN");
+        std::filesystem::create_directories(T);
+        std::filesystem::create_directories(C);
+        f().edit_tempdir.setText(T);
+        f().edit_backupdir.setText(B);
+        f().edit_clientdir.setText(C);
+        f().clientExe = "emule.exe";
+    }
+    MainForm& f() { return desk.f(); }
+    std::vector<std::string> messages() const { return desk.dialogs.messageTexts(); }
+    std::vector<std::string> captions() const { return desk.dialogs.messageCaptions(); }
+    void subfolderMode() { f().radio_storing_subfolder.setChecked(true); }
+};
+
+// The names in a folder, sorted; empty for a missing folder.
+inline std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator(folder, error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+using Strings = std::vector<std::string>;
+
+}  // namespace hw::test

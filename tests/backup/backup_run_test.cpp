@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "backup/backup_fixture.h"
+#include "shell/file_copy.h"
+
+namespace hw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kOk = "Backing up *.PART.METs successful !";
+const char* const kFailed = "Backing up *.PART.METs failed !";
+const char* const kNone = "No PART.METs found to back up !";
+
+TEST(BackupRun, KeepsExactlyOneOlderGeneration) {
+    BackupDesk d;
+    WriteFile(d.T + "/001.part.met", "first 1");
+    WriteFile(d.T + "/002.part.met", "first 2");
+    d.f().BackupPartFiles(false);
+    EXPECT_EQ(Names(d.B), (Strings{"001.part.met.HWS", "002.part.met.HWS"}));
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "first 1");
+    EXPECT_FALSE(FolderExists(d.B + "_old"));
+    EXPECT_EQ(d.messages(), Strings{kOk});
+    EXPECT_EQ(d.captions(), Strings{"Info ..."});
+
+    WriteFile(d.T + "/001.part.met", "second 1");
+    d.f().BackupPartFiles(false);
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "second 1");
+    EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), "first 1");
+
+    WriteFile(d.T + "/001.part.met", "third 1");
+    fs::remove(d.T + "/002.part.met");
+    d.f().BackupPartFiles(false);
+    EXPECT_EQ(Names(d.B), Strings{"001.part.met.HWS"});
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "third 1");
+    EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), "second 1");
+    EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
+}
+
+TEST(BackupRun, SubfolderModeTakesOnlyImmediateSubfoldersAndMatchesIgnoringCase) {
+    BackupDesk d;
+    d.subfolderMode();
+    WriteFile(d.T + "/Temp1/003.part.met", "3");
+    WriteFile(d.T + "/Temp2/004.PART.MET", "4");
+    WriteFile(d.T + "/Temp2/notes.txt", "n");
+    WriteFile(d.T + "/Temp2/deeper/007.part.met", "7");
+    WriteFile(d.T + "/005.part.met", "5");
+    d.f().BackupPartFiles(false);
+    EXPECT_EQ(Names(d.B), (Strings{"Temp1", "Temp2"}));
+    EXPECT_EQ(ReadFile(d.B + "/Temp1/003.part.met.HWS"), "3");
+    EXPECT_EQ(Names(d.B + "/Temp2"), Strings{"004.PART.MET.HWS"});
+    EXPECT_EQ(d.messages(), Strings{kOk});
+
+    {  // simple mode takes the file in T, case ignored, and nothing from subfolders
+        BackupDesk s;
+        WriteFile(s.T + "/006.PART.MET", "6");
+        WriteFile(s.T + "/Temp1/003.part.met", "3");
+        s.f().BackupPartFiles(false);
+        EXPECT_EQ(Names(s.B), Strings{"006.PART.MET.HWS"});
+    }
+}
+
+TEST(BackupRun, NothingFoundTouchesNothing) {
+    BackupDesk d;
+    WriteFile(d.B + "/keep.part.met.HWS", "keep");
+    WriteFile(d.C + "/server.met", "s");
+    d.f().listbox_files.add("server.met");
+    d.f().BackupPartFiles(false);
+    EXPECT_EQ(d.messages(), Strings{kNone});
+    EXPECT_EQ(d.captions(), Strings{"Error ..."});
+    EXPECT_EQ(Names(d.B), Strings{"keep.part.met.HWS"});
+    EXPECT_FALSE(FolderExists(d.B + "_old"));
+
+    d.subfolderMode();  // subfolders without part files count as nothing found
+    WriteFile(d.T + "/Temp1/readme.txt", "r");
+    WriteFile(d.T + "/005.part.met", "5");
+    d.f().BackupPartFiles(false);
+    EXPECT_EQ(d.messages(), (Strings{kNone, kNone}));
+    EXPECT_EQ(Names(d.B), Strings{"keep.part.met.HWS"});
+
+    d.f().edit_tempdir.setText("Click Browse to select TEMP-Folder");  // a placeholder
+    d.f().BackupPartFiles(false);
+    EXPECT_EQ(d.messages().back(), kNone);
+}
+
+TEST(BackupRun, AutomaticModeIsSilentAndRunsOnlyWhileTheClientRuns) {
+    BackupDesk d;
+    WriteFile(d.T + "/001.part.met", "1");
+    d.f().listbox_files.add("missing.dat");
+    d.f().BackupPartFiles(true);  // client not running: nothing at all
+    EXPECT_FALSE(fs::exists(d.B));
+    EXPECT_EQ(d.desk.processes.queries, 1);
+
+    d.desk.processes.running = {"eMule.EXE"};
+    d.f().BackupPartFiles(true);  // runs, and the additional-files error stays silent
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "1");
+
+    fs::remove(d.T + "/001.part.met");
+    d.f().BackupPartFiles(true);  // nothing found: silent, B stays
+    EXPECT_TRUE(FileExists(d.B + "/001.part.met.HWS"));
+    EXPECT_TRUE(d.desk.dialogs.shown.empty());
+
+    d.f().clientExe = "";  // an empty name matches no process
+    WriteFile(d.T + "/002.part.met", "2");
+    d.f().BackupPartFiles(true);
+    EXPECT_FALSE(FileExists(d.B + "/002.part.met.HWS"));
+}
+
+TEST(BackupRun, AdditionalFilesAreCopiedAndMissingOrUnsafeOnesListed) {
+    BackupDesk d;
+    WriteFile(d.T + "/001.part.met", "1");
+    WriteFile(d.C + "/server.met", "servers");
+    WriteFile(d.C + "/config/x.dat", "x");
+    WriteFile(d.root / "outside.dat", "secret");
+    fs::create_directories(d.C + "/afolder");
+    for (const char* entry :
+         {"server.met", "config/x.dat", "gone.met", "afolder", "../outside.dat", "/etc/passwd"}) {
+        d.f().listbox_files.add(entry);
+    }
+    d.f().BackupPartFiles(false);
+    EXPECT_EQ(ReadFile(d.B + "/~hws_xtra/server.met"), "servers");
+    EXPECT_EQ(ReadFile(d.B + "/~hws_xtra/config/x.dat"), "x");
+    EXPECT_EQ(Names(d.B + "/~hws_xtra"), (Strings{"config", "server.met"}));
+    EXPECT_FALSE(fs::exists(d.B + "/outside.dat"));
+    ASSERT_EQ(d.messages().size(), 2u);
+    EXPECT_EQ(d.messages()[0], kOk);  // the part files are reported first
+    // The list box sorts its entries ignoring case.
+    EXPECT_EQ(d.messages()[1], "Error while backing up following additional files: \n\n" + d.C +
+                                   "/../outside.dat\n" + d.C + "//etc/passwd\n" + d.C +
+                                   "/afolder\n" + d.C + "/gone.met\n");
+    EXPECT_EQ(d.captions()[1], "Error ...");
+}
+
+TEST(BackupRun, AFailedPartFileCopyLeavesBothGenerationsAsTheyWere) {
+    BackupDesk d;
+    for (int i = 1; i <= 5; ++i) WriteFile(d.T + "/00" + std::to_string(i) + ".part.met", "v1");
+    d.f().BackupPartFiles(false);
+    for (int i = 1; i <= 5; ++i) WriteFile(d.T + "/00" + std::to_string(i) + ".part.met", "v2");
+    d.f().BackupPartFiles(false);
+    for (int i = 1; i <= 5; ++i) WriteFile(d.T + "/00" + std::to_string(i) + ".part.met", "v3");
+    d.f().listbox_files.add("server.met");
+    WriteFile(d.C + "/server.met", "s");
+
+    // The disk fills up at the third file, twice in a row (as automatic runs would).
+    int calls = 0;
+    d.f().abfFileOperation1.byteCopy = [&](int from, int to) {
+        if (++calls == 3 || calls == 6) {
+            errno = ENOSPC;
+            return false;
+        }
+        return files::CopyAllBytes(from, to);
+    };
+    d.f().BackupPartFiles(false);
+    d.desk.processes.running = {"emule.exe"};
+    d.f().BackupPartFiles(true);
+    EXPECT_EQ(calls, 6);  // each run stopped at its failing file
+    for (int i = 1; i <= 5; ++i) {
+        const std::string n = "/00" + std::to_string(i) + ".part.met.HWS";
+        EXPECT_EQ(ReadFile(d.B + n), "v2");
+        EXPECT_EQ(ReadFile(d.B + "_old" + n), "v1");
+    }
+    EXPECT_FALSE(FolderExists(d.B + "/~hws_xtra"));  // the additional files were not copied
+    EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
+    EXPECT_EQ(d.messages(), (Strings{kOk, kOk, kFailed}));
+    EXPECT_EQ(d.captions().back(), "Error ...");
+}
+
+TEST(BackupRun, LeftoversOfAnInterruptedRunAreRemovedByTheNextRun) {
+    BackupDesk d;
+    WriteFile(d.T + "/001.part.met", "new");
+    WriteFile(d.B + ".hws-staging/001.part.met.HWS", "ne");  // a crash while staging
+    WriteFile(d.B + ".hws-staging/999.part.met.HWS", "stale");
+    WriteFile(d.B + ".hws-discard/old.part.met.HWS", "old");  // a crash while discarding
+    WriteFile(d.B + "/001.part.met.HWS", "previous");
+    d.f().BackupPartFiles(false);
+    EXPECT_EQ(Names(d.B), Strings{"001.part.met.HWS"});
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "new");
+    EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), "previous");
+    EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
+}
+
+TEST(BackupRun, RefusesBackupFoldersThatWouldMoveTheClientsFiles) {
+    const char* const kNotAbsolute =
+        "The Backup-Directory must be a full folder path beginning with \"/\" ! Nothing was "
+        "backed up.";
+    const std::string kOverlaps =
+        "The Backup-Directory must be a folder of its own: neither it nor its older generation "
+        "(its name with \"_old\") may be the Temp- or Client-Directory or lie above them ! "
+        "Nothing was backed up.";
+    auto run = [](const std::function<void(BackupDesk&)>& choose, bool automatic) {
+        auto d = std::make_unique<BackupDesk>();
+        WriteFile(d->T + "/001.part.met", "1");
+        WriteFile(d->C + "/emule", "client program");
+        d->desk.processes.running = {"emule.exe"};
+        choose(*d);
+        d->f().BackupPartFiles(automatic);
+        EXPECT_TRUE(FileExists(d->T + "/001.part.met"));
+        EXPECT_TRUE(FileExists(d->C + "/emule"));
+        EXPECT_EQ(d->captions(), Strings{"Error ..."});
+        return d;
+    };
+    for (bool automatic : {false, true}) {
+        SCOPED_TRACE(automatic);
+        auto d = run([](BackupDesk& d) { d.f().edit_backupdir.setText(""); }, automatic);
+        EXPECT_EQ(d->messages(), Strings{kNotAbsolute});
+        d = run([](BackupDesk& d) { d.f().edit_backupdir.setText("Click Browse"); }, automatic);
+        EXPECT_EQ(d->messages(), Strings{kNotAbsolute});
+        EXPECT_FALSE(fs::exists("Click Browse"));
+
+        d = run([](BackupDesk& d) { d.f().edit_backupdir.setText(d.T); }, automatic);
+        EXPECT_EQ(d->messages(), Strings{kOverlaps});
+        d = run([](BackupDesk& d) { d.f().edit_backupdir.setText(d.T + "/"); }, automatic);
+        EXPECT_EQ(d->messages(), Strings{kOverlaps});
+        d = run([](BackupDesk& d) { d.f().edit_backupdir.setText(d.root.path()); }, automatic);
+        EXPECT_EQ(d->messages(), Strings{kOverlaps});
+        d = run([](BackupDesk& d) { d.f().edit_backupdir.setText(d.C + "/../client"); }, automatic);
+        EXPECT_EQ(d->messages(), Strings{kOverlaps});
+        d = run(  // B_old would be the client folder
+            [](BackupDesk& d) {
+                fs::rename(d.C, d.root / "x_old");
+                d.C = d.root / "x_old";
+                d.f().edit_clientdir.setText(d.C);
+                d.f().edit_backupdir.setText(d.root / "x");
+            },
+            automatic);
+        EXPECT_EQ(d->messages(), Strings{kOverlaps});
+        EXPECT_TRUE(FileExists(d->root / "x_old/emule"));
+        d = run(  // a link that leads above the temp folder
+            [](BackupDesk& d) {
+                fs::create_directory_symlink(d.root.path(), d.root / "link");
+                d.f().edit_backupdir.setText(d.root / "link");
+            },
+            automatic);
+        EXPECT_EQ(d->messages(), Strings{kOverlaps});
+    }
+    {  // beside or below the folders is fine, also with a similar name
+        BackupDesk d;
+        WriteFile(d.T + "/001.part.met", "1");
+        d.f().edit_backupdir.setText(d.T + "2");
+        d.f().BackupPartFiles(false);
+        EXPECT_EQ(d.messages(), Strings{kOk});
+        d.f().edit_backupdir.setText(d.C + "/bak");
+        d.f().BackupPartFiles(false);
+        EXPECT_EQ(d.messages(), (Strings{kOk, kOk}));
+        EXPECT_TRUE(FileExists(d.C + "/bak/001.part.met.HWS"));
+    }
+}
+
+TEST(BackupRun, FolderTextsEndingInASeparatorAreUsedWithoutIt) {
+    BackupDesk d;
+    WriteFile(d.T + "/001.part.met", "1");
+    d.f().edit_tempdir.setText(d.T + "/");
+    d.f().edit_backupdir.setText(d.B + "//");
+    d.f().BackupPartFiles(false);
+    d.f().BackupPartFiles(false);
+    EXPECT_EQ(Names(d.B), Strings{"001.part.met.HWS"});
+    EXPECT_EQ(Names(d.B + "_old"), Strings{"001.part.met.HWS"});
+    EXPECT_EQ(d.f().edit_backupdir.text(), d.B + "//");  // the run does not rewrite the field
+    EXPECT_EQ(d.messages(), (Strings{kOk, kOk}));
+}
+
+TEST(BackupRun, AScheduledBackupIsHeldBackWhileAManualRunWaitsInItsBox) {
+    BackupDesk d;
+    WriteFile(d.T + "/001.part.met", "1");
+    WriteFile(d.C + "/server.met", "s");
+    d.f().listbox_files.add("server.met");
+    d.desk.processes.running = {"emule.exe"};
+    int ticks = 0;
+    d.desk.dialogs.whileOpen = [&] {
+        EXPECT_TRUE(d.f().ManualRunActive());
+        ++ticks;
+        d.f().BackupPartFiles(true);
+    };
+    d.f().BackupPartFiles(false);  // success box: the tick must not rotate B meanwhile
+    EXPECT_EQ(ticks, 1);
+    EXPECT_FALSE(FolderExists(d.B + "_old"));
+    EXPECT_EQ(ReadFile(d.B + "/~hws_xtra/server.met"), "s");
+
+    // During a restore the observer may start the client again inside a box; the tick that
+    // follows must still wait.
+    WriteFile(d.B + "/001.part.met.HWS", "backup");
+    d.desk.processes.running.clear();
+    int held = 0;
+    d.desk.dialogs.whileOpen = [&] {
+        if (!d.f().ManualRunActive()) return;  // the question box comes before the run
+        ++held;
+        d.desk.processes.running = {"emule.exe"};
+        d.f().BackupPartFiles(true);
+        d.desk.processes.running.clear();
+    };
+    d.desk.dialogs.answers = {true};
+    d.f().btn_restoreClick();
+    EXPECT_EQ(held, 1);
+    EXPECT_FALSE(FolderExists(d.B + "_old"));
+    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), "backup");
+    EXPECT_FALSE(d.f().ManualRunActive());
+
+    d.desk.dialogs.whileOpen = nullptr;  // with no manual run open, the schedule runs
+    d.desk.processes.running = {"emule.exe"};
+    d.f().BackupPartFiles(true);
+    EXPECT_TRUE(FolderExists(d.B + "_old"));
+}
+
+}  // namespace
+}  // namespace hw::test

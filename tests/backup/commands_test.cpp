@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "backup/backup_fixture.h"
+
+namespace hw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kInTemp = "The Backup-Directory must not be a subfolder of the Temp-Directory!";
+const char* const kQuestion = "Do you want to restore the backed-up files ?";
+
+TEST(BackupCommand, TidiesEachFieldInTurnBeforeTheNextAndRunsWithTheTidiedTexts) {
+    BackupDesk d;
+    WriteFile(d.T + "/001.part.met", "1");
+    d.f().edit_tempdir.setText(d.T + "/");
+    d.f().edit_backupdir.setText(d.B + "/");
+    d.f().edit_clientdir.setText(d.C + "/");
+    std::vector<std::string> seen;  // each handler sees the fields as they stand at that moment
+    auto record = [&](const std::string& name) {
+        return [&, name] {
+            seen.push_back(name + ":" + d.f().edit_tempdir.text() + "|" +
+                           d.f().edit_backupdir.text() + "|" + d.f().edit_clientdir.text());
+        };
+    };
+    d.f().edit_tempdir.onChange = record("temp");
+    d.f().edit_backupdir.onChange = record("backup");
+    d.f().edit_clientdir.onChange = record("client");
+    d.f().btn_backup.userClick();
+    EXPECT_EQ(seen, (Strings{"temp:" + d.T + "|" + d.B + "/|" + d.C + "/",
+                             "backup:" + d.T + "|" + d.B + "|" + d.C + "/",
+                             "client:" + d.T + "|" + d.B + "|" + d.C}));
+    EXPECT_EQ(d.messages(), Strings{"Backing up *.PART.METs successful !"});
+    EXPECT_TRUE(FileExists(d.B + "/001.part.met.HWS"));
+
+    seen.clear();  // tidy fields raise nothing
+    d.f().btn_backup.userClick();
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST(BackupCommands, RefuseABackupFolderWhoseTextContainsTheTempFolderInSubfolderMode) {
+    auto setUp = [](BackupDesk& d, const std::string& backup) {
+        d.subfolderMode();
+        WriteFile(d.T + "/Temp1/003.part.met", "client");
+        WriteFile(backup + "/Temp1/003.part.met.HWS", "backup");
+        d.f().edit_backupdir.setText(backup);
+    };
+    for (const char* suffix : {"/bak", "2", "/bak/"}) {
+        BackupDesk d;
+        const std::string backup = d.T + suffix;
+        setUp(d, backup);
+        d.f().btn_backup.userClick();
+        d.desk.dialogs.answers = {true};
+        d.f().btn_restoreClick();
+        EXPECT_EQ(d.messages(), (Strings{kInTemp, kInTemp}));
+        EXPECT_EQ(d.captions(), (Strings{"Error ...", "Error ..."}));
+        EXPECT_EQ(ReadFile(d.T + "/Temp1/003.part.met"), "client");
+        EXPECT_FALSE(FolderExists(backup + "_old"));
+    }
+    {  // an empty temp text is contained in every text
+        BackupDesk d;
+        setUp(d, d.B);
+        d.f().edit_tempdir.setText("");
+        d.f().btn_backup.userClick();
+        EXPECT_EQ(d.messages(), Strings{kInTemp});
+    }
+    {  // in simple mode the text test is not made
+        BackupDesk d;
+        WriteFile(d.T + "/001.part.met", "1");
+        d.f().edit_backupdir.setText(d.T + "/bak");
+        d.f().btn_backup.userClick();
+        EXPECT_EQ(d.messages(), Strings{"Backing up *.PART.METs successful !"});
+        EXPECT_TRUE(FileExists(d.T + "/bak/001.part.met.HWS"));
+    }
+}
+
+TEST(RestoreCommand, AnythingButYesChangesNothingNotEvenTheFields) {
+    for (bool scripted : {false, true}) {
+        BackupDesk d;
+        WriteFile(d.B + "/001.part.met.HWS", "backup");
+        WriteFile(d.T + "/001.part.met", "client");
+        d.f().edit_tempdir.setText(d.T + "/");
+        if (scripted) d.desk.dialogs.answers = {false};  // otherwise Escape
+        d.f().btn_restore.userClick();
+        ASSERT_EQ(d.desk.dialogs.shown.size(), 1u);
+        EXPECT_EQ(d.desk.dialogs.shown[0].kind, Shown::Kind::Question);
+        EXPECT_EQ(d.desk.dialogs.shown[0].text, kQuestion);
+        EXPECT_EQ(d.f().edit_tempdir.text(), d.T + "/");
+        EXPECT_EQ(ReadFile(d.T + "/001.part.met"), "client");
+    }
+}
+
+TEST(RestoreCommand, RefusedWhileTheClientRunsAndNothingIsTouched) {
+    BackupDesk d;
+    WriteFile(d.B + "/001.part.met.HWS", "backup");
+    WriteFile(d.T + "/001.part.met", "client");
+    d.f().edit_tempdir.setText(d.T + "/");
+    d.desk.processes.running = {"EMULE.exe"};
+    d.desk.dialogs.answers = {true};
+    d.f().btn_restoreClick();
+    EXPECT_EQ(d.messages(),
+              Strings{"Please close the eDonkey-Client first: it overwrites restored files while "
+                      "it runs. Nothing was restored.\nIf \"restart eDonkey-Client when it is "
+                      "halted\" is switched on, Hoardwise starts the client again: switch it off "
+                      "first."});
+    EXPECT_EQ(d.captions(), Strings{"Error ..."});
+    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), "client");
+    EXPECT_EQ(d.f().edit_tempdir.text(), d.T + "/");
+}
+
+TEST(BackupCommands, PlaceholdersFindNothingAndTouchNoFile) {
+    BackupDesk d;
+    d.f().ApplyLanguage("EN");  // the fields show their placeholders again
+    const std::string placeholder = d.f().edit_backupdir.text();
+    ASSERT_FALSE(placeholder.empty());
+    ASSERT_NE(placeholder[0], '/');
+    d.f().btn_backup.userClick();
+    d.desk.dialogs.answers = {true};
+    d.f().btn_restore.userClick();
+    EXPECT_EQ(d.messages(),
+              (Strings{"No PART.METs found to back up !", "Nothing found to restore !"}));
+    EXPECT_EQ(d.captions(), (Strings{"Error ...", "Error ..."}));
+    EXPECT_FALSE(fs::exists(placeholder));
+}
+
+TEST(BackupCommands, AFullManualCycleRestoresTheBackedUpBytes) {
+    FakeDesktop desk;
+    TempDir root;
+    MainForm& f = desk.f();
+    f.ApplyLanguage("EN");
+    const std::string part1("\xe0\x01\x00\x00hash\xff\xfe", 10);
+    const std::string part2(7000, '\x5a');
+    WriteFile(root / "client/temp/001.part.met", part1);
+    WriteFile(root / "client/temp/002.part.met", part2);
+    WriteFile(root / "client/server.met", "server list");
+
+    f.edit_tempdir.userTyped(root / "client/temp/");
+    f.edit_backupdir.userTyped(root / "backup");
+    f.edit_clientdir.userTyped(root / "client");
+    f.listbox_files.add("server.met");
+    f.btn_backup.userClick();
+
+    WriteFile(root / "client/temp/001.part.met", "damaged");
+    WriteFile(root / "client/temp/002.part.met", "");
+    WriteFile(root / "client/server.met", "lost");
+    desk.dialogs.answers = {true};
+    f.btn_restore.userClick();
+
+    EXPECT_EQ(ReadFile(root / "client/temp/001.part.met"), part1);
+    EXPECT_EQ(ReadFile(root / "client/temp/002.part.met"), part2);
+    EXPECT_EQ(ReadFile(root / "client/server.met"), "server list");
+    EXPECT_EQ(f.edit_tempdir.text(), root / "client/temp");
+    EXPECT_EQ(desk.dialogs.messageTexts(), (Strings{"Backing up *.PART.METs successful !",
+                                                    "Restoring *.PART.METs successful !"}));
+    EXPECT_EQ(desk.dialogs.count(Shown::Kind::Question), 1);
+}
+
+}  // namespace
+}  // namespace hw::test
