@@ -108,7 +108,8 @@ bool CopyFile(const std::string& source, const std::string& target, bool inPlace
     std::string written = target;
     int outFd = -1;
     if (inPlace) {
-        outFd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        outFd =
+            ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, info.st_mode & 0777);
     } else {
         written = Join(ParentOf(target), "." + NameOf(target) + ".hws-tmp.XXXXXX");
         outFd = ::mkostemp(&written[0], O_CLOEXEC);
@@ -122,7 +123,8 @@ bool CopyFile(const std::string& source, const std::string& target, bool inPlace
         Discard(written);
         return false;
     }
-    ::fchmod(out.get(), info.st_mode & 07777);
+    // A fresh file in place already has the source's permissions (less the umask).
+    if (!inPlace) ::fchmod(out.get(), info.st_mode & 07777);
     // Users compare dates of their backups, so the copy keeps the source's times.
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     ::futimens(out.get(), times);

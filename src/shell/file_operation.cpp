@@ -50,8 +50,11 @@ bool TabfFileOperation::Run(bool (TabfFileOperation::*step)(const std::string& s
 }
 
 bool TabfFileOperation::CopyOne(const std::string& source) {
-    if (!files::Exists(source)) return false;
     const std::string target = TargetFor(source);
+    // Missing folders on the way are created only when the first attempt finds them missing:
+    // a backup makes thousands of copies into folders that mostly exist.
+    if (files::CopyTree(source, target, writeInPlace, byteCopy)) return true;
+    if (errno != ENOENT || !files::Exists(source)) return false;
     if (!files::MakeFolders(files::ParentOf(target))) return false;
     return files::CopyTree(source, target, writeInPlace, byteCopy);
 }
