@@ -4,12 +4,13 @@
 
 #include <QObject>
 #include <QString>
+#include <memory>
 
 namespace hw {
 
 class SingleInstance : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SingleInstance(const QString& appTitle, QObject* parent = nullptr);
     ~SingleInstance() override;
 
@@ -20,9 +21,13 @@ public:
     // could be reached within a few seconds.
     bool ActivatePrevInstance();
 
-signals:
+  signals:
     // A later copy asked this one to come forward.
     void activationRequested();
+
+  private:
+    struct Private;
+    std::unique_ptr<Private> d_;
 };
 
 }  // namespace hw

@@ -1,0 +1,66 @@
+#include "app/named_lock_linux.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace hw {
+
+namespace {
+
+// A folder only this user can enter, so nobody else can take or fake our locks.
+bool IsPrivateFolder(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+}  // namespace
+
+NamedLock::~NamedLock() {
+    Unlock();
+}
+
+bool NamedLock::TryLock() {
+    if (fd_ >= 0) return true;
+    const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return false;
+    int rc;
+    do {
+        rc = flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        close(fd);
+        return false;
+    }
+    fd_ = fd;
+    return true;
+}
+
+void NamedLock::Unlock() {
+    if (fd_ < 0) return;
+    flock(fd_, LOCK_UN);
+    close(fd_);
+    fd_ = -1;
+}
+
+std::string NamedLock::RuntimeFolder() {
+    if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg && *xdg == '/') {
+        if (IsPrivateFolder(xdg)) return xdg;
+    }
+    const std::string uid = std::to_string(getuid());
+    const std::string run = "/run/user/" + uid;
+    if (IsPrivateFolder(run)) return run;
+
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string base = (tmp && *tmp == '/') ? tmp : "/tmp";
+    const std::string own = base + "/hoardwise-" + uid;
+    if (mkdir(own.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    return IsPrivateFolder(own) ? own : std::string();
+}
+
+}  // namespace hw

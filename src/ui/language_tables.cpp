@@ -1,0 +1,218 @@
+#include "ui/language_tables.h"
+
+#include "app/app_title.h"
+
+namespace hw {
+
+namespace {
+
+template <auto Member>
+Captioned& Get(MainForm& form) {
+    return form.*Member;
+}
+
+// The About page's fixed texts, the same in both languages.
+const char* const kAuthorName = "The Hoardwise developers";
+const char* const kAuthorMail = "hoardwise@example.org";
+const char* const kWebsite = "https://hoardwise.example.org";
+
+}  // namespace
+
+const std::vector<MessageText>& MessageTexts() {
+    static const std::vector<MessageText> texts = {
+        {&MainForm::msg_error_caption, {"Error ...", "Fehler ..."}},
+        {&MainForm::msg_no_partmets,
+         {"No PART.METs found to back up !", "Keine PART.METs zum Sichern gefunden !"}},
+        {&MainForm::msg_backup_ok,
+         {"Backing up *.PART.METs successful !", "Sicherung der *.PART.METs erfolgreich !"}},
+        {&MainForm::msg_info_caption, {"Info ...", "Info ..."}},
+        {&MainForm::msg_backup_failed,
+         {"Backing up *.PART.METs failed !", "Sicherung der *.PART.METs fehlgeschlagen !"}},
+        {&MainForm::msg_restore_failed,
+         {"Restoring *.PART.METs failed !", "Wiederherstellung der *.PART.METs fehlgeschlagen !"}},
+        {&MainForm::msg_extra_backup_errors,
+         {"Error while backing up following additional files: \n\n",
+          "Fehler beim Sichern folgender zusätzlicher Dateien: \n\n"}},
+        {&MainForm::msg_extra_restore_errors,
+         {"Error while restoring up following additional files: \n\n",
+          "Fehler beim Wiederherstellen folgender zusätzlicher Dateien: \n\n"}},
+        {&MainForm::msg_restore_ok,
+         {"Restoring *.PART.METs successful !", "Wiederherstellung der *.PART.METs erfolgreich !"}},
+        {&MainForm::msg_nothing_to_restore,
+         {"Nothing found to restore !", "Keine Dateien zum Wiederherstellen gefunden !"}},
+        {&MainForm::msg_confirm_close, {"Close Hoardwise ?", "Hoardwise schließen ?"}},
+        {&MainForm::msg_confirm_restore,
+         {"Do you want to restore the backed-up files ?", "Gesicherte Dateien wiederherstellen ?"}},
+        {&MainForm::msg_no_client_exe,
+         {"Couldn't find an eDonkey-/eMule-/Overnet-Executable in the client-directory. \n"
+          "Backing up files is only safe, when HWS can observe this file!\n ",
+          "Keine eDonkey-/eMule-/Overnet-EXE im Client-Verzeichnis gefunden. \n"
+          "Das Sichern von Dateien ist nur sicher, wenn HWS diese EXE überwachen kann!"}},
+        {&MainForm::msg_app_not_started,
+         {"Application could not be started ! \nCouldn't find the executable.",
+          "Anwendung konnte nicht gestartet werden ! \nDatei nicht gefunden."}},
+        {&MainForm::msg_interval_range,
+         {"Values allowed only from 1-120 minutes !",
+          "Nur Werte im Intervall von 1 - 120 Minuten erlaubt !"}},
+        {&MainForm::msg_backup_in_temp,
+         {"The Backup-Directory must not be a subfolder of the Temp-Directory!",
+          "Der Backup-Ordner darf kein Unterordner des Temp-Ordners sein!"}},
+        {&MainForm::msg_files_above_clientdir,
+         {"Following files were not added because they are lieing above the client-directory: "
+          "\n\n",
+          "Folgende Dateien wurde nicht hinzugefügt, da sie oberhalb des Client-Verzeichnisses "
+          "liegen: \n\n"}},
+        {&MainForm::msg_files_already_listed,
+         {"Following files are already in the list: \n\n",
+          "Folgende Dateien stehen bereits in der Liste: \n\n"}},
+        {&MainForm::msg_backupdir_not_absolute,
+         {"The Backup-Directory must be a full folder path beginning with \"/\" ! Nothing was "
+          "backed up.",
+          "Der Backup-Ordner muss ein vollständiger Pfad sein, der mit \"/\" beginnt ! Es wurde "
+          "nichts gesichert."}},
+        {&MainForm::msg_backupdir_overlaps,
+         {"The Backup-Directory must be a folder of its own: neither it nor its older generation "
+          "(its name with \"_old\") may be the Temp- or Client-Directory or lie above them ! "
+          "Nothing was backed up.",
+          "Der Backup-Ordner muss ein eigener Ordner sein: weder er noch seine ältere Generation "
+          "(sein Name mit \"_old\") darf der Temp- oder Client-Ordner sein oder über ihnen liegen "
+          "! Es wurde nichts gesichert."}},
+        {&MainForm::msg_restore_client_running,
+         {"Please close the eDonkey-Client first: it overwrites restored files while it runs. "
+          "Nothing was restored.\nIf \"restart eDonkey-Client when it is halted\" is switched "
+          "on, Hoardwise starts the client again: switch it off first.",
+          "Bitte zuerst den eDonkey-Client beenden: Er überschreibt wiederhergestellte Dateien, "
+          "solange er läuft. Es wurde nichts wiederhergestellt.\nIst \"eDonkey-Client nach "
+          "Absturz, etc. neu starten\" eingeschaltet, startet Hoardwise den Client wieder: bitte "
+          "zuerst ausschalten."}},
+    };
+    return texts;
+}
+
+const std::vector<DialogText>& DialogTexts() {
+    static const std::vector<DialogText> texts = {
+        {&MainForm::OpenDialog1,
+         {"Executables|*.*", "Ausführbare Dateien|*.*"},
+         {"Search executable", "Suche zu startende Anwendung"}},
+        {&MainForm::OpenDialog2,
+         {"MET-files|*.met|DAT-files|*.dat|All files|*.*",
+          "MET-Dateien|*.met|DAT-Dateien|*.dat|Alle Dateien|*.*"},
+         {"Search additional files to backup", "Suche zusätzlich zu sichernde Dateien"}},
+        {&MainForm::OpenDialog3,
+         {"ed2k-client executable|*.exe", "ed2k-Client-EXE|*.exe"},
+         {"Determine your ed2k-client executable", "ed2k-client EXE bestimmen"}},
+    };
+    return texts;
+}
+
+const std::vector<PathEditText>& PathEditTexts() {
+    static const std::vector<PathEditText> texts = {
+        {&MainForm::edit_tempdir, &MainForm::tempdir_text},
+        {&MainForm::edit_backupdir, &MainForm::backupdir_text},
+        {&MainForm::edit_clientdir, &MainForm::clientdir_text},
+        {&MainForm::edit_launchpad_path, &MainForm::launchpad_path_text},
+    };
+    return texts;
+}
+
+const std::vector<CaptionText>& CaptionsBeforeSelector() {
+    static const std::vector<CaptionText> texts = {
+        {Get<&MainForm::Caption>, {kAppTitle, kAppTitle}},
+        {Get<&MainForm::TabSheet1>, {"Directories", "Verzeichnisse"}},
+        {Get<&MainForm::TabSheet2>, {"Backup Settings", "Backup Einstellungen"}},
+        {Get<&MainForm::TabSheet3>, {"General Settings", "Allgem. Einstellungen"}},
+        {Get<&MainForm::TabSheet4>, {"AppRunner", "ZurUzazodov"}},
+        {Get<&MainForm::TabSheet5>, {"About ...", "Über ..."}},
+        {Get<&MainForm::btn_browsetemp>, {"Browse", "Suchen"}},
+        {Get<&MainForm::Label1>, {"TEMP-Directory:", "TEMP-Ordner:"}},
+        {Get<&MainForm::btn_browsebackup>, {"Browse", "Suchen"}},
+        {Get<&MainForm::Label2>, {"BACKUP-Directory:", "BACKUP-Ordner:"}},
+        {Get<&MainForm::btn_browseclientdir>, {"Browse", "Suchen"}},
+        {Get<&MainForm::Label3>, {"eDonkey-Client Directory:", "Esel-Client Ordner:"}},
+        {Get<&MainForm::cb_autobackup>, {"auto-backup files every", "sichere Dateien alle"}},
+        {Get<&MainForm::Label4>, {"minutes", "Minuten"}},
+        {Get<&MainForm::cb_startminimized>,
+         {"start Hoardwise minimized", "Hoardwise minimiert starten"}},
+        {Get<&MainForm::cb_boot>,
+         {"start Hoardwise with Windows", "Hoardwise mit Windows starten"}},
+        {Get<&MainForm::Label5>,
+         {"Additional files to backup:", "Zusätzlich zu sichernde Dateien:"}},
+        {Get<&MainForm::Label6>, {"Auto-Backup:", "Auto-Backup:"}},
+        {Get<&MainForm::Label7>, {"Author:", "Autor:"}},
+        {Get<&MainForm::Label8>, {"Language:", "Sprache:"}},
+    };
+    return texts;
+}
+
+const Bilingual& SelectorOwnName() {
+    static const Bilingual name{"English", "Deutsch"};
+    return name;
+}
+
+const Bilingual& SelectorOtherName() {
+    static const Bilingual name{"German", "Englisch"};
+    return name;
+}
+
+const std::vector<CaptionText>& CaptionsAfterSelector() {
+    static const std::vector<CaptionText> texts = {
+        {Get<&MainForm::Label9>, {"*.PART.MET storing:", "*.PART.MET Speicherung:"}},
+        {Get<&MainForm::radio_storing_simple>, {"simple", "einfach"}},
+        {Get<&MainForm::radio_storing_subfolder>,
+         {"identically named subfolders", "benannte Unterordner"}},
+        {Get<&MainForm::Label10>, {"Website:", "Webseite:"}},
+        {Get<&MainForm::JDUrlLabel1>, {kAuthorName, kAuthorName}, kAuthorMail},
+        {Get<&MainForm::JDUrlLabel2>, {kWebsite, kWebsite}, kWebsite},
+        // The update check's target is fixed when the window is built.
+        {Get<&MainForm::JDUrlLabel3>,
+         {"Check for available updates now", "Auf verfügbare Updates prüfen"}},
+        {Get<&MainForm::Label11>, {"Executable to launch:", "Zu startende Anwendung:"}},
+        {Get<&MainForm::btn_browselaunchpad>, {"Browse", "Suchen"}},
+        {Get<&MainForm::cb_lauchpad_startup>,
+         {"launch an application with Hoardwise", "starte eine Anwendung mit Hoardwise"}},
+        {Get<&MainForm::cb_lauchpad_watch>,
+         {"restart this application whenever it is halted",
+          "diese Anwendung neu starten nach Absturz, etc."}},
+        {Get<&MainForm::btn_backup>, {"Backup\nfiles", "Dateien\nsichern"}},
+        {Get<&MainForm::btn_restore>, {"Restore\nfiles", "Dateien\nwiederherst."}},
+        {Get<&MainForm::btn_savesettings>, {"Save\nSettings", "Einstellungen\nspeichern"}},
+        {Get<&MainForm::btn_minimize>, {"Minimize\ninto Systray", "In Systray\nminimieren"}},
+        {Get<&MainForm::btn_exit>, {"Exit\nHWS", "HWS\nbeenden"}},
+        {Get<&MainForm::cb_startclient>,
+         {"start eDonkey-Client with Hoardwise", "eDonkey-Client mit Hoardwise starten"}},
+        {Get<&MainForm::cb_watchclient>,
+         {"restart eDonkey-Client when it is halted",
+          "eDonkey-Client nach Absturz, etc. neu starten"}},
+        {Get<&MainForm::pop_restore>, {"Restore", "Wiederherstellen"}},
+    };
+    return texts;
+}
+
+const std::vector<CaptionText>& CaptionsLast() {
+    static const std::vector<CaptionText> texts = {
+        {Get<&MainForm::pop_exit>, {"Exit", "Beenden"}},
+        {Get<&MainForm::btn_lb_add>, {"Add", "Hinzufügen"}},
+        {Get<&MainForm::btn_lb_remove>, {"Remove", "Entfernen"}},
+    };
+    return texts;
+}
+
+const Bilingual& MomentText(TextId id) {
+    static const Bilingual texts[] = {
+        {"Search TEMP-Folder", "TEMP-Ordner suchen"},
+        {"Search BACKUP-Folder", "BACKUP-Ordner suchen"},
+        {"Search eDonkey-Client Folder", "eDonkey-Client Ordner suchen"},
+        {"Disable Autobackup", "Autobackup deaktivieren"},
+        {"Enable Autobackup", "Autobackup aktivieren"},
+        {"ed2k-client executable: ", "Ed2k-Client Dateiname: "},
+        {"Hoardwise [Autobackup every ", "Hoardwise [Autobackup alle "},
+        {" ] minutes", " ] Minuten"},
+        {"Autobackup disabled", "Autobackup deaktiviert"},
+    };
+    static_assert(
+        sizeof(texts) / sizeof(texts[0]) == static_cast<std::size_t>(TextId::TrayHintOff) + 1,
+        "one text for every TextId");
+    return texts[static_cast<int>(id)];
+}
+
+}  // namespace hw
