@@ -8,6 +8,7 @@
 #include "app/errors.h"
 #include "settings/ini_file.h"
 #include "supervision/paths.h"
+#include "ui/language.h"
 #include "ui/main_form.h"
 
 namespace hw {
@@ -97,8 +98,7 @@ void MainForm::LoadSettings() {
     const std::string exe = ReadSetting(kDirectories, "CLIENTEXE");
     if (Present(exe) && exe != "0") {
         clientExe = exe;
-        Label12.setCaption((isEnglish() ? "ed2k-client executable: " : "Ed2k-Client Dateiname: ") +
-                           exe);
+        Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + exe);
     }
 
     loadPath(edit_clientdir, kDirectories, "CLIENTDIR", clientdir_text);
@@ -118,11 +118,8 @@ void MainForm::LoadSettings() {
         const bool on = enabled == "TRUE";
         timer_autobackup.setRunning(on);
         cb_autobackup.setChecked(on);
-        if (isEnglish()) {
-            pop_enabledisable.setCaption(on ? "Disable Autobackup" : "Enable Autobackup");
-        } else {
-            pop_enabledisable.setCaption(on ? "Autobackup deaktivieren" : "Autobackup aktivieren");
-        }
+        pop_enabledisable.setCaption(
+            LanguageText(*this, on ? TextId::MenuDisableAutobackup : TextId::MenuEnableAutobackup));
     }
 
     const std::string files = ReadSetting(kAdditionalFiles, "LBSTRING");

@@ -144,7 +144,7 @@ TEST(LoadSettings, OddValuesAreTakenWithoutComplaint) {
         LoadFrom(desk, "[FILESTORING]\nMETHOD=x\n[DIRECTORIES]\nCLIENTEXE=0\n");
         EXPECT_TRUE(desk.f().radio_storing_subfolder.checked());
         EXPECT_EQ(desk.f().clientExe, "");
-        EXPECT_EQ(desk.f().Label12.caption(), "Label12");
+        EXPECT_EQ(desk.f().Label12.caption(), "");
     }
     {
         FakeDesktop desk;
