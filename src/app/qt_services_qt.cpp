@@ -99,6 +99,10 @@ std::string QtDialogs::BrowseFolder(const FolderBrowse& dialog) {
     return FromQt(QDir::cleanPath(folder.absoluteFilePath()));
 }
 
+void QtWindowService::attach(MainWindow* window) {
+    window_ = window;
+}
+
 void QtWindowService::BringMainWindowToFront() {
     if (!window_ || !window_->isVisible()) return;
     window_->raise();

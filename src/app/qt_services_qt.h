@@ -34,7 +34,7 @@ class QtDialogs : public Dialogs {
 
 class QtWindowService : public WindowService {
   public:
-    void attach(MainWindow* window) { window_ = window; }
+    void attach(MainWindow* window);
 
     void BringMainWindowToFront() override;
     void MinimizeApplication() override;
