@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QSessionManager>
 #include <QSystemTrayIcon>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -68,8 +69,13 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     binder_.windowCaption(form_.Caption, this);
 
     pages_ = Place<QTabWidget>(this, "PageControl1", 8, 8, 353, 225);
-    pages_->setUsesScrollButtons(true);
-    pages_->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 6px; }"));
+    // All five tabs stay in view: a narrow font first, then shortened texts, never scrolling.
+    QFont tabFont = font();
+    tabFont.setPixelSize(10);
+    pages_->tabBar()->setFont(tabFont);
+    pages_->setUsesScrollButtons(false);
+    pages_->setElideMode(Qt::ElideRight);
+    pages_->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 2px 3px; }"));
     buildDirectoriesPage(addPage(form_.TabSheet1));
     buildBackupPage(addPage(form_.TabSheet2));
     buildGeneralPage(addPage(form_.TabSheet3));
@@ -124,11 +130,11 @@ void MainWindow::buildBackupPage(QWidget* page) {
     Underline(autoBackup);
     binder_.label(form_.Label6, autoBackup);
     binder_.checkBox(form_.cb_autobackup, Place<QCheckBox>(page, form_.cb_autobackup.name(), 8, 76,
-                                                           150, kRowHeight + 2));
-    auto* minutes = Place<QLineEdit>(page, form_.edit_autobackup.name(), 160, 75, 33, kEditHeight);
+                                                           168, kRowHeight + 2));
+    auto* minutes = Place<QLineEdit>(page, form_.edit_autobackup.name(), 178, 75, 33, kEditHeight);
     binder_.edit(form_.edit_autobackup, minutes);
-    auto* up = Place<QToolButton>(page, "UpDown1Up", 193, 75, 15, 11);
-    auto* down = Place<QToolButton>(page, "UpDown1Down", 193, 86, 15, 10);
+    auto* up = Place<QToolButton>(page, "UpDown1Up", 211, 75, 15, 11);
+    auto* down = Place<QToolButton>(page, "UpDown1Down", 211, 86, 15, 10);
     for (QToolButton* arrow : {up, down}) {
         arrow->setFocusPolicy(Qt::NoFocus);
         arrow->setAutoRepeat(true);
@@ -136,7 +142,7 @@ void MainWindow::buildBackupPage(QWidget* page) {
     up->setArrowType(Qt::UpArrow);
     down->setArrowType(Qt::DownArrow);
     binder_.upDown(form_.UpDown1, minutes, up, down);
-    binder_.label(form_.Label4, Place<QLabel>(page, form_.Label4.name(), 214, 78, 120, kRowHeight));
+    binder_.label(form_.Label4, Place<QLabel>(page, form_.Label4.name(), 232, 78, 110, kRowHeight));
 
     auto* extra = Place<QLabel>(page, form_.Label5.name(), 8, 106, 257, kRowHeight);
     Underline(extra);
@@ -189,10 +195,14 @@ void MainWindow::buildCommandButtons() {
                                                         {&form_.btn_savesettings, "savesettings"},
                                                         {&form_.btn_minimize, "minimize"},
                                                         {&form_.btn_exit, "exit"}};
+    // Two short lines under the picture in a 64 pixel wide button.
+    QFont captionFont = font();
+    captionFont.setPixelSize(10);
     int x = 8;
     for (const auto& [button, picture] : commands) {
         QToolButton* widget = FlatButton(this, button->name(), x, 240, 64, 60, true);
         widget->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        widget->setFont(captionFont);
         widget->setIcon(Picture(QString::fromLatin1(picture), {29}));
         widget->setIconSize(QSize(29, 28));
         binder_.button(*button, widget);
