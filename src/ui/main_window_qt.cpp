@@ -75,7 +75,13 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     pages_->tabBar()->setFont(tabFont);
     pages_->setUsesScrollButtons(false);
     pages_->setElideMode(Qt::ElideRight);
-    pages_->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 2px 3px; }"));
+    pages_->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { padding: 2px 2px; border: 1px solid palette(mid);"
+        " border-bottom: none; border-top-left-radius: 2px; border-top-right-radius: 2px;"
+        " background: palette(button); }"
+        "QTabBar::tab:selected { background: palette(window); }"
+        "QTabBar::tab:!selected { margin-top: 2px; }"));
+
     buildDirectoriesPage(addPage(form_.TabSheet1));
     buildBackupPage(addPage(form_.TabSheet2));
     buildGeneralPage(addPage(form_.TabSheet3));
