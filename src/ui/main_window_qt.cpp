@@ -53,6 +53,16 @@ void Underline(QLabel* label) {
     label->setFont(font);
 }
 
+// The keyboard order of a page's controls.
+void TabOrder(QWidget* page, std::initializer_list<const Control*> controls) {
+    QWidget* previous = nullptr;
+    for (const Control* control : controls) {
+        QWidget* widget = page->findChild<QWidget*>(ToQt(control->name()));
+        if (previous && widget) QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
 }  // namespace
 
 MainWindow::MainWindow(MainForm& form, QWidget* parent)
@@ -158,6 +168,8 @@ void MainWindow::buildBackupPage(QWidget* page) {
     binder_.button(form_.btn_lb_add, FlatButton(page, form_.btn_lb_add.name(), 272, 124, 71, 22));
     binder_.button(form_.btn_lb_remove,
                    FlatButton(page, form_.btn_lb_remove.name(), 272, 150, 71, 22));
+    TabOrder(page, {&form_.cb_autobackup, &form_.edit_autobackup, &form_.radio_storing_simple,
+                    &form_.radio_storing_subfolder, &form_.listbox_files});
 }
 
 void MainWindow::buildGeneralPage(QWidget* page) {
@@ -172,6 +184,8 @@ void MainWindow::buildGeneralPage(QWidget* page) {
                   Place<QLabel>(page, form_.Label8.name(), 8, y + 14, 80, kRowHeight));
     binder_.comboBox(form_.combo_language,
                      Place<QComboBox>(page, form_.combo_language.name(), 90, y + 10, 145, 22));
+    TabOrder(page, {&form_.cb_boot, &form_.cb_startminimized, &form_.combo_language,
+                    &form_.cb_startclient, &form_.cb_watchclient});
 }
 
 void MainWindow::buildAppRunnerPage(QWidget* page) {

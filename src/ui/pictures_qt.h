@@ -3,6 +3,7 @@
 
 #include <QIcon>
 #include <QString>
+#include <initializer_list>
 
 namespace hw {
 

@@ -264,6 +264,7 @@ TEST(MainWindowTray, IconMenuAndClickMapTheModel) {
     WindowUnderTest w;
     auto* tray = w.find<QSystemTrayIcon>("abfTrayIcon1");
     EXPECT_FALSE(tray->isVisible());
+    EXPECT_FALSE(tray->icon().isNull());
     w.form.abfTrayIcon1.setHint("Autobackup disabled");
     w.form.abfTrayIcon1.setVisible(true);
     EXPECT_EQ(tray->toolTip(), "Autobackup disabled");
