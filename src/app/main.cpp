@@ -9,6 +9,7 @@
 #include "app/executable_path.h"
 #include "app/qt_services_qt.h"
 #include "app/single_instance_qt.h"
+#include "settings/autostart_linux.h"
 #include "ui/main_form.h"
 #include "ui/main_window_qt.h"
 
@@ -23,13 +24,6 @@ class LinuxProcessTable : public ProcessTable {
 class LinuxProgramStarter : public ProgramStarter {
   public:
     bool StartProgram(const std::string&) override { return false; }
-};
-
-class LinuxAutostart : public Autostart {
-  public:
-    LinuxAutostart(std::string, std::string) {}
-    static std::string DefaultFolder() { return {}; }
-    bool SetAutostart(bool) override { return false; }
 };
 
 }  // namespace hw
