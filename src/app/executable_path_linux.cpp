@@ -11,7 +11,16 @@ std::string ExecutablePath() {
     for (;;) {
         const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (length < 0) return {};
-        if (static_cast<size_t>(length) < buffer.size()) return std::string(buffer.data(), length);
+        if (static_cast<size_t>(length) < buffer.size()) {
+            std::string path(buffer.data(), length);
+            // After the program file was replaced (an update) the link names the old file.
+            const std::string deleted = " (deleted)";
+            if (path.size() > deleted.size() &&
+                path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0) {
+                path.resize(path.size() - deleted.size());
+            }
+            return path;
+        }
         buffer.resize(buffer.size() * 2);  // the path may be longer than any fixed buffer
     }
 }

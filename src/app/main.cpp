@@ -1,7 +1,90 @@
-// Scaffold: replaced by the real start-up.
+// Program entry: builds the services and the window, lets the single-instance guard decide,
+// loads the settings and runs the message loop. The exit code is 0 in every case.
 #include <QApplication>
+#include <exception>
+#include <string>
+
+#include "app/app_title.h"
+#include "app/errors.h"
+#include "app/executable_path.h"
+#include "app/qt_services_qt.h"
+#include "app/single_instance_qt.h"
+#include "settings/autostart_linux.h"
+#include "ui/main_form.h"
+#include "ui/main_window_qt.h"
+
+// INTEGRATION: replace with the Linux services
+namespace hw {
+
+class LinuxProcessTable : public ProcessTable {
+  public:
+    bool IsProcessRunning(const std::string&) override { return false; }
+};
+
+class LinuxProgramStarter : public ProgramStarter {
+  public:
+    bool StartProgram(const std::string&) override { return false; }
+};
+
+}  // namespace hw
+// INTEGRATION: end
+
+namespace {
+
+void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
+    using namespace hw;
+    QtWindowService windowService;
+    LinuxProcessTable processes;
+    LinuxProgramStarter starter;
+    const std::string executablePath = ExecutablePath();
+    LinuxAutostart autostart(executablePath, LinuxAutostart::DefaultFolder());
+
+    Services services;
+    services.dialogs = &dialogs;
+    services.processes = &processes;
+    services.starter = &starter;
+    services.window = &windowService;
+    services.autostart = &autostart;
+    services.executablePath = executablePath;
+
+    MainForm form(services);
+    MainWindow window(form);  // the model's timers start counting
+    dialogs.setParentWindow(&window);
+    windowService.attach(&window);
+
+    // A second copy ends here, before the creation handler: it never loads the settings and
+    // never starts a program.
+    SingleInstance guard(QString::fromUtf8(kAppTitle));
+    if (guard.AlreadyRun()) {
+        guard.ActivatePrevInstance();
+        return;
+    }
+    QObject::connect(&guard, &SingleInstance::activationRequested, &window,
+                     &MainWindow::bringToFront);
+    QObject::connect(&window, &MainWindow::closed, &app, &QCoreApplication::quit);
+
+    form.Dispatch([&form] { form.FormCreate(); });
+    window.showCentered();
+    app.exec();
+    dialogs.setParentWindow(nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The name alone: a display name would be appended to the title of every box.
+    QApplication::setApplicationName(QString::fromUtf8(hw::kAppTitle));
+    // The window hides into the tray; only its agreed close ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    hw::QtDialogs dialogs;
+    try {
+        RunProgram(app, dialogs);
+    } catch (const std::exception& error) {
+        dialogs.ShowErrorReport(hw::WithFullStop(error.what()), hw::kAppTitle);
+    } catch (...) {
+        dialogs.ShowErrorReport(hw::WithFullStop("Unknown error"), hw::kAppTitle);
+    }
     return 0;
 }

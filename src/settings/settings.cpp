@@ -1,30 +1,217 @@
-// Scaffold: replaced by the settings file reader, writer, loader and saver.
+// The settings file beside the executable: its path, one-key reads and writes, and the loader
+// and saver that copy the window's controls into it and back.
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "app/errors.h"
+#include "settings/ini_file.h"
+#include "supervision/paths.h"
+#include "ui/language.h"
 #include "ui/main_form.h"
 
 namespace hw {
 
+namespace {
+
+const char* const kDirectories = "DIRECTORIES";
+const char* const kAutobackup = "AUTOBACKUP";
+const char* const kAdditionalFiles = "ADDITIONAL FILES";
+const char* const kFileStoring = "FILESTORING";
+const char* const kGeneral = "GENERAL SETTINGS";
+const char* const kLaunchpad = "LAUNCHPAD";
+
+const int kDefaultIntervalMinutes = 30;
+
+bool Present(const std::string& value) {
+    return value != kMissingSetting;
+}
+
+const char* Switch(bool on) {
+    return on ? "TRUE" : "FALSE";
+}
+
+// A whole number is an optional sign and digits only, within the range of int.
+bool ParseWholeNumber(const std::string& text, int& number) {
+    std::size_t digits = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+    if (digits == text.size()) return false;
+    for (std::size_t i = digits; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+    }
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || value < INT_MIN || value > INT_MAX) return false;
+    number = static_cast<int>(value);
+    return true;
+}
+
+}  // namespace
+
 std::string MainForm::SettingsFilePath() const {
-    return {};
+    const std::string& exe = services.executablePath;
+    if (exe.empty()) return {};
+    const auto slash = exe.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const auto dot = exe.rfind('.');
+    // A dot in a folder name, or one that only starts a hidden name, is no extension.
+    if (dot == std::string::npos || dot <= nameStart) return exe + ".INI";
+    return exe.substr(0, dot) + ".INI";
 }
-std::string MainForm::ReadSetting(const std::string&, const std::string&) const {
-    return "NULL";
+
+std::string MainForm::ReadSetting(const std::string& section, const std::string& key) const {
+    const std::string path = SettingsFilePath();
+    if (path.empty()) return kMissingSetting;
+    return IniReadString(path, section, key);
 }
-void MainForm::WriteSetting(const std::string&, const std::string&, const std::string&) {}
+
+void MainForm::WriteSetting(const std::string& section, const std::string& key,
+                            const std::string& value) {
+    const std::string path = SettingsFilePath();
+    if (path.empty() || !IniWriteString(path, section, key, value)) {
+        throw HandlerError("nach " + path + " kann nicht geschrieben werden");
+    }
+}
+
 void MainForm::LoadSettings() {
-    ApplyLanguage("EN");
+    auto isEnglish = [this] { return CurrentLanguageCode() == "EN"; };
+    auto loadPath = [&](Edit& edit, const char* section, const char* key,
+                        const RememberedPathText& remembered) {
+        const std::string value = ReadSetting(section, key);
+        if (Present(value)) {
+            edit.setText(value);
+        } else {
+            edit.setText(isEnglish() ? remembered.en : remembered.de);
+        }
+    };
+    auto loadSwitch = [&](CheckBox& box, const char* section, const char* key) {
+        const std::string value = ReadSetting(section, key);
+        if (Present(value)) box.setChecked(value == "TRUE");
+    };
+
+    const std::string language = ReadSetting(kGeneral, "LANGUAGE");
+    ApplyLanguage(Present(language) ? language : "EN");
+
+    loadPath(edit_tempdir, kDirectories, "TEMPDIR", tempdir_text);
+    loadPath(edit_backupdir, kDirectories, "BACKUPDIR", backupdir_text);
+
+    const std::string exe = ReadSetting(kDirectories, "CLIENTEXE");
+    if (Present(exe) && exe != "0") {
+        clientExe = exe;
+        Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + exe);
+    }
+
+    loadPath(edit_clientdir, kDirectories, "CLIENTDIR", clientdir_text);
+
+    const std::string interval = ReadSetting(kAutobackup, "INTERVAL");
+    if (Present(interval)) {
+        int minutes = kDefaultIntervalMinutes;
+        if (!ParseWholeNumber(interval, minutes)) minutes = kDefaultIntervalMinutes;
+        UpDown1.setPosition(minutes);
+        // Held to the spin range so that a stored 0 or a huge number can neither make the
+        // schedule fire without pause nor overflow the period.
+        timer_autobackup.setInterval(std::clamp(minutes, UpDown1.min(), UpDown1.max()) * 60000);
+    }
+
+    const std::string enabled = ReadSetting(kAutobackup, "ENABLED");
+    if (Present(enabled)) {
+        const bool on = enabled == "TRUE";
+        timer_autobackup.setRunning(on);
+        cb_autobackup.setChecked(on);
+        pop_enabledisable.setCaption(
+            LanguageText(*this, on ? TextId::MenuDisableAutobackup : TextId::MenuEnableAutobackup));
+    }
+
+    const std::string files = ReadSetting(kAdditionalFiles, "LBSTRING");
+    if (Present(files)) {
+        listbox_files.clear();
+        for (const std::string& entry : SplitFileList(files)) listbox_files.add(entry);
+    }
+
+    const std::string method = ReadSetting(kFileStoring, "METHOD");
+    if (Present(method)) {
+        if (method == "SIMPLE") {
+            radio_storing_simple.setChecked(true);
+        } else {
+            radio_storing_subfolder.setChecked(true);
+        }
+    }
+
+    loadSwitch(cb_startminimized, kGeneral, "START MINIMIZED");
+    loadSwitch(cb_boot, kGeneral, "START WITH WINDOWS");
+
+    const std::string startClient = ReadSetting(kGeneral, "START DONKEYCLIENT");
+    if (Present(startClient)) {
+        cb_startclient.setChecked(startClient == "TRUE");
+        if (cb_startclient.checked()) {
+            LaunchProgram(AddTrailingSeparator(edit_clientdir.text()) + clientExe, false);
+            BringMainWindowToFront();
+        }
+    }
+
+    loadSwitch(cb_watchclient, kGeneral, "RESTART DONKEYCLIENT");
+    loadPath(edit_launchpad_path, kLaunchpad, "PATH", launchpad_path_text);
+
+    const std::string startApp = ReadSetting(kLaunchpad, "STARTUP");
+    if (Present(startApp)) {
+        cb_lauchpad_startup.setChecked(startApp == "TRUE");
+        if (cb_lauchpad_startup.checked()) {
+            LaunchProgram(edit_launchpad_path.text(), true);
+            BringMainWindowToFront();
+        }
+    }
+
+    loadSwitch(cb_lauchpad_watch, kLaunchpad, "RESTART");
 }
-void MainForm::SaveSettings() {}
+
+void MainForm::SaveSettings() {
+    WriteSetting(kDirectories, "TEMPDIR", edit_tempdir.text());
+    WriteSetting(kDirectories, "BACKUPDIR", edit_backupdir.text());
+    WriteSetting(kDirectories, "CLIENTDIR", edit_clientdir.text());
+    if (!clientExe.empty()) WriteSetting(kDirectories, "CLIENTEXE", clientExe);
+    WriteSetting(kAutobackup, "ENABLED", Switch(cb_autobackup.checked()));
+    WriteSetting(kAutobackup, "INTERVAL", edit_autobackup.text());
+    WriteSetting(kAdditionalFiles, "LBSTRING", JoinFileList());
+    WriteSetting(kFileStoring, "METHOD", radio_storing_simple.checked() ? "SIMPLE" : "SUBFOLDERS");
+    WriteSetting(kGeneral, "START MINIMIZED", Switch(cb_startminimized.checked()));
+    SetAutostart(cb_boot.checked());
+    WriteSetting(kGeneral, "START WITH WINDOWS", Switch(cb_boot.checked()));
+    WriteSetting(kGeneral, "START DONKEYCLIENT", Switch(cb_startclient.checked()));
+    WriteSetting(kGeneral, "RESTART DONKEYCLIENT", Switch(cb_watchclient.checked()));
+    const std::string& shown = combo_language.text();
+    WriteSetting(kGeneral, "LANGUAGE", (shown == "English" || shown == "Englisch") ? "EN" : "DE");
+    WriteSetting(kLaunchpad, "PATH", edit_launchpad_path.text());
+    WriteSetting(kLaunchpad, "STARTUP", Switch(cb_lauchpad_startup.checked()));
+    WriteSetting(kLaunchpad, "RESTART", Switch(cb_lauchpad_watch.checked()));
+}
+
 void MainForm::btn_savesettingsClick() {
     SaveSettings();
 }
+
 std::string MainForm::JoinFileList() const {
-    return {};
+    std::string text;
+    for (int i = 0; i < listbox_files.count(); ++i) {
+        if (i > 0) text += ';';
+        text += listbox_files.item(i);
+    }
+    return text;
 }
-std::vector<std::string> MainForm::SplitFileList(const std::string&) {
-    return {};
+
+std::vector<std::string> MainForm::SplitFileList(const std::string& text) {
+    std::vector<std::string> entries;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(';', start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) entries.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return entries;
 }
+
 bool MainForm::SetAutostart(bool on) {
-    return services.autostart->SetAutostart(on);
+    return services.autostart && services.autostart->SetAutostart(on);
 }
 
 }  // namespace hw

@@ -1,0 +1,128 @@
+#include "app/qt_services_qt.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+#include <QUrl>
+
+#include "ui/control_bindings_qt.h"
+#include "ui/main_window_qt.h"
+
+namespace hw {
+
+namespace {
+
+QString QtPatterns(const QString& patterns) {
+    QStringList list;
+    for (const QString& pattern : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString trimmed = pattern.trimmed();
+        if (trimmed.isEmpty()) continue;
+        list << (trimmed == QLatin1String("*.*") ? QStringLiteral("*") : trimmed);
+    }
+    return list.isEmpty() ? QStringLiteral("*") : list.join(QLatin1Char(' '));
+}
+
+// Plain text: a path or a file name is never read as markup.
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
+             const std::string& caption) {
+    QMessageBox box(icon, ToQt(caption), ToQt(text), QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+}  // namespace
+
+QString QtFileFilter(const std::string& filter) {
+    const QStringList parts = ToQt(filter).split(QLatin1Char('|'));
+    if (filter.empty()) return QString();
+    QStringList entries;
+    for (int i = 0; i < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        const QString patterns = QtPatterns(i + 1 < parts.size() ? parts[i + 1] : QString());
+        entries << QStringLiteral("%1 (%2)").arg(description, patterns);
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+void QtDialogs::ShowMessage(const std::string& text, const std::string& caption) {
+    ShowBox(parent_, QMessageBox::NoIcon, text, caption);
+}
+
+void QtDialogs::ShowErrorReport(const std::string& text, const std::string& caption) {
+    ShowBox(parent_, QMessageBox::Critical, text, caption);
+}
+
+bool QtDialogs::AskYesNo(const std::string& question) {
+    // The confirmation box's own texts are German whatever the program's language.
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Bestätigung"), ToQt(question),
+                    QMessageBox::NoButton, parent_);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+std::vector<std::string> QtDialogs::OpenFiles(const OpenDialog& dialog,
+                                              const std::string& initialFolder) {
+    QFileDialog chooser(parent_, ToQt(dialog.title), ToQt(initialFolder),
+                        QtFileFilter(dialog.filter));
+    chooser.setObjectName(ToQt(dialog.name));
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    chooser.setFileMode(dialog.multiSelect ? QFileDialog::ExistingFiles
+                                           : QFileDialog::ExistingFile);
+    chooser.setSizeGripEnabled(true);
+    std::vector<std::string> chosen;
+    if (chooser.exec() != QDialog::Accepted) return chosen;
+    for (const QString& file : chooser.selectedFiles()) chosen.push_back(FromQt(file));
+    return chosen;
+}
+
+std::string QtDialogs::BrowseFolder(const FolderBrowse& dialog) {
+    const QString selection = ToQt(dialog.selection);
+    const bool existing = !selection.isEmpty() && QFileInfo(selection).isDir();
+    QFileDialog chooser(parent_, ToQt(dialog.caption), existing ? selection : QDir::homePath());
+    chooser.setFileMode(QFileDialog::Directory);
+    chooser.setOption(QFileDialog::ShowDirsOnly, true);
+    if (chooser.exec() != QDialog::Accepted) return {};
+    const QStringList chosen = chooser.selectedFiles();
+    if (chosen.isEmpty()) return {};
+    const QFileInfo folder(chosen.first());
+    if (!folder.isDir()) return {};
+    return FromQt(QDir::cleanPath(folder.absoluteFilePath()));
+}
+
+void QtWindowService::attach(MainWindow* window) {
+    window_ = window;
+}
+
+void QtWindowService::BringMainWindowToFront() {
+    if (!window_ || !window_->isVisible()) return;
+    window_->raise();
+    window_->activateWindow();
+}
+
+void QtWindowService::MinimizeApplication() {
+    if (window_) window_->minimizeToTray();
+}
+
+void QtWindowService::RestoreApplication() {
+    if (window_) window_->restoreFromTray();
+}
+
+void QtWindowService::Quit() {
+    QCoreApplication::quit();
+}
+
+void QtWindowService::OpenUrl(const std::string& address) {
+    QDesktopServices::openUrl(QUrl(ToQt(address)));
+}
+
+}  // namespace hw

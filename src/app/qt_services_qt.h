@@ -1,0 +1,49 @@
+// The desktop services of the program on Qt: message boxes, file dialogs and the main window.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "app/services.h"
+
+namespace hw {
+
+class MainWindow;
+
+// "desc|pattern|desc|pattern" into Qt's "desc (pattern);;desc (pattern)". Patterns separated by
+// ";" become a space-separated list, and "*.*" means every file, as it does on the desktop the
+// filters were written for.
+QString QtFileFilter(const std::string& filter);
+
+class QtDialogs : public Dialogs {
+  public:
+    // The boxes and dialogs belong to this window once it exists.
+    void setParentWindow(QWidget* parent) { parent_ = parent; }
+
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void ShowErrorReport(const std::string& text, const std::string& caption) override;
+    bool AskYesNo(const std::string& question) override;
+    std::vector<std::string> OpenFiles(const OpenDialog& dialog,
+                                       const std::string& initialFolder) override;
+    std::string BrowseFolder(const FolderBrowse& dialog) override;
+
+  private:
+    QPointer<QWidget> parent_;
+};
+
+class QtWindowService : public WindowService {
+  public:
+    void attach(MainWindow* window);
+
+    void BringMainWindowToFront() override;
+    void MinimizeApplication() override;
+    void RestoreApplication() override;
+    void Quit() override;
+    void OpenUrl(const std::string& address) override;
+
+  private:
+    QPointer<MainWindow> window_;
+};
+
+}  // namespace hw

@@ -1,0 +1,280 @@
+#include "ui/control_bindings_qt.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <memory>
+
+#include "ui/url_label_qt.h"
+
+namespace hw {
+
+namespace {
+
+// Runs a hook for the events of one widget; the hook answers whether it took the event.
+class EventHook : public QObject {
+  public:
+    EventHook(QObject* watched, std::function<bool(QEvent*)> hook)
+        : QObject(watched), hook_(std::move(hook)) {
+        watched->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override { return hook_(event); }
+
+  private:
+    std::function<bool(QEvent*)> hook_;
+};
+
+constexpr int kListItemHeight = 13;
+
+bool ListShows(const QListWidget* widget, const ListBox& list) {
+    if (widget->count() != list.count()) return false;
+    for (int i = 0; i < list.count(); ++i) {
+        if (widget->item(i)->text() != ToQt(list.item(i))) return false;
+    }
+    return true;
+}
+
+bool ComboShows(const QComboBox* widget, const ComboBox& combo) {
+    if (widget->count() != static_cast<int>(combo.items().size())) return false;
+    for (int i = 0; i < widget->count(); ++i) {
+        if (widget->itemText(i) != ToQt(combo.items()[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+ControlBinder::~ControlBinder() {
+    for (Control* control : bound_) control->setViewListener(nullptr);
+}
+
+ControlBinder::Sync ControlBinder::listen(Control& control, Sync sync) {
+    control.setViewListener(sync);
+    bound_.push_back(&control);
+    sync();
+    return sync;
+}
+
+void ControlBinder::windowCaption(Captioned& caption, QWidget* window) {
+    listen(caption, [&caption, window] { window->setWindowTitle(ToQt(caption.caption())); });
+}
+
+void ControlBinder::tabSheet(TabSheet& sheet, QTabWidget* pages, int index) {
+    listen(sheet, [&sheet, pages, index] {
+        pages->setTabText(index, ToQt(sheet.caption()));
+        pages->setTabEnabled(index, sheet.enabled());
+    });
+}
+
+void ControlBinder::label(Label& label, QLabel* widget) {
+    widget->setTextFormat(Qt::PlainText);
+    listen(label, [&label, widget] {
+        widget->setText(ToQt(label.caption()));
+        widget->setEnabled(label.enabled());
+    });
+}
+
+void ControlBinder::linkLabel(LinkLabel& link, UrlLabel* widget) {
+    listen(link, [&link, widget] {
+        widget->setText(ToQt(link.caption()));
+        widget->setToolTip(ToQt(link.address()));
+        widget->setEnabled(link.enabled());
+    });
+    widget->onClick = [this, &link] { dispatch([&link] { link.userClick(); }); };
+}
+
+void ControlBinder::button(Button& button, QAbstractButton* widget) {
+    listen(button, [&button, widget] {
+        widget->setText(ToQt(button.caption()));
+        widget->setEnabled(button.enabled());
+    });
+    QObject::connect(widget, &QAbstractButton::clicked, widget,
+                     [this, &button] { dispatch([&button] { button.userClick(); }); });
+}
+
+void ControlBinder::menuItem(MenuItem& item, QAction* action) {
+    listen(item, [&item, action] {
+        action->setText(ToQt(item.caption()));
+        action->setEnabled(item.enabled());
+    });
+    QObject::connect(action, &QAction::triggered, action,
+                     [this, &item] { dispatch([&item] { item.userClick(); }); });
+}
+
+void ControlBinder::edit(Edit& edit, QLineEdit* widget) {
+    if (edit.maxLength() > 0) widget->setMaxLength(edit.maxLength());
+    listen(edit, [&edit, widget] {
+        const QSignalBlocker block(widget);
+        // Rewriting an equal text would move the cursor under the user's fingers.
+        const QString text = ToQt(edit.text());
+        if (widget->text() != text) widget->setText(text);
+        widget->setEnabled(edit.enabled());
+    });
+    QObject::connect(widget, &QLineEdit::textEdited, widget, [this, &edit](const QString& text) {
+        dispatch([&edit, &text] { edit.userTyped(FromQt(text)); });
+    });
+    // Focus leaving for another control of the window; a box or menu opening over the window
+    // takes the focus for a while without the user leaving the field.
+    new EventHook(widget, [this, &edit](QEvent* event) {
+        if (event->type() == QEvent::FocusOut) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+                dispatch([&edit] { edit.userLeft(); });
+            }
+        }
+        return false;
+    });
+}
+
+void ControlBinder::checkBox(CheckBox& box, QCheckBox* widget) {
+    Sync sync = listen(box, [&box, widget] {
+        const QSignalBlocker block(widget);
+        widget->setText(ToQt(box.caption()));
+        widget->setChecked(box.checked());
+        widget->setEnabled(box.enabled());
+    });
+    // Qt has already toggled the widget; the model decides, and the widget follows it.
+    QObject::connect(widget, &QCheckBox::clicked, widget, [this, &box, sync] {
+        dispatch([&box] { box.userClick(); });
+        sync();
+    });
+}
+
+void ControlBinder::radioButton(RadioButton& radio, QRadioButton* widget) {
+    widget->setAutoExclusive(false);  // the model keeps the group
+    Sync sync = listen(radio, [&radio, widget] {
+        const QSignalBlocker block(widget);
+        widget->setText(ToQt(radio.caption()));
+        widget->setChecked(radio.checked());
+        widget->setEnabled(radio.enabled());
+    });
+    QObject::connect(widget, &QRadioButton::clicked, widget, [this, &radio, sync] {
+        dispatch([&radio] { radio.userClick(); });
+        sync();
+    });
+}
+
+void ControlBinder::listBox(ListBox& list, QListWidget* widget) {
+    widget->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Sync sync = listen(list, [&list, widget] {
+        const QSignalBlocker block(widget);
+        if (!ListShows(widget, list)) {
+            widget->clear();
+            for (const std::string& text : list.items()) {
+                auto* item = new QListWidgetItem(ToQt(text), widget);
+                item->setSizeHint(QSize(widget->fontMetrics().horizontalAdvance(item->text()) + 8,
+                                        kListItemHeight));
+            }
+        }
+        for (int i = 0; i < list.count(); ++i) widget->item(i)->setSelected(list.selected(i));
+        widget->setEnabled(list.enabled());
+    });
+    QObject::connect(widget, &QListWidget::itemSelectionChanged, widget,
+                     [this, &list, widget, sync] {
+                         dispatch([&list, widget] {
+                             const int shown = std::min(list.count(), widget->count());
+                             for (int i = 0; i < shown; ++i) {
+                                 list.setSelected(i, widget->item(i)->isSelected());
+                             }
+                         });
+                         sync();
+                     });
+}
+
+void ControlBinder::comboBox(ComboBox& combo, QComboBox* widget) {
+    widget->setEditable(true);
+    widget->setInsertPolicy(QComboBox::NoInsert);
+    widget->setCompleter(nullptr);  // completion would write text the user did not type
+    QLineEdit* field = widget->lineEdit();
+    Sync sync = listen(combo, [&combo, widget, field] {
+        const QSignalBlocker block(widget);
+        const QSignalBlocker blockField(field);
+        if (!ComboShows(widget, combo)) {
+            widget->clear();
+            for (const std::string& item : combo.items()) widget->addItem(ToQt(item));
+        }
+        if (combo.itemIndex() >= 0 && widget->currentIndex() != combo.itemIndex()) {
+            widget->setCurrentIndex(combo.itemIndex());
+        }
+        const QString text = ToQt(combo.text());
+        if (field->text() != text) field->setText(text);
+        widget->setEnabled(combo.enabled());
+    });
+    QObject::connect(widget, &QComboBox::activated, widget, [this, &combo, sync](int index) {
+        dispatch([&combo, index] { combo.userPicked(index); });
+        sync();
+    });
+    QObject::connect(field, &QLineEdit::textEdited, widget, [this, &combo](const QString& text) {
+        dispatch([&combo, &text] { combo.userTyped(FromQt(text)); });
+    });
+}
+
+void ControlBinder::upDown(UpDown& upDown, QLineEdit* buddy, QAbstractButton* up,
+                           QAbstractButton* down) {
+    listen(upDown, [&upDown, up, down] {
+        up->setEnabled(upDown.enabled());
+        down->setEnabled(upDown.enabled());
+    });
+    auto step = [this, &upDown](int delta) {
+        dispatch([&upDown, delta] { upDown.userStep(delta); });
+    };
+    QObject::connect(up, &QAbstractButton::clicked, up, [step] { step(+1); });
+    QObject::connect(down, &QAbstractButton::clicked, down, [step] { step(-1); });
+    new EventHook(buddy, [step](QEvent* event) {
+        if (event->type() != QEvent::KeyPress) return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Up && key != Qt::Key_Down) return false;
+        step(key == Qt::Key_Up ? +1 : -1);
+        return true;
+    });
+}
+
+void ControlBinder::timer(Timer& timer, QTimer* clock) {
+    auto shownGeneration = std::make_shared<unsigned>(timer.countdownGeneration());
+    listen(timer, [&timer, clock, shownGeneration] {
+        // A period of zero stops a timer rather than letting it fire without pause.
+        if (!timer.running() || timer.interval() <= 0) {
+            clock->stop();
+            return;
+        }
+        const bool restart = !clock->isActive() || clock->interval() != timer.interval() ||
+                             *shownGeneration != timer.countdownGeneration();
+        *shownGeneration = timer.countdownGeneration();
+        if (restart) clock->start(timer.interval());
+    });
+    QObject::connect(clock, &QTimer::timeout, clock,
+                     [this, &timer] { dispatch([&timer] { timer.tick(); }); });
+}
+
+void ControlBinder::trayIcon(TrayIcon& tray, QSystemTrayIcon* icon) {
+    listen(tray, [&tray, icon] {
+        icon->setToolTip(ToQt(tray.hint()));
+        icon->setVisible(tray.visible());
+    });
+    QObject::connect(
+        icon, &QSystemTrayIcon::activated, icon,
+        [this, &tray](QSystemTrayIcon::ActivationReason reason) {
+            if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick) {
+                return;
+            }
+            if (!tray.onClick) return;
+            Handler click = tray.onClick;  // the handler may replace itself
+            dispatch(click);
+        });
+}
+
+}  // namespace hw

@@ -1,0 +1,72 @@
+// Binds the model's controls to Qt widgets. A widget only draws its control and forwards the
+// user's input into it; every forwarded input runs through MainForm::Dispatch, and the model's
+// changes come back through the control's view listener with the widget's signals blocked, so
+// nothing is ever raised twice.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/main_form.h"
+
+class QAbstractButton;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QRadioButton;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTimer;
+class QWidget;
+
+namespace hw {
+
+class UrlLabel;
+
+inline QString ToQt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+inline std::string FromQt(const QString& text) {
+    return text.toStdString();
+}
+
+class ControlBinder {
+  public:
+    explicit ControlBinder(MainForm& form) : form_(form) {}
+    // Detaches every view listener, so the model outlives its widgets safely.
+    ~ControlBinder();
+    ControlBinder(const ControlBinder&) = delete;
+    ControlBinder& operator=(const ControlBinder&) = delete;
+
+    void windowCaption(Captioned& caption, QWidget* window);
+    void tabSheet(TabSheet& sheet, QTabWidget* pages, int index);
+    void label(Label& label, QLabel* widget);
+    void linkLabel(LinkLabel& link, UrlLabel* widget);
+    void button(Button& button, QAbstractButton* widget);
+    void menuItem(MenuItem& item, QAction* action);
+    void edit(Edit& edit, QLineEdit* widget);
+    void checkBox(CheckBox& box, QCheckBox* widget);
+    void radioButton(RadioButton& radio, QRadioButton* widget);
+    void listBox(ListBox& list, QListWidget* widget);
+    void comboBox(ComboBox& combo, QComboBox* widget);
+    // The spin control's own arrows, plus the Up and Down keys in its bound field.
+    void upDown(UpDown& upDown, QLineEdit* buddy, QAbstractButton* up, QAbstractButton* down);
+    void timer(Timer& timer, QTimer* clock);
+    void trayIcon(TrayIcon& tray, QSystemTrayIcon* icon);
+
+  private:
+    using Sync = std::function<void()>;
+    // Installs sync as the control's view listener and draws the control once.
+    Sync listen(Control& control, Sync sync);
+    void dispatch(const Handler& event) { form_.Dispatch(event); }
+
+    MainForm& form_;
+    std::vector<Control*> bound_;
+};
+
+}  // namespace hw

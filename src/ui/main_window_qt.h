@@ -1,0 +1,57 @@
+// The main window: a thin Qt view over MainForm. It builds one widget per model control in the
+// layout of the window and binds them; all rules live in the model.
+#pragma once
+
+#include <QWidget>
+
+#include "ui/control_bindings_qt.h"
+#include "ui/main_form.h"
+
+class QSystemTrayIcon;
+class QTabWidget;
+
+namespace hw {
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kClientWidth = 371;
+    static constexpr int kClientHeight = 307;
+
+    // Builds and binds every control; the model's timers start counting here.
+    explicit MainWindow(MainForm& form, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void showCentered();
+    // A later copy asked this one to come forward.
+    void bringToFront();
+    // Into the notification area when the desktop has one, else an ordinary minimise.
+    void minimizeToTray();
+    void restoreFromTray();
+
+  signals:
+    // The window agreed to close: the program ends.
+    void closed();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    QWidget* addPage(TabSheet& sheet);
+    void buildDirectoriesPage(QWidget* page);
+    void buildBackupPage(QWidget* page);
+    void buildGeneralPage(QWidget* page);
+    void buildAppRunnerPage(QWidget* page);
+    void buildAboutPage(QWidget* page);
+    void buildCommandButtons();
+    void buildTimersAndTray();
+    void browseRow(QWidget* page, int y, Label& label, Edit& edit, Button& browse);
+
+    MainForm& form_;
+    ControlBinder binder_;
+    QTabWidget* pages_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    bool closing_ = false;
+};
+
+}  // namespace hw

@@ -1,0 +1,43 @@
+#include "ui/url_label_qt.h"
+
+#include <QMouseEvent>
+
+namespace hw {
+
+UrlLabel::UrlLabel(QWidget* parent) : QLabel(parent) {
+    QFont linkFont(QStringLiteral("Tahoma"));
+    linkFont.setPixelSize(11);
+    setFont(linkFont);
+    setTextFormat(Qt::PlainText);
+    setCursor(Qt::PointingHandCursor);
+    setHovered(false);
+}
+
+void UrlLabel::setHovered(bool hovered) {
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, hovered ? QColor(0, 0, 255) : QColor(0, 0, 128));
+    setPalette(colours);
+    QFont linkFont = font();
+    linkFont.setUnderline(hovered);
+    setFont(linkFont);
+}
+
+void UrlLabel::enterEvent(QEnterEvent* event) {
+    setHovered(true);
+    QLabel::enterEvent(event);
+}
+
+void UrlLabel::leaveEvent(QEvent* event) {
+    setHovered(false);
+    QLabel::leaveEvent(event);
+}
+
+void UrlLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+        onClick) {
+        onClick();
+    }
+}
+
+}  // namespace hw

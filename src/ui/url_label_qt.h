@@ -1,0 +1,24 @@
+// A label drawn as a link: navy, turning blue and underlined while the mouse is over it, with
+// the hand pointer. A left click inside it runs onClick.
+#pragma once
+
+#include <QLabel>
+#include <functional>
+
+namespace hw {
+
+class UrlLabel : public QLabel {
+  public:
+    explicit UrlLabel(QWidget* parent = nullptr);
+    std::function<void()> onClick;
+
+  protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    void setHovered(bool hovered);
+};
+
+}  // namespace hw

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "app/qt_services_qt.h"
+#include "support/fake_services.h"
+
+namespace hw {
+namespace {
+
+// Acts on the modal box or dialog as soon as its own loop runs; whatever the check does, the
+// box is closed afterwards so a failing test never hangs.
+void WhenModalOpens(std::function<void(QWidget*)> act, int triesLeft = 50) {
+    QTimer::singleShot(0, [act, triesLeft] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            if (triesLeft > 0) {
+                WhenModalOpens(act, triesLeft - 1);
+            } else {
+                ADD_FAILURE() << "no modal box appeared";
+            }
+            return;
+        }
+        act(modal);
+        if (modal->isVisible()) modal->close();
+    });
+}
+
+QStringList ButtonTexts(QMessageBox* box) {
+    QStringList texts;
+    for (QAbstractButton* button : box->buttons()) texts << button->text();
+    texts.sort();
+    return texts;
+}
+
+TEST(QtConfirmationBox, GermanTitleAndButtonsYesDefaultAndOnlyYesAnswersYes) {
+    QtDialogs dialogs;
+    WhenModalOpens([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), "Bestätigung");
+        EXPECT_EQ(box->text(), "Close Hoardwise ?");
+        EXPECT_EQ(box->icon(), QMessageBox::Question);
+        EXPECT_EQ(ButtonTexts(box), QStringList({"&Ja", "&Nein"}));
+        ASSERT_NE(box->defaultButton(), nullptr);
+        EXPECT_EQ(box->defaultButton()->text(), "&Ja");
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(box, &escape);
+    });
+    EXPECT_FALSE(dialogs.AskYesNo("Close Hoardwise ?"));
+
+    WhenModalOpens([](QWidget* modal) {
+        for (QAbstractButton* button : static_cast<QMessageBox*>(modal)->buttons()) {
+            if (button->text() == "&Ja") button->click();
+        }
+    });
+    EXPECT_TRUE(dialogs.AskYesNo("Close Hoardwise ?"));
+
+    WhenModalOpens([](QWidget* modal) {
+        for (QAbstractButton* button : static_cast<QMessageBox*>(modal)->buttons()) {
+            if (button->text() == "&Nein") button->click();
+        }
+    });
+    EXPECT_FALSE(dialogs.AskYesNo("Close Hoardwise ?"));
+
+    WhenModalOpens([](QWidget* modal) { modal->close(); });  // the box's own close button
+    EXPECT_FALSE(dialogs.AskYesNo("Hoardwise schließen ?"));
+}
+
+TEST(QtMessageBoxes, MessageHasNoIconAndOneOkButtonErrorReportHasTheErrorIcon) {
+    QtDialogs dialogs;
+    WhenModalOpens([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), "Info ...");
+        EXPECT_EQ(box->text(), "Backup of <3> files\nfinished");
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);  // a file name is never read as markup
+        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        ASSERT_EQ(box->buttons().size(), 1);
+        EXPECT_EQ(box->standardButton(box->buttons()[0]), QMessageBox::Ok);
+        box->buttons()[0]->click();
+    });
+    dialogs.ShowMessage("Backup of <3> files\nfinished", "Info ...");
+
+    WhenModalOpens([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), "Hoardwise 2.11");
+        EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        EXPECT_EQ(box->buttons().size(), 1);
+    });
+    dialogs.ShowErrorReport("disk full.", "Hoardwise 2.11");
+}
+
+TEST(QtMessageBoxes, TimersKeepTickingWhileABoxIsOpen) {
+    QtDialogs dialogs;
+    int ticks = 0;
+    QTimer clock;
+    clock.setInterval(0);
+    QObject::connect(&clock, &QTimer::timeout, [&] {
+        if (++ticks < 3) return;
+        clock.stop();
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    clock.start();  // no loop runs before the box's own
+    dialogs.ShowMessage("waiting", "Info ...");
+    EXPECT_EQ(ticks, 3);
+}
+
+TEST(QtFileFilter, BarSeparatedPairsBecomeQtFilters) {
+    EXPECT_EQ(QtFileFilter("MET-files|*.met|DAT-files|*.dat|All files|*.*"),
+              "MET-files (*.met);;DAT-files (*.dat);;All files (*)");
+    EXPECT_EQ(QtFileFilter("ed2k-client executable|*.exe"), "ed2k-client executable (*.exe)");
+    EXPECT_EQ(QtFileFilter("Ausführbare Dateien|*.*"), "Ausführbare Dateien (*)");
+    EXPECT_EQ(QtFileFilter("Lists|*.met;*.dat"), "Lists (*.met *.dat)");
+    EXPECT_EQ(QtFileFilter("Only a description"), "Only a description (*)");
+    EXPECT_EQ(QtFileFilter(""), "");
+}
+
+TEST(QtFileDialogs, OpenFilesUsesTitleFolderFilterAndSelectionMode) {
+    test::TempDir folder;
+    test::WriteFile(folder / "known.met", "k");
+    QtDialogs dialogs;
+    OpenDialog settings{"OpenDialog2", "Search additional files to backup",
+                        "MET-files|*.met|All files|*.*", true};
+    WhenModalOpens([&](QWidget* modal) {
+        auto* chooser = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(chooser, nullptr);
+        EXPECT_EQ(chooser->windowTitle(), "Search additional files to backup");
+        EXPECT_EQ(chooser->directory().absolutePath(), QString::fromStdString(folder.path()));
+        EXPECT_EQ(chooser->fileMode(), QFileDialog::ExistingFiles);
+        EXPECT_EQ(chooser->nameFilters(), QStringList({"MET-files (*.met)", "All files (*)"}));
+        EXPECT_TRUE(chooser->isSizeGripEnabled());
+        chooser->selectFile(QString::fromStdString(folder / "known.met"));
+        static_cast<QDialog*>(chooser)->accept();
+    });
+    EXPECT_EQ(dialogs.OpenFiles(settings, folder.path()),
+              std::vector<std::string>({folder / "known.met"}));
+
+    settings.multiSelect = false;
+    WhenModalOpens([](QWidget* modal) {
+        auto* chooser = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(chooser, nullptr);
+        EXPECT_EQ(chooser->fileMode(), QFileDialog::ExistingFile);
+        chooser->reject();
+    });
+    EXPECT_TRUE(dialogs.OpenFiles(settings, folder.path()).empty());
+}
+
+TEST(QtFileDialogs, BrowseFolderStartsAtAnExistingSelectionOnly) {
+    test::TempDir folder;
+    QtDialogs dialogs;
+    WhenModalOpens([&](QWidget* modal) {
+        auto* chooser = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(chooser, nullptr);
+        EXPECT_EQ(chooser->windowTitle(), "Search TEMP-Folder");
+        EXPECT_EQ(chooser->directory().absolutePath(), QString::fromStdString(folder.path()));
+        static_cast<QDialog*>(chooser)->accept();
+    });
+    EXPECT_EQ(dialogs.BrowseFolder({"Search TEMP-Folder", folder.path()}), folder.path());
+
+    WhenModalOpens([](QWidget* modal) {
+        auto* chooser = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(chooser, nullptr);
+        EXPECT_EQ(chooser->directory().absolutePath(), QDir::homePath());
+        chooser->reject();
+    });
+    EXPECT_EQ(dialogs.BrowseFolder({"Search TEMP-Folder", "Click Browse to select TEMP-Folder"}),
+              "");
+}
+
+}  // namespace
+}  // namespace hw

@@ -1,0 +1,113 @@
+#include "settings/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "support/fake_services.h"
+
+namespace fs = std::filesystem;
+
+namespace hw {
+namespace {
+
+int FileCount(const std::string& folder) {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(stat(path.c_str(), &info), 0);
+    return info.st_mode & 07777;
+}
+
+struct FaultGuard {
+    ~FaultGuard() { SetReplaceFaultForTesting(nullptr); }
+};
+
+TEST(ReplaceFileContent, FailureAtAnyStepKeepsTheOldFileAndLeavesNoTemporaryFile) {
+    FaultGuard guard;
+    for (ReplaceStep failing :
+         {ReplaceStep::Create, ReplaceStep::Write, ReplaceStep::Sync, ReplaceStep::Rename}) {
+        test::TempDir dir;
+        const std::string path = dir / "hoardwise.INI";
+        test::WriteFile(path, "old content\n");
+        SetReplaceFaultForTesting([failing](ReplaceStep step, const std::string&) {
+            return step == failing ? ENOSPC : 0;
+        });
+        errno = 0;
+        EXPECT_FALSE(ReplaceFileContent(path, "new content\n"));
+        EXPECT_EQ(errno, ENOSPC);
+        EXPECT_EQ(test::ReadFile(path), "old content\n");
+        EXPECT_EQ(FileCount(dir.path()), 1);
+    }
+    SetReplaceFaultForTesting(nullptr);
+    test::TempDir dir;
+    EXPECT_TRUE(ReplaceFileContent(dir / "f", "new\n"));
+    EXPECT_EQ(test::ReadFile(dir / "f"), "new\n");
+    EXPECT_EQ(FileCount(dir.path()), 1);
+}
+
+TEST(ReplaceFileContent, PathsThatCannotHoldAFileFail) {
+    test::TempDir dir;
+    test::WriteFile(dir / "plain", "x");
+    errno = 0;
+    EXPECT_FALSE(ReplaceFileContent(dir / "plain/hoardwise.INI", "x"));
+    EXPECT_EQ(errno, ENOTDIR);
+    EXPECT_EQ(test::ReadFile(dir / "plain"), "x");
+
+    fs::create_directory(dir / "folder");
+    test::WriteFile(dir / "folder/inside", "kept");
+    EXPECT_FALSE(ReplaceFileContent(dir / "folder", "x"));
+    EXPECT_EQ(test::ReadFile(dir / "folder/inside"), "kept");
+}
+
+TEST(ReplaceFileContent, KeepsPermissionBitsAndNewFilesFollowTheUmask) {
+    test::TempDir dir;
+    const std::string path = dir / "hoardwise.INI";
+    test::WriteFile(path, "old");
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ASSERT_TRUE(ReplaceFileContent(path, "new"));
+    EXPECT_EQ(ModeOf(path), 0640u);
+
+    const mode_t mask = umask(022);
+    ASSERT_TRUE(ReplaceFileContent(dir / "fresh", "new"));
+    umask(mask);
+    EXPECT_EQ(ModeOf(dir / "fresh"), 0644u);
+}
+
+TEST(ReplaceFileContent, WritesThroughSymbolicLinksToTheirTarget) {
+    test::TempDir dir;
+    fs::create_directory(dir / "real");
+    test::WriteFile(dir / "real/settings.INI", "old");
+    fs::create_symlink("real/settings.INI", dir / "relative.INI");
+    fs::create_symlink(dir / "relative.INI", dir / "chain.INI");
+
+    ASSERT_TRUE(ReplaceFileContent(dir / "chain.INI", "through the chain"));
+    EXPECT_TRUE(fs::is_symlink(dir / "chain.INI"));
+    EXPECT_TRUE(fs::is_symlink(dir / "relative.INI"));
+    EXPECT_EQ(test::ReadFile(dir / "real/settings.INI"), "through the chain");
+    EXPECT_EQ(FileCount(dir / "real"), 1);
+
+    fs::create_symlink(dir / "real/not-yet.INI", dir / "dangling.INI");
+    ASSERT_TRUE(ReplaceFileContent(dir / "dangling.INI", "created"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.INI"));
+    EXPECT_EQ(test::ReadFile(dir / "real/not-yet.INI"), "created");
+
+    fs::create_symlink(dir / "loop-b", dir / "loop-a");
+    fs::create_symlink(dir / "loop-a", dir / "loop-b");
+    errno = 0;
+    EXPECT_FALSE(ReplaceFileContent(dir / "loop-a", "x"));
+    EXPECT_EQ(errno, ELOOP);
+}
+
+}  // namespace
+}  // namespace hw

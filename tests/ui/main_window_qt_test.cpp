@@ -1,0 +1,377 @@
+#include "ui/main_window_qt.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QRadioButton>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include "app/errors.h"
+#include "support/fake_services.h"
+
+namespace hw {
+namespace {
+
+using test::Shown;
+
+struct WindowUnderTest {
+    test::FakeDesktop desk;
+    MainWindow window{desk.f()};
+    MainForm& form = desk.f();
+
+    template <class W>
+    W* find(const char* name) {
+        W* widget = window.findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+};
+
+void Key(QWidget* widget, int key, const QString& text = QString()) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(widget, &press);
+}
+
+void Type(QWidget* widget, const QString& text) {
+    for (const QChar ch : text) Key(widget, ch.toUpper().unicode(), QString(ch));
+}
+
+void Tick(QTimer* clock) {
+    ASSERT_TRUE(QMetaObject::invokeMethod(clock, "timeout", Qt::DirectConnection));
+}
+
+TEST(MainWindowEdit, TypingReachesTheModelOncePerChangeAndModelTextsShowWithoutEcho) {
+    WindowUnderTest w;
+    int changes = 0;
+    w.form.edit_tempdir.onChange = [&] { ++changes; };
+    auto* field = w.find<QLineEdit>("edit_tempdir");
+    EXPECT_EQ(field->text(), "edit_tempdir");
+
+    field->setCursorPosition(0);
+    Type(field, "/x");
+    EXPECT_EQ(w.form.edit_tempdir.text(), "/xedit_tempdir");
+    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(field->cursorPosition(), 2);  // the model's echo did not move the cursor
+
+    w.form.edit_tempdir.setText("/home/me/temp");
+    EXPECT_EQ(field->text(), "/home/me/temp");
+    EXPECT_EQ(changes, 3);
+
+    {  // a handler that corrects the text the user typed shows its correction
+        w.form.edit_tempdir.onChange = [&] {
+            ++changes;
+            const std::string& text = w.form.edit_tempdir.text();
+            if (text.size() > 1 && text.back() == '/') {
+                w.form.edit_tempdir.setText(text.substr(0, text.size() - 1));
+            }
+        };
+        field->end(false);
+        Type(field, "/");
+        EXPECT_EQ(w.form.edit_tempdir.text(), "/home/me/temp");
+        EXPECT_EQ(field->text(), "/home/me/temp");
+        EXPECT_EQ(changes, 5);  // the typed text and the correction
+    }
+
+    w.form.edit_tempdir.setEnabled(false);
+    EXPECT_FALSE(field->isEnabled());
+}
+
+TEST(MainWindowEdit, LeavingTheFieldRaisesItsExitHandlerButABoxOpeningOverItDoesNot) {
+    WindowUnderTest w;
+    int exits = 0;
+    w.form.edit_autobackup.onExit = [&] { ++exits; };
+    auto* field = w.find<QLineEdit>("edit_autobackup");
+    QFocusEvent tabbedAway(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(field, &tabbedAway);
+    EXPECT_EQ(exits, 1);
+    QFocusEvent boxOpened(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QCoreApplication::sendEvent(field, &boxOpened);
+    QFocusEvent menuOpened(QEvent::FocusOut, Qt::PopupFocusReason);
+    QCoreApplication::sendEvent(field, &menuOpened);
+    EXPECT_EQ(exits, 1);
+}
+
+TEST(MainWindowMinutesField, HoldsAnyThreeCharactersAndStepsWithArrowsAndKeys) {
+    WindowUnderTest w;
+    int changing = 0;
+    w.form.UpDown1.onChanging = [&](bool&) { ++changing; };
+    auto* field = w.find<QLineEdit>("edit_autobackup");
+    EXPECT_EQ(field->text(), "30");
+
+    w.find<QToolButton>("UpDown1Up")->click();
+    EXPECT_EQ(w.form.UpDown1.position(), 31);
+    EXPECT_EQ(field->text(), "31");
+    Key(field, Qt::Key_Up);
+    EXPECT_EQ(w.form.UpDown1.position(), 32);
+    Key(field, Qt::Key_Down);
+    Key(field, Qt::Key_Down);
+    w.find<QToolButton>("UpDown1Down")->click();
+    EXPECT_EQ(w.form.UpDown1.position(), 29);
+    EXPECT_EQ(field->text(), "29");
+    EXPECT_EQ(w.form.edit_autobackup.text(), "29");
+    EXPECT_EQ(changing, 5);
+
+    field->selectAll();
+    Type(field, "abcd");
+    EXPECT_EQ(field->text(), "abc");
+    EXPECT_EQ(w.form.edit_autobackup.text(), "abc");
+
+    w.form.UpDown1.setEnabled(false);
+    EXPECT_FALSE(w.find<QToolButton>("UpDown1Up")->isEnabled());
+    EXPECT_FALSE(w.find<QToolButton>("UpDown1Down")->isEnabled());
+}
+
+TEST(MainWindowComboBox, PickRaisesChangeOnceTypingPerChangeAndRefillsNothing) {
+    WindowUnderTest w;
+    std::vector<std::string> seen;
+    w.form.combo_language.onChange = [&] { seen.push_back(w.form.combo_language.text()); };
+    auto* combo = w.find<QComboBox>("combo_language");
+    EXPECT_TRUE(combo->isEditable());
+
+    w.form.combo_language.addItem("English");
+    w.form.combo_language.addItem("German");
+    w.form.combo_language.setItemIndex(0);
+    EXPECT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->currentText(), "English");
+    EXPECT_TRUE(seen.empty());
+
+    Key(combo, Qt::Key_Down);  // the user picks the next item
+    EXPECT_EQ(seen, std::vector<std::string>({"German"}));
+    EXPECT_EQ(w.form.combo_language.itemIndex(), 1);
+
+    QLineEdit* field = combo->lineEdit();
+    Key(field, Qt::Key_Backspace);
+    Type(field, "x");
+    EXPECT_EQ(seen, std::vector<std::string>({"German", "Germa", "Germax"}));
+    EXPECT_EQ(w.form.combo_language.itemIndex(), -1);
+    EXPECT_EQ(combo->count(), 2);  // typing never adds an item
+
+    w.form.combo_language.clearItems();
+    w.form.combo_language.addItem("Englisch");
+    w.form.combo_language.addItem("Deutsch");
+    w.form.combo_language.setItemIndex(1);
+    EXPECT_EQ(seen.size(), 3u);
+    ASSERT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->itemText(0), "Englisch");
+    EXPECT_EQ(combo->currentText(), "Deutsch");
+}
+
+TEST(MainWindowChoices, CheckBoxRadioAndListFollowTheUserAndTheModel) {
+    WindowUnderTest w;
+    int clicks = 0;
+    w.form.cb_autobackup.onClick = [&] { ++clicks; };
+    auto* box = w.find<QCheckBox>("cb_autobackup");
+    box->click();
+    EXPECT_TRUE(w.form.cb_autobackup.checked());
+    EXPECT_EQ(clicks, 1);
+    w.form.cb_autobackup.setChecked(false);
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(clicks, 2);
+
+    auto* simple = w.find<QRadioButton>("radio_storing_simple");
+    auto* subfolder = w.find<QRadioButton>("radio_storing_subfolder");
+    EXPECT_TRUE(simple->isChecked());
+    subfolder->click();
+    EXPECT_TRUE(w.form.radio_storing_subfolder.checked());
+    EXPECT_FALSE(simple->isChecked());
+    subfolder->click();  // clicking the checked one keeps it checked
+    EXPECT_TRUE(subfolder->isChecked());
+    EXPECT_TRUE(w.form.radio_storing_subfolder.checked());
+
+    auto* list = w.find<QListWidget>("listbox_files");
+    w.form.listbox_files.add("known.met");
+    w.form.listbox_files.add("Clients.dat");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "Clients.dat");
+    list->item(1)->setSelected(true);
+    EXPECT_TRUE(w.form.listbox_files.selected(1));
+    EXPECT_FALSE(w.form.listbox_files.selected(0));
+    w.form.listbox_files.setSelected(0, true);
+    EXPECT_TRUE(list->item(0)->isSelected());
+    w.form.listbox_files.remove(0);
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_TRUE(list->item(0)->isSelected());
+    w.form.listbox_files.clear();
+    EXPECT_EQ(list->count(), 0);
+}
+
+TEST(MainWindowTimers, ModelTimersRunAsQtTimersAndTheirTicksReachTheModel) {
+    WindowUnderTest w;
+    auto* autobackup = w.find<QTimer>("timer_autobackup");
+    EXPECT_TRUE(autobackup->isActive());
+    EXPECT_EQ(autobackup->interval(), 60000);
+    EXPECT_EQ(w.find<QTimer>("timer_observer")->interval(), 10000);
+
+    w.form.timer_autobackup.setInterval(5 * 60000);
+    EXPECT_EQ(autobackup->interval(), 5 * 60000);
+    EXPECT_TRUE(autobackup->isActive());
+    w.form.timer_autobackup.setRunning(false);
+    EXPECT_FALSE(autobackup->isActive());
+    w.form.timer_autobackup.setRunning(true);
+    EXPECT_TRUE(autobackup->isActive());
+    w.form.timer_autobackup.setInterval(0);  // a zero period stops rather than spins
+    EXPECT_FALSE(autobackup->isActive());
+
+    int ticks = 0;
+    w.form.timer_mini_on_start.onTimer = [&] {
+        ++ticks;
+        w.form.timer_mini_on_start.destroy();
+    };
+    auto* startup = w.find<QTimer>("timer_mini_on_start");
+    EXPECT_TRUE(startup->isActive());
+    Tick(startup);
+    EXPECT_EQ(ticks, 1);
+    EXPECT_FALSE(startup->isActive());
+    w.form.timer_mini_on_start.setRunning(true);  // destroyed for good
+    EXPECT_FALSE(startup->isActive());
+
+    w.form.timer_observer.onTimer = [] { throw HandlerError("observer failed"); };
+    Tick(w.find<QTimer>("timer_observer"));
+    ASSERT_EQ(w.desk.dialogs.shown.size(), 1u);
+    EXPECT_EQ(w.desk.dialogs.shown[0].kind, Shown::Kind::ErrorReport);
+    EXPECT_EQ(w.desk.dialogs.shown[0].text, "observer failed.");
+}
+
+TEST(MainWindowErrors, AnErrorFromAClickIsReportedAndTheWindowStays) {
+    WindowUnderTest w;
+    w.window.show();
+    bool after = false;
+    w.form.btn_backup.onClick = [&] {
+        throw HandlerError("disk full");
+        after = true;
+    };
+    w.find<QToolButton>("btn_backup")->click();
+    ASSERT_EQ(w.desk.dialogs.shown.size(), 1u);
+    EXPECT_EQ(w.desk.dialogs.shown[0].kind, Shown::Kind::ErrorReport);
+    EXPECT_EQ(w.desk.dialogs.shown[0].text, "disk full.");
+    EXPECT_EQ(w.desk.dialogs.shown[0].caption, "Hoardwise 2.11");
+    EXPECT_FALSE(after);
+    EXPECT_TRUE(w.window.isVisible());
+}
+
+TEST(MainWindowTray, IconMenuAndClickMapTheModel) {
+    WindowUnderTest w;
+    auto* tray = w.find<QSystemTrayIcon>("abfTrayIcon1");
+    EXPECT_FALSE(tray->isVisible());
+    EXPECT_FALSE(tray->icon().isNull());
+    w.form.abfTrayIcon1.setHint("Autobackup disabled");
+    w.form.abfTrayIcon1.setVisible(true);
+    EXPECT_EQ(tray->toolTip(), "Autobackup disabled");
+    EXPECT_TRUE(tray->isVisible());
+    w.form.abfTrayIcon1.setVisible(false);
+    EXPECT_FALSE(tray->isVisible());
+
+    ASSERT_NE(tray->contextMenu(), nullptr);
+    const QList<QAction*> actions = tray->contextMenu()->actions();
+    ASSERT_EQ(actions.size(), 4);
+    EXPECT_EQ(actions[0]->objectName(), "pop_restore");
+    EXPECT_TRUE(actions[2]->isSeparator());
+    w.form.pop_exit.setCaption("Exit");
+    EXPECT_EQ(actions[3]->text(), "Exit");
+    actions[3]->trigger();  // the exit command asks; no answer scripted means No
+    EXPECT_EQ(w.desk.dialogs.count(Shown::Kind::Question), 1);
+    EXPECT_EQ(w.desk.window.quitRequests, 0);
+
+    int restores = 0;
+    w.form.abfTrayIcon1.onClick = [&] { ++restores; };
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    emit tray->activated(QSystemTrayIcon::DoubleClick);
+    emit tray->activated(QSystemTrayIcon::Context);
+    EXPECT_EQ(restores, 2);
+}
+
+TEST(MainWindowLinks, HoverTurnsBlueAndUnderlinedAndAClickOpensTheAddress) {
+    WindowUnderTest w;
+    auto* link = w.find<QLabel>("JDUrlLabel3");
+    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QCoreApplication::sendEvent(link, &enter);
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_TRUE(link->font().underline());
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(link, &leave);
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+    EXPECT_FALSE(link->font().underline());
+
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(link, &release);
+    EXPECT_EQ(w.desk.window.openedUrls, std::vector<std::string>({w.form.JDUrlLabel3.address()}));
+}
+
+TEST(MainWindowLayout, FixedClientAreaCaptionsFromTheModelAndCommandButtonRow) {
+    WindowUnderTest w;
+    EXPECT_EQ(w.window.size(), QSize(371, 307));
+    EXPECT_EQ(w.window.minimumSize(), QSize(371, 307));
+    EXPECT_EQ(w.window.maximumSize(), QSize(371, 307));
+    EXPECT_FALSE(w.window.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(w.window.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(w.window.windowIcon().isNull());
+
+    w.form.Caption.setCaption("Hoardwise 2.11");
+    EXPECT_EQ(w.window.windowTitle(), "Hoardwise 2.11");
+    auto* pages = w.find<QTabWidget>("PageControl1");
+    EXPECT_EQ(pages->geometry(), QRect(8, 8, 353, 225));
+    ASSERT_EQ(pages->count(), 5);
+    EXPECT_EQ(pages->currentIndex(), 0);
+    w.form.TabSheet5.setCaption("Über ...");
+    EXPECT_EQ(pages->tabText(4), "Über ...");
+
+    const char* commands[] = {"btn_backup", "btn_restore", "btn_savesettings", "btn_minimize",
+                              "btn_exit"};
+    for (int i = 0; i < 5; ++i) {
+        auto* button = w.find<QToolButton>(commands[i]);
+        EXPECT_EQ(button->geometry(), QRect(8 + 72 * i, 240, 64, 60)) << commands[i];
+        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+        EXPECT_FALSE(button->icon().isNull()) << commands[i];
+    }
+    w.form.btn_backup.setCaption("Backup\nfiles");
+    EXPECT_EQ(w.find<QToolButton>("btn_backup")->text(), "Backup\nfiles");
+
+    EXPECT_FALSE(w.find<QLineEdit>("edit_launchpad_path")->isEnabled());
+    EXPECT_FALSE(w.find<QLabel>("Label11")->isEnabled());
+    EXPECT_TRUE(w.find<QLabel>("Label9")->font().underline());
+    EXPECT_EQ(w.find<QListWidget>("listbox_files")->size(), QSize(257, 56));
+    EXPECT_EQ(w.find<QComboBox>("combo_language")->width(), 145);
+}
+
+TEST(MainWindowClose, CloseRunsTheCloseHandlerAndEndsOnlyWhenAllowed) {
+    WindowUnderTest w;
+    int closed = 0;
+    QObject::connect(&w.window, &MainWindow::closed, [&] { ++closed; });
+    w.window.show();
+    w.desk.dialogs.answers = {false};
+    EXPECT_FALSE(w.window.close());
+    EXPECT_TRUE(w.window.isVisible());
+    EXPECT_EQ(closed, 0);
+
+    w.desk.dialogs.answers = {true};
+    EXPECT_TRUE(w.window.close());
+    EXPECT_FALSE(w.window.isVisible());
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(w.desk.dialogs.count(Shown::Kind::Question), 2);
+}
+
+TEST(MainWindowLifetime, TheModelOutlivesItsWindowSafely) {
+    test::FakeDesktop desk;
+    { MainWindow window(desk.f()); }
+    desk.f().edit_tempdir.setText("/after/the/window");
+    desk.f().timer_autobackup.setInterval(1000);
+    EXPECT_EQ(desk.f().edit_tempdir.text(), "/after/the/window");
+}
+
+}  // namespace
+}  // namespace hw
