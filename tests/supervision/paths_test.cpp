@@ -18,13 +18,5 @@ TEST(FolderPaths, TrailingSeparatorIsAddedOnceAndStrippedOnce) {
     EXPECT_EQ(StripTrailingSeparator("C:\\x\\"), "C:\\x\\");
 }
 
-TEST(FolderPaths, OnlyATextBeginningWithSeparatorLooksAbsolute) {
-    EXPECT_TRUE(LooksLikeAbsolutePath("/"));
-    EXPECT_TRUE(LooksLikeAbsolutePath("/home/me"));
-    EXPECT_FALSE(LooksLikeAbsolutePath(""));
-    EXPECT_FALSE(LooksLikeAbsolutePath("home/me"));
-    EXPECT_FALSE(LooksLikeAbsolutePath("C:\\eMule"));
-}
-
 }  // namespace
 }  // namespace hw

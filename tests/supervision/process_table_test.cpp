@@ -20,7 +20,7 @@ TEST(ProcessTest, FindsAProgramByFileNameIgnoringCaseUntilItIsKilled) {
     {  // started from a folder of its own, under an upper-case name
         const std::string path = dir / "EMULE.EXE";
         test::CopyProgram(sleeper, path);
-        const pid_t spawned = test::SpawnWithArgv0(path, path);
+        const pid_t spawned = test::SpawnSleeper(path, path);
         ASSERT_GT(spawned, 0);
         ChildGuard guard(spawned);
         const std::vector<pid_t> found = test::PidsRunning(path);
@@ -41,7 +41,7 @@ TEST(ProcessTest, FindsAProgramByFileNameIgnoringCaseUntilItIsKilled) {
     {  // run under Wine: a Windows argv[0], while the executable is the loader
         const std::string loader = dir / "wine-loader";
         test::CopyProgram(sleeper, loader);
-        const pid_t spawned = test::SpawnWithArgv0(loader, "C:\\eMule\\emule.exe");
+        const pid_t spawned = test::SpawnSleeper(loader, "C:\\eMule\\emule.exe");
         ASSERT_GT(spawned, 0);
         ChildGuard guard(spawned);
         EXPECT_TRUE(table.IsProcessRunning("emule.exe"));

@@ -2,6 +2,7 @@
 // guards that end what a test started even when an assertion fails, and a look at /proc.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/types.h>
@@ -34,12 +35,28 @@ inline void CopyProgram(const std::string& from, const std::string& path) {
     fs::permissions(path, fs::perms::owner_all);
 }
 
-// Starts path as our child with the given argv[0]; -1 on failure.
-inline pid_t SpawnWithArgv0(const std::string& path, const std::string& argv0) {
+// Starts the sleeper at path as our child with the given argv[0] and returns once it runs;
+// -1 on failure. (A freshly spawned process may show no argv yet.)
+inline pid_t SpawnSleeper(const std::string& path, const std::string& argv0) {
+    int ready[2];
+    if (pipe2(ready, O_CLOEXEC) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
     std::string first = argv0;
     char* const argv[] = {first.data(), nullptr};
     pid_t pid = -1;
-    return posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
+    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(ready[1]);
+    char byte = 0;
+    if (pid > 0 && read(ready[0], &byte, 1) != 1) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    close(ready[0]);
+    return pid;
 }
 
 // Kills a child of ours and reaps it, unless the test has done so already.
