@@ -1,0 +1,124 @@
+#include "supervision/process_table_linux.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace hw {
+
+namespace {
+
+// The kernel keeps at most this many characters of a process name in /proc/PID/comm.
+constexpr size_t kCommLength = 15;
+constexpr size_t kMaxArgv0 = 64 * 1024;
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool IsPidName(const char* name) {
+    if (*name == '\0') return false;
+    for (; *name; ++name) {
+        if (*name < '0' || *name > '9') return false;
+    }
+    return true;
+}
+
+// Reads a small /proc file, stopping at the first NUL when stopAtNul is set (argv[0] of
+// cmdline). Empty when it cannot be read, for example because the process is gone.
+std::string ReadProcText(const std::string& path, bool stopAtNul, size_t limit) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string text;
+    char buffer[4096];
+    while (text.size() < limit) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        if (stopAtNul) {
+            if (const void* nul = memchr(buffer, '\0', static_cast<size_t>(n))) {
+                text.append(buffer, static_cast<const char*>(nul) - buffer);
+                break;
+            }
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    close(fd);
+    return text;
+}
+
+std::string LastElement(const std::string& path, const char* separators) {
+    const size_t cut = path.find_last_of(separators);
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string ExecutableName(const std::string& processDir) {
+    char target[4096];
+    const ssize_t n = readlink((processDir + "/exe").c_str(), target, sizeof target);
+    if (n <= 0) return {};  // kernel threads, and other users' processes
+    std::string path(target, static_cast<size_t>(n));
+    static const std::string kDeleted = " (deleted)";
+    if (path.size() > kDeleted.size() &&
+        path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0) {
+        path.resize(path.size() - kDeleted.size());
+    }
+    return LastElement(path, "/");
+}
+
+std::string KernelName(const std::string& processDir) {
+    std::string comm = ReadProcText(processDir + "/comm", false, 64);
+    if (!comm.empty() && comm.back() == '\n') comm.pop_back();
+    return comm;
+}
+
+// A zombie has ended and only waits for its parent; a vanished process counts as ended too.
+bool HasEnded(const std::string& processDir) {
+    const std::string stat = ReadProcText(processDir + "/stat", false, 4096);
+    // The name in parentheses may hold blanks and ")"; the state follows the last ")".
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos || close + 2 >= stat.size()) return true;
+    const char state = stat[close + 2];
+    return state == 'Z' || state == 'X' || state == 'x';
+}
+
+bool Matches(const std::string& processDir, const std::string& exeName) {
+    const std::string comm = KernelName(processDir);
+    if (!comm.empty() && EqualsIgnoringCase(comm, exeName.substr(0, kCommLength))) return true;
+    if (EqualsIgnoringCase(ExecutableName(processDir), exeName)) return true;
+    const std::string argv0 = ReadProcText(processDir + "/cmdline", true, kMaxArgv0);
+    return EqualsIgnoringCase(LastElement(argv0, "/\\"), exeName);
+}
+
+}  // namespace
+
+LinuxProcessTable::LinuxProcessTable(std::string procRoot) : procRoot_(std::move(procRoot)) {}
+
+bool LinuxProcessTable::IsProcessRunning(const std::string& exeName) {
+    if (exeName.empty()) return false;
+    DIR* dir = opendir(procRoot_.c_str());
+    if (!dir) return false;
+    bool found = false;
+    while (!found) {
+        const dirent* entry = readdir(dir);
+        if (!entry) break;
+        if (!IsPidName(entry->d_name)) continue;
+        const std::string processDir = procRoot_ + "/" + entry->d_name;
+        found = Matches(processDir, exeName) && !HasEnded(processDir);
+    }
+    closedir(dir);
+    return found;
+}
+
+}  // namespace hw

@@ -1,0 +1,23 @@
+// The process list of Linux, read from /proc.
+#pragma once
+
+#include <string>
+
+#include "app/services.h"
+
+namespace hw {
+
+// Walks /proc afresh on every call; nothing is cached. A process matches a name (ignoring
+// letter case) by the file name of its executable, by the last element of argv[0] split at "/"
+// and "\" (programs run under Wine show a Windows path there while their executable is the
+// loader), or by its kernel name, which holds only the first 15 characters. Zombies do not count.
+class LinuxProcessTable : public ProcessTable {
+  public:
+    explicit LinuxProcessTable(std::string procRoot = "/proc");
+    bool IsProcessRunning(const std::string& exeName) override;
+
+  private:
+    std::string procRoot_;
+};
+
+}  // namespace hw

@@ -1,0 +1,171 @@
+#include "supervision/program_starter_linux.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace hw {
+
+namespace {
+
+// What the intermediate child and the program report through the close-on-exec pipe. Each
+// message is smaller than PIPE_BUF, so it arrives whole even with two writers.
+struct Report {
+    enum Kind : int { ProgramPid = 1, StartFailed = 2 };
+    int kind;
+    int value;
+};
+
+void SendReport(int fd, Report::Kind kind, int value) {
+    const Report report{kind, value};
+    while (write(fd, &report, sizeof report) < 0 && errno == EINTR) {
+    }
+}
+
+// Runs between fork and exec: async-signal-safe calls only.
+[[noreturn]] void ExecProgram(char* const argv[], int reportFd, int maxFd) {
+    // Ignored signals and the blocked mask survive exec; the program should start clean.
+    struct sigaction byDefault;
+    memset(&byDefault, 0, sizeof byDefault);
+    byDefault.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) {
+        if (sig != SIGKILL && sig != SIGSTOP) sigaction(sig, &byDefault, nullptr);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    setsid();
+    // None of our files goes along (a lock file held by the client would outlive us).
+    if (syscall(SYS_close_range, 3u, ~0u, CLOSE_RANGE_CLOEXEC) != 0) {
+        for (int fd = 3; fd <= maxFd; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    execv(argv[0], argv);
+    SendReport(reportFd, Report::StartFailed, errno);
+    _exit(127);
+}
+
+int HighestFdToClose() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 65535;
+    return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 65536) - 1);
+}
+
+void WaitForChild(pid_t pid) {
+    // Only this one child: other children (Qt's among them) are left to their owners.
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// Reads the reports until every writer has gone: the intermediate child exits, and the
+// program's end of the pipe closes at a successful exec.
+void ReadReports(int fd, StartResult& result) {
+    char buffer[sizeof(Report) * 8];
+    size_t filled = 0;
+    for (;;) {
+        const ssize_t n = read(fd, buffer + filled, sizeof buffer - filled);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        filled += static_cast<size_t>(n);
+        size_t used = 0;
+        for (; filled - used >= sizeof(Report); used += sizeof(Report)) {
+            Report report;
+            memcpy(&report, buffer + used, sizeof report);
+            if (report.kind == Report::ProgramPid) result.pid = report.value;
+            if (report.kind == Report::StartFailed) result.error = report.value;
+        }
+        memmove(buffer, buffer + used, filled - used);
+        filled -= used;
+    }
+}
+
+// Polls for the end without owning the process: a pidfd when the kernel has them, otherwise
+// a probe every 10 ms.
+StartResult::Outcome WaitForEnd(pid_t pid, int waitMs) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    auto remainingMs = [&] {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+    };
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd < 0 && errno == ESRCH) return StartResult::Outcome::Ended;
+    if (pidfd >= 0) {
+        pollfd entry{pidfd, POLLIN, 0};
+        int ready;
+        do {
+            ready = poll(&entry, 1, remainingMs());
+        } while (ready < 0 && errno == EINTR);
+        close(pidfd);
+        return ready > 0 ? StartResult::Outcome::Ended : StartResult::Outcome::StillRunning;
+    }
+    for (;;) {
+        if (kill(pid, 0) != 0 && errno == ESRCH) return StartResult::Outcome::Ended;
+        if (remainingMs() == 0) return StartResult::Outcome::StillRunning;
+        const timespec step{0, 10 * 1000 * 1000};
+        nanosleep(&step, nullptr);
+    }
+}
+
+}  // namespace
+
+StartResult StartDetachedProgram(const std::string& path, int waitMs) {
+    StartResult result;
+    std::string program = path;  // a private copy: the child uses its buffer after fork
+    char* const argv[] = {program.data(), nullptr};
+    const int maxFd = HighestFdToClose();
+
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+        result.error = errno;
+        return result;
+    }
+    const pid_t middle = fork();
+    if (middle < 0) {
+        result.error = errno;
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        return result;
+    }
+    if (middle == 0) {
+        const pid_t child = fork();
+        if (child == 0) ExecProgram(argv, pipeFds[1], maxFd);
+        if (child < 0) {
+            SendReport(pipeFds[1], Report::StartFailed, errno);
+            _exit(1);
+        }
+        SendReport(pipeFds[1], Report::ProgramPid, child);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    ReadReports(pipeFds[0], result);
+    close(pipeFds[0]);
+    WaitForChild(middle);
+
+    if (result.error != 0 || result.pid <= 0) {
+        if (result.error == 0) result.error = ECHILD;
+        result.pid = -1;
+        return result;
+    }
+    result.outcome = WaitForEnd(result.pid, waitMs);
+    return result;
+}
+
+LinuxProgramStarter::LinuxProgramStarter(int waitMs) : waitMs_(waitMs) {}
+
+bool LinuxProgramStarter::StartProgram(const std::string& commandLine) {
+    last_ = StartDetachedProgram(commandLine, waitMs_);
+    return last_.outcome != StartResult::Outcome::NotStarted;
+}
+
+}  // namespace hw

@@ -1,0 +1,4 @@
+// Test helper: a program that ends at once.
+int main() {
+    return 0;
+}

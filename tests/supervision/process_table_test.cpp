@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+#include <sys/prctl.h>
+
+#include <filesystem>
+
+#include "process_test_support.h"
+#include "supervision/process_table_linux.h"
+
+namespace hw {
+namespace {
+
+using test::ChildGuard;
+
+TEST(ProcessTest, FindsAProgramByFileNameIgnoringCaseUntilItIsKilled) {
+    const std::string sleeper = test::HelperProgram("hw_sleeper");
+    ASSERT_FALSE(sleeper.empty()) << "HOARDWISE_TEST_HELPERS is not set";
+    test::TempDir dir;
+    LinuxProcessTable table;
+
+    {  // started from a folder of its own, under an upper-case name
+        const std::string path = dir / "EMULE.EXE";
+        test::CopyProgram(sleeper, path);
+        const pid_t spawned = test::SpawnSleeper(path, path);
+        ASSERT_GT(spawned, 0);
+        ChildGuard guard(spawned);
+        const std::vector<pid_t> found = test::PidsRunning(path);
+        ASSERT_EQ(found, std::vector<pid_t>{spawned});
+
+        EXPECT_TRUE(table.IsProcessRunning("emule.exe"));
+        EXPECT_TRUE(table.IsProcessRunning("EMULE.EXE"));
+        EXPECT_FALSE(table.IsProcessRunning("emule"));
+        EXPECT_FALSE(table.IsProcessRunning("mule.exe"));
+
+        ASSERT_EQ(kill(found[0], SIGKILL), 0);
+        ASSERT_TRUE(test::WaitUntilZombie(spawned));
+        EXPECT_FALSE(table.IsProcessRunning("emule.exe")) << "killed, not yet reaped";
+        guard.release();
+        waitpid(spawned, nullptr, 0);
+        EXPECT_FALSE(table.IsProcessRunning("emule.exe")) << "reaped";
+    }
+    {  // run under Wine: a Windows argv[0], while the executable is the loader
+        const std::string loader = dir / "wine-loader";
+        test::CopyProgram(sleeper, loader);
+        const pid_t spawned = test::SpawnSleeper(loader, "C:\\eMule\\emule.exe");
+        ASSERT_GT(spawned, 0);
+        ChildGuard guard(spawned);
+        EXPECT_TRUE(table.IsProcessRunning("emule.exe"));
+        EXPECT_TRUE(table.IsProcessRunning("wine-loader"));
+        EXPECT_FALSE(table.IsProcessRunning("C:\\eMule\\emule.exe"));
+        EXPECT_FALSE(table.IsProcessRunning("eMule"));
+    }
+    EXPECT_FALSE(table.IsProcessRunning("emule.exe"));
+}
+
+// A child that takes the given kernel name and lives until released.
+class NamedChild {
+  public:
+    explicit NamedChild(const char* name) {
+        int ready[2], release[2];
+        if (pipe(ready) != 0) return;
+        if (pipe(release) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(ready[0]);
+            close(release[1]);
+            prctl(PR_SET_NAME, name);
+            char byte = 1;
+            (void)!write(ready[1], &byte, 1);
+            (void)!read(release[0], &byte, 1);  // returns when the parent closes its end
+            _exit(0);
+        }
+        close(ready[1]);
+        close(release[0]);
+        char byte = 0;
+        started_ = pid_ > 0 && read(ready[0], &byte, 1) == 1;
+        close(ready[0]);
+        releaseFd_ = release[1];
+    }
+    ~NamedChild() {
+        Release();
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool started() const { return started_; }
+    pid_t pid() const { return pid_; }
+    void Release() {
+        if (releaseFd_ >= 0) close(releaseFd_);
+        releaseFd_ = -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int releaseFd_ = -1;
+    bool started_ = false;
+};
+
+TEST(ProcessTest, LongNamesMatchThroughTheCutKernelNameAndZombiesDoNotCount) {
+    LinuxProcessTable table;
+    NamedChild child("zzlongclientname.exe");  // the kernel keeps "zzlongclientnam"
+    ASSERT_TRUE(child.started());
+
+    EXPECT_TRUE(table.IsProcessRunning("zzlongclientname.exe"));
+    EXPECT_TRUE(table.IsProcessRunning("ZZLongClientName.EXE"));
+    EXPECT_FALSE(table.IsProcessRunning("zzlongclient.exe"));
+    EXPECT_FALSE(table.IsProcessRunning("zzlongclientna"));
+
+    child.Release();
+    ASSERT_TRUE(test::WaitUntilZombie(child.pid()));
+    EXPECT_FALSE(table.IsProcessRunning("zzlongclientname.exe"));
+}
+
+TEST(ProcessTest, EmptyNameAndUnreadableProcessListFindNothing) {
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").filename().string();
+    test::TempDir dir;
+    test::WriteFile(dir / "file", "");
+
+    EXPECT_TRUE(LinuxProcessTable().IsProcessRunning(self));
+    EXPECT_FALSE(LinuxProcessTable().IsProcessRunning(""));
+    EXPECT_FALSE(LinuxProcessTable(dir / "missing").IsProcessRunning(self));
+    EXPECT_FALSE(LinuxProcessTable(dir / "file").IsProcessRunning(self));
+}
+
+// A made-up process list, for what real processes cannot easily show.
+void FakeProcess(const test::TempDir& root, const std::string& pid, const std::string& stat,
+                 const std::string& comm, const std::string& cmdline, const std::string& exe) {
+    test::WriteFile(root / (pid + "/stat"), stat);
+    test::WriteFile(root / (pid + "/comm"), comm + "\n");
+    test::WriteFile(root / (pid + "/cmdline"), cmdline);
+    if (!exe.empty()) std::filesystem::create_symlink(exe, root / (pid + "/exe"));
+}
+
+TEST(ProcessTest, ReadsDeletedExecutablesAndStatesAfterOddNames) {
+    using namespace std::string_literals;
+    test::TempDir proc;
+    FakeProcess(proc, "10", "10 (gui) Z) S 1 10 10", "gui) Z", "/usr/bin/gui\0"s, "");
+    FakeProcess(proc, "20", "20 (client) Z 1 20 20", "client", "", "");
+    FakeProcess(proc, "30", "30 (a b) R 1 30 30", "a b", "", "/opt/x/updated.exe (deleted)");
+    FakeProcess(proc, "self", "31 (hidden) S 1 31 31", "hidden", "", "");
+    FakeProcess(proc, "40", "40 (run) S 1 40 40", "run", "D:\\bin/tool.exe\0--flag\0"s, "");
+    LinuxProcessTable table(proc.path());
+
+    EXPECT_TRUE(table.IsProcessRunning("gui"));  // the state follows the last ")"
+    EXPECT_FALSE(table.IsProcessRunning("client"));
+    EXPECT_TRUE(table.IsProcessRunning("updated.exe"));
+    EXPECT_FALSE(table.IsProcessRunning("updated.exe (deleted)"));
+    EXPECT_FALSE(table.IsProcessRunning("hidden"));
+    EXPECT_TRUE(table.IsProcessRunning("TOOL.EXE"));
+    EXPECT_FALSE(table.IsProcessRunning("--flag"));
+}
+
+}  // namespace
+}  // namespace hw

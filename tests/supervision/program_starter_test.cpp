@@ -1,0 +1,105 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "process_test_support.h"
+#include "supervision/program_starter_linux.h"
+
+namespace fs = std::filesystem;
+
+namespace hw {
+namespace {
+
+using Outcome = StartResult::Outcome;
+
+std::vector<std::string> OpenFiles(pid_t pid) {
+    std::vector<std::string> fds;
+    std::error_code ec;
+    for (const auto& item : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        fds.push_back(item.path().filename().string());
+    }
+    return fds;
+}
+
+TEST(ProgramStart, RunsThePathWithBlanksAsOneProgramOnItsOwnAndTimesOutWhileItRuns) {
+    const std::string sleeper = test::HelperProgram("hw_sleeper");
+    ASSERT_FALSE(sleeper.empty()) << "HOARDWISE_TEST_HELPERS is not set";
+    test::TempDir dir;
+    const std::string path = dir / "my folder/my prog";
+    test::CopyProgram(sleeper, path);
+    setenv("HOARDWISE_START_MARK", dir.path().c_str(), 1);
+    const int leaked = open(dir.path().c_str(), O_RDONLY);  // no close-on-exec
+    ASSERT_GE(leaked, 0);
+
+    LinuxProgramStarter starter;
+    const bool started = starter.StartProgram(path);
+    const StartResult result = starter.lastStart();
+    test::KillGuard guard(result.pid);
+    close(leaked);
+    unsetenv("HOARDWISE_START_MARK");
+
+    ASSERT_TRUE(started);
+    EXPECT_EQ(result.outcome, Outcome::StillRunning);
+    ASSERT_GT(result.pid, 0);
+    const std::string proc = "/proc/" + std::to_string(result.pid);
+    {  // argv is the path alone
+        EXPECT_EQ(test::ReadFile(proc + "/cmdline"), path + std::string(1, '\0'));
+        EXPECT_EQ(fs::read_symlink(proc + "/exe").string(), path);
+    }
+    {  // our environment and current folder, none of our open files
+        const std::string environment = test::ReadFile(proc + "/environ");
+        EXPECT_NE(environment.find("HOARDWISE_START_MARK=" + dir.path()), std::string::npos);
+        EXPECT_EQ(fs::read_symlink(proc + "/cwd"), fs::current_path());
+        for (const std::string& fd : OpenFiles(result.pid)) EXPECT_LE(std::stoi(fd), 2) << fd;
+    }
+    {  // not our child, and in a session of its own so that it outlives us
+        test::ProcEntry entry;
+        ASSERT_TRUE(test::ReadProcEntry(result.pid, entry));
+        EXPECT_NE(entry.ppid, getpid());
+        EXPECT_EQ(entry.session, result.pid);
+    }
+}
+
+TEST(ProgramStart, AProgramThatEndsAtOnceIsSeenToEndAndLeavesNoZombie) {
+    const std::string quick = test::HelperProgram("hw_quick");
+    ASSERT_FALSE(quick.empty()) << "HOARDWISE_TEST_HELPERS is not set";
+    // The generous limit only guards against a loaded machine: the wait returns at the end.
+    LinuxProgramStarter starter(30000);
+    ASSERT_TRUE(starter.StartProgram(quick));
+    test::KillGuard guard(starter.lastStart().pid);
+    EXPECT_EQ(starter.lastStart().outcome, Outcome::Ended);
+    EXPECT_EQ(starter.lastStart().error, 0);
+    EXPECT_EQ(test::OurZombies(), std::vector<pid_t>{});
+}
+
+TEST(ProgramStart, ProgramsThatCannotRunAreReportedAsNotStarted) {
+    test::TempDir dir;
+    test::WriteFile(dir / "notes.txt", "plain text\n");
+    test::WriteFile(dir / "garbage", "\x01\x02 not a program");
+    fs::permissions(dir / "garbage", fs::perms::owner_all);
+    struct Case {
+        std::string commandLine;
+        int error;
+    };
+    const std::vector<Case> cases = {
+        {dir / "missing/emule.exe", ENOENT},
+        {"", ENOENT},
+        {dir.path(), EACCES},         // a folder
+        {dir / "notes.txt", EACCES},  // no execute bit, not even for root
+        {dir / "garbage", ENOEXEC},   // executable bit, unknown format, no shell fallback
+        {dir / "notes.txt/x", ENOTDIR},
+        {dir / "garbage --flag", ENOENT},  // never split at blanks
+    };
+    for (const Case& c : cases) {
+        LinuxProgramStarter starter;
+        EXPECT_FALSE(starter.StartProgram(c.commandLine)) << c.commandLine;
+        EXPECT_EQ(starter.lastStart().outcome, Outcome::NotStarted) << c.commandLine;
+        EXPECT_EQ(starter.lastStart().error, c.error) << c.commandLine;
+        EXPECT_EQ(starter.lastStart().pid, -1) << c.commandLine;
+    }
+    EXPECT_EQ(test::OurZombies(), std::vector<pid_t>{});
+}
+
+}  // namespace
+}  // namespace hw
