@@ -10,24 +10,10 @@
 #include "app/qt_services_qt.h"
 #include "app/single_instance_qt.h"
 #include "settings/autostart_linux.h"
+#include "supervision/process_table_linux.h"
+#include "supervision/program_starter_linux.h"
 #include "ui/main_form.h"
 #include "ui/main_window_qt.h"
-
-// INTEGRATION: replace with the Linux services
-namespace hw {
-
-class LinuxProcessTable : public ProcessTable {
-  public:
-    bool IsProcessRunning(const std::string&) override { return false; }
-};
-
-class LinuxProgramStarter : public ProgramStarter {
-  public:
-    bool StartProgram(const std::string&) override { return false; }
-};
-
-}  // namespace hw
-// INTEGRATION: end
 
 namespace {
 
