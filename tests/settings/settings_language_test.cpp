@@ -9,11 +9,7 @@ namespace hw {
 namespace {
 
 using test::FakeDesktop;
-
-void LoadFrom(FakeDesktop& desk, const std::string& text) {
-    test::WriteFile(desk.f().SettingsFilePath(), text);
-    desk.f().FormCreate();
-}
+using test::LoadFrom;
 
 std::string SavedLanguage(FakeDesktop& desk) {
     desk.f().SaveSettings();

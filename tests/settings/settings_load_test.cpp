@@ -6,12 +6,7 @@ namespace hw {
 namespace {
 
 using test::FakeDesktop;
-
-// Loads the settings from a file holding the text.
-void LoadFrom(FakeDesktop& desk, const std::string& text) {
-    test::WriteFile(desk.f().SettingsFilePath(), text);
-    desk.f().FormCreate();
-}
+using test::LoadFrom;
 
 TEST(SettingsFilePath, ReplacesOnlyTheLastNamesExtensionWithIni) {
     EXPECT_EQ(FakeDesktop("/opt/hw/hoardwise").f().SettingsFilePath(), "/opt/hw/hoardwise.INI");

@@ -154,4 +154,9 @@ Services FakeDesktop::services() {
     return s;
 }
 
+void LoadFrom(FakeDesktop& desk, const std::string& settingsText) {
+    WriteFile(desk.f().SettingsFilePath(), settingsText);
+    desk.f().FormCreate();
+}
+
 }  // namespace hw::test

@@ -119,4 +119,7 @@ struct FakeDesktop {
     MainForm& f() { return *form; }
 };
 
+// Writes the settings file of the desk's program and runs the window's creation handler.
+void LoadFrom(FakeDesktop& desk, const std::string& settingsText);
+
 }  // namespace hw::test
