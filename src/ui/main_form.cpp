@@ -93,6 +93,10 @@ MainForm::MainForm(Services services_) : services(std::move(services_)) {
     btn_savesettings.onClick = [this] { btn_savesettingsClick(); };
     btn_backup.onClick = [this] { btn_backupClick(); };
     btn_restore.onClick = [this] { btn_restoreClick(); };
+    btn_minimize.onClick = [this] { btn_minimizeClick(); };
+    abfTrayIcon1.onClick = [this] { abfTrayIcon1Click(); };
+    pop_restore.onClick = [this] { abfTrayIcon1Click(); };
+    timer_mini_on_start.onTimer = [this] { timer_mini_on_startTimer(); };
     JDUrlLabel1.onClick = [this] { services.window->OpenUrl(JDUrlLabel1.address()); };
     JDUrlLabel2.onClick = [this] { services.window->OpenUrl(JDUrlLabel2.address()); };
     JDUrlLabel3.onClick = [this] { services.window->OpenUrl(JDUrlLabel3.address()); };

@@ -145,6 +145,14 @@ class MainForm {
     // The general error report.
     void ReportError(const std::string& text);
 
+    // ---- Notification area (app/tray.cpp) ------------------------------------------------------
+    void btn_minimizeClick();
+    // A click or double click on the icon, and its menu's "Restore".
+    void abfTrayIcon1Click();
+    // First tick of the start-up timer: the settings file (not the check box) decides whether
+    // the program starts in the notification area; the timer then goes for good.
+    void timer_mini_on_startTimer();
+
     // ---- Texts (ui/language.cpp) --------------------------------------------------------------
     std::string CurrentLanguageCode() const;
     void ApplyLanguage(const std::string& code);
@@ -168,8 +176,7 @@ class MainForm {
     void LaunchProgram(const std::string& commandLine, bool reportFailure);
     void BringMainWindowToFront();
 
-    // ---- Backup engine (backup/)
-    // -----------------------------------------------------------------
+    // ---- Backup engine (backup/) ---------------------------------------------------------------
     void BackupPartFiles(bool automatic);
     void RestorePartFiles();
     void BackupAdditionalFiles(bool automatic);
