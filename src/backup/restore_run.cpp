@@ -23,6 +23,12 @@ void MainForm::RestorePartFiles() {
         ShowMessage(msg_nothing_to_restore, msg_error_caption);
         return;
     }
+    // A relative text (a placeholder) would put the files beside wherever the program was
+    // started, an empty one into "/", and the run would still report success.
+    if (!LooksLikeAbsolutePath(temp)) {
+        ShowMessage(msg_tempdir_not_absolute, msg_error_caption);
+        return;
+    }
 
     TabfFileOperation& op = abfFileOperation1;
     op.writeInPlace = false;

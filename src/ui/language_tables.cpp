@@ -85,6 +85,11 @@ const std::vector<MessageText>& MessageTexts() {
           "solange er läuft. Es wurde nichts wiederhergestellt.\nIst \"eDonkey-Client nach "
           "Absturz, etc. neu starten\" eingeschaltet, startet Hoardwise den Client wieder: bitte "
           "zuerst ausschalten."}},
+        {&MainForm::msg_tempdir_not_absolute,
+         {"The Temp-Directory must be a full folder path beginning with \"/\" ! Nothing was "
+          "restored.",
+          "Der Temp-Ordner muss ein vollständiger Pfad sein, der mit \"/\" beginnt ! Es wurde "
+          "nichts wiederhergestellt."}},
     };
     return texts;
 }

@@ -128,6 +128,7 @@ class MainForm {
     std::string msg_backupdir_not_absolute;
     std::string msg_backupdir_overlaps;
     std::string msg_restore_client_running;
+    std::string msg_tempdir_not_absolute;
 
     RememberedPathText tempdir_text;
     RememberedPathText backupdir_text;

@@ -46,6 +46,29 @@ TEST(RestoreRun, NothingFoundRestoresNoAdditionalFilesEither) {
     EXPECT_EQ(ReadFile(d.C + "/server.met"), "current");
 }
 
+TEST(RestoreRun, ATempFolderThatIsNoFullPathIsRefusedAndNothingIsWritten) {
+    BackupDesk d;
+    // Unique names, so that a regression cannot touch a real file beside the test or in "/".
+    const std::string name = "probe-" + std::to_string(::getpid()) + ".part.met";
+    WriteFile(d.B + "/" + name + ".HWS", "from backup");
+    WriteFile(d.B + "/~hws_xtra/server.met", "backup copy");
+    WriteFile(d.C + "/server.met", "current");
+    d.f().listbox_files.add("server.met");
+    const std::string placeholder = "Click Browse to select TEMP-Folder " + name;
+    for (const std::string& temp : {placeholder, std::string()}) {
+        d.f().edit_tempdir.setText(temp);
+        d.f().RestorePartFiles();
+    }
+    const std::string refused = d.f().msg_tempdir_not_absolute;
+    EXPECT_EQ(d.messages(), (Strings{refused, refused}));
+    EXPECT_EQ(d.captions(), (Strings{"Error ...", "Error ..."}));
+    EXPECT_FALSE(fs::exists(placeholder));
+    EXPECT_FALSE(fs::exists("/" + name));
+    EXPECT_EQ(ReadFile(d.C + "/server.met"), "current");
+    fs::remove_all(placeholder);
+    fs::remove("/" + name);
+}
+
 TEST(RestoreRun, SubfolderModeCreatesMissingSubfoldersAndIgnoresSimpleBackups) {
     BackupDesk d;
     d.subfolderMode();

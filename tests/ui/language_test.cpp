@@ -10,14 +10,14 @@ namespace {
 using Items = std::vector<std::string>;
 
 std::vector<std::string> Messages(const MainForm& f) {
-    return {
-        f.msg_error_caption,          f.msg_no_partmets,           f.msg_backup_ok,
-        f.msg_info_caption,           f.msg_backup_failed,         f.msg_restore_failed,
-        f.msg_extra_backup_errors,    f.msg_extra_restore_errors,  f.msg_restore_ok,
-        f.msg_nothing_to_restore,     f.msg_confirm_close,         f.msg_confirm_restore,
-        f.msg_no_client_exe,          f.msg_app_not_started,       f.msg_interval_range,
-        f.msg_backup_in_temp,         f.msg_files_above_clientdir, f.msg_files_already_listed,
-        f.msg_backupdir_not_absolute, f.msg_backupdir_overlaps,    f.msg_restore_client_running};
+    return {f.msg_error_caption,          f.msg_no_partmets,           f.msg_backup_ok,
+            f.msg_info_caption,           f.msg_backup_failed,         f.msg_restore_failed,
+            f.msg_extra_backup_errors,    f.msg_extra_restore_errors,  f.msg_restore_ok,
+            f.msg_nothing_to_restore,     f.msg_confirm_close,         f.msg_confirm_restore,
+            f.msg_no_client_exe,          f.msg_app_not_started,       f.msg_interval_range,
+            f.msg_backup_in_temp,         f.msg_files_above_clientdir, f.msg_files_already_listed,
+            f.msg_backupdir_not_absolute, f.msg_backupdir_overlaps,    f.msg_restore_client_running,
+            f.msg_tempdir_not_absolute};
 }
 
 TEST(LanguageSwitch, EnglishToGermanAndBackSetsEveryKindOfText) {
