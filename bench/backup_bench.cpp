@@ -1,6 +1,10 @@
 // A manual backup of 1,000 and 10,000 synthetic part files against `cp -r` of the same folder
 // followed by `sync`. Goal: the backup takes at most 1.2 times as long, crash safety included.
-// The folders lie in $HOARDWISE_BENCH_DIR (default /var/tmp), which should be on a real disk.
+// The folders lie in $HOARDWISE_BENCH_DIR (default /var/tmp), which should be on a real disk
+// with a journal: ext4 without one skips every recently freed inode when it creates a file, so
+// creating thousands of files right after removing thousands measures that instead.
+// Runs follow each other at once, so each one also waits for the removal of the generation its
+// predecessor threw away.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <unistd.h>

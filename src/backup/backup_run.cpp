@@ -48,10 +48,11 @@ bool StageGeneration(TabfFileOperation& op, const std::vector<std::string>& sour
 
 // B_old is set aside first and thrown away last, so that a run stopped at any point leaves B
 // and B_old whole (or B_old missing), never half deleted.
-bool RotateGenerations(TabfFileOperation& op, const std::string& backup,
+bool RotateGenerations(TabfFileOperation& op, BackgroundRemoval& removal, const std::string& backup,
                        const std::string& staging) {
     const std::string old = backup + kOldSuffix;
     const std::string discard = backup + kDiscardSuffix;
+    removal.Wait();
     if (!DeleteIfPresent(op, discard)) return false;
     const bool hadOld = files::Exists(old);
     if (hadOld && !MoveTo(op, old, discard)) return false;
@@ -65,8 +66,9 @@ bool RotateGenerations(TabfFileOperation& op, const std::string& backup,
         if (hadOld) MoveTo(op, discard, old);
         return false;
     }
-    // A leftover is removed by the next run.
-    DeleteIfPresent(op, discard);
+    // Removed on a worker thread: the next rotation and the program's end wait for it, and a
+    // removal cut short by a kill is finished by the next run.
+    if (hadOld) removal.Start(discard);
     return true;
 }
 
@@ -113,7 +115,7 @@ void MainForm::BackupPartFiles(bool automatic) {
     }
     TabfFileOperation& op = abfFileOperation1;
     if (!StageGeneration(op, sources, targets, staging) ||
-        !RotateGenerations(op, backup, staging)) {
+        !RotateGenerations(op, discardRemoval_, backup, staging)) {
         DeleteIfPresent(op, staging);
         if (!automatic) ShowMessage(msg_backup_failed, msg_error_caption);
         return;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/services.h"
+#include "backup/background_removal.h"
 #include "shell/file_operation.h"
 #include "ui/controls.h"
 
@@ -187,12 +188,15 @@ class MainForm {
     // True while a manual backup or restore runs (it may wait in a message box whose loop still
     // delivers timer ticks); a scheduled backup is held back meanwhile.
     bool ManualRunActive() const { return manualRunDepth_ > 0; }
+    // Returns once the generation thrown away by the last backup is removed from the disk.
+    void FinishBackgroundWork() { discardRemoval_.Wait(); }
 
   private:
     void ShowMessage(const std::string& text, const std::string& caption);
 
     bool sessionEnding_ = false;
     int manualRunDepth_ = 0;
+    BackgroundRemoval discardRemoval_;
     friend class ManualRunScope;
 };
 

@@ -39,6 +39,7 @@ TEST(BackupRun, KeepsExactlyOneOlderGeneration) {
     EXPECT_EQ(Names(d.B), Strings{"001.part.met.HWS"});
     EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "third 1");
     EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), "second 1");
+    d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
 }
 
@@ -165,9 +166,26 @@ TEST(BackupRun, AFailedPartFileCopyLeavesBothGenerationsAsTheyWere) {
         EXPECT_EQ(ReadFile(d.B + "_old" + n), "v1");
     }
     EXPECT_FALSE(FolderExists(d.B + "/~hws_xtra"));  // the additional files were not copied
+    d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
     EXPECT_EQ(d.messages(), (Strings{kOk, kOk, kFailed}));
     EXPECT_EQ(d.captions().back(), "Error ...");
+}
+
+TEST(BackupRun, ARunRightAfterOneThatThrewAwayALargeGenerationWaitsForItsRemoval) {
+    BackupDesk d;
+    for (int i = 0; i < 1000; ++i) WriteFile(d.T + "/" + std::to_string(i) + ".part.met", "v");
+    d.f().BackupPartFiles(false);
+    d.f().BackupPartFiles(false);
+    for (int i = 1; i < 1000; ++i) fs::remove(d.T + "/" + std::to_string(i) + ".part.met");
+    WriteFile(d.T + "/0.part.met", "newest");
+    d.f().BackupPartFiles(false);  // throws away 1,000 files
+    d.f().BackupPartFiles(false);  // copies one file, then needs the discard name again
+    EXPECT_EQ(d.messages(), (Strings{kOk, kOk, kOk, kOk}));
+    EXPECT_EQ(Names(d.B), Strings{"0.part.met.HWS"});
+    EXPECT_EQ(ReadFile(d.B + "_old/0.part.met.HWS"), "newest");
+    d.f().FinishBackgroundWork();
+    EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
 }
 
 TEST(BackupRun, LeftoversOfAnInterruptedRunAreRemovedByTheNextRun) {
@@ -181,6 +199,7 @@ TEST(BackupRun, LeftoversOfAnInterruptedRunAreRemovedByTheNextRun) {
     EXPECT_EQ(Names(d.B), Strings{"001.part.met.HWS"});
     EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "new");
     EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), "previous");
+    d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
 }
 
