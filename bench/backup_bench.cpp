@@ -18,7 +18,7 @@
 #include <random>
 #include <string>
 
-#include "app/services.h"
+#include "base/services.h"
 #include "ui/main_form.h"
 
 namespace fs = std::filesystem;

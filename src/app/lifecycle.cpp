@@ -1,15 +1,10 @@
 #include <exception>
 
-#include "app/app_title.h"
-#include "app/errors.h"
+#include "base/app_title.h"
+#include "base/errors.h"
 #include "ui/main_form.h"
 
 namespace hw {
-
-std::string WithFullStop(const std::string& text) {
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') return text + ".";
-    return text;
-}
 
 void MainForm::FormCreate() {
     LoadSettings();

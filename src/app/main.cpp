@@ -4,16 +4,16 @@
 #include <exception>
 #include <string>
 
-#include "app/app_title.h"
-#include "app/errors.h"
-#include "app/executable_path.h"
-#include "app/qt_services_qt.h"
-#include "app/single_instance_qt.h"
+#include "base/app_title.h"
+#include "base/errors.h"
+#include "base/executable_path.h"
+#include "gui/main_window_qt.h"
+#include "gui/qt_services_qt.h"
+#include "gui/single_instance_qt.h"
 #include "settings/autostart_linux.h"
 #include "supervision/process_table_linux.h"
 #include "supervision/program_starter_linux.h"
 #include "ui/main_form.h"
-#include "ui/main_window_qt.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "backup/find_files.h"
 #include "backup/folder_safety.h"
 #include "backup/run_support.h"
+#include "base/paths.h"
 #include "shell/file_copy.h"
-#include "supervision/paths.h"
 #include "ui/main_form.h"
 
 namespace hw {

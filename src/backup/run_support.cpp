@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "backup/find_files.h"
-#include "supervision/paths.h"
+#include "base/paths.h"
 
 namespace hw {
 

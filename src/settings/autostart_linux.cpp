@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "app/app_title.h"
+#include "base/app_title.h"
 #include "settings/atomic_file.h"
 
 namespace hw {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/services.h"
+#include "base/services.h"
 
 namespace hw {
 

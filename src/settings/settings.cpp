@@ -5,9 +5,9 @@
 #include <climits>
 #include <cstdlib>
 
-#include "app/errors.h"
+#include "base/errors.h"
+#include "base/paths.h"
 #include "settings/ini_file.h"
-#include "supervision/paths.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/dialog_types.h"
+
 namespace hw {
 
 using Handler = std::function<void()>;
@@ -222,19 +224,6 @@ class TrayIcon : public Control {
   private:
     std::string hint_;
     bool visible_ = false;
-};
-
-// File-open dialog settings; the dialog itself is shown by the platform.
-struct OpenDialog {
-    std::string name;
-    std::string title;
-    std::string filter;  // "description|pattern|description|pattern..."
-    bool multiSelect = false;
-};
-
-struct FolderBrowse {
-    std::string caption;
-    std::string selection;
 };
 
 // Cuts a UTF-8 text to at most maxChars characters.

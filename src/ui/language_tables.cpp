@@ -1,6 +1,6 @@
 #include "ui/language_tables.h"
 
-#include "app/app_title.h"
+#include "base/app_title.h"
 
 namespace hw {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/services.h"
-#include "backup/background_removal.h"
+#include "base/services.h"
+#include "shell/background_removal.h"
 #include "shell/file_operation.h"
 #include "ui/controls.h"
 

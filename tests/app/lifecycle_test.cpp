@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "support/fake_services.h"
 
 namespace hw {

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "settings/atomic_file.h"
 #include "settings/ini_file.h"
 #include "support/fake_services.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/services.h"
+#include "base/services.h"
 #include "ui/main_form.h"
 
 namespace hw::test {

@@ -1,4 +1,4 @@
-#include "supervision/paths.h"
+#include "base/paths.h"
 
 namespace hw {
 

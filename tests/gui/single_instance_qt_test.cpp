@@ -1,6 +1,6 @@
 // The guard across real processes: the program itself, started from a private folder so that
 // its settings file and its locks belong to the test alone.
-#include "app/single_instance_qt.h"
+#include "gui/single_instance_qt.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/app_title.h"
+#include "base/app_title.h"
 #include "support/fake_services.h"
 
 namespace hw {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/executable_path.h"
+#include "base/executable_path.h"
 
 namespace hw {
 

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "app/named_lock_linux.h"
+#include "supervision/named_lock_linux.h"
 #include "support/fake_services.h"
 
 namespace hw {

@@ -1,4 +1,4 @@
-#include "ui/main_window_qt.h"
+#include "gui/main_window_qt.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,8 +17,8 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "ui/pictures_qt.h"
-#include "ui/url_label_qt.h"
+#include "gui/pictures_qt.h"
+#include "gui/url_label_qt.h"
 
 namespace hw {
 

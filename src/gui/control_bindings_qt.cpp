@@ -1,4 +1,4 @@
-#include "ui/control_bindings_qt.h"
+#include "gui/control_bindings_qt.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -17,7 +17,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "ui/url_label_qt.h"
+#include "gui/url_label_qt.h"
 
 namespace hw {
 

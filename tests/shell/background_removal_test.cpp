@@ -1,4 +1,4 @@
-#include "backup/background_removal.h"
+#include "shell/background_removal.h"
 
 #include <gtest/gtest.h>
 

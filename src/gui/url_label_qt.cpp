@@ -1,4 +1,4 @@
-#include "ui/url_label_qt.h"
+#include "gui/url_label_qt.h"
 
 #include <QMouseEvent>
 

@@ -1,4 +1,4 @@
-#include "ui/main_window_qt.h"
+#include "gui/main_window_qt.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/errors.h"
+#include "base/errors.h"
 #include "support/fake_services.h"
 
 namespace hw {

@@ -1,4 +1,4 @@
-#include "app/executable_path.h"
+#include "base/executable_path.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ TEST(ExecutablePath, NamesThisRunningTestProgram) {
     const std::string path = ExecutablePath();
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(path.front(), '/');
-    EXPECT_NE(path.find("hoardwise_app_tests"), std::string::npos);
+    EXPECT_NE(path.find("hoardwise_supervision_tests"), std::string::npos);
     EXPECT_TRUE(test::FileExists(path));
 }
 

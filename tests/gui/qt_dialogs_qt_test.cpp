@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/qt_services_qt.h"
+#include "gui/qt_services_qt.h"
 #include "support/fake_services.h"
 
 namespace hw {

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "ui/control_bindings_qt.h"
+#include "gui/control_bindings_qt.h"
 #include "ui/main_form.h"
 
 class QSystemTrayIcon;

@@ -1,4 +1,4 @@
-#include "app/single_instance_qt.h"
+#include "gui/single_instance_qt.h"
 
 #include <QDeadlineTimer>
 #include <QLocalServer>
@@ -6,7 +6,7 @@
 #include <QThread>
 #include <memory>
 
-#include "app/named_lock_linux.h"
+#include "supervision/named_lock_linux.h"
 
 namespace hw {
 

@@ -1,4 +1,4 @@
-#include "ui/pictures_qt.h"
+#include "gui/pictures_qt.h"
 
 #include <QPainter>
 #include <QPixmap>

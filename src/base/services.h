@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/controls.h"
+#include "base/dialog_types.h"
 
 namespace hw {
 

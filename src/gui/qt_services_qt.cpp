@@ -1,4 +1,4 @@
-#include "app/qt_services_qt.h"
+#include "gui/qt_services_qt.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -10,8 +10,8 @@
 #include <QStringList>
 #include <QUrl>
 
-#include "ui/control_bindings_qt.h"
-#include "ui/main_window_qt.h"
+#include "gui/control_bindings_qt.h"
+#include "gui/main_window_qt.h"
 
 namespace hw {
 

@@ -1,4 +1,4 @@
-#include "app/named_lock_linux.h"
+#include "supervision/named_lock_linux.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/services.h"
+#include "base/services.h"
 
 namespace hw {
 
