@@ -18,7 +18,7 @@ void MainForm::btn_exitClick() {
 }
 
 void MainForm::FormClose(bool& allowClose) {
-    if (sessionEnding_) {
+    if (services.window->SessionEnding()) {
         allowClose = true;
         return;
     }

@@ -25,6 +25,10 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
     const std::string executablePath = ExecutablePath();
     LinuxAutostart autostart(executablePath, LinuxAutostart::DefaultFolder());
 
+    // Declared before the window and the model so that it answers later copies until both are
+    // gone; its test still runs after the window is built.
+    SingleInstance guard(QString::fromUtf8(kAppTitle));
+
     Services services;
     services.dialogs = &dialogs;
     services.processes = &processes;
@@ -40,14 +44,14 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
 
     // A second copy ends here, before the creation handler: it never loads the settings and
     // never starts a program.
-    SingleInstance guard(QString::fromUtf8(kAppTitle));
     if (guard.AlreadyRun()) {
         guard.ActivatePrevInstance();
         return;
     }
     QObject::connect(&guard, &SingleInstance::activationRequested, &window,
                      &MainWindow::bringToFront);
-    QObject::connect(&window, &MainWindow::closed, &app, &QCoreApplication::quit);
+    // exit(), not quit(): quit() would close the window once more and ask again.
+    QObject::connect(&window, &MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
 
     form.Dispatch([&form] { form.FormCreate(); });
     window.showCentered();
@@ -57,8 +61,12 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+int main(int, char** argv) {
+    // The program takes nothing from its command line, so Qt gets none of it either
+    // (-platform, -style, -reverse...).
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
     // The name alone: a display name would be appended to the title of every box.
     QApplication::setApplicationName(QString::fromUtf8(hw::kAppTitle));
     // The window hides into the tray; only its agreed close ends the program.

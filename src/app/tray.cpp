@@ -3,8 +3,18 @@
 namespace hw {
 
 void MainForm::btn_minimizeClick() {
-    // The window service hides the window and shows the notification-area icon.
-    services.window->MinimizeApplication();
+    MinimizeIntoNotificationArea();
+}
+
+void MainForm::MinimizeIntoNotificationArea() {
+    // Hiding the window with no icon to stand for it would leave no way back: without a
+    // notification area the taskbar keeps the window reachable.
+    if (!services.window->NotificationAreaAvailable()) {
+        services.window->MinimizeApplication();
+        return;
+    }
+    services.window->HideApplication();
+    abfTrayIcon1.setVisible(true);
 }
 
 void MainForm::abfTrayIcon1Click() {
@@ -16,7 +26,7 @@ void MainForm::timer_mini_on_startTimer() {
     // Destroyed first, so that a failing read cannot leave a 10 ms timer firing forever.
     timer_mini_on_start.destroy();
     if (ReadSetting("GENERAL SETTINGS", "START MINIMIZED") == "TRUE") {
-        services.window->MinimizeApplication();
+        MinimizeIntoNotificationArea();
     }
 }
 

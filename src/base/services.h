@@ -46,10 +46,18 @@ class WindowService {
   public:
     virtual ~WindowService() = default;
     virtual void BringMainWindowToFront() = 0;
+    // True while the desktop has a notification area to put an icon into.
+    virtual bool NotificationAreaAvailable() = 0;
+    // Hides the window and its taskbar entry.
+    virtual void HideApplication() = 0;
+    // An ordinary minimise: the window stays reachable from the taskbar.
     virtual void MinimizeApplication() = 0;
+    // Shows the window (and its taskbar entry) again and brings it forward.
     virtual void RestoreApplication() = 0;
-    // Ends the message loop; the program then exits with code 0.
+    // Ends the message loop without closing the window; the program then exits with code 0.
     virtual void Quit() = 0;
+    // True while the desktop session is ending (log-out, shut-down) and closes its windows.
+    virtual bool SessionEnding() = 0;
     virtual void OpenUrl(const std::string& address) = 0;
 };
 

@@ -13,10 +13,10 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSystemTrayIcon>
-#include <QTabWidget>
 #include <QTimer>
 #include <memory>
 
+#include "gui/page_control_qt.h"
 #include "gui/url_label_qt.h"
 
 namespace hw {
@@ -73,7 +73,7 @@ void ControlBinder::windowCaption(Captioned& caption, QWidget* window) {
     listen(caption, [&caption, window] { window->setWindowTitle(ToQt(caption.caption())); });
 }
 
-void ControlBinder::tabSheet(TabSheet& sheet, QTabWidget* pages, int index) {
+void ControlBinder::tabSheet(TabSheet& sheet, PageControl* pages, int index) {
     listen(sheet, [&sheet, pages, index] {
         pages->setTabText(index, ToQt(sheet.caption()));
         pages->setTabEnabled(index, sheet.enabled());
@@ -121,7 +121,11 @@ void ControlBinder::edit(Edit& edit, QLineEdit* widget) {
         const QSignalBlocker block(widget);
         // Rewriting an equal text would move the cursor under the user's fingers.
         const QString text = ToQt(edit.text());
-        if (widget->text() != text) widget->setText(text);
+        if (widget->text() != text) {
+            widget->setText(text);
+            // A long path is read from its start, not from the end the cursor went to.
+            if (!widget->hasFocus()) widget->setCursorPosition(0);
+        }
         widget->setEnabled(edit.enabled());
     });
     QObject::connect(widget, &QLineEdit::textEdited, widget, [this, &edit](const QString& text) {
@@ -129,8 +133,9 @@ void ControlBinder::edit(Edit& edit, QLineEdit* widget) {
     });
     // Focus leaving for another control of the window; a box or menu opening over the window
     // takes the focus for a while without the user leaving the field.
-    new EventHook(widget, [this, &edit](QEvent* event) {
+    new EventHook(widget, [this, &edit, widget](QEvent* event) {
         if (event->type() == QEvent::FocusOut) {
+            widget->setCursorPosition(0);
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
                 dispatch([&edit] { edit.userLeft(); });
@@ -246,8 +251,7 @@ void ControlBinder::upDown(UpDown& upDown, QLineEdit* buddy, QAbstractButton* up
 void ControlBinder::timer(Timer& timer, QTimer* clock) {
     auto shownGeneration = std::make_shared<unsigned>(timer.countdownGeneration());
     listen(timer, [&timer, clock, shownGeneration] {
-        // A period of zero stops a timer rather than letting it fire without pause.
-        if (!timer.running() || timer.interval() <= 0) {
+        if (!timer.running()) {
             clock->stop();
             return;
         }

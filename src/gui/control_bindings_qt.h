@@ -20,12 +20,12 @@ class QLineEdit;
 class QListWidget;
 class QRadioButton;
 class QSystemTrayIcon;
-class QTabWidget;
 class QTimer;
 class QWidget;
 
 namespace hw {
 
+class PageControl;
 class UrlLabel;
 
 inline QString ToQt(const std::string& text) {
@@ -44,7 +44,7 @@ class ControlBinder {
     ControlBinder& operator=(const ControlBinder&) = delete;
 
     void windowCaption(Captioned& caption, QWidget* window);
-    void tabSheet(TabSheet& sheet, QTabWidget* pages, int index);
+    void tabSheet(TabSheet& sheet, PageControl* pages, int index);
     void label(Label& label, QLabel* widget);
     void linkLabel(LinkLabel& link, UrlLabel* widget);
     void button(Button& button, QAbstractButton* widget);

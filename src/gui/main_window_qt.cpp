@@ -1,5 +1,6 @@
 #include "gui/main_window_qt.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -10,13 +11,13 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QScreen>
-#include <QSessionManager>
 #include <QSystemTrayIcon>
-#include <QTabBar>
-#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindowStateChangeEvent>
 
+#include "gui/command_button_qt.h"
+#include "gui/page_control_qt.h"
 #include "gui/pictures_qt.h"
 #include "gui/url_label_qt.h"
 
@@ -44,6 +45,12 @@ QToolButton* FlatButton(QWidget* parent, const std::string& name, int x, int y, 
     auto* button = Place<QToolButton>(parent, name, x, y, width, height);
     button->setAutoRaise(withPicture);
     button->setFocusPolicy(Qt::NoFocus);
+    if (!withPicture) {
+        // A framed 71 pixel button still holds "Hinzufügen" in full.
+        QFont small = button->font();
+        small.setPixelSize(10);
+        button->setFont(small);
+    }
     return button;
 }
 
@@ -78,19 +85,7 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     setFont(small);
     binder_.windowCaption(form_.Caption, this);
 
-    pages_ = Place<QTabWidget>(this, "PageControl1", 8, 8, 353, 225);
-    // All five tabs stay in view: a narrow font first, then shortened texts, never scrolling.
-    QFont tabFont = font();
-    tabFont.setPixelSize(10);
-    pages_->tabBar()->setFont(tabFont);
-    pages_->setUsesScrollButtons(false);
-    pages_->setElideMode(Qt::ElideRight);
-    pages_->setStyleSheet(QStringLiteral(
-        "QTabBar::tab { padding: 2px 2px; border: 1px solid palette(mid);"
-        " border-bottom: none; border-top-left-radius: 2px; border-top-right-radius: 2px;"
-        " background: palette(button); }"
-        "QTabBar::tab:selected { background: palette(window); }"
-        "QTabBar::tab:!selected { margin-top: 2px; }"));
+    pages_ = Place<PageControl>(this, "PageControl1", 8, 8, 353, 225);
 
     buildDirectoriesPage(addPage(form_.TabSheet1));
     buildBackupPage(addPage(form_.TabSheet2));
@@ -101,10 +96,6 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
 
     buildCommandButtons();
     buildTimersAndTray();
-
-    // At log-out or shut-down the window closes without asking and saves nothing.
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
-            [this](QSessionManager&) { form_.SessionEnding(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -132,15 +123,18 @@ void MainWindow::buildDirectoriesPage(QWidget* page) {
 }
 
 void MainWindow::buildBackupPage(QWidget* page) {
-    auto* storing = Place<QLabel>(page, form_.Label9.name(), 8, 10, 130, kRowHeight);
+    // The German heading breaks into two lines beside the two radio buttons.
+    auto* storing = Place<QLabel>(page, form_.Label9.name(), 8, 9, 136, 2 * kRowHeight);
+    storing->setWordWrap(true);
+    storing->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Underline(storing);
     binder_.label(form_.Label9, storing);
     binder_.radioButton(
         form_.radio_storing_simple,
-        Place<QRadioButton>(page, form_.radio_storing_simple.name(), 140, 8, 200, kRowHeight + 2));
+        Place<QRadioButton>(page, form_.radio_storing_simple.name(), 148, 8, 199, kRowHeight + 2));
     binder_.radioButton(form_.radio_storing_subfolder,
-                        Place<QRadioButton>(page, form_.radio_storing_subfolder.name(), 140, 28,
-                                            200, kRowHeight + 2));
+                        Place<QRadioButton>(page, form_.radio_storing_subfolder.name(), 148, 28,
+                                            199, kRowHeight + 2));
 
     auto* autoBackup = Place<QLabel>(page, form_.Label6.name(), 8, 56, 200, kRowHeight);
     Underline(autoBackup);
@@ -215,12 +209,16 @@ void MainWindow::buildCommandButtons() {
                                                         {&form_.btn_savesettings, "savesettings"},
                                                         {&form_.btn_minimize, "minimize"},
                                                         {&form_.btn_exit, "exit"}};
-    // Two short lines under the picture in a 64 pixel wide button.
+    // Two short lines under the picture in a 64 pixel wide button: the longest German word
+    // ("Einstellungen") needs the letters set a little closer.
     QFont captionFont = font();
     captionFont.setPixelSize(10);
+    captionFont.setLetterSpacing(QFont::PercentageSpacing, 92);
     int x = 8;
     for (const auto& [button, picture] : commands) {
-        QToolButton* widget = FlatButton(this, button->name(), x, 240, 64, 60, true);
+        auto* widget = Place<CommandButton>(this, button->name(), x, 240, 64, 60);
+        widget->setAutoRaise(true);
+        widget->setFocusPolicy(Qt::NoFocus);
         widget->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         widget->setFont(captionFont);
         widget->setIcon(Picture(QString::fromLatin1(picture), {29}));
@@ -263,30 +261,44 @@ void MainWindow::showCentered() {
         move(placed.topLeft());
     }
     show();
+    shownOnce_ = true;
 }
 
 void MainWindow::bringToFront() {
+    // While the settings still load, the window must not appear half filled: only a box that
+    // the loading opened comes forward.
+    if (!shownOnce_) {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            box->raise();
+            box->activateWindow();
+        }
+        return;
+    }
     if (isHidden() || isMinimized()) {
-        restoreFromTray();
+        restoreWindow();
         return;
     }
     raise();
     activateWindow();
 }
 
-void MainWindow::minimizeToTray() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        showMinimized();  // without a notification area the taskbar keeps a way back
-        return;
-    }
-    hide();
-    form_.abfTrayIcon1.setVisible(true);
-}
-
-void MainWindow::restoreFromTray() {
+void MainWindow::restoreWindow() {
     showNormal();
     raise();
     activateWindow();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    if (!isMinimized() || (change->oldState() & Qt::WindowMinimized)) return;
+    // A minimise from the window manager (its own button, a shortcut) takes the path of the
+    // window's minimise button. Queued: hiding a window inside its state change confuses some
+    // window managers.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible() && isMinimized()) form_.Dispatch([this] { form_.btn_minimizeClick(); });
+    });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -8,9 +8,10 @@
 #include "ui/main_form.h"
 
 class QSystemTrayIcon;
-class QTabWidget;
 
 namespace hw {
+
+class PageControl;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -25,9 +26,7 @@ class MainWindow : public QWidget {
     void showCentered();
     // A later copy asked this one to come forward.
     void bringToFront();
-    // Into the notification area when the desktop has one, else an ordinary minimise.
-    void minimizeToTray();
-    void restoreFromTray();
+    void restoreWindow();
 
   signals:
     // The window agreed to close: the program ends.
@@ -35,6 +34,7 @@ class MainWindow : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     QWidget* addPage(TabSheet& sheet);
@@ -49,9 +49,10 @@ class MainWindow : public QWidget {
 
     MainForm& form_;
     ControlBinder binder_;
-    QTabWidget* pages_ = nullptr;
+    PageControl* pages_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     bool closing_ = false;
+    bool shownOnce_ = false;
 };
 
 }  // namespace hw

@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <QSystemTrayIcon>
 #include <QUrl>
 
 #include "gui/control_bindings_qt.h"
@@ -109,16 +111,31 @@ void QtWindowService::BringMainWindowToFront() {
     window_->activateWindow();
 }
 
+bool QtWindowService::NotificationAreaAvailable() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void QtWindowService::HideApplication() {
+    if (window_) window_->hide();
+}
+
 void QtWindowService::MinimizeApplication() {
-    if (window_) window_->minimizeToTray();
+    if (window_) window_->showMinimized();
 }
 
 void QtWindowService::RestoreApplication() {
-    if (window_) window_->restoreFromTray();
+    if (window_) window_->restoreWindow();
 }
 
 void QtWindowService::Quit() {
-    QCoreApplication::quit();
+    // quit() would first close every window, which asks the close question a second time.
+    QCoreApplication::exit(0);
+}
+
+bool QtWindowService::SessionEnding() {
+    // True only while the session manager saves the session and closes the windows after it,
+    // so a save request that does not end the session leaves nothing behind.
+    return qApp->isSavingSession();
 }
 
 void QtWindowService::OpenUrl(const std::string& address) {

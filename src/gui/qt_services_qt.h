@@ -37,9 +37,12 @@ class QtWindowService : public WindowService {
     void attach(MainWindow* window);
 
     void BringMainWindowToFront() override;
+    bool NotificationAreaAvailable() override;
+    void HideApplication() override;
     void MinimizeApplication() override;
     void RestoreApplication() override;
     void Quit() override;
+    bool SessionEnding() override;
     void OpenUrl(const std::string& address) override;
 
   private:

@@ -5,6 +5,7 @@
 #include <QLocalSocket>
 #include <QThread>
 #include <memory>
+#include <vector>
 
 #include "supervision/named_lock_linux.h"
 
@@ -14,12 +15,18 @@ namespace {
 
 const char kActivateRequest[] = "activate\n";
 
+// The instance lock stays taken until the process ends, not just while the guard lives: the
+// program's last steps (finishing a backup's clean-up) must not overlap a new copy's start.
+void HoldUntilExit(std::unique_ptr<NamedLock> lock) {
+    static std::vector<std::unique_ptr<NamedLock>> held;
+    held.push_back(std::move(lock));
+}
+
 }  // namespace
 
 struct SingleInstance::Private {
     QString title;
     std::string folder = NamedLock::RuntimeFolder();
-    std::unique_ptr<NamedLock> instanceLock;
     QLocalServer server;
 
     std::string LockPath(const char* kind) const {
@@ -58,7 +65,7 @@ bool SingleInstance::AlreadyRun() {
     auto instance = std::make_unique<NamedLock>(d_->LockPath("Default"));
     if (instance->TryLock()) {
         anotherRuns = false;
-        d_->instanceLock = std::move(instance);
+        HoldUntilExit(std::move(instance));
         // We hold the instance lock, so a socket left by a copy that died is stale.
         QLocalServer::removeServer(d_->SocketPath());
         d_->server.setSocketOptions(QLocalServer::UserAccessOption);

@@ -192,7 +192,8 @@ class Timer : public Control {
     int interval() const { return interval_; }
     // An equal interval changes nothing; a different one restarts a running countdown.
     void setInterval(int intervalMs);
-    bool running() const { return running_ && !destroyed_; }
+    // A period of zero or less stops the timer rather than letting it fire without pause.
+    bool running() const { return running_ && !destroyed_ && interval_ > 0; }
     // Starting a running timer or stopping a stopped one changes nothing.
     void setRunning(bool running);
     void destroy();

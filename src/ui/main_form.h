@@ -140,14 +140,13 @@ class MainForm {
     void FormCreate();
     void FormClose(bool& allowClose);
     void btn_exitClick();
-    // The desktop session ends: the window then closes without asking and saves nothing.
-    void SessionEnding() { sessionEnding_ = true; }
     // Every event from the front end enters here; an escaping error goes to the error report.
     void Dispatch(const Handler& event);
     // The general error report.
     void ReportError(const std::string& text);
 
     // ---- Notification area (app/tray.cpp) ------------------------------------------------------
+    // Also the path of every other minimise of the window (its frame's button, a shortcut).
     void btn_minimizeClick();
     // A click or double click on the icon, and its menu's "Restore".
     void abfTrayIcon1Click();
@@ -192,9 +191,9 @@ class MainForm {
     void FinishBackgroundWork() { discardRemoval_.Wait(); }
 
   private:
+    void MinimizeIntoNotificationArea();
     void ShowMessage(const std::string& text, const std::string& caption);
 
-    bool sessionEnding_ = false;
     int manualRunDepth_ = 0;
     BackgroundRemoval discardRemoval_;
     friend class ManualRunScope;

@@ -64,12 +64,18 @@ TEST(CloseRequest, RefusedUnlessYesAndAllowedSilentlyWhenTheSessionEnds) {
     EXPECT_EQ(desk.dialogs.count(Shown::Kind::Question), 3);
     EXPECT_EQ(desk.window.quitRequests, 0);  // the close itself ends the program
 
+    // Only a close while the session really ends goes without asking; once the session goes
+    // on, the close button asks again.
     test::FakeDesktop ending;
-    ending.f().SessionEnding();
+    ending.window.sessionEnding = true;
     allow = false;
     ending.f().FormClose(allow);
     EXPECT_TRUE(allow);
     EXPECT_TRUE(ending.dialogs.shown.empty());
+    ending.window.sessionEnding = false;
+    ending.f().FormClose(allow);
+    EXPECT_FALSE(allow);
+    EXPECT_EQ(ending.dialogs.count(Shown::Kind::Question), 1);
 }
 
 }  // namespace

@@ -13,11 +13,11 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QSystemTrayIcon>
-#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 
 #include "base/errors.h"
+#include "gui/page_control_qt.h"
 #include "support/fake_services.h"
 
 namespace hw {
@@ -323,7 +323,7 @@ TEST(MainWindowLayout, FixedClientAreaCaptionsFromTheModelAndCommandButtonRow) {
 
     w.form.Caption.setCaption("Hoardwise 2.11");
     EXPECT_EQ(w.window.windowTitle(), "Hoardwise 2.11");
-    auto* pages = w.find<QTabWidget>("PageControl1");
+    auto* pages = w.find<PageControl>("PageControl1");
     EXPECT_EQ(pages->geometry(), QRect(8, 8, 353, 225));
     ASSERT_EQ(pages->count(), 5);
     EXPECT_EQ(pages->currentIndex(), 0);

@@ -39,11 +39,11 @@ class SingleInstanceProcesses : public ::testing::Test {
         qputenv("XDG_RUNTIME_DIR", savedRuntime_);
     }
 
-    QProcess* Start() {
+    QProcess* Start(const QStringList& arguments = {}) {
         processes_.push_back(std::make_unique<QProcess>());
         QProcess* p = processes_.back().get();
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(program_, {});
+        p->start(program_, arguments);
         return p;
     }
 
@@ -85,6 +85,11 @@ TEST_F(SingleInstanceProcesses, GuardWithinOneProcessAnswersLikeTwoCopies) {
     EXPECT_TRUE(second.AlreadyRun());
     EXPECT_TRUE(second.ActivatePrevInstance());
     EXPECT_TRUE(asked.wait(5000));
+}
+
+TEST_F(SingleInstanceProcesses, TheInstanceLockOutlivesTheGuardUntilTheProcessEnds) {
+    { ASSERT_FALSE(SingleInstance(kAppTitle).AlreadyRun()); }
+    EXPECT_TRUE(SingleInstance(kAppTitle).AlreadyRun());
 }
 
 TEST_F(SingleInstanceProcesses, SecondCopyAsksTheFirstToComeForwardAndEndsWithZero) {
@@ -137,6 +142,13 @@ TEST_F(SingleInstanceProcesses, OfTwoCopiesStartedTogetherExactlyOneLives) {
             WaitFinished(p);
         }
     }
+}
+
+TEST_F(SingleInstanceProcesses, QtOptionsOnTheCommandLineAreNotObeyed) {
+    // Qt would end the program at once on an unknown platform plugin.
+    QProcess* program = Start({"-platform", "no-such-platform", "-reverse"});
+    EXPECT_TRUE(SomeCopyListens());
+    EXPECT_EQ(program->state(), QProcess::Running);
 }
 
 }  // namespace

@@ -62,14 +62,20 @@ class FakeStarter : public ProgramStarter {
 class FakeWindow : public WindowService {
   public:
     int broughtToFront = 0;
+    bool notificationArea = true;
+    bool sessionEnding = false;
+    int hidden = 0;
     int minimized = 0;
     int restored = 0;
     int quitRequests = 0;
     std::vector<std::string> openedUrls;
     void BringMainWindowToFront() override { ++broughtToFront; }
+    bool NotificationAreaAvailable() override { return notificationArea; }
+    void HideApplication() override { ++hidden; }
     void MinimizeApplication() override { ++minimized; }
     void RestoreApplication() override { ++restored; }
     void Quit() override { ++quitRequests; }
+    bool SessionEnding() override { return sessionEnding; }
     void OpenUrl(const std::string& address) override { openedUrls.push_back(address); }
 };
 

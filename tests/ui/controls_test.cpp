@@ -144,6 +144,14 @@ TEST(TimerRules, IntervalAndRunningChangesOnlyWhenDifferent) {
     EXPECT_EQ(timer.countdownGeneration(), start + 2);
     timer.tick();
     EXPECT_EQ(ticks, 1);
+    for (int stopping : {0, -5}) {  // would fire without pause
+        timer.setInterval(stopping);
+        EXPECT_FALSE(timer.running());
+        timer.tick();
+        EXPECT_EQ(ticks, 1);
+    }
+    timer.setInterval(1000);
+    EXPECT_TRUE(timer.running());
     timer.destroy();
     timer.setRunning(true);
     timer.tick();

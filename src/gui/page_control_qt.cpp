@@ -1,0 +1,136 @@
+#include "gui/page_control_qt.h"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QKeySequence>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <algorithm>
+
+namespace hw {
+
+namespace {
+
+constexpr int kTabHeight = 18;
+constexpr int kTabPadding = 5;  // on each side of the caption
+
+}  // namespace
+
+PageControl::PageControl(QWidget* parent)
+    : QWidget(parent), group_(new QButtonGroup(this)), frame_(new QFrame(this)) {
+    group_->setExclusive(true);
+    frame_->setObjectName(QStringLiteral("pageFrame"));
+    frame_->setFrameShape(QFrame::Box);
+    frame_->setStyleSheet(QStringLiteral("QFrame#pageFrame { border: 1px solid palette(mid); }"));
+    stack_ = new QStackedWidget(frame_);
+    connect(group_, &QButtonGroup::idClicked, this, [this](int id) { setCurrentIndex(id); });
+
+    // The keyboard way between the pages, as with any tabbed dialog.
+    const std::pair<QKeySequence, int> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), +1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), +1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
+    for (const auto& [key, delta] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, delta = delta] { step(delta); });
+    }
+}
+
+int PageControl::addTab(QWidget* page, const QString& text) {
+    const int index = count();
+    auto* tab = new QToolButton(this);
+    tab->setObjectName(QStringLiteral("tab%1").arg(index + 1));
+    tab->setCheckable(true);
+    tab->setFocusPolicy(Qt::NoFocus);
+    tab->setText(text);
+    tab->setStyleSheet(
+        QStringLiteral("QToolButton { border: 1px solid palette(mid); border-bottom: none;"
+                       " border-top-left-radius: 2px; border-top-right-radius: 2px; padding: 0px;"
+                       " background: palette(button); }"
+                       "QToolButton:checked { background: palette(window); }"));
+    group_->addButton(tab, index);
+    tabs_.push_back(tab);
+    stack_->addWidget(page);
+    if (index == 0) setCurrentIndex(0);
+    relayout();
+    return index;
+}
+
+QString PageControl::tabText(int index) const {
+    return tabs_.at(index)->text();
+}
+
+void PageControl::setTabText(int index, const QString& text) {
+    if (tabs_.at(index)->text() == text) return;
+    tabs_.at(index)->setText(text);
+    relayout();
+}
+
+void PageControl::setTabEnabled(int index, bool enabled) {
+    tabs_.at(index)->setEnabled(enabled);
+}
+
+int PageControl::currentIndex() const {
+    return stack_->currentIndex();
+}
+
+void PageControl::setCurrentIndex(int index) {
+    if (index < 0 || index >= count()) return;
+    tabs_[index]->setChecked(true);
+    stack_->setCurrentIndex(index);
+}
+
+QWidget* PageControl::widget(int index) const {
+    return stack_->widget(index);
+}
+
+QAbstractButton* PageControl::tabButton(int index) const {
+    return tabs_.at(index);
+}
+
+void PageControl::step(int delta) {
+    if (count() == 0) return;
+    for (int i = 1; i <= count(); ++i) {
+        const int next = ((currentIndex() + delta * i) % count() + count()) % count();
+        if (tabs_[next]->isEnabled()) {
+            setCurrentIndex(next);
+            return;
+        }
+    }
+}
+
+void PageControl::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    relayout();
+}
+
+void PageControl::relayout() {
+    // Tabs fill a row from the left and start a new row when the next one would not fit.
+    int row = 0;
+    int x = 0;
+    std::vector<std::pair<int, int>> placed;  // row and x of each tab
+    for (QToolButton* tab : tabs_) {
+        const int width =
+            std::max(tab->sizeHint().width(),
+                     tab->fontMetrics().horizontalAdvance(tab->text()) + 2 * kTabPadding);
+        if (x > 0 && x + width > this->width()) {
+            ++row;
+            x = 0;
+        }
+        placed.emplace_back(row, x);
+        tab->resize(width, kTabHeight);
+        x += width;
+    }
+    rows_ = row + 1;
+    for (std::size_t i = 0; i < tabs_.size(); ++i) {
+        tabs_[i]->move(placed[i].second, placed[i].first * kTabHeight);
+    }
+    const int top = rows_ * kTabHeight;
+    frame_->setGeometry(0, top, width(), std::max(0, height() - top));
+    stack_->setGeometry(1, 1, std::max(0, frame_->width() - 2), std::max(0, frame_->height() - 2));
+}
+
+}  // namespace hw

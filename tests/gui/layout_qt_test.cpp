@@ -1,0 +1,111 @@
+// Every text of the language tables must be readable in full in both languages. The checks
+// measure what Qt lays out; a picture of each page is left in the build folder for a person.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QToolButton>
+
+#include "gui/command_button_qt.h"
+#include "gui/main_window_qt.h"
+#include "gui/page_control_qt.h"
+#include "support/fake_services.h"
+
+namespace hw {
+namespace {
+
+int Widest(const QWidget* widget, const QString& text) {
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        widest = std::max(widest, widget->fontMetrics().horizontalAdvance(line));
+    }
+    return widest;
+}
+
+// What of a widget's caption would not be shown; empty when it shows in full.
+QString CutOff(const QWidget* widget) {
+    const QString name = widget->objectName();
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+        const QRect room = label->contentsRect();
+        bool fits;
+        if (label->wordWrap()) {
+            fits = label->heightForWidth(label->width()) <= label->height();
+            for (const QString& word : label->text().split(QLatin1Char(' '))) {
+                fits = fits && Widest(label, word) <= room.width();
+            }
+        } else {
+            const int lines = label->text().count(QLatin1Char('\n')) + 1;
+            fits = Widest(label, label->text()) <= room.width() &&
+                   lines * label->fontMetrics().height() <= room.height();
+        }
+        if (!fits) return name + ": " + label->text();
+    } else if (qobject_cast<const QCheckBox*>(widget) ||
+               qobject_cast<const QRadioButton*>(widget)) {
+        if (widget->sizeHint().width() > widget->width()) {
+            return name + ": " + static_cast<const QAbstractButton*>(widget)->text();
+        }
+    } else if (const auto* button = qobject_cast<const QToolButton*>(widget)) {
+        if (button->text().isEmpty()) return {};
+        const int lines = button->text().count(QLatin1Char('\n')) + 1;
+        const auto* command = qobject_cast<const CommandButton*>(button);
+        const bool fits = command ? Widest(button, button->text()) <= command->captionWidth() &&
+                                        button->iconSize().height() + 5 +
+                                                lines * button->fontMetrics().lineSpacing() <=
+                                            button->height()
+                                  : button->sizeHint().width() <= button->width();
+        if (!fits) return name + ": " + button->text();
+    }
+    return {};
+}
+
+TEST(WindowLayout, EveryCaptionShowsInFullInBothLanguagesAndPathsFromTheirStart) {
+    test::FakeDesktop desk;
+    MainForm& form = desk.f();
+    MainWindow window(form);
+    window.show();
+    auto* pages = window.findChild<PageControl*>(QStringLiteral("PageControl1"));
+    ASSERT_NE(pages, nullptr);
+    const QString pictures = QCoreApplication::applicationDirPath() + "/screenshots";
+    QDir().mkpath(pictures);
+
+    for (const char* code : {"EN", "DE"}) {
+        SCOPED_TRACE(code);
+        form.ApplyLanguage(code);
+        QApplication::processEvents();
+        QStringList cut;
+        for (int i = 0; i < pages->count(); ++i) {
+            const QAbstractButton* tab = pages->tabButton(i);
+            if (Widest(tab, tab->text()) + 4 > tab->width() ||
+                tab->geometry().right() >= pages->width()) {
+                cut << "tab: " + tab->text();
+            }
+        }
+        for (int i = 0; i < pages->count(); ++i) {
+            pages->setCurrentIndex(i);
+            QApplication::processEvents();
+            window.grab().save(QStringLiteral("%1/%2-page%3.png").arg(pictures, code).arg(i + 1));
+            QWidget* page = pages->widget(i);
+            for (const QWidget* child : page->findChildren<QWidget*>()) {
+                if (!page->rect().contains(child->geometry()))
+                    cut << "outside its page: " + child->objectName();
+            }
+        }
+        for (const QWidget* widget : window.findChildren<QWidget*>()) {
+            const QString what = CutOff(widget);
+            if (!what.isEmpty()) cut << what;
+        }
+        EXPECT_TRUE(cut.isEmpty()) << cut.join(QStringLiteral(" | ")).toStdString();
+
+        for (const char* field : {"edit_tempdir", "edit_backupdir", "edit_clientdir"}) {
+            EXPECT_EQ(window.findChild<QLineEdit*>(field)->cursorPosition(), 0) << field;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace hw
