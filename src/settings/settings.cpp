@@ -1,5 +1,5 @@
-// The settings file beside the executable: its path, one-key reads and writes, and the loader
-// and saver that copy the window's controls into it and back.
+// The settings file: its path, one-key reads and writes, and the loader and saver that copy the
+// window's controls into it and back.
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -8,6 +8,7 @@
 #include "base/errors.h"
 #include "base/paths.h"
 #include "settings/ini_file.h"
+#include "settings/settings_location.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 
@@ -49,14 +50,10 @@ bool ParseWholeNumber(const std::string& text, int& number) {
 }  // namespace
 
 std::string MainForm::SettingsFilePath() const {
-    const std::string& exe = services.executablePath;
-    if (exe.empty()) return {};
-    const auto slash = exe.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const auto dot = exe.rfind('.');
-    // A dot in a folder name, or one that only starts a hidden name, is no extension.
-    if (dot == std::string::npos || dot <= nameStart) return exe + ".INI";
-    return exe.substr(0, dot) + ".INI";
+    // The one place that reads the environment: where the user's config folder is.
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    return SettingsLocation(services.executablePath, configHome ? configHome : "",
+                            UserHomeFolder(std::getenv("HOME")));
 }
 
 std::string MainForm::ReadSetting(const std::string& section, const std::string& key) const {
@@ -68,6 +65,9 @@ std::string MainForm::ReadSetting(const std::string& section, const std::string&
 void MainForm::WriteSetting(const std::string& section, const std::string& key,
                             const std::string& value) {
     const std::string path = SettingsFilePath();
+    // The config folder of an installed copy may not exist before the first save; a failure
+    // here shows as the write failure below.
+    if (!path.empty()) CreatePrivateFolders(path.substr(0, path.rfind('/') + 1));
     if (path.empty() || !IniWriteString(path, section, key, value)) {
         throw HandlerError("nach " + path + " kann nicht geschrieben werden");
     }
