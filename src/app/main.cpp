@@ -69,6 +69,8 @@ int main(int, char** argv) {
     QApplication app(qtArgc, qtArgv);
     // The name alone: a display name would be appended to the title of every box.
     QApplication::setApplicationName(QString::fromUtf8(hw::kAppTitle));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("hoardwise"));
     // The window hides into the tray; only its agreed close ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
