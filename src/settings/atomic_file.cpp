@@ -94,6 +94,12 @@ void SyncFolder(const std::string& folder) {
     close(fd);
 }
 
+// Sets errno for a file that is not read: EISDIR for a folder, EINVAL for anything else.
+bool NotARegularFile(const struct stat& info) {
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    return false;
+}
+
 }  // namespace
 
 void SetReplaceFaultForTesting(ReplaceFault fault) {
@@ -106,6 +112,9 @@ bool ReplaceFileContent(const std::string& path, const std::string& content) {
 
     struct stat old {};
     const bool hadFile = stat(target.c_str(), &old) == 0;
+    // The rename needs only the folder to be writable; a file the user made read-only must
+    // still refuse the new content, as an in-place write would.
+    if (hadFile && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return false;
 
     std::string tempPath;
     if (!StepAllowed(ReplaceStep::Create, target)) return false;
@@ -137,8 +146,24 @@ bool ReplaceFileContent(const std::string& path, const std::string& content) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& content) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A named pipe or a device would block the open or never end; only a regular file is read.
+    // The first look avoids opening such a file at all, the second one is the one that counts.
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return false;
+    if (!S_ISREG(info.st_mode)) return NotARegularFile(info);
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
+    auto fail = [fd] {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return false;
+    };
+    if (fstat(fd, &info) != 0) return fail();
+    if (!S_ISREG(info.st_mode)) {
+        NotARegularFile(info);
+        return fail();
+    }
     content.clear();
     char buffer[65536];
     for (;;) {
@@ -146,10 +171,7 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
-            const int error = errno;
-            close(fd);
-            errno = error;
-            return false;
+            return fail();
         }
         content.append(buffer, static_cast<std::size_t>(n));
     }

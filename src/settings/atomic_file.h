@@ -10,11 +10,14 @@ namespace hw {
 // Writes the content to a new file in the same folder, flushes it to disk, renames it over the
 // old file and syncs the folder. A symbolic link is written through: its final target gets the
 // new content and the link stays a link. The old file's permission bits (and owner, where the
-// system allows) are kept; a new file gets the usual bits for a new file. On failure the old
-// file is untouched, the temporary file removed, and errno tells why.
+// system allows) are kept; a new file gets the usual bits for a new file. An existing file that
+// this user may not write is refused (EACCES) although the folder would allow the rename. On
+// failure the old file is untouched, the temporary file removed, and errno tells why.
 bool ReplaceFileContent(const std::string& path, const std::string& content);
 
-// Reads a whole file. On failure returns false with errno set (ENOENT for a missing file).
+// Reads a whole regular file, following symbolic links. On failure returns false with errno set:
+// ENOENT for a missing file, EISDIR for a folder, EINVAL for a pipe, device or socket (which are
+// never read, so they can neither block nor run on without end).
 bool ReadWholeFile(const std::string& path, std::string& content);
 
 // The steps of a replacement at which a test can make it fail.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "settings/atomic_file.h"
+#include "settings/text_encoding.h"
 
 namespace hw {
 
@@ -123,6 +124,15 @@ std::string OneLine(std::string value) {
     return value;
 }
 
+// The whole file as UTF-8. The character set is decided for the whole content, so a write of
+// one key turns every other line into UTF-8 along with it.
+bool ReadSettingsText(const std::string& path, std::string& text) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return false;
+    text = SettingsTextToUtf8(bytes);
+    return true;
+}
+
 }  // namespace
 
 std::optional<std::string> IniFindValue(const std::string& text, const std::string& section,
@@ -164,7 +174,7 @@ std::string IniSetValue(const std::string& text, const std::string& section, con
 std::string IniReadString(const std::string& path, const std::string& section,
                           const std::string& key) {
     std::string text;
-    if (!ReadWholeFile(path, text)) return kMissingSetting;
+    if (!ReadSettingsText(path, text)) return kMissingSetting;
     return IniFindValue(text, section, key).value_or(kMissingSetting);
 }
 
@@ -173,7 +183,7 @@ bool IniWriteString(const std::string& path, const std::string& section, const s
     std::string text;
     // Only a missing file starts empty; one that exists but cannot be read must not be replaced
     // by a file holding just this key.
-    if (!ReadWholeFile(path, text) && errno != ENOENT) return false;
+    if (!ReadSettingsText(path, text) && errno != ENOENT) return false;
     return ReplaceFileContent(path, IniSetValue(text, section, key, value));
 }
 

@@ -24,6 +24,8 @@ std::string IniSetValue(const std::string& text, const std::string& section, con
                         const std::string& value);
 
 // File level. Each call opens the file, does its one key and closes it again; nothing is cached.
+// Values are UTF-8 whatever the file's character set (see SettingsTextToUtf8); a write stores
+// the whole file as UTF-8. Only a regular file is read; anything else counts as unreadable.
 std::string IniReadString(const std::string& path, const std::string& section,
                           const std::string& key);
 // Replaces the file crash-safely. False (errno set) when it cannot be read or written.

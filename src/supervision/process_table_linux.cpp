@@ -4,9 +4,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <utility>
+#include <vector>
 
 namespace hw {
 
@@ -14,7 +15,7 @@ namespace {
 
 // The kernel keeps at most this many characters of a process name in /proc/PID/comm.
 constexpr size_t kCommLength = 15;
-constexpr size_t kMaxArgv0 = 64 * 1024;
+constexpr size_t kMaxArguments = 64 * 1024;
 
 char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -36,9 +37,9 @@ bool IsPidName(const char* name) {
     return true;
 }
 
-// Reads a small /proc file, stopping at the first NUL when stopAtNul is set (argv[0] of
-// cmdline). Empty when it cannot be read, for example because the process is gone.
-std::string ReadProcText(const std::string& path, bool stopAtNul, size_t limit) {
+// Reads a small /proc file, at most about limit bytes. Empty when it cannot be read, for example
+// because the process is gone.
+std::string ReadProcText(const std::string& path, size_t limit) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {};
     std::string text;
@@ -47,16 +48,22 @@ std::string ReadProcText(const std::string& path, bool stopAtNul, size_t limit) 
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
-        if (stopAtNul) {
-            if (const void* nul = memchr(buffer, '\0', static_cast<size_t>(n))) {
-                text.append(buffer, static_cast<const char*>(nul) - buffer);
-                break;
-            }
-        }
         text.append(buffer, static_cast<size_t>(n));
     }
     close(fd);
     return text;
+}
+
+// The process's arguments, argv[0] first; empty for kernel threads and ended processes.
+std::vector<std::string> Arguments(const std::string& processDir) {
+    const std::string cmdline = ReadProcText(processDir + "/cmdline", kMaxArguments);
+    std::vector<std::string> arguments;
+    for (size_t pos = 0; pos < cmdline.size();) {
+        const size_t end = std::min(cmdline.find('\0', pos), cmdline.size());
+        arguments.push_back(cmdline.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return arguments;
 }
 
 std::string LastElement(const std::string& path, const char* separators) {
@@ -78,14 +85,14 @@ std::string ExecutableName(const std::string& processDir) {
 }
 
 std::string KernelName(const std::string& processDir) {
-    std::string comm = ReadProcText(processDir + "/comm", false, 64);
+    std::string comm = ReadProcText(processDir + "/comm", 64);
     if (!comm.empty() && comm.back() == '\n') comm.pop_back();
     return comm;
 }
 
 // A zombie has ended and only waits for its parent; a vanished process counts as ended too.
 bool HasEnded(const std::string& processDir) {
-    const std::string stat = ReadProcText(processDir + "/stat", false, 4096);
+    const std::string stat = ReadProcText(processDir + "/stat", 4096);
     // The name in parentheses may hold blanks and ")"; the state follows the last ")".
     const size_t close = stat.rfind(')');
     if (close == std::string::npos || close + 2 >= stat.size()) return true;
@@ -93,12 +100,27 @@ bool HasEnded(const std::string& processDir) {
     return state == 'Z' || state == 'X' || state == 'x';
 }
 
+// A script started through its "#!" line runs as its interpreter: argv[0] names the interpreter
+// and the script's path is the first argument that is no option (the line may add one option).
+const std::string* ScriptArgument(const std::vector<std::string>& arguments) {
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i].empty() || arguments[i].front() != '-') return &arguments[i];
+    }
+    return nullptr;
+}
+
 bool Matches(const std::string& processDir, const std::string& exeName) {
-    const std::string comm = KernelName(processDir);
-    if (!comm.empty() && EqualsIgnoringCase(comm, exeName.substr(0, kCommLength))) return true;
-    if (EqualsIgnoringCase(ExecutableName(processDir), exeName)) return true;
-    const std::string argv0 = ReadProcText(processDir + "/cmdline", true, kMaxArgv0);
-    return EqualsIgnoringCase(LastElement(argv0, "/\\"), exeName);
+    const std::string executable = ExecutableName(processDir);
+    const std::vector<std::string> arguments = Arguments(processDir);
+    if (executable.empty() && arguments.empty()) {
+        // The kernel's name is cut, so it can only stand for a name that fits it whole.
+        return exeName.size() <= kCommLength && EqualsIgnoringCase(KernelName(processDir), exeName);
+    }
+    if (EqualsIgnoringCase(executable, exeName)) return true;
+    if (arguments.empty()) return false;
+    if (EqualsIgnoringCase(LastElement(arguments[0], "/\\"), exeName)) return true;
+    const std::string* script = ScriptArgument(arguments);
+    return script && EqualsIgnoringCase(LastElement(*script, "/\\"), exeName);
 }
 
 }  // namespace

@@ -32,8 +32,28 @@ void SendReport(int fd, Report::Kind kind, int value) {
     }
 }
 
+// Whether the file's first line holds a NUL byte, the sign of a binary that the shell must not
+// be given as a script (as the shells judge it). A file that cannot be sampled counts as one.
+// Async-signal-safe.
+bool LooksBinary(const char* path) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return true;
+    char sample[80];
+    ssize_t n;
+    do {
+        n = read(fd, sample, sizeof sample);
+    } while (n < 0 && errno == EINTR);
+    close(fd);
+    if (n < 0) return true;
+    for (ssize_t i = 0; i < n && sample[i] != '\n'; ++i) {
+        if (sample[i] == '\0') return true;
+    }
+    return false;
+}
+
 // Runs between fork and exec: async-signal-safe calls only.
-[[noreturn]] void ExecProgram(char* const argv[], int reportFd, int maxFd) {
+[[noreturn]] void ExecProgram(char* const argv[], char* const shellArgv[], int reportFd,
+                              int maxFd) {
     // Ignored signals and the blocked mask survive exec; the program should start clean.
     struct sigaction byDefault;
     memset(&byDefault, 0, sizeof byDefault);
@@ -50,6 +70,12 @@ void SendReport(int fd, Report::Kind kind, int value) {
         for (int fd = 3; fd <= maxFd; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
     execv(argv[0], argv);
+    // An executable text without a "#!" line is a shell script, as the shells and desktop
+    // launchers take it.
+    if (errno == ENOEXEC && !LooksBinary(argv[0])) {
+        execv(shellArgv[0], shellArgv);
+        errno = ENOEXEC;
+    }
     SendReport(reportFd, Report::StartFailed, errno);
     _exit(127);
 }
@@ -123,6 +149,8 @@ StartResult StartDetachedProgram(const std::string& path, int waitMs) {
     StartResult result;
     std::string program = path;  // a private copy: the child uses its buffer after fork
     char* const argv[] = {program.data(), nullptr};
+    char shell[] = "/bin/sh";
+    char* const shellArgv[] = {shell, program.data(), nullptr};
     const int maxFd = HighestFdToClose();
 
     int pipeFds[2];
@@ -139,7 +167,7 @@ StartResult StartDetachedProgram(const std::string& path, int waitMs) {
     }
     if (middle == 0) {
         const pid_t child = fork();
-        if (child == 0) ExecProgram(argv, pipeFds[1], maxFd);
+        if (child == 0) ExecProgram(argv, shellArgv, pipeFds[1], maxFd);
         if (child < 0) {
             SendReport(pipeFds[1], Report::StartFailed, errno);
             _exit(1);

@@ -20,8 +20,9 @@ struct StartResult {
     int error = 0;   // errno of a failed start
 };
 
-// Starts the program at path with argv = {path}, no shell, this process's environment and
-// current folder, in a session of its own and without our open files. Then waits up to waitMs
+// Starts the program at path with argv = {path}, this process's environment and current
+// folder, in a session of its own and without our open files. An executable text file without
+// a "#!" line runs as /bin/sh with argv = {"/bin/sh", path}. Then waits up to waitMs
 // for it to end. The program is started through an intermediate child that is reaped at once,
 // so it never becomes our zombie, and no one else's children are waited for.
 StartResult StartDetachedProgram(const std::string& path, int waitMs);

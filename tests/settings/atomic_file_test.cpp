@@ -1,12 +1,16 @@
 #include "settings/atomic_file.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 
+#include "settings/ini_file.h"
 #include "support/fake_services.h"
 
 namespace fs = std::filesystem;
@@ -107,6 +111,64 @@ TEST(ReplaceFileContent, WritesThroughSymbolicLinksToTheirTarget) {
     errno = 0;
     EXPECT_FALSE(ReplaceFileContent(dir / "loop-a", "x"));
     EXPECT_EQ(errno, ELOOP);
+}
+
+// Runs check in a forked child that is not the superuser, whose writes no mode bit stops; the
+// folder is handed to that user. Returns the child's exit code: 77 when no unprivileged user
+// could be taken, -1 when the child did not end by itself.
+int ExitCodeAsUnprivilegedUser(const std::string& folder, const std::function<int()>& check) {
+    const uid_t kNobody = 65534;
+    const bool root = geteuid() == 0;
+    if (root && chown(folder.c_str(), kNobody, kNobody) != 0) return 77;
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(77);
+        _exit(check());
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ReplaceFileContent, AFileTheUserMayNotWriteIsNotReplacedThoughTheFolderIsWritable) {
+    test::TempDir dir;
+    const std::string path = dir / "hoardwise.INI";
+    const std::string link = dir / "link.INI";
+    const int code = ExitCodeAsUnprivilegedUser(dir.path(), [&] {
+        if (!ReplaceFileContent(path, "old\n")) return 1;  // this user may write here at all
+        if (chmod(path.c_str(), 0444) != 0 || symlink("hoardwise.INI", link.c_str()) != 0) return 2;
+        errno = 0;
+        if (ReplaceFileContent(path, "new\n")) return 3;
+        if (errno != EACCES) return 4;
+        if (IniWriteString(link, "S", "K", "new")) return 5;
+        return 0;
+    });
+    if (code == 77) GTEST_SKIP() << "no unprivileged user to write as";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(test::ReadFile(path), "old\n");
+    EXPECT_EQ(ModeOf(path), 0444u);
+    EXPECT_EQ(FileCount(dir.path()), 2);  // the file and the link, no temporary file
+}
+
+TEST(ReadWholeFile, PipesAndDevicesAreNotReadAndNotReplaced) {
+    test::TempDir dir;
+    const std::string pipe = dir / "pipe.INI";
+    const std::string device = dir / "device.INI";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    fs::create_symlink("/dev/zero", device);
+    for (const std::string& path : {pipe, device}) {
+        std::string content;
+        errno = 0;
+        EXPECT_FALSE(ReadWholeFile(path, content)) << path;
+        EXPECT_EQ(errno, EINVAL) << path;
+        EXPECT_EQ(IniReadString(path, "S", "K"), "NULL") << path;
+        EXPECT_FALSE(IniWriteString(path, "S", "K", "1")) << path;
+    }
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_TRUE(fs::is_symlink(device));
+    EXPECT_EQ(FileCount(dir.path()), 2);
 }
 
 }  // namespace

@@ -113,5 +113,65 @@ TEST(IniFile, EachCallOpensTheFileAndMissingOrUnreadableFilesReadAsNull) {
     EXPECT_FALSE(IniWriteString(dir / "plain/hoardwise.INI", "S", "K", "1"));
 }
 
+// UTF-16 bytes with their byte-order mark.
+std::string Utf16(const std::u16string& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+TEST(IniFile, FilesInOtherCharacterSetsReadAsUtf8) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string value;
+    };
+    const std::string placeholder = "Klicke Suchen, um den TEMP-Ordner zu w\xC3\xA4hlen";
+    const std::u16string text16 = u"[S]\r\nK=w\u00e4hlen \U0001F600\r\n";
+    const std::string value16 = "w\xC3\xA4hlen \xF0\x9F\x98\x80";
+    const std::u16string lone = u"[S]\nK=a" + std::u16string(1, char16_t{0xDC00}) + u"b\n";
+    const Case cases[] = {
+        {"UTF-8 as it is", "[S]\nK=" + placeholder + "\n", placeholder},
+        {"UTF-8 after its mark", "\xEF\xBB\xBF[S]\nK=" + placeholder, placeholder},
+        {"Windows-1252 placeholder", "[S]\r\nK=Klicke Suchen, um den TEMP-Ordner zu w\xE4hlen\r\n",
+         placeholder},
+        {"Windows-1252 euro sign", "[S]\nK=5 \x80\n", "5 \xE2\x82\xAC"},
+        {"Windows-1252 quotes and unassigned bytes", "[S]\nK=\x84\x93\x81\x9D\n",
+         "\xE2\x80\x9E\xE2\x80\x9C\xC2\x81\xC2\x9D"},
+        {"overlong UTF-8 is Windows-1252", "[S]\nK=\xC0\xAF\n", "\xC3\x80\xC2\xAF"},
+        {"UTF-8 mark before Windows-1252", "\xEF\xBB\xBF[S]\nK=\xFC\n", "\xC3\xBC"},
+        {"UTF-16LE", Utf16(text16, false), value16},
+        {"UTF-16BE", Utf16(text16, true), value16},
+        {"UTF-16LE with an odd last byte", Utf16(text16, false) + "A", value16},
+        {"UTF-16 with a lone surrogate", Utf16(lone, true),
+         "a\xEF\xBF\xBD"
+         "b"},
+    };
+    test::TempDir dir;
+    const std::string path = dir / "hoardwise.INI";
+    for (const Case& c : cases) {
+        test::WriteFile(path, c.bytes);
+        EXPECT_EQ(IniReadString(path, "s", "k"), c.value) << c.what;
+    }
+}
+
+TEST(IniFile, WritingOneKeyStoresTheWholeFileAsUtf8AndKeepsEveryOtherLine) {
+    test::TempDir dir;
+    const std::string path = dir / "hoardwise.INI";
+    test::WriteFile(path, "; f\xFCr \x80\r\n[S]\r\nA=\xC4\r\nK=old\r\n[T]\r\nB=\x9C\r\n");
+    ASSERT_TRUE(IniWriteString(path, "S", "K", "n\xC3\xA9u"));
+    EXPECT_EQ(test::ReadFile(path),
+              "; f\xC3\xBCr \xE2\x82\xAC\n[S]\nA=\xC3\x84\nK=n\xC3\xA9u\n[T]\nB=\xC5\x93\n");
+
+    test::WriteFile(path, Utf16(u"[S]\r\nA=\u00c4\r\n", false));
+    ASSERT_TRUE(IniWriteString(path, "S", "K", "x"));
+    EXPECT_EQ(test::ReadFile(path), "[S]\nA=\xC3\x84\nK=x\n");
+}
+
 }  // namespace
 }  // namespace hw

@@ -52,63 +52,86 @@ TEST(ProcessTest, FindsAProgramByFileNameIgnoringCaseUntilItIsKilled) {
     EXPECT_FALSE(table.IsProcessRunning("emule.exe"));
 }
 
-// A child that takes the given kernel name and lives until released.
+TEST(ProcessTest, ScriptsCountByTheirOwnFullNameNotByTheCutKernelName) {
+    // The kernel names each of these processes "my-sync-script-" (or after its interpreter).
+    const std::string body = "printf r >&3\nexec 3>&-\nwhile :; do sleep 1; done\n";
+    test::TempDir dir;
+    LinuxProcessTable table;
+    for (const char* firstLine : {"#!/bin/sh\n", "#!/bin/sh -e\n", "#!/usr/bin/env sh\n"}) {
+        const std::string path = dir / "my-sync-script-a.sh";
+        test::WriteFile(path, firstLine + body);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        const pid_t spawned = test::SpawnSleeper(path, path);
+        ASSERT_GT(spawned, 0) << firstLine;
+        ChildGuard guard(spawned);
+        EXPECT_TRUE(table.IsProcessRunning("my-sync-script-a.sh")) << firstLine;
+        EXPECT_TRUE(table.IsProcessRunning("MY-SYNC-SCRIPT-A.SH")) << firstLine;
+        EXPECT_FALSE(table.IsProcessRunning("my-sync-script-b.sh")) << firstLine;
+        EXPECT_FALSE(table.IsProcessRunning("my-sync-script-")) << firstLine;
+    }
+}
+
+// A made-up process list, for what real processes cannot easily show.
+void FakeProcess(const test::TempDir& root, const std::string& pid, const std::string& stat,
+                 const std::string& comm, const std::string& cmdline, const std::string& exe) {
+    test::WriteFile(root / (pid + "/stat"), stat);
+    test::WriteFile(root / (pid + "/comm"), comm + "\n");
+    test::WriteFile(root / (pid + "/cmdline"), cmdline);
+    if (!exe.empty()) std::filesystem::create_symlink(exe, root / (pid + "/exe"));
+}
+
+// A child that takes the given kernel name and lives until it is killed.
 class NamedChild {
   public:
     explicit NamedChild(const char* name) {
-        int ready[2], release[2];
+        int ready[2];
         if (pipe(ready) != 0) return;
-        if (pipe(release) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
             close(ready[0]);
-            close(release[1]);
             prctl(PR_SET_NAME, name);
             char byte = 1;
             (void)!write(ready[1], &byte, 1);
-            (void)!read(release[0], &byte, 1);  // returns when the parent closes its end
-            _exit(0);
+            for (;;) pause();
         }
         close(ready[1]);
-        close(release[0]);
         char byte = 0;
         started_ = pid_ > 0 && read(ready[0], &byte, 1) == 1;
         close(ready[0]);
-        releaseFd_ = release[1];
     }
     ~NamedChild() {
-        Release();
         if (pid_ > 0) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
     }
     bool started() const { return started_; }
-    pid_t pid() const { return pid_; }
-    void Release() {
-        if (releaseFd_ >= 0) close(releaseFd_);
-        releaseFd_ = -1;
-    }
 
   private:
     pid_t pid_ = -1;
-    int releaseFd_ = -1;
     bool started_ = false;
 };
 
-TEST(ProcessTest, LongNamesMatchThroughTheCutKernelNameAndZombiesDoNotCount) {
-    LinuxProcessTable table;
-    NamedChild child("zzlongclientname.exe");  // the kernel keeps "zzlongclientnam"
-    ASSERT_TRUE(child.started());
-
-    EXPECT_TRUE(table.IsProcessRunning("zzlongclientname.exe"));
-    EXPECT_TRUE(table.IsProcessRunning("ZZLongClientName.EXE"));
-    EXPECT_FALSE(table.IsProcessRunning("zzlongclient.exe"));
-    EXPECT_FALSE(table.IsProcessRunning("zzlongclientna"));
-
-    child.Release();
-    ASSERT_TRUE(test::WaitUntilZombie(child.pid()));
-    EXPECT_FALSE(table.IsProcessRunning("zzlongclientname.exe"));
+TEST(ProcessTest, TheKernelNameCountsOnlyWhenNothingElseCanBeReadAndOnlyForShortNames) {
+    {  // a readable executable and arguments outweigh the kernel name
+        LinuxProcessTable table;
+        NamedChild longName("zzlongclientname.exe");  // the kernel keeps "zzlongclientnam"
+        NamedChild shortName("zzclient.exe");
+        ASSERT_TRUE(longName.started() && shortName.started());
+        EXPECT_FALSE(table.IsProcessRunning("zzlongclientname.exe"));
+        EXPECT_FALSE(table.IsProcessRunning("zzlongclientnam"));
+        EXPECT_FALSE(table.IsProcessRunning("zzclient.exe"));
+    }
+    using namespace std::string_literals;
+    test::TempDir proc;  // kernel threads and the like: no executable link, no arguments
+    FakeProcess(proc, "10", "10 (short.exe) S 1 10 10", "short.exe", "", "");
+    FakeProcess(proc, "20", "20 (longclientname.) S 1 20 20", "longclientname.", "", "");
+    FakeProcess(proc, "30", "30 (shown) S 1 30 30", "shown", "/usr/bin/other\0"s, "");
+    LinuxProcessTable table(proc.path());
+    EXPECT_TRUE(table.IsProcessRunning("SHORT.EXE"));
+    EXPECT_FALSE(table.IsProcessRunning("longclientname.exe"));
+    EXPECT_TRUE(table.IsProcessRunning("longclientname."));
+    EXPECT_FALSE(table.IsProcessRunning("shown"));
 }
 
 TEST(ProcessTest, EmptyNameAndUnreadableProcessListFindNothing) {
@@ -120,15 +143,6 @@ TEST(ProcessTest, EmptyNameAndUnreadableProcessListFindNothing) {
     EXPECT_FALSE(LinuxProcessTable().IsProcessRunning(""));
     EXPECT_FALSE(LinuxProcessTable(dir / "missing").IsProcessRunning(self));
     EXPECT_FALSE(LinuxProcessTable(dir / "file").IsProcessRunning(self));
-}
-
-// A made-up process list, for what real processes cannot easily show.
-void FakeProcess(const test::TempDir& root, const std::string& pid, const std::string& stat,
-                 const std::string& comm, const std::string& cmdline, const std::string& exe) {
-    test::WriteFile(root / (pid + "/stat"), stat);
-    test::WriteFile(root / (pid + "/comm"), comm + "\n");
-    test::WriteFile(root / (pid + "/cmdline"), cmdline);
-    if (!exe.empty()) std::filesystem::create_symlink(exe, root / (pid + "/exe"));
 }
 
 TEST(ProcessTest, ReadsDeletedExecutablesAndStatesAfterOddNames) {

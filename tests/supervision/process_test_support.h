@@ -35,7 +35,8 @@ inline void CopyProgram(const std::string& from, const std::string& path) {
     fs::permissions(path, fs::perms::owner_all);
 }
 
-// Starts the sleeper at path as our child with the given argv[0] and returns once it runs;
+// Starts the program at path (the sleeper, or a script that does the same: write one byte to
+// fd 3 once it runs) as our child with the given argv[0] and returns once it runs;
 // -1 on failure. (A freshly spawned process may show no argv yet.)
 inline pid_t SpawnSleeper(const std::string& path, const std::string& argv0) {
     int ready[2];

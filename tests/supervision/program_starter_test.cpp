@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "process_test_support.h"
+#include "supervision/process_table_linux.h"
 #include "supervision/program_starter_linux.h"
 
 namespace fs = std::filesystem;
@@ -76,7 +77,10 @@ TEST(ProgramStart, AProgramThatEndsAtOnceIsSeenToEndAndLeavesNoZombie) {
 TEST(ProgramStart, ProgramsThatCannotRunAreReportedAsNotStarted) {
     test::TempDir dir;
     test::WriteFile(dir / "notes.txt", "plain text\n");
-    test::WriteFile(dir / "garbage", "\x01\x02 not a program");
+    using namespace std::string_literals;
+    test::WriteFile(dir / "garbage",
+                    "\x7F"
+                    "ELF\x02\0 cut short"s);
     fs::permissions(dir / "garbage", fs::perms::owner_all);
     struct Case {
         std::string commandLine;
@@ -87,7 +91,7 @@ TEST(ProgramStart, ProgramsThatCannotRunAreReportedAsNotStarted) {
         {"", ENOENT},
         {dir.path(), EACCES},         // a folder
         {dir / "notes.txt", EACCES},  // no execute bit, not even for root
-        {dir / "garbage", ENOEXEC},   // executable bit, unknown format, no shell fallback
+        {dir / "garbage", ENOEXEC},   // executable bit, unknown binary format: no shell either
         {dir / "notes.txt/x", ENOTDIR},
         {dir / "garbage --flag", ENOENT},  // never split at blanks
     };
@@ -97,6 +101,35 @@ TEST(ProgramStart, ProgramsThatCannotRunAreReportedAsNotStarted) {
         EXPECT_EQ(starter.lastStart().outcome, Outcome::NotStarted) << c.commandLine;
         EXPECT_EQ(starter.lastStart().error, c.error) << c.commandLine;
         EXPECT_EQ(starter.lastStart().pid, -1) << c.commandLine;
+    }
+    EXPECT_EQ(test::OurZombies(), std::vector<pid_t>{});
+}
+
+TEST(ProgramStart, AnExecutableTextWithoutInterpreterLineRunsThroughTheShell) {
+    test::TempDir dir;
+    const auto executable = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec;
+    {  // one that ends: it has done its work when the wait sees it end
+        const std::string path = dir / "write-marker";
+        test::WriteFile(path, "echo started > \"" + dir / "marker" + "\"\n");
+        fs::permissions(path, executable);
+        LinuxProgramStarter starter(30000);
+        ASSERT_TRUE(starter.StartProgram(path));
+        test::KillGuard guard(starter.lastStart().pid);
+        EXPECT_EQ(starter.lastStart().outcome, Outcome::Ended);
+        EXPECT_EQ(test::ReadFile(dir / "marker"), "started\n");
+    }
+    {  // one that keeps running counts as running under its own name
+        const std::string path = dir / "my-plain-script-a";
+        test::WriteFile(path, "while :; do sleep 1; done\n");
+        fs::permissions(path, executable);
+        LinuxProgramStarter starter(0);
+        ASSERT_TRUE(starter.StartProgram(path));
+        test::KillGuard guard(starter.lastStart().pid);
+        EXPECT_EQ(starter.lastStart().outcome, Outcome::StillRunning);
+        LinuxProcessTable table;
+        EXPECT_TRUE(table.IsProcessRunning("my-plain-script-a"));
+        EXPECT_FALSE(table.IsProcessRunning("my-plain-script-b"));
     }
     EXPECT_EQ(test::OurZombies(), std::vector<pid_t>{});
 }
