@@ -200,7 +200,7 @@ void UpDown::setPosition(int position) {
         bool allowChange = true;
         if (onChanging) {
             auto handler = onChanging;
-            handler(allowChange);
+            handler(allowChange, held);
         }
         if (!allowChange) return;
         position_ = held;

@@ -174,10 +174,11 @@ class UpDown : public Control {
     int min() const { return min_; }
     int max() const { return max_; }
     // A different (held) position raises onChanging first, while position() still reports the
-    // old one; then it moves. The bound edit always ends up showing the position.
+    // old one and newPosition tells the one it moves to; then it moves. The bound edit always
+    // ends up showing the position.
     void setPosition(int position);
     void userStep(int delta);
-    std::function<void(bool& allowChange)> onChanging;
+    std::function<void(bool& allowChange, int newPosition)> onChanging;
 
   private:
     Edit& buddy_;

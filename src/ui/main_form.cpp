@@ -97,6 +97,16 @@ MainForm::MainForm(Services services_) : services(std::move(services_)) {
     abfTrayIcon1.onClick = [this] { abfTrayIcon1Click(); };
     pop_restore.onClick = [this] { abfTrayIcon1Click(); };
     timer_mini_on_start.onTimer = [this] { timer_mini_on_startTimer(); };
+    timer_observer.onTimer = [this] { timer_observerTimer(); };
+    timer_autobackup.onTimer = [this] { timer_autobackupTimer(); };
+    cb_autobackup.onClick = [this] { cb_autobackupClick(); };
+    pop_enabledisable.onClick = [this] { pop_enabledisableClick(); };
+    edit_autobackup.onExit = [this] { edit_autobackupExit(); };
+    UpDown1.onChanging = [this](bool& allowChange, int newPosition) {
+        UpDown1Changing(allowChange, newPosition);
+    };
+    cb_lauchpad_startup.onClick = [this] { cb_lauchpad_startupClick(); };
+    btn_browselaunchpad.onClick = [this] { btn_browselaunchpadClick(); };
     JDUrlLabel1.onClick = [this] { services.window->OpenUrl(JDUrlLabel1.address()); };
     JDUrlLabel2.onClick = [this] { services.window->OpenUrl(JDUrlLabel2.address()); };
     JDUrlLabel3.onClick = [this] { services.window->OpenUrl(JDUrlLabel3.address()); };

@@ -177,6 +177,23 @@ class MainForm {
     void LaunchProgram(const std::string& commandLine, bool reportFailure);
     void BringMainWindowToFront();
 
+    // ---- Observer and AppRunner (supervision/observer.cpp, supervision/app_runner.cpp) ---------
+    void timer_observerTimer();
+    void cb_lauchpad_startupClick();
+    void btn_browselaunchpadClick();
+    // The AppRunner program's process name: the text after the last "/", or the whole text.
+    static std::string LaunchpadProcessName(const std::string& path);
+
+    // ---- Auto-backup schedule (backup/schedule.cpp) --------------------------------------------
+    void cb_autobackupClick();
+    void pop_enabledisableClick();
+    void timer_autobackupTimer();
+    void ApplyAutobackupInterval(int minutes);
+    void RefreshStatusText();
+    void edit_autobackupExit();
+    void UpDown1Changing(bool& allowChange, int newPosition);
+    void SyncAutobackupInterval();
+
     // ---- Backup engine (backup/) ---------------------------------------------------------------
     void BackupPartFiles(bool automatic);
     void RestorePartFiles();
@@ -195,6 +212,8 @@ class MainForm {
     void ShowMessage(const std::string& text, const std::string& caption);
 
     int manualRunDepth_ = 0;
+    bool applyingInterval_ = false;
+    void RefreshStatusText(int minutes);
     BackgroundRemoval discardRemoval_;
     friend class ManualRunScope;
 };

@@ -105,7 +105,7 @@ TEST(MainWindowEdit, LeavingTheFieldRaisesItsExitHandlerButABoxOpeningOverItDoes
 TEST(MainWindowMinutesField, HoldsAnyThreeCharactersAndStepsWithArrowsAndKeys) {
     WindowUnderTest w;
     int changing = 0;
-    w.form.UpDown1.onChanging = [&](bool&) { ++changing; };
+    w.form.UpDown1.onChanging = [&](bool&, int) { ++changing; };
     auto* field = w.find<QLineEdit>("edit_autobackup");
     EXPECT_EQ(field->text(), "30");
 

@@ -103,7 +103,7 @@ TEST(UpDownRules, ChangingRaisedBeforeTheMoveAndPositionHeldToRange) {
     minutes.setText("30");
     UpDown spin("spin", minutes, 1, 120, 30);
     std::vector<int> seenPositions;
-    spin.onChanging = [&](bool&) { seenPositions.push_back(spin.position()); };
+    spin.onChanging = [&](bool&, int) { seenPositions.push_back(spin.position()); };
 
     spin.setPosition(45);
     EXPECT_EQ(seenPositions, (std::vector<int>{30}));  // still the old position

@@ -1,0 +1,102 @@
+// The auto-backup schedule: its switch, the minutes field with its spin control, the tray menu
+// item, and the status text that the tray icon shows.
+#include <algorithm>
+
+#include "base/errors.h"
+#include "base/numbers.h"
+#include "ui/language.h"
+#include "ui/main_form.h"
+
+namespace hw {
+
+namespace {
+
+constexpr int kDefaultMinutes = 30;
+constexpr int kMsPerMinute = 60000;
+
+int MinutesOrDefault(const std::string& text) {
+    int minutes = kDefaultMinutes;
+    return ParseWholeNumber(text, minutes) ? minutes : kDefaultMinutes;
+}
+
+}  // namespace
+
+void MainForm::cb_autobackupClick() {
+    timer_autobackup.setRunning(cb_autobackup.checked());
+    pop_enabledisable.setCaption(LanguageText(*this, cb_autobackup.checked()
+                                                         ? TextId::MenuDisableAutobackup
+                                                         : TextId::MenuEnableAutobackup));
+}
+
+void MainForm::pop_enabledisableClick() {
+    // Changing the box runs cb_autobackupClick, which sets the same timer state and caption.
+    if (cb_autobackup.checked()) {
+        timer_autobackup.setRunning(false);
+        cb_autobackup.setChecked(false);
+        pop_enabledisable.setCaption(LanguageText(*this, TextId::MenuEnableAutobackup));
+    } else {
+        timer_autobackup.setRunning(true);
+        cb_autobackup.setChecked(true);
+        pop_enabledisable.setCaption(LanguageText(*this, TextId::MenuDisableAutobackup));
+    }
+}
+
+void MainForm::timer_autobackupTimer() {
+    if (!cb_autobackup.checked()) return;
+    if (radio_storing_subfolder.checked() &&
+        edit_backupdir.text().find(edit_tempdir.text()) != std::string::npos) {
+        ShowMessage(msg_backup_in_temp, msg_error_caption);
+        return;
+    }
+    BackupPartFiles(true);
+}
+
+void MainForm::ApplyAutobackupInterval(int minutes) {
+    const int held = std::clamp(minutes, UpDown1.min(), UpDown1.max());
+    {
+        // The spin's own changing handler would apply the same value again, nested.
+        const bool outer = applyingInterval_;
+        applyingInterval_ = true;
+        UpDown1.setPosition(held);
+        applyingInterval_ = outer;
+    }
+    timer_autobackup.setInterval(held * kMsPerMinute);
+    RefreshStatusText(held);
+}
+
+void MainForm::RefreshStatusText() {
+    RefreshStatusText(UpDown1.position());
+}
+
+void MainForm::RefreshStatusText(int minutes) {
+    abfTrayIcon1.setHint(cb_autobackup.checked() ? LanguageText(*this, TextId::TrayHintOnPrefix) +
+                                                       std::to_string(minutes) +
+                                                       LanguageText(*this, TextId::TrayHintOnSuffix)
+                                                 : LanguageText(*this, TextId::TrayHintOff));
+}
+
+void MainForm::edit_autobackupExit() {
+    int minutes = 0;
+    if (!ParseWholeNumber(edit_autobackup.text(), minutes)) {
+        throw HandlerError("'" + edit_autobackup.text() + "' ist kein gültiger Integerwert");
+    }
+    if (minutes > UpDown1.max() || minutes < UpDown1.min()) {
+        edit_autobackup.setText(std::to_string(kDefaultMinutes));
+        ShowMessage(msg_interval_range, msg_error_caption);
+    }
+    ApplyAutobackupInterval(MinutesOrDefault(edit_autobackup.text()));
+}
+
+void MainForm::UpDown1Changing(bool& /*allowChange*/, int newPosition) {
+    // A step applies the value it moves to at once rather than the one it leaves.
+    if (applyingInterval_) return;
+    ApplyAutobackupInterval(newPosition);
+}
+
+void MainForm::SyncAutobackupInterval() {
+    UpDown1.setPosition(MinutesOrDefault(edit_autobackup.text()));
+    timer_autobackup.setInterval(UpDown1.position() * kMsPerMinute);
+    RefreshStatusText();
+}
+
+}  // namespace hw

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include "support/fake_services.h"
+
+namespace hw {
+namespace {
+
+using test::Shown;
+
+struct Schedule : ::testing::Test {
+    test::FakeDesktop desk;
+    MainForm& f = desk.f();
+    void SetUp() override { f.ApplyLanguage("EN"); }
+};
+
+TEST_F(Schedule, LeavingTheMinutesFieldHoldsItToTheRangeOrReportsANonNumber) {
+    struct Case {
+        const char* typed;
+        const char* shown;  // the field afterwards
+        int rangeMessages;  // "Values allowed only from 1-120 minutes !"
+        int errorReports;   // the conversion error
+        int intervalMs;
+    };
+    for (const Case& c : {Case{"0", "30", 1, 0, 1800000}, Case{"121", "30", 1, 0, 1800000},
+                          Case{"1", "1", 0, 0, 60000}, Case{"120", "120", 0, 0, 7200000},
+                          Case{"abc", "abc", 0, 1, 60000}}) {
+        SCOPED_TRACE(c.typed);
+        test::FakeDesktop d;
+        MainForm& form = d.f();
+        form.ApplyLanguage("EN");
+        form.cb_autobackup.setChecked(true);
+        form.edit_autobackup.userTyped(c.typed);
+        form.Dispatch([&] { form.edit_autobackup.userLeft(); });
+        EXPECT_EQ(form.edit_autobackup.text(), c.shown);
+        EXPECT_EQ(d.dialogs.count(Shown::Kind::Message), c.rangeMessages);
+        EXPECT_EQ(d.dialogs.count(Shown::Kind::ErrorReport), c.errorReports);
+        EXPECT_EQ(form.timer_autobackup.interval(), c.intervalMs);
+        if (c.errorReports) {
+            EXPECT_EQ(d.dialogs.shown[0].text, "'abc' ist kein gültiger Integerwert.");
+        } else {
+            EXPECT_EQ(form.abfTrayIcon1.hint(),
+                      "Hoardwise [Autobackup every " + std::string(c.shown) + " ] minutes");
+        }
+    }
+}
+
+TEST_F(Schedule, TheObserverHoldsWhatWasTypedWithinOneTickAndNeverAsks) {
+    for (auto [typed, held, ms] : {std::tuple{"500", "120", 7200000}, std::tuple{"0", "1", 60000},
+                                   std::tuple{"x", "30", 1800000}}) {
+        SCOPED_TRACE(typed);
+        f.edit_autobackup.userTyped(typed);
+        f.timer_observer.tick();
+        EXPECT_EQ(f.edit_autobackup.text(), held);
+        EXPECT_EQ(f.timer_autobackup.interval(), ms);
+        f.edit_autobackup.userLeft();
+    }
+    EXPECT_TRUE(desk.dialogs.shown.empty());
+    EXPECT_EQ(f.abfTrayIcon1.hint(), "Autobackup disabled");
+}
+
+TEST_F(Schedule, ANewPeriodRestartsTheCountdownAnEqualOneDoesNot) {
+    f.cb_autobackup.setChecked(true);
+    f.ApplyAutobackupInterval(30);
+    const unsigned at30 = f.timer_autobackup.countdownGeneration();
+    f.ApplyAutobackupInterval(30);
+    f.timer_observer.tick();
+    EXPECT_EQ(f.timer_autobackup.countdownGeneration(), at30);
+    f.ApplyAutobackupInterval(45);
+    EXPECT_EQ(f.timer_autobackup.countdownGeneration(), at30 + 1);
+    EXPECT_EQ(f.timer_autobackup.interval(), 45 * 60000);
+    // A spin step applies the value it moves to, at once.
+    f.UpDown1.userStep(+1);
+    EXPECT_EQ(f.edit_autobackup.text(), "46");
+    EXPECT_EQ(f.timer_autobackup.interval(), 46 * 60000);
+    EXPECT_EQ(f.abfTrayIcon1.hint(), "Hoardwise [Autobackup every 46 ] minutes");
+}
+
+TEST_F(Schedule, TheTrayMenuSwitchesAtOnceAndTheHintFollowsAtTheNextTick) {
+    f.pop_enabledisable.userClick();
+    EXPECT_TRUE(f.cb_autobackup.checked());
+    EXPECT_TRUE(f.timer_autobackup.running());
+    EXPECT_EQ(f.pop_enabledisable.caption(), "Disable Autobackup");
+    f.timer_observer.tick();
+    EXPECT_EQ(f.abfTrayIcon1.hint(), "Hoardwise [Autobackup every 30 ] minutes");
+    f.pop_enabledisable.userClick();
+    EXPECT_FALSE(f.timer_autobackup.running());
+    EXPECT_EQ(f.pop_enabledisable.caption(), "Enable Autobackup");
+
+    f.ApplyLanguage("DE");
+    f.timer_observer.tick();
+    EXPECT_EQ(f.abfTrayIcon1.hint(), "Autobackup deaktiviert");
+    f.cb_autobackup.userClick();
+    EXPECT_EQ(f.pop_enabledisable.caption(), "Autobackup deaktivieren");
+    f.timer_observer.tick();
+    EXPECT_EQ(f.abfTrayIcon1.hint(), "Hoardwise [Autobackup alle 30 ] Minuten");
+}
+
+TEST_F(Schedule, SubfolderStoringWithTheBackupTextContainingTheTempTextWarnsEveryPeriod) {
+    f.cb_autobackup.setChecked(true);
+    f.msg_backup_in_temp = "The Backup-Directory must not be a subfolder of the Temp-Directory!";
+    struct Case {
+        const char* temp;
+        const char* backup;
+        bool subfolders;
+        int warnings;
+    };
+    for (const Case& c :
+         {Case{"/x", "/x/bak", true, 2}, Case{"/x", "/x2", true, 2}, Case{"", "/anything", true, 2},
+          Case{"/x", "/x/bak", false, 0}, Case{"/x", "/y", true, 0}}) {
+        SCOPED_TRACE(std::string(c.temp) + " " + c.backup);
+        desk.dialogs.shown.clear();
+        f.edit_tempdir.setText(c.temp);
+        f.edit_backupdir.setText(c.backup);
+        (c.subfolders ? f.radio_storing_subfolder : f.radio_storing_simple).setChecked(true);
+        f.timer_autobackup.tick();
+        f.timer_autobackup.tick();
+        EXPECT_EQ(desk.dialogs.count(Shown::Kind::Message), c.warnings);
+    }
+    // The client is not running: the periods passed without a start of the backup's work.
+    EXPECT_TRUE(desk.starter.started.empty());
+}
+
+}  // namespace
+}  // namespace hw
