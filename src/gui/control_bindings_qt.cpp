@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSystemTrayIcon>
@@ -264,21 +265,28 @@ void ControlBinder::timer(Timer& timer, QTimer* clock) {
                      [this, &timer] { dispatch([&timer] { timer.tick(); }); });
 }
 
-void ControlBinder::trayIcon(TrayIcon& tray, QSystemTrayIcon* icon) {
-    listen(tray, [&tray, icon] {
-        icon->setToolTip(ToQt(tray.hint()));
-        icon->setVisible(tray.visible());
+void ControlBinder::trayIcon(TrayIcon& tray, std::function<QSystemTrayIcon*()> makeIcon) {
+    auto icon = std::make_shared<QPointer<QSystemTrayIcon>>();
+    listen(tray, [this, &tray, makeIcon, icon] {
+        if (!*icon) {
+            if (!tray.visible()) return;
+            *icon = makeIcon();
+            // A click and a double click both bring the window back; a StatusNotifierItem host
+            // never reports a double click.
+            QObject::connect(*icon, &QSystemTrayIcon::activated, *icon,
+                             [this, &tray](QSystemTrayIcon::ActivationReason reason) {
+                                 if (reason != QSystemTrayIcon::Trigger &&
+                                     reason != QSystemTrayIcon::DoubleClick) {
+                                     return;
+                                 }
+                                 if (!tray.onClick) return;
+                                 Handler click = tray.onClick;  // may replace itself
+                                 dispatch(click);
+                             });
+        }
+        (*icon)->setToolTip(ToQt(tray.hint()));
+        (*icon)->setVisible(tray.visible());
     });
-    QObject::connect(
-        icon, &QSystemTrayIcon::activated, icon,
-        [this, &tray](QSystemTrayIcon::ActivationReason reason) {
-            if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick) {
-                return;
-            }
-            if (!tray.onClick) return;
-            Handler click = tray.onClick;  // the handler may replace itself
-            dispatch(click);
-        });
 }
 
 }  // namespace hw

@@ -57,7 +57,9 @@ class ControlBinder {
     // The spin control's own arrows, plus the Up and Down keys in its bound field.
     void upDown(UpDown& upDown, QLineEdit* buddy, QAbstractButton* up, QAbstractButton* down);
     void timer(Timer& timer, QTimer* clock);
-    void trayIcon(TrayIcon& tray, QSystemTrayIcon* icon);
+    // The Qt icon is made only when the model first shows it: Qt settles on its tray protocol
+    // when the first icon is made, and a program started at log-in may start before the panel.
+    void trayIcon(TrayIcon& tray, std::function<QSystemTrayIcon*()> makeIcon);
 
   private:
     using Sync = std::function<void()>;

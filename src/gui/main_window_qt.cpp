@@ -248,10 +248,13 @@ void MainWindow::buildTimersAndTray() {
         action->setObjectName(ToQt(item->name()));
         binder_.menuItem(*item, action);
     }
-    tray_ = new QSystemTrayIcon(Picture(QStringLiteral("tray"), {16, 22, 24, 32, 48}), this);
-    tray_->setObjectName(ToQt(form_.abfTrayIcon1.name()));
-    tray_->setContextMenu(menu);
-    binder_.trayIcon(form_.abfTrayIcon1, tray_);
+    binder_.trayIcon(form_.abfTrayIcon1, [this, menu] {
+        auto* icon =
+            new QSystemTrayIcon(Picture(QStringLiteral("tray"), {16, 22, 24, 32, 48}), this);
+        icon->setObjectName(ToQt(form_.abfTrayIcon1.name()));
+        icon->setContextMenu(menu);
+        return icon;
+    });
 }
 
 void MainWindow::showCentered() {

@@ -50,7 +50,6 @@ class MainWindow : public QWidget {
     MainForm& form_;
     ControlBinder binder_;
     PageControl* pages_ = nullptr;
-    QSystemTrayIcon* tray_ = nullptr;
     bool closing_ = false;
     bool shownOnce_ = false;
 };

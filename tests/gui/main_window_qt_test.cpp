@@ -260,13 +260,14 @@ TEST(MainWindowErrors, AnErrorFromAClickIsReportedAndTheWindowStays) {
     EXPECT_TRUE(w.window.isVisible());
 }
 
-TEST(MainWindowTray, IconMenuAndClickMapTheModel) {
+TEST(MainWindowTray, IconMadeWhenFirstShownItsMenuAndClickMapTheModel) {
     WindowUnderTest w;
-    auto* tray = w.find<QSystemTrayIcon>("abfTrayIcon1");
-    EXPECT_FALSE(tray->isVisible());
-    EXPECT_FALSE(tray->icon().isNull());
     w.form.abfTrayIcon1.setHint("Autobackup disabled");
+    EXPECT_EQ(w.window.findChild<QSystemTrayIcon*>("abfTrayIcon1"), nullptr);
     w.form.abfTrayIcon1.setVisible(true);
+    auto* tray = w.find<QSystemTrayIcon>("abfTrayIcon1");
+    ASSERT_NE(tray, nullptr);
+    EXPECT_FALSE(tray->icon().isNull());
     EXPECT_EQ(tray->toolTip(), "Autobackup disabled");
     EXPECT_TRUE(tray->isVisible());
     w.form.abfTrayIcon1.setVisible(false);

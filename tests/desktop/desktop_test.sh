@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The built program on a real X desktop (Xvfb, a window manager, an XEmbed tray host), driven
+# with xdotool as a user would: start in the tray, come back by a click on the icon, minimise
+# without a tray, end through Exit. Pictures of what it showed stay in the build folder.
+# Usage: desktop_test.sh BUILD_DIR
+set -uo pipefail
+build=$1
+for tool in Xvfb xdotool trayer openbox xwininfo xprop import; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+pictures="$build/tests/desktop"
+mkdir -p "$pictures"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; import -window root "$pictures/failure.png" 2>/dev/null; exit 1; }
+
+# Waits up to ten seconds for a command to succeed.
+until_true() {
+    for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+    return 1
+}
+
+exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
+read -r -t 10 display <&3 || fail "Xvfb did not start"
+export DISPLAY=":$display"
+# The program uses the XEmbed tray, not a StatusNotifierItem host on a session bus.
+unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=xcb ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
+openbox >/dev/null 2>&1 & pids+=($!)
+
+mkdir -p "$work/hw"
+cp "$build/hoardwise" "$work/hw/hoardwise"
+settings="$work/hw/hoardwise.INI"
+
+main_window() { xdotool search --name '^Hoardwise 2.11$' 2>/dev/null | while read -r w; do
+    xwininfo -id "$w" | grep -q '371x307' && echo "$w"; done | head -1; }
+viewable() { xwininfo -id "$1" | grep -q 'IsViewable'; }
+# The icon is the program's window docked inside the tray host's panel.
+tray_icon() {
+    xwininfo -root -tree | awk '/"panel": \("panel" "trayer"\)/ {p = 1}
+        p && /"Hoardwise 2.11": \("hoardwise"/ && !/371x307/ {print $1; exit}'
+}
+click_in() {  # window, x, y inside it
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+}
+start_program() {
+    (cd "$work/hw" && exec ./hoardwise) & program=$!
+    pids+=("$program")
+}
+exit_through_question() {  # the Exit button of the shown window, then Yes
+    click_in "$1" $((8 + 72 * 4 + 32)) $((240 + 30))
+    until_true xdotool search --name 'Bestätigung' || fail "no close question"
+    import -window root "$pictures/question.png"
+    xdotool key Return
+    local code=0
+    for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+    wait "$program" || code=$?
+    [ "$code" -eq 0 ] || fail "exit code $code"
+}
+
+# 1. START MINIMIZED with a tray host: the icon and no window; a click brings the window back.
+trayer --edge top --align right --widthtype pixel --width 100 --height 24 >/dev/null 2>&1 &
+trayer_pid=$!
+pids+=("$trayer_pid")
+until_true sh -c 'xwininfo -root -tree | grep -q "\"panel\": (\"panel\" \"trayer\")"' ||
+    fail "no tray host"
+printf '[GENERAL SETTINGS]\nSTART MINIMIZED=TRUE\nLANGUAGE=EN\n' >"$settings"
+start_program
+until_true test -n "$(tray_icon)" || fail "no tray icon after a minimised start"
+window=$(main_window)
+[ -n "$window" ] || fail "no main window"
+viewable "$window" && fail "the window shows although the program started minimised"
+import -window root "$pictures/started-in-tray.png"
+icon=$(tray_icon)
+click_in "$icon" 11 11
+until_true viewable "$window" || fail "a click on the icon did not bring the window back"
+until_true test -z "$(tray_icon)" || fail "the icon stayed after the window came back"
+import -window root "$pictures/restored.png"
+
+# 2. Exit from the window: asked once, the settings saved, exit code 0.
+exit_through_question "$window"
+grep -q '^TEMPDIR=' "$settings" || fail "the settings were not saved"
+grep -q '^START MINIMIZED=TRUE' "$settings" || fail "the saved file does not hold the window's state"
+[ "$(xdotool search --name 'Bestätigung' | wc -l)" -eq 0 ] || fail "a second question"
+
+# 3. No tray host: minimising leaves the window iconified, reachable, never lost.
+kill "$trayer_pid" 2>/dev/null
+until_true sh -c '! xwininfo -root -tree | grep -q "\"panel\": (\"panel\" \"trayer\")"'
+printf '[GENERAL SETTINGS]\nLANGUAGE=DE\n' >"$settings"
+start_program
+until_true test -n "$(main_window)" || fail "no main window"
+window=$(main_window)
+until_true viewable "$window" || fail "the window did not show"
+import -window root "$pictures/german.png"
+click_in "$window" $((8 + 72 * 3 + 32)) $((240 + 30))
+until_true sh -c "xprop -id $window WM_STATE | grep -q Iconic" ||
+    fail "minimised without a tray, the window is not iconified"
+[ -z "$(tray_icon)" ] || fail "an icon without a tray host"
+xdotool windowactivate "$window" 2>/dev/null
+until_true viewable "$window" || fail "the iconified window could not be brought back"
+exit_through_question "$window"
+
+# 4. Every caption in full on this desktop, in both languages (pictures in tests/screenshots).
+"$build/tests/hoardwise_qt_tests" --gtest_filter='WindowLayout.*' --gtest_brief=1 ||
+    fail "captions cut off on the X desktop"
+echo "desktop test passed; pictures in $pictures"
