@@ -1,6 +1,7 @@
 // Folder texts are joined to names with one "/" and used without a trailing one.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace hw {
@@ -11,5 +12,12 @@ std::string AddTrailingSeparator(const std::string& text);
 std::string StripTrailingSeparator(const std::string& text);
 // True for a text that begins with "/".
 bool LooksLikeAbsolutePath(const std::string& text);
+// StripTrailingSeparator, except that "/" itself stays: the folder a dialog is to open in.
+std::string StripTrailingSeparatorKeepRoot(const std::string& text);
+// Where path lies below folder, decided by whole path elements after tidying both texts
+// (repeated "/", "." and ".." elements): "" for the folder itself, "a/b" for folder/a/b, and
+// nothing when path lies elsewhere or either text is not absolute. So /u/emule2/x is not below
+// /u/emule, though its text begins with the folder's.
+std::optional<std::string> PathBelowFolder(const std::string& path, const std::string& folder);
 
 }  // namespace hw

@@ -90,6 +90,12 @@ const std::vector<MessageText>& MessageTexts() {
           "restored.",
           "Der Temp-Ordner muss ein vollständiger Pfad sein, der mit \"/\" beginnt ! Es wurde "
           "nichts wiederhergestellt."}},
+        {&MainForm::msg_files_unstorable,
+         {"Following files were not added because their names contain \";\" or a line break, "
+          "which the list of additional files cannot store: \n\n",
+          "Folgende Dateien wurden nicht hinzugefügt, da ihre Namen \";\" oder einen "
+          "Zeilenumbruch enthalten; solche Namen kann die Liste zusätzlicher Dateien nicht "
+          "speichern: \n\n"}},
     };
     return texts;
 }

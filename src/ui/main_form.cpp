@@ -110,6 +110,16 @@ MainForm::MainForm(Services services_) : services(std::move(services_)) {
     JDUrlLabel1.onClick = [this] { services.window->OpenUrl(JDUrlLabel1.address()); };
     JDUrlLabel2.onClick = [this] { services.window->OpenUrl(JDUrlLabel2.address()); };
     JDUrlLabel3.onClick = [this] { services.window->OpenUrl(JDUrlLabel3.address()); };
+
+    // Directory fields, additional files, client recognition.
+    btn_browsetemp.onClick = [this] { btn_browsetempClick(); };
+    btn_browsebackup.onClick = [this] { btn_browsebackupClick(); };
+    btn_browseclientdir.onClick = [this] { btn_browseclientdirClick(); };
+    edit_tempdir.onChange = [this] { edit_tempdirChange(); };
+    edit_backupdir.onChange = [this] { edit_backupdirChange(); };
+    edit_clientdir.onChange = [this] { edit_clientdirChange(); };
+    btn_lb_add.onClick = [this] { btn_lb_addClick(); };
+    btn_lb_remove.onClick = [this] { btn_lb_removeClick(); };
 }
 
 void MainForm::ShowMessage(const std::string& text, const std::string& caption) {

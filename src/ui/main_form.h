@@ -130,6 +130,8 @@ class MainForm {
     std::string msg_backupdir_overlaps;
     std::string msg_restore_client_running;
     std::string msg_tempdir_not_absolute;
+    // A file whose name the settings file's list of additional files cannot hold.
+    std::string msg_files_unstorable;
 
     RememberedPathText tempdir_text;
     RememberedPathText backupdir_text;
@@ -206,6 +208,26 @@ class MainForm {
     bool ManualRunActive() const { return manualRunDepth_ > 0; }
     // Returns once the generation thrown away by the last backup is removed from the disk.
     void FinishBackgroundWork() { discardRemoval_.Wait(); }
+
+    // ---- Directory fields (ui/directory_fields.cpp) --------------------------------------------
+    void btn_browsetempClick();
+    void btn_browsebackupClick();
+    void btn_browseclientdirClick();
+    void edit_tempdirChange();
+    void edit_backupdirChange();
+    // First step of every path edit's change handler: shows a placeholder in the current
+    // language and remembers an absolute path for both languages.
+    void SyncRememberedPathText(Edit& edit, RememberedPathText& remembered);
+
+    // ---- Additional files (backup/additional_files.cpp) ----------------------------------------
+    void btn_lb_addClick();
+    void btn_lb_removeClick();
+    // The path's part below the client folder, or "INVALID_DIR" when it lies elsewhere.
+    std::string RelativeToClientDir(const std::string& path) const;
+
+    // ---- Client recognition (supervision/client_recognition.cpp) -------------------------------
+    void edit_clientdirChange();
+    void AskClientExe();
 
   private:
     void MinimizeIntoNotificationArea();

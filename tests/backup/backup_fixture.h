@@ -20,7 +20,8 @@ struct BackupDesk {
     BackupDesk() {
         f().ApplyLanguage("EN");
         std::filesystem::create_directories(T);
-        std::filesystem::create_directories(C);
+        // With its client in place the client folder raises no question when it is set.
+        WriteFile(C + "/emule.exe", "client program");
         f().edit_tempdir.setText(T);
         f().edit_backupdir.setText(B);
         f().edit_clientdir.setText(C);

@@ -112,7 +112,9 @@ TEST(RestoreCommand, RefusedWhileTheClientRunsAndNothingIsTouched) {
 
 TEST(BackupCommands, PlaceholdersFindNothingAndTouchNoFile) {
     BackupDesk d;
-    d.f().ApplyLanguage("EN");  // the fields show their placeholders again
+    d.f().edit_tempdir.setText("Click Browse to select TEMP-Folder");
+    d.f().edit_backupdir.setText("Click Browse to select BACKUP-Folder");
+    d.f().edit_clientdir.setText("Click Browse to select eDonkey-Client Folder");
     const std::string placeholder = d.f().edit_backupdir.text();
     ASSERT_FALSE(placeholder.empty());
     ASSERT_NE(placeholder[0], '/');
@@ -135,6 +137,7 @@ TEST(BackupCommands, AFullManualCycleRestoresTheBackedUpBytes) {
     WriteFile(root / "client/temp/001.part.met", part1);
     WriteFile(root / "client/temp/002.part.met", part2);
     WriteFile(root / "client/server.met", "server list");
+    WriteFile(root / "client/emule.exe", "client program");
 
     f.edit_tempdir.userTyped(root / "client/temp/");
     f.edit_backupdir.userTyped(root / "backup");

@@ -34,6 +34,24 @@ void WhenModalOpens(std::function<void(QWidget*)> act, int triesLeft = 50) {
     });
 }
 
+// Waits for a modal dialog of one kind, so that several boxes in a row can each be scripted.
+template <class Dialog>
+void WhenDialogOpens(std::function<void(Dialog*)> act, int triesLeft = 500) {
+    QTimer::singleShot(0, [act, triesLeft] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (triesLeft > 0) {
+                WhenDialogOpens(act, triesLeft - 1);
+            } else {
+                ADD_FAILURE() << "no such dialog appeared";
+            }
+            return;
+        }
+        act(dialog);
+        if (dialog->isVisible()) dialog->close();
+    });
+}
+
 QStringList ButtonTexts(QMessageBox* box) {
     QStringList texts;
     for (QAbstractButton* button : box->buttons()) texts << button->text();
@@ -175,6 +193,75 @@ TEST(QtFileDialogs, BrowseFolderStartsAtAnExistingSelectionOnly) {
     });
     EXPECT_EQ(dialogs.BrowseFolder({"Search TEMP-Folder", "Click Browse to select TEMP-Folder"}),
               "");
+}
+
+TEST(QtFileDialogs, BrowseFolderOpensOnASelectionWithTrailingSlashAndGivesTheRootAsSlash) {
+    test::TempDir folder;
+    QtDialogs dialogs;
+    WhenDialogOpens<QFileDialog>([&](QFileDialog* chooser) {
+        EXPECT_EQ(chooser->directory().absolutePath(), QString::fromStdString(folder.path()));
+        chooser->setDirectory(QStringLiteral("/"));
+        static_cast<QDialog*>(chooser)->accept();
+    });
+    EXPECT_EQ(dialogs.BrowseFolder({"Search TEMP-Folder", folder.path() + "/"}), "/");
+}
+
+// The window's handlers on the real dialogs: the German captions, the folders the dialogs open
+// on and their selection modes.
+TEST(QtFileDialogs, HandlersOpenTheirDialogsWithCaptionFolderAndOptions) {
+    test::FakeDesktop desk;
+    QtDialogs dialogs;
+    Services services = desk.services();
+    services.dialogs = &dialogs;
+    services.executablePath = desk.home / "hoardwise";
+    MainForm f(services);
+    f.ApplyLanguage("EN");
+    f.combo_language.userPicked(1);
+    test::TempDir client;
+    test::WriteFile(client / "emule.exe", "client");
+    test::WriteFile(client / "server.met", "servers");
+    test::TempDir empty;
+
+    f.edit_backupdir.setText(client.path());
+    WhenDialogOpens<QFileDialog>([&](QFileDialog* chooser) {
+        EXPECT_EQ(chooser->windowTitle(), "BACKUP-Ordner suchen");
+        EXPECT_EQ(chooser->directory().absolutePath(), QString::fromStdString(client.path()));
+        EXPECT_EQ(chooser->fileMode(), QFileDialog::Directory);
+        chooser->setDirectory(QString::fromStdString(empty.path()));
+        static_cast<QDialog*>(chooser)->accept();
+    });
+    f.btn_browsebackup.userClick();
+    EXPECT_EQ(f.edit_backupdir.text(), empty.path());
+    EXPECT_EQ(f.backupdir_text.de, empty.path());
+
+    f.edit_clientdir.setText(client.path() + "/");
+    WhenDialogOpens<QFileDialog>([&](QFileDialog* chooser) {
+        EXPECT_EQ(chooser->windowTitle(), "Suche zusätzlich zu sichernde Dateien");
+        EXPECT_EQ(chooser->directory().absolutePath(), QString::fromStdString(client.path()));
+        EXPECT_EQ(chooser->fileMode(), QFileDialog::ExistingFiles);
+        EXPECT_EQ(chooser->nameFilters(),
+                  QStringList({"MET-Dateien (*.met)", "DAT-Dateien (*.dat)", "Alle Dateien (*)"}));
+        chooser->selectFile(QString::fromStdString(client / "server.met"));
+        static_cast<QDialog*>(chooser)->accept();
+    });
+    f.btn_lb_add.userClick();
+    EXPECT_EQ(f.listbox_files.items(), std::vector<std::string>{"server.met"});
+
+    // A folder without a client: the message first, then the executable's dialog.
+    WhenDialogOpens<QMessageBox>([](QMessageBox* box) {
+        EXPECT_EQ(box->windowTitle(), "Fehler ...");
+        EXPECT_TRUE(box->text().startsWith("Keine eDonkey-/eMule-/Overnet-EXE"));
+    });
+    WhenDialogOpens<QFileDialog>([&](QFileDialog* chooser) {
+        EXPECT_EQ(chooser->windowTitle(), "ed2k-client EXE bestimmen");
+        EXPECT_EQ(chooser->directory().absolutePath(), QString::fromStdString(empty.path()));
+        EXPECT_EQ(chooser->fileMode(), QFileDialog::ExistingFile);
+        EXPECT_EQ(chooser->nameFilters(), QStringList({"ed2k-Client-EXE (*.exe)"}));
+        chooser->reject();
+    });
+    f.clientExe = "old.exe";
+    f.edit_clientdir.setText(empty.path() + "/");
+    EXPECT_EQ(f.clientExe, "old.exe");
 }
 
 }  // namespace

@@ -180,12 +180,14 @@ TEST(LoadSettings, StartSwitchesLaunchTheProgramsAndBringTheWindowToFront) {
     {
         FakeDesktop desk;
         desk.processes.running = {"emule.exe"};  // started once more all the same
-        LoadFrom(desk,
-                 "[DIRECTORIES]\nCLIENTDIR=/opt/client\nCLIENTEXE=emule.exe\n"
-                 "[GENERAL SETTINGS]\nSTART DONKEYCLIENT=TRUE\n"
-                 "[LAUNCHPAD]\nPATH=/usr/bin/app runner\nSTARTUP=TRUE\n");
+        const std::string client = desk.home / "client";
+        test::WriteFile(client + "/emule.exe", "client program");  // found: nothing is asked
+        LoadFrom(desk, "[DIRECTORIES]\nCLIENTDIR=" + client +
+                           "\nCLIENTEXE=emule.exe\n"
+                           "[GENERAL SETTINGS]\nSTART DONKEYCLIENT=TRUE\n"
+                           "[LAUNCHPAD]\nPATH=/usr/bin/app runner\nSTARTUP=TRUE\n");
         EXPECT_EQ(desk.starter.started,
-                  (std::vector<std::string>{"/opt/client/emule.exe", "/usr/bin/app runner"}));
+                  (std::vector<std::string>{client + "/emule.exe", "/usr/bin/app runner"}));
         EXPECT_EQ(desk.window.broughtToFront, 2);
         EXPECT_TRUE(desk.f().cb_startclient.checked());
         EXPECT_TRUE(desk.f().cb_lauchpad_startup.checked());

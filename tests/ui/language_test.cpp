@@ -17,7 +17,7 @@ std::vector<std::string> Messages(const MainForm& f) {
             f.msg_no_client_exe,          f.msg_app_not_started,       f.msg_interval_range,
             f.msg_backup_in_temp,         f.msg_files_above_clientdir, f.msg_files_already_listed,
             f.msg_backupdir_not_absolute, f.msg_backupdir_overlaps,    f.msg_restore_client_running,
-            f.msg_tempdir_not_absolute};
+            f.msg_tempdir_not_absolute,   f.msg_files_unstorable};
 }
 
 TEST(LanguageSwitch, EnglishToGermanAndBackSetsEveryKindOfText) {
@@ -226,17 +226,18 @@ TEST(LanguageApply, PlaceholdersAreTranslatedAndPathsSurvive) {
     test::FakeDesktop desk;
     MainForm& f = desk.f();
 
-    f.ApplyLanguage("DE");
+    f.ApplyLanguage("EN");
+    f.combo_language.userPicked(1);  // the selector already names German during the apply
     EXPECT_EQ(f.edit_tempdir.text(), "Klicke Suchen, um den TEMP-Ordner zu wählen");
     EXPECT_EQ(f.edit_backupdir.text(), "Klicke Suchen, um den BACKUP-Ordner zu wählen");
     EXPECT_EQ(f.edit_clientdir.text(), "Klicke Suchen, um den Esel-Client Ordner zu wählen");
     EXPECT_EQ(f.edit_launchpad_path.text(), "Klicke Suchen, um eine Anwendung auszuwählen");
 
     f.backupdir_text = {"/home/u/backup", "/home/u/backup"};
-    f.ApplyLanguage("EN");
+    f.combo_language.userPicked(1);
     EXPECT_EQ(f.edit_backupdir.text(), "/home/u/backup");
     EXPECT_EQ(f.edit_tempdir.text(), "Click Browse to select TEMP-Folder");
-    f.ApplyLanguage("DE");
+    f.combo_language.userPicked(1);
     EXPECT_EQ(f.edit_backupdir.text(), "/home/u/backup");
     EXPECT_EQ(f.edit_launchpad_path.text(), "Klicke Suchen, um eine Anwendung auszuwählen");
 }

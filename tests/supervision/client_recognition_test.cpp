@@ -1,0 +1,176 @@
+// Recognising the client executable whenever the client folder field changes.
+#include <gtest/gtest.h>
+
+#include "backup/find_files.h"
+#include "support/fake_services.h"
+
+namespace hw {
+namespace {
+
+using test::FakeDesktop;
+using test::Shown;
+using Strings = std::vector<std::string>;
+
+const char* const kNoClient =
+    "Couldn't find an eDonkey-/eMule-/Overnet-Executable in the client-directory. \nBacking up "
+    "files is only safe, when HWS can observe this file!\n ";
+
+struct ClientDesk {
+    FakeDesktop desk;
+    test::TempDir folder;
+    ClientDesk() {
+        f().ApplyLanguage("EN");
+        f().Label12.setCaption("as before");
+    }
+    MainForm& f() { return desk.f(); }
+    void holds(const Strings& names) {
+        for (const std::string& name : names) test::WriteFile(folder / name, "program");
+    }
+    bool asked() const { return desk.dialogs.count(Shown::Kind::Message) > 0; }
+};
+
+TEST(ClientRecognition, KnownNamesAreFoundCaseSensitivelyAnywhereInTheEntry) {
+    struct Case {
+        const char* name;
+        Strings files;
+        std::string before;  // clientExe before the change
+        std::string after;
+        std::string subfolder = "";  // the client folder within the test's folder
+    };
+    const Case cases[] = {
+        {"emule.exe only", {"emule.exe", "readme.txt"}, "", "emule.exe"},
+        {"gdonkey", {"gdonkey.exe"}, "", "gdonkey.exe"},
+        {"edonkey2000", {"edonkey2000.exe"}, "", "edonkey2000.exe"},
+        {"the mixed-case name", {"eMule.exe"}, "", "eMule.exe"},
+        {"substring of a longer name", {"myemule.exe"}, "", "emule.exe"},
+        {"within one entry the later name of the list wins",
+         {"overnet.exe.emule.exe"},
+         "",
+         "overnet.exe"},
+        {"a chosen name found again is kept", {"client.exe"}, "client.exe", "client.exe"},
+        {"a known name wins over a chosen one",
+         {"client.exe", "emule.exe"},
+         "client.exe",
+         "emule.exe"},
+        {"a name the user chose in another case", {"EMULE.EXE"}, "EMULE.EXE", "EMULE.EXE"},
+        {"the folder part counts too",
+         {"emule.exe.d/client.exe"},
+         "client.exe",
+         "emule.exe",
+         "/emule.exe.d"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClientDesk d;
+        d.holds(c.files);
+        d.f().clientExe = c.before;
+        d.f().edit_clientdir.setText(d.folder.path() + c.subfolder);
+        EXPECT_EQ(d.f().clientExe, c.after);
+        EXPECT_TRUE(d.desk.dialogs.shown.empty());
+        EXPECT_EQ(d.f().Label12.caption(), "as before");
+    }
+}
+
+TEST(ClientRecognition, OfSeveralKnownNamesTheOneListedLastWins) {
+    ClientDesk d;
+    d.holds({"emule.exe", "overnet.exe", "gdonkey.exe"});
+    Strings listed;
+    FindFiles(d.folder.path(), "*.exe", listed);  // the order is the file system's
+    ASSERT_EQ(listed.size(), 3u);
+    const std::string last = listed.back().substr(listed.back().rfind('/') + 1);
+    d.f().edit_clientdir.setText(d.folder.path());
+    EXPECT_EQ(d.f().clientExe, last);
+}
+
+TEST(ClientRecognition, NothingFoundAsksOnlyForAnAbsolutePath) {
+    struct Case {
+        const char* name;
+        Strings files;
+        const char* text;  // nullptr: the test's folder with a trailing separator
+        bool asked;
+    };
+    const Case cases[] = {
+        {"empty folder", {}, nullptr, true},
+        {"upper-case name not chosen before", {"EMULE.EXE"}, nullptr, true},
+        {"only other files", {"emule.txt", "emule.exe.txt"}, nullptr, true},
+        {"missing folder", {}, "/no/such/folder", true},
+        {"empty text", {}, "", false},
+        {"placeholder", {}, "Click Browse to select eDonkey-Client Folder", false},
+        {"relative text", {}, "client", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClientDesk d;
+        d.holds(c.files);
+        d.f().clientExe = "old.exe";
+        d.f().edit_clientdir.setText("relative");  // so that every text below is a change
+        const std::string text = c.text ? c.text : d.folder.path() + "/";
+        d.f().edit_clientdir.setText(text);
+        EXPECT_EQ(d.asked(), c.asked);
+        EXPECT_EQ(d.f().clientExe, "old.exe");  // cancelled or never asked
+        if (!c.asked) continue;
+        ASSERT_EQ(d.desk.dialogs.shown.size(), 2u);
+        EXPECT_EQ(d.desk.dialogs.shown[0].text, kNoClient);
+        EXPECT_EQ(d.desk.dialogs.shown[0].caption, "Error ...");
+        EXPECT_EQ(d.desk.dialogs.shown[1].kind, Shown::Kind::OpenFiles);
+        EXPECT_EQ(d.desk.dialogs.shown[1].text, "Determine your ed2k-client executable");
+        // The dialog opens on the folder without its trailing separator.
+        EXPECT_EQ(d.desk.dialogs.shown[1].caption, c.text ? text : d.folder.path());
+        EXPECT_EQ(d.f().Label12.caption(), "as before");
+    }
+}
+
+TEST(ClientRecognition, AChosenExecutableKeepsOnlyItsNameAndShowsItInTheLabel) {
+    for (const auto& [code, label] : std::vector<std::pair<std::string, std::string>>{
+             {"EN", "ed2k-client executable: x.exe"}, {"DE", "Ed2k-Client Dateiname: x.exe"}}) {
+        SCOPED_TRACE(code);
+        ClientDesk d;
+        if (code == "DE") d.f().combo_language.userPicked(1);
+        d.desk.dialogs.fileAnswers = {{"/other/place/x.exe"}};
+        d.f().edit_clientdir.setText(d.folder.path());
+        EXPECT_EQ(d.f().clientExe, "x.exe");
+        EXPECT_EQ(d.f().Label12.caption(), label);
+        EXPECT_EQ(d.desk.dialogs.messageCaptions(),
+                  Strings{code == "EN" ? "Error ..." : "Fehler ..."});
+        EXPECT_FALSE(d.f().OpenDialog3.multiSelect);
+        EXPECT_EQ(d.f().OpenDialog3.filter,
+                  code == "EN" ? "ed2k-client executable|*.exe" : "ed2k-Client-EXE|*.exe");
+
+        // The same name in the folder later is found without a question.
+        d.desk.dialogs.shown.clear();
+        test::WriteFile(d.folder / "sub/x.exe", "program");
+        d.f().edit_clientdir.setText(d.folder / "sub");
+        EXPECT_TRUE(d.desk.dialogs.shown.empty());
+        EXPECT_EQ(d.f().clientExe, "x.exe");
+    }
+}
+
+TEST(ClientRecognition, StartUpTakesTheStoredNameAndAsksOnlyWhenTheFolderLacksIt) {
+    {
+        ClientDesk d;
+        d.holds({"client.exe"});
+        test::LoadFrom(d.desk,
+                       "[DIRECTORIES]\nCLIENTEXE=client.exe\nCLIENTDIR=" + d.folder.path() + "\n");
+        EXPECT_EQ(d.f().clientExe, "client.exe");
+        EXPECT_EQ(d.f().Label12.caption(), "ed2k-client executable: client.exe");
+        EXPECT_TRUE(d.desk.dialogs.shown.empty());
+    }
+    {
+        ClientDesk d;
+        d.holds({"emule.exe"});
+        test::LoadFrom(d.desk,
+                       "[DIRECTORIES]\nCLIENTEXE=client.exe\nCLIENTDIR=" + d.folder.path() + "\n");
+        EXPECT_EQ(d.f().clientExe, "emule.exe");
+        EXPECT_EQ(d.f().Label12.caption(), "ed2k-client executable: client.exe");
+    }
+    {
+        ClientDesk d;
+        test::LoadFrom(d.desk,
+                       "[DIRECTORIES]\nCLIENTEXE=client.exe\nCLIENTDIR=" + d.folder.path() + "\n");
+        EXPECT_TRUE(d.asked());
+        EXPECT_EQ(d.f().clientExe, "client.exe");
+    }
+}
+
+}  // namespace
+}  // namespace hw
