@@ -16,6 +16,11 @@ void MainForm::cb_lauchpad_startupClick() {
     cb_lauchpad_watch.setEnabled(on);
 }
 
+void MainForm::edit_launchpad_pathChange() {
+    // The path is not checked here: a failed start says what is wrong.
+    SyncRememberedPathText(edit_launchpad_path, launchpad_path_text);
+}
+
 void MainForm::btn_browselaunchpadClick() {
     const std::string& path = edit_launchpad_path.text();
     const auto slash = path.rfind('/');

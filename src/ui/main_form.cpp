@@ -107,6 +107,7 @@ MainForm::MainForm(Services services_) : services(std::move(services_)) {
     };
     cb_lauchpad_startup.onClick = [this] { cb_lauchpad_startupClick(); };
     btn_browselaunchpad.onClick = [this] { btn_browselaunchpadClick(); };
+    edit_launchpad_path.onChange = [this] { edit_launchpad_pathChange(); };
     JDUrlLabel1.onClick = [this] { services.window->OpenUrl(JDUrlLabel1.address()); };
     JDUrlLabel2.onClick = [this] { services.window->OpenUrl(JDUrlLabel2.address()); };
     JDUrlLabel3.onClick = [this] { services.window->OpenUrl(JDUrlLabel3.address()); };

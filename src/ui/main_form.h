@@ -183,6 +183,7 @@ class MainForm {
     void timer_observerTimer();
     void cb_lauchpad_startupClick();
     void btn_browselaunchpadClick();
+    void edit_launchpad_pathChange();
     // The AppRunner program's process name: the text after the last "/", or the whole text.
     static std::string LaunchpadProcessName(const std::string& path);
 

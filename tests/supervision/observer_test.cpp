@@ -84,6 +84,16 @@ TEST(AppRunner, BrowseOpensOnTheFolderOfThePathAndCancelKeepsIt) {
     f.edit_launchpad_path.setText("/run.sh");
     f.btn_browselaunchpad.userClick();
     EXPECT_EQ(desk.dialogs.shown[2].caption, "/");
+
+    // A typed path stays over a language switch; a placeholder follows the language.
+    f.ApplyLanguage("DE");
+    EXPECT_EQ(f.edit_launchpad_path.text(), "/run.sh");
+    test::FakeDesktop german;
+    german.f().ApplyLanguage("DE");
+    german.f().ApplyLanguage("DE");  // the first apply still runs under the built-in language
+    german.f().edit_launchpad_path.setText("Click Browse to select an executable");
+    EXPECT_EQ(german.f().edit_launchpad_path.text(),
+              "Klicke Suchen, um eine Anwendung auszuwählen");
 }
 
 }  // namespace
