@@ -132,6 +132,31 @@ TEST(MainWindowMinutesField, HoldsAnyThreeCharactersAndStepsWithArrowsAndKeys) {
     EXPECT_FALSE(w.find<QToolButton>("UpDown1Down")->isEnabled());
 }
 
+TEST(MainWindowSchedule, ArrowsFocusAndTrayMenuReachTheScheduleAndItsQtTimer) {
+    WindowUnderTest w;
+    w.form.ApplyLanguage("EN");
+    auto* clock = w.find<QTimer>("timer_autobackup");
+    w.find<QToolButton>("UpDown1Up")->click();
+    EXPECT_EQ(clock->interval(), 31 * 60000);
+
+    auto* field = w.find<QLineEdit>("edit_autobackup");
+    field->selectAll();
+    Type(field, "500");
+    QFocusEvent tabbedAway(QEvent::FocusOut, Qt::TabFocusReason);  // leaving checks the range
+    QCoreApplication::sendEvent(field, &tabbedAway);
+    EXPECT_EQ(field->text(), "30");
+    EXPECT_EQ(w.desk.dialogs.count(Shown::Kind::Message), 1);
+    EXPECT_EQ(clock->interval(), 30 * 60000);
+
+    w.form.abfTrayIcon1.setVisible(true);
+    QAction* item = w.find<QSystemTrayIcon>("abfTrayIcon1")->contextMenu()->actions()[1];
+    EXPECT_EQ(item->text(), "Enable Autobackup");
+    item->trigger();
+    EXPECT_EQ(item->text(), "Disable Autobackup");
+    EXPECT_TRUE(w.find<QCheckBox>("cb_autobackup")->isChecked());
+    EXPECT_TRUE(clock->isActive());
+}
+
 TEST(MainWindowComboBox, PickRaisesChangeOnceTypingPerChangeAndRefillsNothing) {
     WindowUnderTest w;
     std::vector<std::string> seen;
