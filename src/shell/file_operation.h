@@ -35,6 +35,11 @@ class TabfFileOperation {
     bool Delete();
     // Makes every file and folder below the entries durable (see flushMethod).
     bool Flush();
+    // Swaps each entry with DestFolder in one step, so that neither name is missing at any
+    // moment. False (LastErrorCode EINVAL or ENOSYS) where the file system cannot swap.
+    bool Exchange();
+    // Creates an empty file at each entry.
+    bool CreateEmpty();
 
     // Set only while filling a fresh folder that is itself the temporary: copies then write
     // straight to their final names and are not synced, and Flush makes them durable before
@@ -43,6 +48,13 @@ class TabfFileOperation {
     FlushMethod flushMethod = FlushMethod::FileSystem;
     // Replaceable so that tests can make a copy fail part-way (a full disk, the Nth file).
     ByteCopy byteCopy;
+    // Called right before every rename, swap and delete that the operation makes, the final
+    // rename of a copy included, so that a test can stop the process at each of them in turn.
+    std::function<void()> beforeChange;
+    // Runs beforeChange; for a caller that hands a delete to another thread.
+    void AnnounceChange() const {
+        if (beforeChange) beforeChange();
+    }
 
     // errno of the last failure, 0 after success; only for diagnostics.
     int LastErrorCode() const { return lastError_; }
@@ -53,6 +65,8 @@ class TabfFileOperation {
     bool MoveOne(const std::string& source);
     bool DeleteOne(const std::string& source);
     bool FlushOne(const std::string& source);
+    bool ExchangeOne(const std::string& source);
+    bool CreateEmptyOne(const std::string& source);
     std::string TargetFor(const std::string& source) const;
 
     std::vector<std::string> fileList_;

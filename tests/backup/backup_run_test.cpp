@@ -130,10 +130,10 @@ TEST(BackupRun, AdditionalFilesAreCopiedAndMissingOrUnsafeOnesListed) {
     EXPECT_FALSE(fs::exists(d.B + "/outside.dat"));
     ASSERT_EQ(d.messages().size(), 2u);
     EXPECT_EQ(d.messages()[0], kOk);  // the part files are reported first
-    // The list box sorts its entries ignoring case.
+    // The list box sorts its entries ignoring case; an absolute entry is shown as written.
     EXPECT_EQ(d.messages()[1], "Error while backing up following additional files: \n\n" + d.C +
-                                   "/../outside.dat\n" + d.C + "//etc/passwd\n" + d.C +
-                                   "/afolder\n" + d.C + "/gone.met\n");
+                                   "/../outside.dat\n/etc/passwd\n" + d.C + "/afolder\n" + d.C +
+                                   "/gone.met\n");
     EXPECT_EQ(d.captions()[1], "Error ...");
 }
 
