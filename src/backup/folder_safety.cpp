@@ -112,9 +112,9 @@ bool StartsWith(const std::vector<std::string>& whole, std::size_t from,
 
 }  // namespace
 
-bool IsSameOrAbove(const std::string& upper, const std::string& lower) {
-    const Located up = Locate(upper);
-    const Located low = Locate(lower);
+namespace {
+
+bool LocatedSameOrAbove(const Located& up, const Located& low) {
     if (!up.ids.empty()) {
         // The deepest existing folder of `upper` lies on the way to `lower`, and the part of
         // `upper` that does not exist yet follows the same way by name.
@@ -129,11 +129,20 @@ bool IsSameOrAbove(const std::string& upper, const std::string& lower) {
     return StartsWith(low.elements, 0, up.elements);
 }
 
+}  // namespace
+
+bool IsSameOrAbove(const std::string& upper, const std::string& lower) {
+    return LocatedSameOrAbove(Locate(upper), Locate(lower));
+}
+
 bool AnyOverlaps(const std::vector<std::string>& moved, const std::vector<std::string>& guarded) {
+    std::vector<Located> candidates;
+    for (const std::string& candidate : moved) candidates.push_back(Locate(candidate));
     for (const std::string& folder : guarded) {
         if (folder.empty()) continue;
-        for (const std::string& candidate : moved) {
-            if (IsSameOrAbove(candidate, folder)) return true;
+        const Located low = Locate(folder);
+        for (const Located& up : candidates) {
+            if (LocatedSameOrAbove(up, low)) return true;
         }
     }
     return false;
