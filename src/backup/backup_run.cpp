@@ -46,16 +46,16 @@ void MainForm::BackupPartFiles(bool automatic) {
         return;
     }
     // Checked before anything is copied: the staging folder would land on the parent's disk.
+    // B becomes B_old and B_old is thrown away: both may hold only what the backup made. Both
+    // refusals are silent in automatic mode, like every other outcome there.
     for (const std::string& folder : {folders.backup, folders.old}) {
-        if (IsMountPoint(folder)) {
-            ShowMessage(msg_backupdir_mount_point + folder, msg_error_caption);
-            return;
-        }
-    }
-    // B becomes B_old and B_old is thrown away: both may hold only what the backup made.
-    for (const std::string& folder : {folders.backup, folders.old}) {
-        if (HoldsForeignEntries(folder, kNewestMark)) {
-            if (!automatic) ShowMessage(msg_backupdir_foreign + folder, msg_error_caption);
+        const bool mountPoint = IsMountPoint(folder);
+        if (mountPoint || HoldsForeignEntries(folder, kNewestMark)) {
+            if (!automatic) {
+                ShowMessage(
+                    (mountPoint ? msg_backupdir_mount_point : msg_backupdir_foreign) + folder,
+                    msg_error_caption);
+            }
             return;
         }
     }

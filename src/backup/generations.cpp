@@ -68,7 +68,6 @@ GenerationFolders::GenerationFolders(const std::string& backupFolder)
 
 bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
                        const GenerationFolders& f) {
-    removal.Wait();
     // A staging folder is never complete: its name changes once it is.
     if (!DeleteIfPresent(op, f.staging)) return false;
     if (files::Exists(f.complete)) return PromoteGeneration(op, removal, f);
@@ -77,7 +76,9 @@ bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
         return false;
     }
     if (!DeleteIfPresent(op, JoinPath(f.backup, kNewestMark))) return false;
-    DiscardInBackground(op, removal, f);
+    // The removal of the last run's discard folder goes on while this run copies; only one
+    // that nobody removes (the run that started it was killed) is taken up again.
+    if (!removal.Removes(f.discard)) DiscardInBackground(op, removal, f);
     return true;
 }
 
