@@ -68,10 +68,14 @@ void Discard(const std::string& path) {
     errno = saved;
 }
 
-// Opens without waiting (a pipe with no writer, a device) and keeps the descriptor only for a
-// regular file: anything else could block a read forever or never end.
+// Every open is without waiting (a pipe with no writer, a device); on a regular file the flag
+// changes nothing, so it stays set.
+constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// Keeps the descriptor only for a regular file: anything else could block a read forever or
+// never end.
 int OpenRegular(const std::string& path, int flags, mode_t mode, struct stat& info) {
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode);
+    const int fd = ::open(path.c_str(), flags | kOpenFlags, mode);
     if (fd < 0) return -1;
     Fd guard(fd);
     if (::fstat(fd, &info) != 0) return -1;
@@ -79,8 +83,6 @@ int OpenRegular(const std::string& path, int flags, mode_t mode, struct stat& in
         errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         return -1;
     }
-    const int status = ::fcntl(fd, F_GETFL);
-    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) return -1;
     return guard.release();
 }
 
@@ -132,8 +134,9 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
     std::string written = target;
     int outFd = -1;
     if (options.inPlace) {
-        struct stat existing {};
-        outFd = OpenRegular(target, O_WRONLY | O_CREAT | O_TRUNC, info.st_mode & 0777, existing);
+        // Only ever a new name in a fresh folder, so there is nothing to look at first.
+        outFd =
+            ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | kOpenFlags, info.st_mode & 0777);
     } else {
         written = Join(ParentOf(target), std::string(kTempName) + "XXXXXX");
         outFd = ::mkostemp(&written[0], O_CLOEXEC);

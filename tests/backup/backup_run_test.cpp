@@ -415,7 +415,10 @@ TEST(BackupRun, PartFilesWithNamesTooLongForTheEndingAreNamedAndTheOthersBackedU
         WriteFile(only.T + "/" + name(255), "x");
         only.f().BackupPartFiles(false);
         EXPECT_EQ(only.messages(),
-                  Strings{only.f().msg_names_too_long + only.T + "/" + name(255) + "\n"});
+                  Strings{"The following part files were not backed up: with the ending \".HWS\" "
+                          "their names are too long for the disk of the Backup-Directory. The "
+                          "other part files were backed up.\n\n" +
+                          only.T + "/" + name(255) + "\n"});
         EXPECT_EQ(Names(only.root.path()), (Strings{"backup", "client", "temp"}));
         EXPECT_EQ(ReadFile(only.B + "/001.part.met.HWS"), "previous");
     }
