@@ -44,7 +44,8 @@ bool SameLetters(const std::string& a, const std::string& b) {
     return true;
 }
 
-// Every entry except "." and ".." with its type from the listing; false when unlistable.
+// Visits every entry except "." and ".." with its type from the listing, until a visit returns
+// false. False when the folder cannot be listed.
 bool ListEntries(const std::string& folder,
                  const std::function<bool(const std::string&, unsigned char)>& visit) {
     DIR* dir = ::opendir(folder.c_str());
@@ -110,10 +111,6 @@ bool StartsWith(const std::vector<std::string>& whole, std::size_t from,
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 bool LocatedSameOrAbove(const Located& up, const Located& low) {
     if (!up.ids.empty()) {
         // The deepest existing folder of `upper` lies on the way to `lower`, and the part of
@@ -161,8 +158,8 @@ bool IsMountPoint(const std::string& folder) {
     }
     // Kernels that cannot tell: a folder on another device than its parent, or the root. A
     // bind mount from the same file system is not seen this way.
-    struct stat self {
-    }, parent{};
+    struct stat self {};
+    struct stat parent {};
     if (::lstat(folder.c_str(), &self) != 0 || !S_ISDIR(self.st_mode)) return false;
     if (::stat(JoinPath(folder, "..").c_str(), &parent) != 0) return false;
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;

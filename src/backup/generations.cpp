@@ -108,10 +108,13 @@ StageResult StageGeneration(TabfFileOperation& op, const std::vector<std::string
         return failed ? StageResult::Failed : StageResult::NothingStaged;
     }
     op.SetFileList({JoinPath(f.staging, kNewestMark)});
-    if (!op.CreateEmpty()) return StageResult::Failed;
-    op.SetFileList({f.staging});
-    if (!op.Flush() || !MoveTo(op, f.staging, f.complete)) return StageResult::Failed;
-    return StageResult::Staged;
+    bool complete = op.CreateEmpty();
+    if (complete) {
+        op.SetFileList({f.staging});
+        complete = op.Flush() && MoveTo(op, f.staging, f.complete);
+    }
+    if (!complete) DeleteIfPresent(op, f.staging);
+    return complete ? StageResult::Staged : StageResult::Failed;
 }
 
 bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,

@@ -27,7 +27,8 @@ class TabfFileOperation {
     // Each entry (a file or a folder) to DestFolder: into it under its own name when DestFolder
     // is an existing folder, otherwise to exactly that path, creating missing folders and
     // replacing an existing file. A file is written under a temporary name beside its final
-    // one, synced, then renamed over it.
+    // one, synced, then renamed over it. Only regular files are copied: a pipe, a device or a
+    // socket fails without being read or waited for.
     bool Copy();
     // Each entry to DestFolder (into it when it is an existing folder, else to that path).
     bool Move();
@@ -56,7 +57,8 @@ class TabfFileOperation {
         if (beforeChange) beforeChange();
     }
 
-    // errno of the last failure, 0 after success; only for diagnostics.
+    // errno of the first failure of the last call, 0 after success (ENAMETOOLONG for a name
+    // past the file system's limit).
     int LastErrorCode() const { return lastError_; }
 
   private:
