@@ -106,9 +106,10 @@ class KilledAtEachStep : public ::testing::Test {
         return Names(d.T).size() == kFiles;  // and no leftover of a copy
     }
 
-    // Kills a backup before each step in turn and the next backup before the same step again;
-    // after each kill the newest complete generation must be at least the one before, and a
-    // restore must bring it back. B must exist after every kill where folders can be swapped.
+    // Kills a backup before each step in turn (and, with two kills in a row, the next backup
+    // before the same step again); after each kill the newest complete generation must be at
+    // least the one before, and then a restore must bring it back. B must exist after every
+    // kill where folders can be swapped.
     void KillBackupsAtEveryStep(bool swapsInOneStep, const char* where) {
         int generation = 0;
         auto backUp = [&] { d.f().BackupPartFiles(true); };
@@ -117,48 +118,52 @@ class KilledAtEachStep : public ::testing::Test {
             backUp();
         }
         int kills = 0, rounds = 0, restorable = 0, fewestComplete = 99, mostComplete = 0;
-        auto afterKill = [&](int newestBefore) {
-            ++kills;
-            const std::vector<int> complete = CompleteGenerations();
-            fewestComplete = std::min<int>(fewestComplete, complete.size());
-            mostComplete = std::max<int>(mostComplete, complete.size());
-            if (swapsInOneStep) EXPECT_TRUE(FolderExists(B)) << "no backup folder";
-            const int newest =
-                complete.empty() ? 0 : *std::max_element(complete.begin(), complete.end());
-            EXPECT_GE(newest, newestBefore) << "the newest complete generation was lost";
-            return newest;
-        };
-        for (int step = 1;; ++step) {
-            SCOPED_TRACE("killed before change " + std::to_string(step));
-            int newest = generation;
-            WriteGeneration(++generation);
-            if (!KilledAt(step, backUp)) break;
-            newest = afterKill(newest);
+        for (int inARow : {1, 2}) {
+            for (int step = 1;; ++step) {
+                SCOPED_TRACE(std::to_string(inARow) + " kills before change " +
+                             std::to_string(step));
+                int newest = generation;
+                bool killed = false;
+                for (int k = 0; k < inARow; ++k) {
+                    WriteGeneration(++generation);
+                    if (!KilledAt(step, backUp)) {
+                        newest = generation;
+                        break;
+                    }
+                    killed = true;
+                    ++kills;
+                    const std::vector<int> complete = CompleteGenerations();
+                    fewestComplete = std::min<int>(fewestComplete, complete.size());
+                    mostComplete = std::max<int>(mostComplete, complete.size());
+                    if (swapsInOneStep) EXPECT_TRUE(FolderExists(B)) << "no backup folder";
+                    const int found =
+                        complete.empty() ? 0 : *std::max_element(complete.begin(), complete.end());
+                    EXPECT_GE(found, newest) << "the newest complete generation was lost";
+                    newest = found;
+                }
+                if (!killed) break;  // the run has fewer steps
 
-            WriteGeneration(++generation);  // the run after it, killed at the same step
-            newest = KilledAt(step, backUp) ? afterKill(newest) : generation;
+                ++rounds;
+                WriteGeneration(999);  // the downloads are damaged
+                d.f().RestorePartFiles();
+                EXPECT_TRUE(TempHolds(newest)) << "generation " << newest << " not restored";
+                restorable += TempHolds(newest) ? 1 : 0;
 
-            ++rounds;
-            WriteGeneration(999);  // the downloads are damaged
-            d.f().RestorePartFiles();
-            EXPECT_TRUE(TempHolds(newest)) << "generation " << newest << " not restored";
-            restorable += TempHolds(newest) ? 1 : 0;
-
-            WriteGeneration(++generation);  // and the runs go on as before
-            backUp();
-            EXPECT_EQ(CompleteGeneration(B), generation);
-            EXPECT_EQ(CompleteGeneration(B + "_old"), newest);
-            EXPECT_EQ(ReadFile(B + "/~hws_xtra/server.met"), std::string(5000, 's'));
+                WriteGeneration(++generation);  // and the runs go on as before
+                backUp();
+                EXPECT_EQ(CompleteGeneration(B), generation);
+                EXPECT_EQ(CompleteGeneration(B + "_old"), newest);
+                EXPECT_EQ(ReadFile(B + "/~hws_xtra/server.met"), std::string(5000, 's'));
+            }
         }
         d.f().FinishBackgroundWork();
-        EXPECT_EQ(
-            Names(fs::path(B).parent_path()),
-            (Strings{fs::path(B).filename().string(), fs::path(B).filename().string() + "_old"}));
+        const std::string name = fs::path(B).filename().string();
+        EXPECT_EQ(Names(fs::path(B).parent_path()), (Strings{name, name + "_old"}));
         std::printf(
-            "[ KILLED   ] %s: %d backups killed, %d to %d complete generations after "
-            "each kill, newest restorable after %d of %d double kills\n",
+            "[ KILLED   ] %s: %d backups killed, %d to %d complete generations after each "
+            "kill, the newest restored after %d of %d single and double kills\n",
             where, kills, fewestComplete, mostComplete, restorable, rounds);
-        EXPECT_GE(kills, 12);
+        EXPECT_GE(kills, 18);
     }
 
     BackupDesk d;
