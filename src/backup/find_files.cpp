@@ -65,8 +65,7 @@ bool FindFiles(const std::string& folder, const std::string& mask, std::vector<s
     return found;
 }
 
-bool FindFilesInSubfolders(const std::string& folder, const std::string& mask,
-                           std::vector<std::string>& list) {
+std::vector<std::string> Subfolders(const std::string& folder) {
     std::vector<std::string> subfolders;
     ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
         const std::string path = Join(folder, name);
@@ -76,8 +75,13 @@ bool FindFilesInSubfolders(const std::string& folder, const std::string& mask,
                                ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
         if (isFolder) subfolders.push_back(path);
     });
+    return subfolders;
+}
+
+bool FindFilesInSubfolders(const std::string& folder, const std::string& mask,
+                           std::vector<std::string>& list) {
     bool found = false;
-    for (const std::string& subfolder : subfolders) {
+    for (const std::string& subfolder : Subfolders(folder)) {
         if (FindFiles(subfolder, mask, list)) found = true;
     }
     return found;

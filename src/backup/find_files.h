@@ -12,6 +12,8 @@ bool MaskMatches(const std::string& name, const std::string& mask);
 // Appends folder + "/" + name for every entry of the folder (file or folder alike) whose name
 // matches the mask, in the order the listing yields them. True when at least one matched.
 bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list);
+// Every immediate subfolder (a link to a folder counts), as folder + "/" + name.
+std::vector<std::string> Subfolders(const std::string& folder);
 // FindFiles in every immediate subfolder of the folder. True when any of them found an entry.
 bool FindFilesInSubfolders(const std::string& folder, const std::string& mask,
                            std::vector<std::string>& list);

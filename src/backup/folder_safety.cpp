@@ -1,8 +1,16 @@
 #include "backup/folder_safety.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 
 #include "backup/find_files.h"
+#include "backup/run_support.h"
 
 namespace fs = std::filesystem;
 
@@ -10,34 +18,185 @@ namespace hw {
 
 namespace {
 
-std::vector<std::string> RealElements(const std::string& text) {
+struct FolderId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FolderId& other) const {
+        return device == other.device && inode == other.inode;
+    }
+};
+
+// A path as it lies on the disk: the identity of the root and of every existing folder down
+// the path (ids[k] is the folder reached after k elements), and every element, the existing
+// ones spelt as their parent lists them, the missing rest as written.
+struct Located {
+    std::vector<FolderId> ids;
+    std::vector<std::string> elements;
+};
+
+bool SameLetters(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+// Visits every entry except "." and ".." with its type from the listing, until a visit returns
+// false. False when the folder cannot be listed.
+bool ListEntries(const std::string& folder,
+                 const std::function<bool(const std::string&, unsigned char)>& visit) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    bool goOn = true;
+    while (goOn) {
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) break;
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") goOn = visit(name, entry->d_type);
+    }
+    ::closedir(dir);
+    return true;
+}
+
+// The name under which the parent lists an element that exists. A case-insensitive file
+// system finds "EMULE" when it lists "Emule"; the listed name is the one that stays the same
+// whatever the spelling used.
+std::string SpeltAsListed(const std::string& parent, const std::string& name) {
+    std::string found;
+    ListEntries(parent, [&](const std::string& listed, unsigned char) {
+        if (listed == name) {
+            found = listed;
+            return false;
+        }
+        if (found.empty() && SameLetters(listed, name)) found = listed;
+        return true;
+    });
+    return found.empty() ? name : found;
+}
+
+Located Locate(const std::string& text) {
     std::error_code error;
     fs::path real = fs::weakly_canonical(fs::absolute(text, error), error);
-    // A prefix that cannot be resolved (no permission, a loop) is compared by its text.
+    // A prefix that cannot be resolved (no permission, a loop) is taken by its text.
     if (error) real = fs::absolute(text, error).lexically_normal();
-    return SplitText(real.string(), "/");
+    Located out;
+    struct stat info {};
+    if (::stat("/", &info) == 0) out.ids.push_back({info.st_dev, info.st_ino});
+    std::string prefix = "/";
+    bool existing = !out.ids.empty();
+    for (const std::string& element : SplitText(real.string(), "/")) {
+        const std::string path = JoinPath(prefix, element);
+        if (existing && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            out.elements.push_back(SpeltAsListed(prefix, element));
+            out.ids.push_back({info.st_dev, info.st_ino});
+            prefix = path;
+        } else {
+            existing = false;
+            out.elements.push_back(element);
+        }
+    }
+    return out;
+}
+
+// True when `part` equals the elements of `whole` from `from` on, as far as `part` goes.
+bool StartsWith(const std::vector<std::string>& whole, std::size_t from,
+                const std::vector<std::string>& part) {
+    if (whole.size() < from || whole.size() - from < part.size()) return false;
+    for (std::size_t i = 0; i < part.size(); ++i) {
+        if (whole[from + i] != part[i]) return false;
+    }
+    return true;
+}
+
+bool LocatedSameOrAbove(const Located& up, const Located& low) {
+    if (!up.ids.empty()) {
+        // The deepest existing folder of `upper` lies on the way to `lower`, and the part of
+        // `upper` that does not exist yet follows the same way by name.
+        const std::size_t existing = up.ids.size() - 1;
+        const std::vector<std::string> rest(up.elements.begin() + existing, up.elements.end());
+        for (std::size_t k = 0; k < low.ids.size(); ++k) {
+            if (low.ids[k] == up.ids.back() && StartsWith(low.elements, k, rest)) return true;
+        }
+    }
+    // Some file systems (FUSE ones among them) number a folder anew for each spelling of its
+    // name; the spelling that the folders list is the same for all of them.
+    return StartsWith(low.elements, 0, up.elements);
 }
 
 }  // namespace
 
 bool IsSameOrAbove(const std::string& upper, const std::string& lower) {
-    const auto up = RealElements(upper);
-    const auto low = RealElements(lower);
-    if (up.size() > low.size()) return false;
-    for (std::size_t i = 0; i < up.size(); ++i) {
-        if (up[i] != low[i]) return false;
-    }
-    return true;
+    return LocatedSameOrAbove(Locate(upper), Locate(lower));
 }
 
 bool AnyOverlaps(const std::vector<std::string>& moved, const std::vector<std::string>& guarded) {
+    std::vector<Located> candidates;
+    for (const std::string& candidate : moved) candidates.push_back(Locate(candidate));
     for (const std::string& folder : guarded) {
         if (folder.empty()) continue;
-        for (const std::string& candidate : moved) {
-            if (IsSameOrAbove(candidate, folder)) return true;
+        const Located low = Locate(folder);
+        for (const Located& up : candidates) {
+            if (LocatedSameOrAbove(up, low)) return true;
         }
     }
     return false;
+}
+
+bool IsMountPoint(const std::string& folder) {
+    struct statx info {};
+    if (::statx(AT_FDCWD, folder.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                STATX_TYPE | STATX_INO, &info) == 0) {
+        if (!S_ISDIR(info.stx_mode)) return false;
+        if (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) {
+            return (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+        }
+    } else if (errno != ENOSYS) {
+        return false;
+    }
+    // Kernels that cannot tell: a folder on another device than its parent, or the root. A
+    // bind mount from the same file system is not seen this way.
+    struct stat self {};
+    struct stat parent {};
+    if (::lstat(folder.c_str(), &self) != 0 || !S_ISDIR(self.st_mode)) return false;
+    if (::stat(JoinPath(folder, "..").c_str(), &parent) != 0) return false;
+    return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+}
+
+bool HoldsForeignEntries(const std::string& folder, const std::string& marker) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0) return errno != ENOENT && errno != ENOTDIR;
+    if (!S_ISDIR(info.st_mode)) return true;
+
+    auto isFolder = [](const std::string& path, unsigned char type) {
+        if (type != DT_UNKNOWN) return type == DT_DIR;
+        struct stat entry {};
+        return ::lstat(path.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode);
+    };
+    auto isBackupFile = [&](const std::string& path, const std::string& name, unsigned char type) {
+        return MaskMatches(name, std::string("*") + kBackupSuffix) && !isFolder(path, type);
+    };
+    bool foreign = false;
+    const bool listed = ListEntries(folder, [&](const std::string& name, unsigned char type) {
+        const std::string path = JoinPath(folder, name);
+        if (isBackupFile(path, name, type)) return true;
+        if (name == marker && !isFolder(path, type)) return true;
+        if (isFolder(path, type)) {
+            if (name == kExtrasFolder) return true;
+            bool onlyBackups = true;
+            const bool inner =
+                ListEntries(path, [&](const std::string& innerName, unsigned char t) {
+                    onlyBackups = isBackupFile(JoinPath(path, innerName), innerName, t);
+                    return onlyBackups;
+                });
+            if (inner && onlyBackups) return true;
+        }
+        foreign = true;
+        return false;
+    });
+    return foreign || !listed;
 }
 
 }  // namespace hw

@@ -1,5 +1,5 @@
 // The backup moves and deletes its folders as a whole, so none of them may be the client's
-// temp folder or client folder, or lie above one of them.
+// temp folder or client folder, or lie above one of them, or hold anything of the user's.
 #pragma once
 
 #include <string>
@@ -7,12 +7,24 @@
 
 namespace hw {
 
-// True when `upper` is the same folder as `lower` or a folder above it. Both are compared on
-// their real paths element by element: links in the existing part are resolved, a missing rest
-// is taken by its normalised text, and a relative text is taken from the current folder.
+// True when `upper` is the same folder as `lower` or a folder above it. Folders that exist are
+// told apart by their identity on the disk, not by their names, so that a link, a bind mount or
+// a name in other letter case that leads to the same folder counts as that folder. Where a path
+// does not exist yet, its missing rest is compared by its normalised text; a relative text is
+// taken from the current folder.
 bool IsSameOrAbove(const std::string& upper, const std::string& lower);
 
 // True when any of `moved` is the same as or above any non-empty text of `guarded`.
 bool AnyOverlaps(const std::vector<std::string>& moved, const std::vector<std::string>& guarded);
+
+// True for an existing folder that is the root of a mounted file system (a disk, a bind mount):
+// it cannot be renamed, so a backup could never replace it.
+bool IsMountPoint(const std::string& folder);
+
+// True when the folder holds anything the backup does not make in a generation folder: only
+// names ending in ".HWS" (any letter case) that are not folders, the extras folder, the given
+// marker file, and folders holding only such ".HWS" files belong there. Also true for a path
+// that exists but is no folder or cannot be listed; false for a missing one.
+bool HoldsForeignEntries(const std::string& folder, const std::string& marker);
 
 }  // namespace hw

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "backup/find_files.h"
+#include "backup/folder_safety.h"
+#include "backup/generations.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"
@@ -10,11 +12,36 @@
 
 namespace hw {
 
+namespace {
+
+// A backup cut short may have left the newest generation under another name than B; it is put
+// in place first. Only folders that the backup may touch at all are repaired; whatever else the
+// restore finds, it reads as it stands.
+void RepairBeforeRestore(TabfFileOperation& op, const std::string& temp, const std::string& backup,
+                         const std::string& client, BackgroundRemoval& removal) {
+    if (!LooksLikeAbsolutePath(backup)) return;
+    const GenerationFolders folders(backup);
+    std::vector<std::string> guarded;
+    for (const std::string& folder : {temp, client}) {
+        if (LooksLikeAbsolutePath(folder)) guarded.push_back(folder);
+    }
+    if (AnyOverlaps(folders.All(), guarded) || HoldsForeignEntries(folders.backup, kNewestMark) ||
+        HoldsForeignEntries(folders.old, kNewestMark))
+        return;
+    RepairGenerations(op, removal, folders);
+}
+
+}  // namespace
+
 void MainForm::RestorePartFiles() {
     ManualRunScope scope(*this);
     const std::string temp = RunFolder(edit_tempdir.text());
     const std::string backup = RunFolder(edit_backupdir.text());
     const bool subfolders = radio_storing_subfolder.checked();
+    const std::string client = RunFolder(edit_clientdir.text());
+    TabfFileOperation& op = abfFileOperation1;
+    op.writeInPlace = false;
+    RepairBeforeRestore(op, temp, backup, client, discardRemoval_);
 
     std::vector<std::string> sources;
     const bool found = subfolders ? FindFilesInSubfolders(backup, kBackupFileMask, sources)
@@ -30,8 +57,7 @@ void MainForm::RestorePartFiles() {
         return;
     }
 
-    TabfFileOperation& op = abfFileOperation1;
-    op.writeInPlace = false;
+    RemoveCopyLeftovers(op, RestoreTargetFolders(temp, client, listbox_files.items()));
     bool failed = false;
     for (const std::string& source : sources) {
         std::string name = LastElement(source);
@@ -65,7 +91,7 @@ void MainForm::RestoreAdditionalFiles() {
             abfFileOperation1.DestFolder = target;
             copied = abfFileOperation1.Copy();
         }
-        if (!copied) errors += target + "\n";
+        if (!copied) errors += ExtraEntryShown(client, entry) + "\n";
     }
     if (!errors.empty()) ShowMessage(msg_extra_restore_errors + errors, msg_error_caption);
 }

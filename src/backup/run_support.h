@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ui/main_form.h"
 
@@ -25,9 +26,14 @@ inline const char* const kBackupFileMask = "*.part.met.HWS";
 inline const char* const kBackupSuffix = ".HWS";
 inline const char* const kExtrasFolder = "~hws_xtra";
 inline const char* const kOldSuffix = "_old";
-// Siblings of the backup folder: the generation being written, and the one being thrown away.
+// Siblings of the backup folder: the generation being written, the written one once it is
+// complete and synced, and the one being thrown away.
 inline const char* const kStagingSuffix = ".hws-staging";
+inline const char* const kCompleteSuffix = ".hws-new";
 inline const char* const kDiscardSuffix = ".hws-discard";
+// Lies in the newest generation from the moment it is complete until it has its place as B:
+// it tells the newer of two folders apart after a swap cut short.
+inline const char* const kNewestMark = ".hws-newest";
 
 // A folder text as the runs use it: without trailing separators ("/" itself stays).
 std::string RunFolder(const std::string& text);
@@ -36,6 +42,14 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // An additional-file entry may only name a file below the client folder: not absolute and
 // without a ".." element.
 bool IsSafeExtraEntry(const std::string& entry);
+// The folders into which a restore writes: the temp folder, its immediate subfolders, and the
+// folder of every safe additional-file entry in the client folder (the latter only for a full
+// client path). Each once.
+std::vector<std::string> RestoreTargetFolders(const std::string& temp, const std::string& client,
+                                              const std::vector<std::string>& entries);
+// An additional-file entry as the error lists name it: its path in `folder`, or the entry as
+// written when it is refused for being absolute.
+std::string ExtraEntryShown(const std::string& folder, const std::string& entry);
 // The part file's name N and, for a file in a subfolder, that subfolder's name S.
 std::string LastElement(const std::string& path);
 std::string NextToLastElement(const std::string& path);

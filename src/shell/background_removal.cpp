@@ -8,6 +8,7 @@ namespace hw {
 
 void BackgroundRemoval::Start(const std::string& path) {
     Wait();
+    path_ = path;
     try {
         worker_ = std::thread([path] { files::RemoveTree(path); });
     } catch (const std::system_error&) {

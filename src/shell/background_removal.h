@@ -22,9 +22,12 @@ class BackgroundRemoval {
     // Returns once no removal runs. Call it before the path may be used again, and before a
     // fork whose child goes on running this program's code.
     void Wait();
+    // True while `path` is handed to the worker and not yet waited for: it is taken care of.
+    bool Removes(const std::string& path) const { return worker_.joinable() && path_ == path; }
 
   private:
     std::thread worker_;
+    std::string path_;
 };
 
 }  // namespace hw

@@ -3,8 +3,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -30,6 +32,11 @@ class Fd {
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
     bool ok() const { return fd_ >= 0; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     // Closes now and reports its failure (a late write error surfaces here).
     bool close() {
         const int fd = fd_;
@@ -51,11 +58,32 @@ bool FailWith(int code) {
     return false;
 }
 
+// Temporary files are this text followed by six letters or digits.
+const char* const kTempName = ".hws-tmp.";
+
 // Removes a half-written file; the errno of the original failure is kept.
 void Discard(const std::string& path) {
     const int saved = errno;
     ::unlink(path.c_str());
     errno = saved;
+}
+
+// Every open is without waiting (a pipe with no writer, a device); on a regular file the flag
+// changes nothing, so it stays set.
+constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// Keeps the descriptor only for a regular file: anything else could block a read forever or
+// never end.
+int OpenRegular(const std::string& path, int flags, mode_t mode, struct stat& info) {
+    const int fd = ::open(path.c_str(), flags | kOpenFlags, mode);
+    if (fd < 0) return -1;
+    Fd guard(fd);
+    if (::fstat(fd, &info) != 0) return -1;
+    if (!S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    return guard.release();
 }
 
 bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
@@ -95,44 +123,45 @@ bool CopyAllBytes(int from, int to) {
     }
 }
 
-bool CopyFile(const std::string& source, const std::string& target, bool inPlace,
-              const ByteCopy& bytes) {
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in.ok()) return false;
+bool CopyFile(const std::string& source, const std::string& target, const CopyOptions& options) {
     struct stat info {};
-    if (::fstat(in.get(), &info) != 0) return false;
-    if (!S_ISREG(info.st_mode)) return FailWith(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    Fd in(OpenRegular(source, O_RDONLY, 0, info));
+    if (!in.ok()) return false;
 
     // The temporary name lies in the target's folder so that the rename stays in one file
-    // system; it matches neither "*.part.met" nor "*.HWS", so a leftover is never taken for one.
+    // system. It is short and fixed, so that it fits wherever the target's own name fits, and it
+    // matches neither "*.part.met" nor "*.HWS", so a leftover is never taken for one.
     std::string written = target;
     int outFd = -1;
-    if (inPlace) {
+    if (options.inPlace) {
+        // Only ever a new name in a fresh folder, so there is nothing to look at first.
         outFd =
-            ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, info.st_mode & 0777);
+            ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | kOpenFlags, info.st_mode & 0777);
     } else {
-        written = Join(ParentOf(target), "." + NameOf(target) + ".hws-tmp.XXXXXX");
+        written = Join(ParentOf(target), std::string(kTempName) + "XXXXXX");
         outFd = ::mkostemp(&written[0], O_CLOEXEC);
     }
     Fd out(outFd);
     if (!out.ok()) return false;
 
-    const bool copied = bytes ? bytes(in.get(), out.get()) : CopyAllBytes(in.get(), out.get());
+    const bool copied =
+        options.bytes ? options.bytes(in.get(), out.get()) : CopyAllBytes(in.get(), out.get());
     if (!copied) {
         if (errno == 0) errno = EIO;
         Discard(written);
         return false;
     }
     // A fresh file in place already has the source's permissions (less the umask).
-    if (!inPlace) ::fchmod(out.get(), info.st_mode & 07777);
+    if (!options.inPlace) ::fchmod(out.get(), info.st_mode & 07777);
     // Users compare dates of their backups, so the copy keeps the source's times.
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     ::futimens(out.get(), times);
-    if ((!inPlace && ::fsync(out.get()) != 0) || !out.close()) {
+    if ((!options.inPlace && ::fsync(out.get()) != 0) || !out.close()) {
         Discard(written);
         return false;
     }
-    if (inPlace) return true;
+    if (options.inPlace) return true;
+    if (options.beforeRename) options.beforeRename();
     if (::rename(written.c_str(), target.c_str()) != 0) {
         Discard(written);
         return false;
@@ -141,11 +170,12 @@ bool CopyFile(const std::string& source, const std::string& target, bool inPlace
     return true;
 }
 
-bool CopyTree(const std::string& source, const std::string& target, bool inPlace,
-              const ByteCopy& bytes) {
+bool CopyTree(const std::string& source, const std::string& target, const CopyOptions& options) {
     struct stat info {};
     if (::stat(source.c_str(), &info) != 0) return false;
-    if (!S_ISDIR(info.st_mode)) return CopyFile(source, target, inPlace, bytes);
+    // A device is not even opened: opening some has effects of its own.
+    if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) return FailWith(EINVAL);
+    if (!S_ISDIR(info.st_mode)) return CopyFile(source, target, options);
 
     if (::mkdir(target.c_str(), info.st_mode & 07777) != 0 &&
         !(errno == EEXIST && IsFolder(target)))
@@ -158,7 +188,7 @@ bool CopyTree(const std::string& source, const std::string& target, bool inPlace
         if (::lstat(from.c_str(), &entry) != 0) return false;
         // A linked folder is not followed: it could lead back into the tree being copied.
         if (S_ISLNK(entry.st_mode) && IsFolder(from)) return FailWith(ELOOP);
-        if (!CopyTree(from, Join(target, name), inPlace, bytes)) return false;
+        if (!CopyTree(from, Join(target, name), options)) return false;
     }
     return true;
 }
@@ -170,8 +200,39 @@ bool MoveTree(const std::string& source, const std::string& target) {
         return true;
     }
     if (errno != EXDEV) return false;
-    if (!CopyTree(source, target, false, nullptr)) return false;
+    if (!CopyTree(source, target, CopyOptions{})) return false;
     return RemoveTree(source);
+}
+
+bool ExchangePaths(const std::string& first, const std::string& second) {
+    // Called through syscall() so that a C library without the renameat2 wrapper will do.
+    if (::syscall(SYS_renameat2, AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(),
+                  RENAME_EXCHANGE) != 0) {
+        // Some file systems answer ENOTSUP or EOPNOTSUPP; the callers only need "cannot".
+        if (errno == ENOTSUP || errno == EOPNOTSUPP) errno = EINVAL;
+        return false;
+    }
+    SyncFolder(ParentOf(first));
+    if (ParentOf(first) != ParentOf(second)) SyncFolder(ParentOf(second));
+    return true;
+}
+
+bool CreateEmptyFile(const std::string& path) {
+    struct stat info {};
+    Fd fd(OpenRegular(path, O_WRONLY | O_CREAT | O_TRUNC, 0644, info));
+    return fd.ok() && fd.close();
+}
+
+bool IsOwnTempName(const std::string& name) {
+    const std::string tail = kTempName;
+    const std::size_t unique = 6;  // the letters and digits that mkostemp puts in
+    if (name.size() < tail.size() + unique || name[0] != '.') return false;
+    const std::size_t at = name.size() - unique - tail.size();
+    if (name.compare(at, tail.size(), tail) != 0) return false;
+    for (std::size_t i = name.size() - unique; i < name.size(); ++i) {
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    }
+    return true;
 }
 
 bool RemoveTree(const std::string& path) {

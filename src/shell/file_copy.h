@@ -12,17 +12,37 @@ using ByteCopy = std::function<bool(int from, int to)>;
 // Reads `from` to its end and writes every byte to `to`.
 bool CopyAllBytes(int from, int to);
 
+struct CopyOptions {
+    // Write straight to the target and skip the sync (a fresh folder that is itself the
+    // temporary); otherwise go through a temporary name beside the target.
+    bool inPlace = false;
+    // How the bytes are moved; CopyAllBytes when empty.
+    ByteCopy bytes;
+    // Called right before the finished temporary file is renamed over the target.
+    std::function<void()> beforeRename;
+};
+
 // A regular file to exactly `target`, keeping its bytes, permissions and modification time.
-// Unless inPlace, the bytes go to a temporary name beside the target, are synced, and are then
-// renamed over it, so `target` holds either its old content or the complete copy.
-bool CopyFile(const std::string& source, const std::string& target, bool inPlace,
-              const ByteCopy& bytes);
+// Anything but a regular file (a pipe, a device, a socket) fails without being read, and no
+// open ever waits. Unless inPlace, the bytes go to a temporary name beside the target, are
+// synced, and are then renamed over it, so `target` holds either its old content or the
+// complete copy.
+bool CopyFile(const std::string& source, const std::string& target, const CopyOptions& options);
 // A file, or a folder with everything in it, to exactly `target` (a folder is merged into an
 // existing one of that name).
-bool CopyTree(const std::string& source, const std::string& target, bool inPlace,
-              const ByteCopy& bytes);
+bool CopyTree(const std::string& source, const std::string& target, const CopyOptions& options);
 // Renames; across file systems copies and then removes the source.
 bool MoveTree(const std::string& source, const std::string& target);
+// Swaps two paths in one step, so that neither name is ever missing. Fails with EINVAL (or
+// ENOSYS) where the file system or kernel cannot do that.
+bool ExchangePaths(const std::string& first, const std::string& second);
+// Creates an empty file (replacing one that is there).
+bool CreateEmptyFile(const std::string& path);
+
+// True for the name of a temporary file that CopyFile makes and renames away when done: a
+// leftover of a copy cut short, and nothing else. Also matches the longer names that earlier
+// versions used (the target's name between "." and ".hws-tmp.").
+bool IsOwnTempName(const std::string& name);
 // Removes a file or a folder with everything in it. False when nothing was there.
 bool RemoveTree(const std::string& path);
 // Creates the folder and any missing folder above it.

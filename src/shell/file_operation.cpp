@@ -27,9 +27,10 @@ bool TabfFileOperation::Run(bool (TabfFileOperation::*step)(const std::string& s
     try {
         std::size_t entries = 0;
         for (const std::string& source : fileList_) entries += source.empty() ? 0 : 1;
-        // Several entries always go into DestFolder, which is created for them.
-        if (entries > 1 && step != &TabfFileOperation::DeleteOne &&
-            step != &TabfFileOperation::FlushOne && !files::MakeFolders(DestFolder)) {
+        // Several entries to copy or move always go into DestFolder, which is created for them.
+        const bool intoDestFolder =
+            step == &TabfFileOperation::CopyOne || step == &TabfFileOperation::MoveOne;
+        if (entries > 1 && intoDestFolder && !files::MakeFolders(DestFolder)) {
             lastError_ = errno;
             return false;
         }
@@ -53,21 +54,36 @@ bool TabfFileOperation::CopyOne(const std::string& source) {
     const std::string target = TargetFor(source);
     // Missing folders on the way are created only when the first attempt finds them missing:
     // a backup makes thousands of copies into folders that mostly exist.
-    if (files::CopyTree(source, target, writeInPlace, byteCopy)) return true;
+    files::CopyOptions options;
+    options.inPlace = writeInPlace;
+    options.bytes = byteCopy;
+    if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };
+    if (files::CopyTree(source, target, options)) return true;
     if (errno != ENOENT || !files::Exists(source)) return false;
     if (!files::MakeFolders(files::ParentOf(target))) return false;
-    return files::CopyTree(source, target, writeInPlace, byteCopy);
+    return files::CopyTree(source, target, options);
 }
 
 bool TabfFileOperation::MoveOne(const std::string& source) {
     if (!files::Exists(source)) return false;
     const std::string target = TargetFor(source);
     if (!files::MakeFolders(files::ParentOf(target))) return false;
+    AnnounceChange();
     return files::MoveTree(source, target);
 }
 
 bool TabfFileOperation::DeleteOne(const std::string& source) {
+    AnnounceChange();
     return files::RemoveTree(source);
+}
+
+bool TabfFileOperation::ExchangeOne(const std::string& source) {
+    AnnounceChange();
+    return files::ExchangePaths(source, DestFolder);
+}
+
+bool TabfFileOperation::CreateEmptyOne(const std::string& source) {
+    return files::CreateEmptyFile(source);
 }
 
 bool TabfFileOperation::FlushOne(const std::string& source) {
@@ -89,6 +105,14 @@ bool TabfFileOperation::Delete() {
 
 bool TabfFileOperation::Flush() {
     return Run(&TabfFileOperation::FlushOne);
+}
+
+bool TabfFileOperation::Exchange() {
+    return Run(&TabfFileOperation::ExchangeOne);
+}
+
+bool TabfFileOperation::CreateEmpty() {
+    return Run(&TabfFileOperation::CreateEmptyOne);
 }
 
 }  // namespace hw

@@ -27,7 +27,8 @@ class TabfFileOperation {
     // Each entry (a file or a folder) to DestFolder: into it under its own name when DestFolder
     // is an existing folder, otherwise to exactly that path, creating missing folders and
     // replacing an existing file. A file is written under a temporary name beside its final
-    // one, synced, then renamed over it.
+    // one, synced, then renamed over it. Only regular files are copied: a pipe, a device or a
+    // socket fails without being read or waited for.
     bool Copy();
     // Each entry to DestFolder (into it when it is an existing folder, else to that path).
     bool Move();
@@ -35,6 +36,11 @@ class TabfFileOperation {
     bool Delete();
     // Makes every file and folder below the entries durable (see flushMethod).
     bool Flush();
+    // Swaps each entry with DestFolder in one step, so that neither name is missing at any
+    // moment. False (LastErrorCode EINVAL or ENOSYS) where the file system cannot swap.
+    bool Exchange();
+    // Creates an empty file at each entry.
+    bool CreateEmpty();
 
     // Set only while filling a fresh folder that is itself the temporary: copies then write
     // straight to their final names and are not synced, and Flush makes them durable before
@@ -43,8 +49,16 @@ class TabfFileOperation {
     FlushMethod flushMethod = FlushMethod::FileSystem;
     // Replaceable so that tests can make a copy fail part-way (a full disk, the Nth file).
     ByteCopy byteCopy;
+    // Called right before every rename, swap and delete that the operation makes, the final
+    // rename of a copy included, so that a test can stop the process at each of them in turn.
+    std::function<void()> beforeChange;
+    // Runs beforeChange; for a caller that hands a delete to another thread.
+    void AnnounceChange() const {
+        if (beforeChange) beforeChange();
+    }
 
-    // errno of the last failure, 0 after success; only for diagnostics.
+    // errno of the first failure of the last call, 0 after success (ENAMETOOLONG for a name
+    // past the file system's limit).
     int LastErrorCode() const { return lastError_; }
 
   private:
@@ -53,6 +67,8 @@ class TabfFileOperation {
     bool MoveOne(const std::string& source);
     bool DeleteOne(const std::string& source);
     bool FlushOne(const std::string& source);
+    bool ExchangeOne(const std::string& source);
+    bool CreateEmptyOne(const std::string& source);
     std::string TargetFor(const std::string& source) const;
 
     std::vector<std::string> fileList_;

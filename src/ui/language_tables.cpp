@@ -77,6 +77,29 @@ const std::vector<MessageText>& MessageTexts() {
           "Der Backup-Ordner muss ein eigener Ordner sein: weder er noch seine ältere Generation "
           "(sein Name mit \"_old\") darf der Temp- oder Client-Ordner sein oder über ihnen liegen "
           "! Es wurde nichts gesichert."}},
+        {&MainForm::msg_backupdir_foreign,
+         {"The following folder holds files or folders that Hoardwise did not make. Every backup "
+          "replaces the Backup-Directory and its older generation (its name with \"_old\") as a "
+          "whole, so please choose an empty folder of its own ! Nothing was changed.\n\n",
+          "Der folgende Ordner enthält Dateien oder Ordner, die nicht von Hoardwise stammen. Jede "
+          "Sicherung ersetzt den Backup-Ordner und seine ältere Generation (sein Name mit "
+          "\"_old\") als Ganzes, bitte einen leeren, eigenen Ordner wählen ! Es wurde nichts "
+          "verändert.\n\n"}},
+        {&MainForm::msg_backupdir_mount_point,
+         {"The following folder is the top folder of a disk (a mount point) and cannot be replaced "
+          "by a new backup. Please choose a folder on that disk as Backup-Directory, for example a "
+          "new folder in it ! Nothing was backed up.\n\n",
+          "Der folgende Ordner ist der oberste Ordner eines Datenträgers (ein Einhängepunkt) und "
+          "kann nicht durch eine neue Sicherung ersetzt werden. Bitte einen Ordner auf diesem "
+          "Datenträger als Backup-Ordner wählen, zum Beispiel einen neuen Ordner darin ! Es wurde "
+          "nichts gesichert.\n\n"}},
+        {&MainForm::msg_names_too_long,
+         {"The following part files were not backed up: with the ending \".HWS\" their names are "
+          "too long for the disk of the Backup-Directory. The other part files were backed "
+          "up.\n\n",
+          "Folgende Part-Dateien wurden nicht gesichert: Mit der Endung \".HWS\" sind ihre Namen "
+          "zu lang für den Datenträger des Backup-Ordners. Die übrigen Part-Dateien wurden "
+          "gesichert.\n\n"}},
         {&MainForm::msg_restore_client_running,
          {"Please close the eDonkey-Client first: it overwrites restored files while it runs. "
           "Nothing was restored.\nIf \"restart eDonkey-Client when it is halted\" is switched "

@@ -128,6 +128,9 @@ class MainForm {
     // Refusals that keep the client's own files and the restored files safe.
     std::string msg_backupdir_not_absolute;
     std::string msg_backupdir_overlaps;
+    std::string msg_backupdir_foreign;      // followed by the folder
+    std::string msg_backupdir_mount_point;  // followed by the folder
+    std::string msg_names_too_long;         // followed by the part files, one a line
     std::string msg_restore_client_running;
     std::string msg_tempdir_not_absolute;
     // A file whose name the settings file's list of additional files cannot hold.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -6,6 +7,7 @@
 #include <memory>
 
 #include "backup/backup_fixture.h"
+#include "backup/find_files.h"
 #include "shell/file_copy.h"
 
 namespace hw::test {
@@ -130,10 +132,10 @@ TEST(BackupRun, AdditionalFilesAreCopiedAndMissingOrUnsafeOnesListed) {
     EXPECT_FALSE(fs::exists(d.B + "/outside.dat"));
     ASSERT_EQ(d.messages().size(), 2u);
     EXPECT_EQ(d.messages()[0], kOk);  // the part files are reported first
-    // The list box sorts its entries ignoring case.
+    // The list box sorts its entries ignoring case; an absolute entry is shown as written.
     EXPECT_EQ(d.messages()[1], "Error while backing up following additional files: \n\n" + d.C +
-                                   "/../outside.dat\n" + d.C + "//etc/passwd\n" + d.C +
-                                   "/afolder\n" + d.C + "/gone.met\n");
+                                   "/../outside.dat\n/etc/passwd\n" + d.C + "/afolder\n" + d.C +
+                                   "/gone.met\n");
     EXPECT_EQ(d.captions()[1], "Error ...");
 }
 
@@ -323,6 +325,118 @@ TEST(BackupRun, AScheduledBackupIsHeldBackWhileAManualRunWaitsInItsBox) {
     d.desk.processes.running = {"emule.exe"};
     d.f().BackupPartFiles(true);
     EXPECT_TRUE(FolderExists(d.B + "_old"));
+}
+
+TEST(BackupRun, ABackupFolderHoldingOtherThingsIsRefusedAndNothingIsDeleted) {
+    const std::string kForeign =
+        "The following folder holds files or folders that Hoardwise did not make. Every backup "
+        "replaces the Backup-Directory and its older generation (its name with \"_old\") as a "
+        "whole, so please choose an empty folder of its own ! Nothing was changed.\n\n";
+    for (const char* owned : {"backup", "backup_old"}) {
+        SCOPED_TRACE(owned);
+        BackupDesk d;
+        const std::string folder = d.root / owned;
+        WriteFile(d.T + "/001.part.met", "1");
+        WriteFile(folder + "/letter.odt", "my letter");
+        WriteFile(folder + "/001.part.met.HWS", "an old copy");
+        d.f().BackupPartFiles(false);
+        d.f().BackupPartFiles(false);  // the second run would have deleted it
+        d.desk.processes.running = {"emule.exe"};
+        d.f().BackupPartFiles(true);  // silent
+        d.f().FinishBackgroundWork();
+        EXPECT_EQ(d.messages(), Strings(2, kForeign + folder));
+        EXPECT_EQ(d.captions(), Strings(2, "Error ..."));
+        EXPECT_EQ(Names(folder), (Strings{"001.part.met.HWS", "letter.odt"}));
+        EXPECT_EQ(ReadFile(folder + "/letter.odt"), "my letter");
+        EXPECT_EQ(Names(d.root.path()), (Strings{owned, "client", "temp"}));
+    }
+    {  // German, and a subfolder that holds more than backups
+        BackupDesk d;
+        d.subfolderMode();
+        WriteFile(d.T + "/Temp1/003.part.met", "3");
+        WriteFile(d.B + "/Temp1/003.part.met.HWS", "backup");
+        WriteFile(d.B + "/Temp1/holiday.jpg", "photo");
+        d.f().ApplyLanguage("DE");  // the fields show their placeholders again
+        d.f().edit_tempdir.setText(d.T);
+        d.f().edit_backupdir.setText(d.B);
+        d.f().BackupPartFiles(false);
+        EXPECT_EQ(
+            d.messages(),
+            Strings{"Der folgende Ordner enthält Dateien oder Ordner, die nicht von Hoardwise "
+                    "stammen. Jede Sicherung ersetzt den Backup-Ordner und seine ältere "
+                    "Generation (sein Name mit \"_old\") als Ganzes, bitte einen leeren, "
+                    "eigenen Ordner wählen ! Es wurde nichts verändert.\n\n" +
+                    d.B});
+        EXPECT_EQ(ReadFile(d.B + "/Temp1/holiday.jpg"), "photo");
+    }
+    {  // generations of the other storing mode are the program's own
+        BackupDesk d;
+        WriteFile(d.T + "/Temp1/003.part.met", "3");
+        WriteFile(d.T + "/004.part.met", "4");
+        d.subfolderMode();
+        d.f().BackupPartFiles(false);
+        d.f().radio_storing_simple.setChecked(true);
+        d.f().BackupPartFiles(false);
+        d.subfolderMode();
+        d.f().BackupPartFiles(false);
+        EXPECT_EQ(d.messages(), Strings(3, kOk));
+        EXPECT_EQ(Names(d.B + "_old"), Strings{"004.part.met.HWS"});
+    }
+}
+
+TEST(BackupRun, PartFilesWithNamesTooLongForTheEndingAreNamedAndTheOthersBackedUp) {
+    BackupDesk d;
+    auto name = [](std::size_t length) { return std::string(length - 9, 'x') + ".part.met"; };
+    for (std::size_t length : {240u, 251u, 252u, 255u}) {
+        WriteFile(d.T + "/" + name(length), "length " + std::to_string(length));
+    }
+    d.f().BackupPartFiles(false);
+    ASSERT_EQ(d.messages().size(), 1u);
+    const std::string shown = d.messages()[0];
+    const std::string intro = d.f().msg_names_too_long;
+    ASSERT_EQ(shown.substr(0, intro.size()), intro);
+    Strings listed = SplitText(shown.substr(intro.size()), "\n");
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (Strings{d.T + "/" + name(252), d.T + "/" + name(255)}));
+    EXPECT_EQ(d.captions(), Strings{"Error ..."});
+    EXPECT_EQ(Names(d.B), (Strings{name(240) + ".HWS", name(251) + ".HWS"}));
+
+    for (std::size_t length : {240u, 251u}) fs::remove(d.T + "/" + name(length));
+    d.desk.dialogs.answers = {true};
+    d.f().btn_restoreClick();  // the temporary names of the restore fit as well
+    EXPECT_EQ(d.messages().back(), "Restoring *.PART.METs successful !");
+    EXPECT_EQ(ReadFile(d.T + "/" + name(251)), "length 251");
+    EXPECT_EQ(ReadFile(d.T + "/" + name(240)), "length 240");
+    EXPECT_EQ(Names(d.T).size(), 4u);
+
+    {  // nothing but such names: no new generation at all
+        BackupDesk only;
+        WriteFile(only.B + "/001.part.met.HWS", "previous");
+        WriteFile(only.T + "/" + name(255), "x");
+        only.f().BackupPartFiles(false);
+        EXPECT_EQ(only.messages(),
+                  Strings{"The following part files were not backed up: with the ending \".HWS\" "
+                          "their names are too long for the disk of the Backup-Directory. The "
+                          "other part files were backed up.\n\n" +
+                          only.T + "/" + name(255) + "\n"});
+        EXPECT_EQ(Names(only.root.path()), (Strings{"backup", "client", "temp"}));
+        EXPECT_EQ(ReadFile(only.B + "/001.part.met.HWS"), "previous");
+    }
+}
+
+TEST(BackupRun, APipeNamedLikeAPartFileNeitherHangsTheRunNorStopsTheOthers) {
+    BackupDesk d;
+    WriteFile(d.T + "/001.part.met", "1");
+    ASSERT_EQ(::mkfifo((d.T + "/002.part.met").c_str(), 0644), 0);
+    WriteFile(d.B + "/001.part.met.HWS", "previous");
+    const int shown = InChildWithAlarm([&] {
+        d.f().BackupPartFiles(false);
+        d.f().FinishBackgroundWork();
+        return d.messages() == Strings{kFailed} ? 0 : 1;
+    });
+    EXPECT_EQ(shown, 0) << "1: other message, -1: hung";
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "previous");
+    EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "client", "temp"}));
 }
 
 }  // namespace

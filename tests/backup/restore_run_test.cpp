@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -137,6 +138,65 @@ TEST(RestoreRun, AFailedCopyKeepsTheClientsFileWholeAndTheOthersAreStillRestored
     EXPECT_EQ(Names(d.T), (Strings{"001.part.met", "002.part.met"}));
     EXPECT_EQ(d.messages(), Strings{kFailed});
     EXPECT_EQ(d.captions(), Strings{"Error ..."});
+}
+
+TEST(RestoreRun, APipeNamedLikeABackupNeitherHangsTheRunNorStopsTheOthers) {
+    BackupDesk d;
+    WriteFile(d.B + "/001.part.met.HWS", "from backup");
+    ASSERT_EQ(::mkfifo((d.B + "/002.part.met.HWS").c_str(), 0644), 0);
+    WriteFile(d.T + "/002.part.met", "current 2");
+    const int shown = InChildWithAlarm([&] {
+        d.f().RestorePartFiles();
+        return d.messages() == Strings{kFailed} ? 0 : 1;
+    });
+    EXPECT_EQ(shown, 0) << "1: other message, -1: hung";
+    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), "from backup");
+    EXPECT_EQ(ReadFile(d.T + "/002.part.met"), "current 2");
+}
+
+TEST(RestoreRun, LeftoversOfCopiesCutShortAreRemovedAndNothingElse) {
+    const Strings own = {"temp/.001.part.met.hws-tmp.AbC123", "temp/.hws-tmp.x1Y2z3",
+                         "temp/Temp1/.hws-tmp.sub000", "client/config/.x.dat.hws-tmp.cfg000",
+                         "client/.hws-tmp.top000"};
+    const Strings others = {"temp/.hws-tmp.abc12",
+                            "temp/hws-tmp.abc123",
+                            "temp/.x.hws-tmp.abc123.bak",
+                            "temp/.hws-tmp.dir000/inside",
+                            "temp/Temp1/deeper/.hws-tmp.deep00",
+                            "client/other/.hws-tmp.oth000",
+                            "temp/.x.part.met.hws_tmp.abc123"};
+    for (bool restore : {true, false}) {
+        SCOPED_TRACE(restore ? "restore" : "backup");
+        BackupDesk d;
+        WriteFile(d.B + "/001.part.met.HWS", "1");
+        WriteFile(d.T + "/001.part.met", "1");
+        WriteFile(d.C + "/server.met", "s");
+        WriteFile(d.C + "/config/x.dat", "x");
+        WriteFile(d.B + "/~hws_xtra/server.met", "s");
+        WriteFile(d.B + "/~hws_xtra/config/x.dat", "x");
+        d.f().listbox_files.add("server.met");
+        d.f().listbox_files.add("config/x.dat");
+        for (const std::string& name : own) WriteFile(d.root / name, "half");
+        for (const std::string& name : others) WriteFile(d.root / name, "keep");
+        fs::create_symlink(d.C + "/server.met", d.T + "/.hws-tmp.lnk000");
+        if (restore) {
+            d.f().RestorePartFiles();
+        } else {
+            d.f().BackupPartFiles(false);
+        }
+        for (const std::string& name : own) EXPECT_FALSE(fs::exists(d.root / name)) << name;
+        for (const std::string& name : others) EXPECT_EQ(ReadFile(d.root / name), "keep") << name;
+        EXPECT_TRUE(fs::is_symlink(d.T + "/.hws-tmp.lnk000"));
+        EXPECT_EQ(ReadFile(d.C + "/server.met"), "s");
+    }
+}
+
+TEST(RestoreRun, AnAbsoluteEntryIsNamedAsWritten) {
+    BackupDesk d;
+    WriteFile(d.B + "/001.part.met.HWS", "1");
+    d.f().listbox_files.add("/etc/hostname");
+    d.f().RestorePartFiles();
+    EXPECT_EQ(d.messages(), (Strings{kOk, kExtraErrors + "/etc/hostname\n"}));
 }
 
 }  // namespace

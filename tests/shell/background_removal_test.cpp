@@ -21,9 +21,12 @@ TEST(BackgroundRemoval, EachStartWaitsForTheLastAndTheEndWaitsForAll) {
     {
         BackgroundRemoval removal;
         removal.Start(dir / "a");
+        EXPECT_TRUE(removal.Removes(dir / "a"));
+        EXPECT_FALSE(removal.Removes(dir / "b"));
         removal.Start(dir / "b");
         removal.Start(dir / "missing");  // nothing there is no error
         removal.Wait();
+        EXPECT_FALSE(removal.Removes(dir / "missing"));
         EXPECT_FALSE(FolderExists(dir / "a"));
         EXPECT_FALSE(FolderExists(dir / "b"));
         MakeTree(dir / "c", 300);

@@ -2,12 +2,19 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 
+#include "shell/file_copy.h"
 #include "support/fake_services.h"
 
 namespace hw {
@@ -197,6 +204,155 @@ TEST(FileOperation, FlushSucceedsForBothMethodsAndFailsForAMissingFolder) {
         op.SetFileList({dir / "gone"});
         EXPECT_FALSE(op.Flush());
     }
+}
+
+// Runs `work` in a child that an alarm ends after a few seconds: a call that blocks fails the
+// test instead of hanging it. Returns the child's exit code, -1 when the alarm ended it.
+int InChildWithAlarm(const std::function<int()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(5);
+        ::_exit(work());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) return -2;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A special file of the given kind at `path`; false when it cannot be made here.
+bool MakeSpecial(const std::string& kind, const std::string& path) {
+    if (kind == "pipe") return ::mkfifo(path.c_str(), 0644) == 0;
+    if (kind == "device") {  // reads like /dev/zero: endless
+        return ::mknod(path.c_str(), S_IFCHR | 0644, makedev(1, 5)) == 0;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
+TEST(FileOperation, PipesDevicesAndSocketsAreNeitherReadNorWaitedFor) {
+    for (const std::string kind : {"pipe", "device", "socket"}) {
+        SCOPED_TRACE(kind);
+        TempDir dir;
+        const std::string source = dir / "t/001.part.met";
+        std::filesystem::create_directories(dir / "t");
+        if (!MakeSpecial(kind, source)) {
+            std::printf("[ SKIPPED  ] no %s can be made here: %s\n", kind.c_str(),
+                        std::strerror(errno));
+            continue;
+        }
+        for (bool inPlace : {false, true}) {
+            const int result = InChildWithAlarm([&] {
+                TabfFileOperation op;
+                op.writeInPlace = inPlace;
+                op.SetFileList({source});
+                op.DestFolder = dir / "b/001.part.met.HWS";
+                return op.Copy() ? 1 : 0;
+            });
+            EXPECT_EQ(result, 0) << "1: copied, -1: hung" << (inPlace ? " in place" : "");
+            EXPECT_TRUE(!FolderExists(dir / "b") || Names(dir / "b").empty());
+        }
+    }
+}
+
+TEST(FileOperation, TemporaryNamesFitWhereverTheTargetsNameFits) {
+    TempDir dir;
+    for (std::size_t length : {240u, 251u, 255u}) {
+        SCOPED_TRACE(length);
+        const std::string name(length, 'n');
+        WriteFile(dir / ("src/" + name), "content");
+        TabfFileOperation op;
+        op.SetFileList({dir / ("src/" + name)});
+        op.DestFolder = dir / ("dst/" + name);
+        EXPECT_TRUE(op.Copy());
+        EXPECT_EQ(ReadFile(dir / ("dst/" + name)), "content");
+        EXPECT_EQ(Names(dir / "dst").size(), 1u);
+        std::filesystem::remove(dir / ("dst/" + name));
+    }
+    TabfFileOperation op;  // a name past the limit fails as too long, leaving nothing
+    WriteFile(dir / "src/short", "s");
+    op.SetFileList({dir / "src/short"});
+    op.DestFolder = dir / ("dst/" + std::string(256, 'n'));
+    EXPECT_FALSE(op.Copy());
+    EXPECT_EQ(op.LastErrorCode(), ENAMETOOLONG);
+    EXPECT_TRUE(Names(dir / "dst").empty());
+}
+
+TEST(FileOperation, OwnTemporaryFilesAreRecognisedByTheirExactPattern) {
+    for (const char* name :
+         {".hws-tmp.aB3xZ9", ".001.part.met.hws-tmp.000000", "..hws-tmp.abcdef"}) {
+        EXPECT_TRUE(files::IsOwnTempName(name)) << name;
+    }
+    for (const char* name :
+         {"hws-tmp.aB3xZ9", ".hws-tmp.aB3xZ", ".hws-tmp.aB3xZ90", ".hws-tmp.aB3x-9", ".hws-tmp.",
+          ".x.hws-tmp.aB3xZ9.part.met", ".x.hws_tmp.aB3xZ9", "001.part.met.HWS", ".hws-newest"}) {
+        EXPECT_FALSE(files::IsOwnTempName(name)) << name;
+    }
+    {  // a copy cut short before its rename leaves exactly such a name, which the rename removes
+        TempDir dir;
+        WriteFile(dir / "src.met", "x");
+        TabfFileOperation op;
+        std::vector<std::string> seen;
+        op.beforeChange = [&] { seen = Names(dir / "dst"); };
+        op.SetFileList({dir / "src.met"});
+        op.DestFolder = dir / "dst/src.met";
+        ASSERT_TRUE(op.Copy());
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_TRUE(files::IsOwnTempName(seen[0])) << seen[0];
+        EXPECT_EQ(Names(dir / "dst"), std::vector<std::string>{"src.met"});
+    }
+}
+
+TEST(FileOperation, ExchangeSwapsTwoFoldersInOneStep) {
+    TempDir dir;
+    WriteFile(dir / "B/old.HWS", "old");
+    WriteFile(dir / "new/new.HWS", "new");
+    TabfFileOperation op;
+    op.SetFileList({dir / "new"});
+    op.DestFolder = dir / "B";
+    ASSERT_TRUE(op.Exchange());
+    EXPECT_EQ(ReadFile(dir / "B/new.HWS"), "new");
+    EXPECT_EQ(ReadFile(dir / "new/old.HWS"), "old");
+    op.SetFileList({dir / "missing"});
+    EXPECT_FALSE(op.Exchange());
+    EXPECT_EQ(op.LastErrorCode(), ENOENT);
+    EXPECT_EQ(ReadFile(dir / "B/new.HWS"), "new");
+}
+
+TEST(FileOperation, TheChangeHookRunsRightBeforeEveryRenameSwapAndDelete) {
+    TempDir dir;
+    WriteFile(dir / "a/f", "f");
+    WriteFile(dir / "c/g", "g");
+    TabfFileOperation op;
+    std::vector<std::string> log;
+    op.beforeChange = [&] {
+        std::string state;
+        for (bool present : {FolderExists(dir / "a"), FolderExists(dir / "b"),
+                             FileExists(dir / "b/f2"), FolderExists(dir / "c")}) {
+            state += present ? "1" : "0";
+        }
+        log.push_back(state);
+    };
+    op.SetFileList({dir / "a"});
+    op.DestFolder = dir / "b";
+    ASSERT_TRUE(op.Move());  // a still there, b not yet
+    op.SetFileList({dir / "b/f"});
+    op.DestFolder = dir / "b/f2";
+    ASSERT_TRUE(op.Copy());  // the rename of the finished copy
+    op.writeInPlace = true;
+    op.DestFolder = dir / "b/f3";
+    ASSERT_TRUE(op.Copy());  // in place: nothing is renamed
+    op.writeInPlace = false;
+    op.SetFileList({dir / "c"});
+    op.DestFolder = dir / "b";
+    ASSERT_TRUE(op.Exchange());  // b still holds f2
+    op.SetFileList({dir / "c"});
+    ASSERT_TRUE(op.Delete());  // c still there
+    EXPECT_EQ(log, (std::vector<std::string>{"1001", "0101", "0111", "0101"}));
 }
 
 }  // namespace

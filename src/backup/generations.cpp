@@ -1,0 +1,159 @@
+#include "backup/generations.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "backup/find_files.h"
+#include "backup/run_support.h"
+#include "shell/file_copy.h"
+
+namespace hw {
+
+namespace {
+
+bool DeleteIfPresent(TabfFileOperation& op, const std::string& path) {
+    if (!files::Exists(path)) return true;
+    op.SetFileList({path});
+    return op.Delete();
+}
+
+// Only ever called with a target that does not exist, so the source gets exactly that name.
+bool MoveTo(TabfFileOperation& op, const std::string& from, const std::string& to) {
+    op.SetFileList({from});
+    op.DestFolder = to;
+    return op.Move();
+}
+
+bool HasMark(const std::string& folder) {
+    return files::Exists(JoinPath(folder, kNewestMark));
+}
+
+// Renames B_old out of the way to be thrown away, so that the name is free.
+bool SetOldAside(TabfFileOperation& op, BackgroundRemoval& removal, const GenerationFolders& f) {
+    if (!files::Exists(f.old)) return true;
+    removal.Wait();
+    return DeleteIfPresent(op, f.discard) && MoveTo(op, f.old, f.discard);
+}
+
+// Removed on a worker thread: the next rotation and the program's end wait for it, and a
+// removal cut short by a kill is finished by the next run.
+void DiscardInBackground(TabfFileOperation& op, BackgroundRemoval& removal,
+                         const GenerationFolders& f) {
+    if (!files::Exists(f.discard)) return;
+    op.AnnounceChange();
+    removal.Start(f.discard);
+}
+
+// Copies straight to the final names while the staging folder is the temporary.
+class InPlace {
+  public:
+    explicit InPlace(TabfFileOperation& op) : op_(op) { op_.writeInPlace = true; }
+    ~InPlace() { op_.writeInPlace = false; }
+    InPlace(const InPlace&) = delete;
+    InPlace& operator=(const InPlace&) = delete;
+
+  private:
+    TabfFileOperation& op_;
+};
+
+}  // namespace
+
+GenerationFolders::GenerationFolders(const std::string& backupFolder)
+    : backup(backupFolder),
+      old(backupFolder + kOldSuffix),
+      staging(backupFolder + kStagingSuffix),
+      complete(backupFolder + kCompleteSuffix),
+      discard(backupFolder + kDiscardSuffix) {}
+
+bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
+                       const GenerationFolders& f) {
+    // A staging folder is never complete: its name changes once it is.
+    if (!DeleteIfPresent(op, f.staging)) return false;
+    if (files::Exists(f.complete)) return PromoteGeneration(op, removal, f);
+    // Left by a kill between the two renames of a version without the swap.
+    if (!files::Exists(f.backup) && files::IsFolder(f.old) && !MoveTo(op, f.old, f.backup)) {
+        return false;
+    }
+    if (!DeleteIfPresent(op, JoinPath(f.backup, kNewestMark))) return false;
+    // The removal of the last run's discard folder goes on while this run copies; only one
+    // that nobody removes (the run that started it was killed) is taken up again.
+    if (!removal.Removes(f.discard)) DiscardInBackground(op, removal, f);
+    return true;
+}
+
+StageResult StageGeneration(TabfFileOperation& op, const std::vector<std::string>& sources,
+                            const std::vector<std::string>& targets, const GenerationFolders& f,
+                            std::vector<std::string>& tooLong) {
+    // A complete generation is put in place by the repair first; it is never overwritten.
+    if (files::Exists(f.complete) || !DeleteIfPresent(op, f.staging)) return StageResult::Failed;
+    std::size_t staged = 0;
+    bool failed = false;
+    {
+        InPlace inPlace(op);
+        for (std::size_t k = 0; k < sources.size() && !failed; ++k) {
+            op.SetFileList({sources[k]});
+            op.DestFolder = targets[k];
+            if (op.Copy()) {
+                ++staged;
+            } else if (op.LastErrorCode() == ENAMETOOLONG) {
+                tooLong.push_back(sources[k]);
+            } else {
+                failed = true;
+            }
+        }
+    }
+    if (failed || staged == 0) {
+        DeleteIfPresent(op, f.staging);
+        return failed ? StageResult::Failed : StageResult::NothingStaged;
+    }
+    op.SetFileList({JoinPath(f.staging, kNewestMark)});
+    bool complete = op.CreateEmpty();
+    if (complete) {
+        op.SetFileList({f.staging});
+        complete = op.Flush() && MoveTo(op, f.staging, f.complete);
+    }
+    if (!complete) DeleteIfPresent(op, f.staging);
+    return complete ? StageResult::Staged : StageResult::Failed;
+}
+
+bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
+                       const GenerationFolders& f) {
+    // A marked B means the swap is already done and the complete folder holds its predecessor.
+    if (files::Exists(f.backup) && !HasMark(f.backup)) {
+        if (!SetOldAside(op, removal, f)) return false;
+        op.SetFileList({f.complete});
+        op.DestFolder = f.backup;
+        if (!op.Exchange()) {
+            // Where the file system cannot swap, B is missing for a moment; a run or restore
+            // that follows a kill just then finds the complete generation and puts it in place.
+            const int error = op.LastErrorCode();
+            if ((error != EINVAL && error != ENOSYS) || !MoveTo(op, f.backup, f.old)) return false;
+        }
+    }
+    if (!files::Exists(f.backup)) {
+        if (!MoveTo(op, f.complete, f.backup)) return false;
+    } else if (files::Exists(f.complete)) {
+        if (!SetOldAside(op, removal, f) || !MoveTo(op, f.complete, f.old)) return false;
+    }
+    if (!DeleteIfPresent(op, JoinPath(f.backup, kNewestMark))) return false;
+    DiscardInBackground(op, removal, f);
+    return true;
+}
+
+void RemoveCopyLeftovers(TabfFileOperation& op, const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders) {
+        std::vector<std::string> entries;
+        FindFiles(folder, "*", entries);
+        for (const std::string& path : entries) {
+            struct stat info {};
+            if (!files::IsOwnTempName(LastElement(path)) || ::lstat(path.c_str(), &info) != 0 ||
+                !S_ISREG(info.st_mode))
+                continue;
+            op.SetFileList({path});
+            op.Delete();
+        }
+    }
+}
+
+}  // namespace hw

@@ -1,0 +1,53 @@
+// The generation folders of one backup folder B, and the steps that replace them so that a run
+// stopped at any moment (a kill, a power cut) leaves B or a complete successor of it, and the
+// next run or restore finds its way from there without deleting the newest complete generation.
+//
+// A run writes B.hws-staging, marks and syncs it, renames it to B.hws-new (complete), then sets
+// B_old aside as B.hws-discard, swaps B.hws-new with B in one step, renames the swapped-out
+// generation to B_old, removes the mark and throws the discard folder away on a worker thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "shell/background_removal.h"
+#include "shell/file_operation.h"
+
+namespace hw {
+
+struct GenerationFolders {
+    explicit GenerationFolders(const std::string& backupFolder);
+    std::string backup;
+    std::string old;
+    std::string staging;
+    std::string complete;
+    std::string discard;
+    // Every folder that a run renames or deletes.
+    std::vector<std::string> All() const { return {backup, old, staging, complete, discard}; }
+};
+
+// Finishes whatever a run cut short: removes an unfinished staging folder and a discard folder,
+// puts a complete new generation in its place, and gives B back its previous generation when
+// only B_old is left. False when a step failed.
+bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
+                       const GenerationFolders& folders);
+
+enum class StageResult { Staged, NothingStaged, Failed };
+
+// Copies every source to its target (inside the staging folder) and makes the folder the
+// complete new generation. A source whose target name is too long for the file system is left
+// out and added to `tooLong`; any other failure fails the whole generation and removes it.
+StageResult StageGeneration(TabfFileOperation& op, const std::vector<std::string>& sources,
+                            const std::vector<std::string>& targets,
+                            const GenerationFolders& folders, std::vector<std::string>& tooLong);
+
+// Makes the complete new generation B and the former B B_old; the former B_old is removed in
+// the background. Also continues a promotion cut short. False when a step failed; the complete
+// generation then stays for the next run to put in place.
+bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
+                       const GenerationFolders& folders);
+
+// Removes the temporary files that copies cut short left in these folders, and nothing else.
+void RemoveCopyLeftovers(TabfFileOperation& op, const std::vector<std::string>& folders);
+
+}  // namespace hw

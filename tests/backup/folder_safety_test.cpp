@@ -1,0 +1,178 @@
+#include "backup/folder_safety.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "backup/backup_fixture.h"
+#include "backup/scratch_mounts.h"
+
+namespace hw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kOk = "Backing up *.PART.METs successful !";
+
+// A backup desk whose three folders are chosen by the test; returns the messages shown.
+Strings BackUpWith(BackupDesk& d, const std::string& temp, const std::string& backup,
+                   const std::string& client) {
+    d.f().edit_tempdir.setText(temp);
+    d.f().edit_backupdir.setText(backup);
+    d.f().edit_clientdir.setText(client);
+    d.f().BackupPartFiles(false);
+    d.f().FinishBackgroundWork();
+    return d.messages();
+}
+
+TEST(FolderSafety, ABindMountOfTheClientFolderIsTheClientFolder) {
+    BackupDesk d;
+    const std::string view = d.root / "view";
+    fs::create_directories(view);
+    WriteFile(d.C + "/temp/001.part.met", "download state");
+    ScratchMounts mounts;
+    const std::string why = mounts.Bind(d.C, view);
+    if (!why.empty()) GTEST_SKIP() << why;
+
+    EXPECT_TRUE(IsSameOrAbove(view, d.C + "/temp"));
+    EXPECT_TRUE(IsSameOrAbove(d.C, view + "/temp"));
+    EXPECT_TRUE(IsSameOrAbove(view + "/temp", d.C + "/temp/"));
+    EXPECT_TRUE(IsSameOrAbove(view + "/new", d.C + "/new/sub"));  // missing rest by name
+    EXPECT_FALSE(IsSameOrAbove(view + "/temp", d.C));
+    EXPECT_FALSE(IsSameOrAbove(view + "/new", d.C + "/temp"));
+
+    // Twice, as the second run would delete what the first set aside.
+    for (int run = 0; run < 2; ++run) BackUpWith(d, d.C + "/temp", view, d.C);
+    EXPECT_EQ(d.messages(), Strings(2, d.f().msg_backupdir_overlaps));
+    EXPECT_EQ(ReadFile(d.C + "/temp/001.part.met"), "download state");
+    EXPECT_EQ(Names(d.root.path()), (Strings{"client", "temp", "view"}));
+}
+
+TEST(FolderSafety, ANameInOtherLetterCaseOnACaseInsensitiveDiskIsTheSameFolder) {
+    BackupDesk d;
+    const std::string usb = d.root / "usb";
+    fs::create_directories(usb);
+    ScratchMounts mounts;
+    const std::string why = mounts.MountExfat(d.root / "exfat.img", usb);
+    if (!why.empty()) GTEST_SKIP() << "no exFAT disk to test on: " << why;
+    WriteFile(usb + "/Emule/Temp/001.part.met", "download state");
+    ASSERT_TRUE(FileExists(usb + "/EMULE/temp/001.part.met")) << "not case-insensitive";
+
+    EXPECT_TRUE(IsSameOrAbove(usb + "/EMULE", usb + "/Emule/Temp"));
+    EXPECT_TRUE(IsSameOrAbove(usb + "/emule/TEMP", usb + "/Emule/Temp"));
+    EXPECT_TRUE(IsSameOrAbove(usb + "/Emule", usb + "/EMULE/temp"));
+    EXPECT_FALSE(IsSameOrAbove(usb + "/Emule2", usb + "/Emule/Temp"));
+    EXPECT_FALSE(IsSameOrAbove(usb + "/EMULE/temp", usb + "/Emule"));
+
+    for (const std::string backup : {usb + "/EMULE", usb + "/emule/TEMP", usb + "/EMULE/temp"}) {
+        SCOPED_TRACE(backup);
+        BackupDesk run;
+        for (int i = 0; i < 2; ++i) BackUpWith(run, usb + "/Emule/Temp", backup, usb + "/Emule");
+        EXPECT_EQ(run.messages(), Strings(2, run.f().msg_backupdir_overlaps));
+        EXPECT_EQ(ReadFile(usb + "/Emule/Temp/001.part.met"), "download state");
+    }
+    EXPECT_EQ(Names(usb), Strings{"Emule"});
+
+    // A folder of its own on that disk works, although exFAT cannot swap two folders in one step.
+    for (int i = 1; i <= 3; ++i) {
+        WriteFile(usb + "/Emule/Temp/001.part.met", "state " + std::to_string(i));
+        BackUpWith(d, usb + "/Emule/Temp", usb + "/Backup", usb + "/Emule");
+    }
+    EXPECT_EQ(d.messages(), Strings(3, kOk));
+    EXPECT_EQ(ReadFile(usb + "/Backup/001.part.met.HWS"), "state 3");
+    EXPECT_EQ(ReadFile(usb + "/Backup_old/001.part.met.HWS"), "state 2");
+    EXPECT_EQ(Names(usb), (Strings{"Backup", "Backup_old", "Emule"}));
+}
+
+TEST(FolderSafety, AMountPointIsRefusedBeforeAnythingIsCopied) {
+    EXPECT_TRUE(IsMountPoint("/"));
+    BackupDesk d;
+    EXPECT_FALSE(IsMountPoint(d.C));
+    EXPECT_FALSE(IsMountPoint(d.root / "missing"));
+    WriteFile(d.T + "/001.part.met", "1");
+    WriteFile(d.root / "disk/001.part.met.HWS", "on the disk");
+    fs::create_directories(d.B);
+    ScratchMounts mounts;
+    const std::string why = mounts.Bind(d.root / "disk", d.B);
+    if (!why.empty()) GTEST_SKIP() << why;
+    EXPECT_TRUE(IsMountPoint(d.B));
+
+    d.f().BackupPartFiles(false);
+    d.desk.processes.running = {"emule.exe"};
+    d.f().BackupPartFiles(true);  // silent
+    d.f().ApplyLanguage("DE");    // the fields show their placeholders again
+    d.f().edit_tempdir.setText(d.T);
+    d.f().edit_backupdir.setText(d.B);
+    d.f().BackupPartFiles(false);
+    const std::string en =
+        "The following folder is the top folder of a disk (a mount point) and cannot be "
+        "replaced by a new backup. Please choose a folder on that disk as Backup-Directory, for "
+        "example a new folder in it ! Nothing was backed up.\n\n" +
+        d.B;
+    const std::string de =
+        "Der folgende Ordner ist der oberste Ordner eines Datenträgers (ein Einhängepunkt) und "
+        "kann nicht durch eine neue Sicherung ersetzt werden. Bitte einen Ordner auf diesem "
+        "Datenträger als Backup-Ordner wählen, zum Beispiel einen neuen Ordner darin ! Es wurde "
+        "nichts gesichert.\n\n" +
+        d.B;
+    EXPECT_EQ(d.messages(), (Strings{en, de}));
+    EXPECT_EQ(d.captions(), (Strings{"Error ...", "Fehler ..."}));
+    // Nothing was written beside it on the parent's disk.
+    EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "client", "disk", "temp"}));
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "on the disk");
+}
+
+TEST(FolderSafety, OnlyWhatTheBackupMakesBelongsInAGenerationFolder) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        bool foreign;
+    };
+    const std::vector<Case> cases = {
+        {"missing", [](const std::string&) {}, false},
+        {"empty", [](const std::string& b) { fs::create_directories(b); }, false},
+        {"backups, extras, mark",
+         [](const std::string& b) {
+             WriteFile(b + "/001.part.met.HWS", "");
+             WriteFile(b + "/other.hws", "");
+             WriteFile(b + "/.hws-newest", "");
+             WriteFile(b + "/~hws_xtra/config/anything.txt", "");
+         },
+         false},
+        {"subfolders of backups",
+         [](const std::string& b) {
+             WriteFile(b + "/Temp1/003.part.met.HWS", "");
+             fs::create_directories(b + "/Temp2");
+         },
+         false},
+        {"a link named like a backup",
+         [](const std::string& b) {
+             fs::create_directories(b);
+             fs::create_symlink("/etc/hostname", b + "/x.HWS");
+         },
+         false},
+        {"a document", [](const std::string& b) { WriteFile(b + "/letter.odt", ""); }, true},
+        {"a hidden file", [](const std::string& b) { WriteFile(b + "/.profile", ""); }, true},
+        {"a subfolder with a document",
+         [](const std::string& b) {
+             WriteFile(b + "/Temp1/003.part.met.HWS", "");
+             WriteFile(b + "/Temp1/readme", "");
+         },
+         true},
+        {"a folder two levels down",
+         [](const std::string& b) { WriteFile(b + "/Temp1/deeper/003.part.met.HWS", ""); }, true},
+        {"a folder named like a backup",
+         [](const std::string& b) { WriteFile(b + "/photos.HWS/1.jpg", ""); }, true},
+        {"a file instead of a folder", [](const std::string& b) { WriteFile(b, "text"); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        c.make(dir / "B");
+        EXPECT_EQ(HoldsForeignEntries(dir / "B", ".hws-newest"), c.foreign);
+    }
+}
+
+}  // namespace
+}  // namespace hw::test
