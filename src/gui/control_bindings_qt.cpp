@@ -267,7 +267,8 @@ void ControlBinder::timer(Timer& timer, QTimer* clock) {
 
 void ControlBinder::trayIcon(TrayIcon& tray, std::function<QSystemTrayIcon*()> makeIcon) {
     auto icon = std::make_shared<QPointer<QSystemTrayIcon>>();
-    listen(tray, [this, &tray, makeIcon, icon] {
+    auto noticesShown = std::make_shared<unsigned>(tray.noticeCount());
+    listen(tray, [this, &tray, makeIcon, icon, noticesShown] {
         if (!*icon) {
             if (!tray.visible()) return;
             *icon = makeIcon();
@@ -286,6 +287,11 @@ void ControlBinder::trayIcon(TrayIcon& tray, std::function<QSystemTrayIcon*()> m
         }
         (*icon)->setToolTip(ToQt(tray.hint()));
         (*icon)->setVisible(tray.visible());
+        if (*noticesShown != tray.noticeCount()) {
+            *noticesShown = tray.noticeCount();
+            (*icon)->showMessage(ToQt(tray.noticeTitle()), ToQt(tray.noticeText()),
+                                 QSystemTrayIcon::Warning);
+        }
     });
 }
 

@@ -256,4 +256,13 @@ void TrayIcon::setVisible(bool visible) {
     notifyView();
 }
 
+bool TrayIcon::showNotice(const std::string& title, const std::string& text) {
+    if (!visible_) return false;
+    noticeTitle_ = title;
+    noticeText_ = text;
+    ++noticeCount_;
+    notifyView();
+    return true;
+}
+
 }  // namespace hw

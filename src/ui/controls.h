@@ -223,9 +223,20 @@ class TrayIcon : public Control {
     void setVisible(bool visible);
     Handler onClick;
 
+    // A short notice shown by the desktop beside the icon. Only a shown icon can show one;
+    // false (and nothing shown) otherwise.
+    bool showNotice(const std::string& title, const std::string& text);
+    const std::string& noticeTitle() const { return noticeTitle_; }
+    const std::string& noticeText() const { return noticeText_; }
+    // Counts the notices shown, so the front end knows when a new one is due.
+    unsigned noticeCount() const { return noticeCount_; }
+
   private:
     std::string hint_;
     bool visible_ = false;
+    std::string noticeTitle_;
+    std::string noticeText_;
+    unsigned noticeCount_ = 0;
 };
 
 // Cuts a UTF-8 text to at most maxChars characters.

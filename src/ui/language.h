@@ -17,6 +17,8 @@ enum class TextId {
     TrayHintOnPrefix,       // tray hint while auto-backup is on, before the minutes
     TrayHintOnSuffix,       // ... after the minutes
     TrayHintOff,            // tray hint while auto-backup is off
+    AutobackupFailedStart,  // notice of a failed automatic backup, before what failed
+    AutobackupFailedEnd,    // ... after it
 };
 
 // The text for the language that form.CurrentLanguageCode() gives.

@@ -242,9 +242,12 @@ const Bilingual& MomentText(TextId id) {
         {"Hoardwise [Autobackup every ", "Hoardwise [Autobackup alle "},
         {" ] minutes", " ] Minuten"},
         {"Autobackup disabled", "Autobackup deaktiviert"},
+        {"The automatic backup failed:\n", "Die automatische Sicherung ist fehlgeschlagen:\n"},
+        {"\nNo further notice until a backup succeeds.",
+         "\nKein weiterer Hinweis, bis eine Sicherung gelingt."},
     };
     static_assert(
-        sizeof(texts) / sizeof(texts[0]) == static_cast<std::size_t>(TextId::TrayHintOff) + 1,
+        sizeof(texts) / sizeof(texts[0]) == static_cast<std::size_t>(TextId::AutobackupFailedEnd) + 1,
         "one text for every TextId");
     return texts[static_cast<int>(id)];
 }

@@ -57,6 +57,7 @@ TEST(FolderSafety, ANameInOtherLetterCaseOnACaseInsensitiveDiskIsTheSameFolder) 
     const std::string why = mounts.MountExfat(d.root / "exfat.img", usb);
     if (!why.empty()) GTEST_SKIP() << "no exFAT disk to test on: " << why;
     WriteFile(usb + "/Emule/Temp/001.part.met", "download state");
+    WriteFile(usb + "/Emule/emule.exe", "client");
     ASSERT_TRUE(FileExists(usb + "/EMULE/temp/001.part.met")) << "not case-insensitive";
 
     EXPECT_TRUE(IsSameOrAbove(usb + "/EMULE", usb + "/Emule/Temp"));
