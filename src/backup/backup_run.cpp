@@ -13,12 +13,20 @@
 
 namespace hw {
 
-void MainForm::BackupPartFiles(bool automatic) {
+void MainForm::RunFailed(bool automatic, const std::string& text, bool alwaysShown) {
+    runFailure_ = text;
+    if (!automatic || alwaysShown) ShowMessage(text, msg_error_caption);
+}
+
+MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
+    runFailure_.clear();
     // A manual run may wait in a message box while the schedule ticks; it is not interleaved.
-    if (automatic && ManualRunActive()) return;
+    if (automatic && ManualRunActive()) return RunOutcome::Skipped;
     const std::string temp = RunFolder(edit_tempdir.text());
     const std::string backup = RunFolder(edit_backupdir.text());
-    if (automatic && (clientExe.empty() || !IsProcessRunning(clientExe))) return;
+    if (automatic && (clientExe.empty() || !IsProcessRunning(clientExe))) {
+        return RunOutcome::Skipped;
+    }
     std::optional<ManualRunScope> scope;
     if (!automatic) scope.emplace(*this);
 
@@ -28,22 +36,22 @@ void MainForm::BackupPartFiles(bool automatic) {
                                   : FindFiles(temp, kPartFileMask, sources);
     if (!found) {
         if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
-        return;
+        return RunOutcome::Skipped;
     }
 
     // The rotation moves and deletes whole folders: refuse any that would take the client's
     // own files with it. Shown in automatic mode too, or no backup would ever be made unseen.
     if (!LooksLikeAbsolutePath(backup)) {
-        ShowMessage(msg_backupdir_not_absolute, msg_error_caption);
-        return;
+        RunFailed(automatic, msg_backupdir_not_absolute, true);
+        return RunOutcome::Failed;
     }
     const GenerationFolders folders(backup);
     const std::string client = RunFolder(edit_clientdir.text());
     std::vector<std::string> guarded{temp};
     if (LooksLikeAbsolutePath(client)) guarded.push_back(client);
     if (AnyOverlaps(folders.All(), guarded)) {
-        ShowMessage(msg_backupdir_overlaps, msg_error_caption);
-        return;
+        RunFailed(automatic, msg_backupdir_overlaps, true);
+        return RunOutcome::Failed;
     }
     // Checked before anything is copied: the staging folder would land on the parent's disk.
     // B becomes B_old and B_old is thrown away: both may hold only what the backup made. Both
@@ -51,12 +59,9 @@ void MainForm::BackupPartFiles(bool automatic) {
     for (const std::string& folder : {folders.backup, folders.old}) {
         const bool mountPoint = IsMountPoint(folder);
         if (mountPoint || HoldsForeignEntries(folder, kNewestMark)) {
-            if (!automatic) {
-                ShowMessage(
-                    (mountPoint ? msg_backupdir_mount_point : msg_backupdir_foreign) + folder,
-                    msg_error_caption);
-            }
-            return;
+            RunFailed(automatic,
+                      (mountPoint ? msg_backupdir_mount_point : msg_backupdir_foreign) + folder);
+            return RunOutcome::Failed;
         }
     }
 
@@ -78,22 +83,22 @@ void MainForm::BackupPartFiles(bool automatic) {
         staged = StageResult::Failed;
     }
     if (staged == StageResult::Failed) {
-        if (!automatic) ShowMessage(msg_backup_failed, msg_error_caption);
-        return;
+        RunFailed(automatic, msg_backup_failed);
+        return RunOutcome::Failed;
     }
-    if (!automatic) {
-        if (tooLong.empty()) {
-            ShowMessage(msg_backup_ok, msg_info_caption);
-        } else {
-            std::string names;
-            for (const std::string& source : tooLong) names += source + "\n";
-            ShowMessage(msg_names_too_long + names, msg_error_caption);
-        }
+    bool complete = tooLong.empty();
+    if (complete) {
+        if (!automatic) ShowMessage(msg_backup_ok, msg_info_caption);
+    } else {
+        std::string names;
+        for (const std::string& source : tooLong) names += source + "\n";
+        RunFailed(automatic, msg_names_too_long + names);
     }
-    if (staged == StageResult::Staged) BackupAdditionalFiles(automatic);
+    if (staged == StageResult::Staged && !BackupAdditionalFiles(automatic)) complete = false;
+    return complete ? RunOutcome::Succeeded : RunOutcome::Failed;
 }
 
-void MainForm::BackupAdditionalFiles(bool automatic) {
+bool MainForm::BackupAdditionalFiles(bool automatic) {
     std::string errors;
     for (const std::string& entry : listbox_files.items()) {
         // Read again for every entry: a box of this run may have let the fields change.
@@ -110,9 +115,9 @@ void MainForm::BackupAdditionalFiles(bool automatic) {
         }
         if (!copied) errors += ExtraEntryShown(client, entry) + "\n";
     }
-    if (!errors.empty() && !automatic) {
-        ShowMessage(msg_extra_backup_errors + errors, msg_error_caption);
-    }
+    if (errors.empty()) return true;
+    RunFailed(automatic, msg_extra_backup_errors + errors);
+    return false;
 }
 
 }  // namespace hw

@@ -2,6 +2,7 @@
 // item, and the status text that the tray icon shows.
 #include <algorithm>
 
+#include "base/app_title.h"
 #include "base/errors.h"
 #include "base/numbers.h"
 #include "ui/language.h"
@@ -48,7 +49,22 @@ void MainForm::timer_autobackupTimer() {
         ShowMessage(msg_backup_in_temp, msg_error_caption);
         return;
     }
-    BackupPartFiles(true);
+    // Automatic runs show nothing; so that one failing at every period does not go unseen for
+    // weeks, the first failure after a success (or the start) is announced once by the icon.
+    switch (BackupPartFiles(true)) {
+        case RunOutcome::Succeeded:
+            automaticFailureNoticed_ = false;
+            break;
+        case RunOutcome::Failed:
+            if (!automaticFailureNoticed_) {
+                automaticFailureNoticed_ = abfTrayIcon1.showNotice(
+                    kAppTitle, LanguageText(*this, TextId::AutobackupFailedStart) + runFailure() +
+                                   LanguageText(*this, TextId::AutobackupFailedEnd));
+            }
+            break;
+        case RunOutcome::Skipped:
+            break;
+    }
 }
 
 void MainForm::ApplyAutobackupInterval(int minutes) {

@@ -201,9 +201,14 @@ class MainForm {
     void SyncAutobackupInterval();
 
     // ---- Backup engine (backup/) ---------------------------------------------------------------
-    void BackupPartFiles(bool automatic);
+    // Skipped: nothing to do (client not running, no part file, a manual run under way).
+    // Failed: runFailure() then holds what the manual run shows.
+    enum class RunOutcome { Skipped, Succeeded, Failed };
+    RunOutcome BackupPartFiles(bool automatic);
     void RestorePartFiles();
-    void BackupAdditionalFiles(bool automatic);
+    // False when an entry could not be copied.
+    bool BackupAdditionalFiles(bool automatic);
+    const std::string& runFailure() const { return runFailure_; }
     void RestoreAdditionalFiles();
     void btn_backupClick();
     void btn_restoreClick();
@@ -239,6 +244,11 @@ class MainForm {
 
     int manualRunDepth_ = 0;
     bool applyingInterval_ = false;
+    std::string runFailure_;
+    // A failed automatic backup was announced; no further notice until one succeeds.
+    bool automaticFailureNoticed_ = false;
+    // Shows a failure of a backup run (in manual mode, or when alwaysShown) and keeps its text.
+    void RunFailed(bool automatic, const std::string& text, bool alwaysShown = false);
     void RefreshStatusText(int minutes);
     BackgroundRemoval discardRemoval_;
     friend class ManualRunScope;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "backup/backup_fixture.h"
 #include "support/fake_services.h"
 
 namespace hw {
@@ -118,6 +119,38 @@ TEST_F(Schedule, SubfolderStoringWithTheBackupTextContainingTheTempTextWarnsEver
     }
     // The client is not running: the periods passed without a start of the backup's work.
     EXPECT_TRUE(desk.starter.started.empty());
+}
+
+TEST(AutomaticBackupNotice, AFailureIsAnnouncedOnceByTheIconUntilARunSucceeds) {
+    test::BackupDesk d;
+    MainForm& f = d.f();
+    d.desk.processes.running = {"emule.exe"};
+    f.cb_autobackup.setChecked(true);
+    test::WriteFile(d.T + "/001.part.met", "state");
+    test::WriteFile(d.B + "/letter.txt", "not ours");  // refused, silently
+    auto tick = [&] { f.timer_autobackup.tick(); };
+
+    tick();  // the window is shown: no icon to speak, so nothing is lost either
+    EXPECT_EQ(f.abfTrayIcon1.noticeCount(), 0u);
+    f.btn_minimize.userClick();
+    tick();
+    tick();
+    ASSERT_EQ(f.abfTrayIcon1.noticeCount(), 1u);
+    EXPECT_EQ(f.abfTrayIcon1.noticeTitle(), "Hoardwise 2.11");
+    EXPECT_NE(f.abfTrayIcon1.noticeText().find(f.msg_backupdir_foreign), std::string::npos);
+    EXPECT_EQ(f.abfTrayIcon1.noticeText().rfind("The automatic backup failed:\n", 0), 0u);
+
+    std::filesystem::remove(d.B + "/letter.txt");
+    tick();  // succeeds and re-arms the notice
+    EXPECT_TRUE(test::FileExists(d.B + "/001.part.met.HWS"));
+    d.desk.processes.running.clear();
+    tick();  // client not running: not a run, not a failure
+    d.desk.processes.running = {"emule.exe"};
+    test::WriteFile(d.B + "_old/letter.txt", "not ours");
+    tick();
+    tick();
+    EXPECT_EQ(f.abfTrayIcon1.noticeCount(), 2u);
+    EXPECT_TRUE(d.desk.dialogs.shown.empty());  // automatic runs still show no box
 }
 
 }  // namespace
