@@ -66,7 +66,7 @@ TEST(FolderSafety, ANameInOtherLetterCaseOnACaseInsensitiveDiskIsTheSameFolder) 
     EXPECT_FALSE(IsSameOrAbove(usb + "/Emule2", usb + "/Emule/Temp"));
     EXPECT_FALSE(IsSameOrAbove(usb + "/EMULE/temp", usb + "/Emule"));
 
-    for (const std::string backup : {usb + "/EMULE", usb + "/emule/TEMP", usb + "/EMULE/temp"}) {
+    for (const std::string& backup : {usb + "/EMULE", usb + "/emule/TEMP", usb + "/EMULE/temp"}) {
         SCOPED_TRACE(backup);
         BackupDesk run;
         for (int i = 0; i < 2; ++i) BackUpWith(run, usb + "/Emule/Temp", backup, usb + "/Emule");
