@@ -62,7 +62,9 @@ TEST(AppRunner, TheWatchCountsOnlyWhileTheStartBoxEnablesIt) {
         if (c.running) desk.processes.running = {"sync.sh"};
         f.timer_observer.tick();
         EXPECT_EQ(static_cast<int>(desk.starter.started.size()), c.starts);
-        if (c.starts) EXPECT_EQ(desk.starter.started[0], "/opt/my tools/sync.sh");
+        if (c.starts) {
+            EXPECT_EQ(desk.starter.started[0], "/opt/my tools/sync.sh");
+        }
         EXPECT_EQ(f.cb_lauchpad_watch.checked(), c.watch);  // the mark stays while disabled
     }
 }
