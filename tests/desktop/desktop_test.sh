@@ -76,12 +76,17 @@ exit_through_question() {  # the Exit button of the shown window, then Yes
     [ "$code" -eq 0 ] || fail "exit code $code"
 }
 
-# 1. START MINIMIZED with a tray host: the icon and no window; a click brings the window back.
-trayer --edge top --align right --widthtype pixel --width 100 --height 24 >/dev/null 2>&1 &
-trayer_pid=$!
-pids+=("$trayer_pid")
-until_true sh -c 'xwininfo -root -tree | grep -q "\"panel\": (\"panel\" \"trayer\")"' ||
-    fail "no tray host"
+start_tray_host() {
+    trayer --edge top --align right --widthtype pixel --width 100 --height 24 >/dev/null 2>&1 &
+    trayer_pid=$!
+    pids+=("$trayer_pid")
+    until_true sh -c 'xwininfo -root -tree | grep -q "\"panel\": (\"panel\" \"trayer\")"' ||
+        fail "no tray host"
+}
+
+# 1. START MINIMIZED with a tray host: the icon and no window; the icon comes back when the
+#    tray host restarts; a click brings the window back.
+start_tray_host
 printf '[GENERAL SETTINGS]\nSTART MINIMIZED=TRUE\nLANGUAGE=EN\n' >"$settings"
 start_program
 until_true has_icon || fail "no tray icon after a minimised start"
@@ -89,6 +94,10 @@ window=$(main_window)
 [ -n "$window" ] || fail "no main window"
 viewable "$window" && fail "the window shows although the program started minimised"
 import -window root "$pictures/started-in-tray.png"
+kill "$trayer_pid"
+until_true has_no_icon
+start_tray_host
+until_true has_icon || fail "the icon did not come back when the tray host restarted"
 icon=$(tray_icon)
 click_in "$icon" 11 11
 until_true viewable "$window" || fail "a click on the icon did not bring the window back"
