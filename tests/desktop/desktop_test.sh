@@ -11,6 +11,7 @@ done
 
 pictures="$build/tests/desktop"
 mkdir -p "$pictures"
+rm -f "$pictures"/*.png
 work=$(mktemp -d)
 pids=()
 cleanup() {
