@@ -98,19 +98,22 @@ void ClearBlame(const CopyOptions& options) {
 
 // The whole content of an open file, read from its start.
 bool ReadBack(int fd, std::string& bytes) {
-    static constexpr std::size_t kChunk = 64 * 1024;
-    bytes.clear();
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return false;
+    // A byte more than its size, so that the end shows without growing the buffer.
+    bytes.assign(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::size_t have = 0;
     for (;;) {
-        const std::size_t have = bytes.size();
-        bytes.resize(have + kChunk);
-        const ssize_t got = ::pread(fd, &bytes[have], kChunk, static_cast<off_t>(have));
-        if (got < 0 && errno == EINTR) {
-            bytes.resize(have);
-            continue;
-        }
-        bytes.resize(have + (got > 0 ? static_cast<std::size_t>(got) : 0));
-        if (got <= 0) return got == 0;
+        if (have == bytes.size()) bytes.resize(2 * bytes.size());
+        const ssize_t got =
+            ::pread(fd, &bytes[have], bytes.size() - have, static_cast<off_t>(have));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        have += static_cast<std::size_t>(got);
     }
+    bytes.resize(have);
+    return true;
 }
 
 bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
