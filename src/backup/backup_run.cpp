@@ -1,17 +1,31 @@
 // The backup run: part files into a new generation of the backup folder, the previous one kept
 // as B_old, then the additional files. How the generations are replaced: backup/generations.h.
+#include <chrono>
+#include <functional>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "backup/find_files.h"
 #include "backup/folder_safety.h"
 #include "backup/generations.h"
+#include "backup/part_file_copies.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"
 #include "ui/main_form.h"
 
 namespace hw {
+
+namespace {
+
+std::string Lines(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += name + "\n";
+    return text;
+}
+
+}  // namespace
 
 void MainForm::RunFailed(bool automatic, const std::string& text, bool alwaysShown) {
     runFailure_ = text;
@@ -67,33 +81,55 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
 
     TabfFileOperation& op = abfFileOperation1;
     RemoveCopyLeftovers(op, RestoreTargetFolders(temp, client, listbox_files.items()));
-    std::vector<std::string> targets;
+    std::vector<PartFileJob> jobs;
     for (const std::string& source : sources) {
         const std::string name = LastElement(source) + kBackupSuffix;
-        targets.push_back(subfolders
-                              ? JoinPath(JoinPath(folders.staging, NextToLastElement(source)), name)
-                              : JoinPath(folders.staging, name));
+        const std::string place = subfolders ? JoinPath(NextToLastElement(source), name) : name;
+        jobs.push_back({source, JoinPath(folders.staging, place), JoinPath(folders.backup, place)});
     }
-    std::vector<std::string> tooLong;
+    const std::function<void()> pause = pauseBeforeRereading ? pauseBeforeRereading : [] {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    };
+    PartFileCopies copies;
     StageResult staged = StageResult::Failed;
     if (RepairGenerations(op, discardRemoval_, folders)) {
-        staged = StageGeneration(op, sources, targets, folders, tooLong);
+        staged = StageGeneration(op, jobs, folders, pause, copies);
     }
     if (staged == StageResult::Staged && !PromoteGeneration(op, discardRemoval_, folders)) {
         staged = StageResult::Failed;
     }
     if (staged == StageResult::Failed) {
-        RunFailed(automatic, msg_backup_failed);
+        std::string text = msg_backup_failed;
+        if (!copies.notWritten.empty()) text += "\n\n" + msg_file_not_written + copies.notWritten;
+        RunFailed(automatic, text);
         return RunOutcome::Failed;
     }
-    bool complete = tooLong.empty();
-    if (complete) {
-        if (!automatic) ShowMessage(msg_backup_ok, msg_info_caption);
-    } else {
-        std::string names;
-        for (const std::string& source : tooLong) names += source + "\n";
-        RunFailed(automatic, msg_names_too_long + names);
+    const bool leftOut = !copies.tooLong.empty() || !copies.lost.empty();
+    if (staged == StageResult::NothingStaged && !leftOut) {
+        // Every part file vanished since the listing: their downloads completed.
+        if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
+        return RunOutcome::Skipped;
     }
+    if (!copies.tooLong.empty()) {
+        RunFailed(automatic, msg_names_too_long + Lines(copies.tooLong));
+    } else if (!copies.lost.empty()) {
+        RunFailed(automatic, msg_backup_failed);
+    } else if (!automatic) {
+        ShowMessage(msg_backup_ok, msg_info_caption);
+    }
+    if (!copies.kept.empty() || !copies.lost.empty()) {
+        std::string damaged;
+        if (!copies.kept.empty()) damaged += msg_damaged_kept + Lines(copies.kept);
+        if (!copies.kept.empty() && !copies.lost.empty()) damaged += "\n";
+        if (!copies.lost.empty()) damaged += msg_damaged_lost + Lines(copies.lost);
+        // Only a file that is in no generation at all makes the run a failure.
+        if (!copies.lost.empty()) {
+            RunFailed(automatic, damaged);
+        } else if (!automatic) {
+            ShowMessage(damaged, msg_error_caption);
+        }
+    }
+    bool complete = !leftOut;
     if (staged == StageResult::Staged && !BackupAdditionalFiles(automatic)) complete = false;
     return complete ? RunOutcome::Succeeded : RunOutcome::Failed;
 }

@@ -82,28 +82,17 @@ bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
     return true;
 }
 
-StageResult StageGeneration(TabfFileOperation& op, const std::vector<std::string>& sources,
-                            const std::vector<std::string>& targets, const GenerationFolders& f,
-                            std::vector<std::string>& tooLong) {
+StageResult StageGeneration(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
+                            const GenerationFolders& f, const std::function<void()>& pause,
+                            PartFileCopies& copies) {
     // A complete generation is put in place by the repair first; it is never overwritten.
     if (files::Exists(f.complete) || !DeleteIfPresent(op, f.staging)) return StageResult::Failed;
-    std::size_t staged = 0;
     bool failed = false;
     {
         InPlace inPlace(op);
-        for (std::size_t k = 0; k < sources.size() && !failed; ++k) {
-            op.SetFileList({sources[k]});
-            op.DestFolder = targets[k];
-            if (op.Copy()) {
-                ++staged;
-            } else if (op.LastErrorCode() == ENAMETOOLONG) {
-                tooLong.push_back(sources[k]);
-            } else {
-                failed = true;
-            }
-        }
+        failed = !CopyPartFiles(op, jobs, pause, copies);
     }
-    if (failed || staged == 0) {
+    if (failed || copies.written == 0) {
         DeleteIfPresent(op, f.staging);
         return failed ? StageResult::Failed : StageResult::NothingStaged;
     }

@@ -7,9 +7,11 @@
 // generation to B_old, removes the mark and throws the discard folder away on a worker thread.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "backup/part_file_copies.h"
 #include "shell/background_removal.h"
 #include "shell/file_operation.h"
 
@@ -34,12 +36,12 @@ bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
 
 enum class StageResult { Staged, NothingStaged, Failed };
 
-// Copies every source to its target (inside the staging folder) and makes the folder the
-// complete new generation. A source whose target name is too long for the file system is left
-// out and added to `tooLong`; any other failure fails the whole generation and removes it.
-StageResult StageGeneration(TabfFileOperation& op, const std::vector<std::string>& sources,
-                            const std::vector<std::string>& targets,
-                            const GenerationFolders& folders, std::vector<std::string>& tooLong);
+// Copies the part files into the staging folder (see CopyPartFiles) and makes the folder the
+// complete new generation. A file that could not be written fails the whole generation and
+// removes it; one left out for its own sake (damaged, too long a name) is only reported.
+StageResult StageGeneration(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
+                            const GenerationFolders& folders, const std::function<void()>& pause,
+                            PartFileCopies& copies);
 
 // Makes the complete new generation B and the former B B_old; the former B_old is removed in
 // the background. Also continues a promotion cut short. False when a step failed; the complete

@@ -1,10 +1,12 @@
 // The restore run: the part files of the backup folder back into the temp folder, then the
 // additional files back into the client folder. Every copy replaces its target only when whole.
+#include <cerrno>
 #include <vector>
 
 #include "backup/find_files.h"
 #include "backup/folder_safety.h"
 #include "backup/generations.h"
+#include "backup/part_file_copies.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"
@@ -59,19 +61,27 @@ void MainForm::RestorePartFiles() {
 
     RemoveCopyLeftovers(op, RestoreTargetFolders(temp, client, listbox_files.items()));
     bool failed = false;
-    for (const std::string& source : sources) {
-        std::string name = LastElement(source);
-        name.resize(name.size() - std::string(kBackupSuffix).size());
-        op.SetFileList({source});
-        op.DestFolder = subfolders ? JoinPath(JoinPath(temp, NextToLastElement(source)), name)
-                                   : JoinPath(temp, name);
-        if (!op.Copy()) failed = true;
+    std::string damaged;
+    {
+        // A damaged copy would replace the client's file, which may still be good.
+        PartFileCheckScope check(op);
+        for (const std::string& source : sources) {
+            std::string name = LastElement(source);
+            name.resize(name.size() - std::string(kBackupSuffix).size());
+            op.SetFileList({source});
+            op.DestFolder = subfolders ? JoinPath(JoinPath(temp, NextToLastElement(source)), name)
+                                       : JoinPath(temp, name);
+            if (op.Copy()) continue;
+            failed = true;
+            if (op.LastFailureInSource() && op.LastErrorCode() == EBADMSG) damaged += source + "\n";
+        }
     }
     if (failed) {
         ShowMessage(msg_restore_failed, msg_error_caption);
     } else {
         ShowMessage(msg_restore_ok, msg_info_caption);
     }
+    if (!damaged.empty()) ShowMessage(msg_restore_damaged + damaged, msg_error_caption);
     RestoreAdditionalFiles();
 }
 

@@ -86,6 +86,36 @@ int OpenRegular(const std::string& path, int flags, mode_t mode, struct stat& in
     return guard.release();
 }
 
+// Marks the failure being reported as the source's; errno is kept.
+bool SourceFails(const CopyOptions& options) {
+    if (options.sourceFailed != nullptr) *options.sourceFailed = true;
+    return false;
+}
+
+void ClearBlame(const CopyOptions& options) {
+    if (options.sourceFailed != nullptr) *options.sourceFailed = false;
+}
+
+// The whole content of an open file, read from its start.
+bool ReadBack(int fd, std::string& bytes) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return false;
+    // A byte more than its size, so that the end shows without growing the buffer.
+    bytes.assign(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::size_t have = 0;
+    for (;;) {
+        if (have == bytes.size()) bytes.resize(2 * bytes.size());
+        const ssize_t got =
+            ::pread(fd, &bytes[have], bytes.size() - have, static_cast<off_t>(have));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        have += static_cast<std::size_t>(got);
+    }
+    bytes.resize(have);
+    return true;
+}
+
 bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) return false;
@@ -101,14 +131,16 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
 
 }  // namespace
 
-bool CopyAllBytes(int from, int to) {
+bool CopyAllBytes(int from, int to, bool* readFailed) {
     static constexpr std::size_t kChunk = 128 * 1024;
     std::unique_ptr<char[]> buffer(new char[kChunk]);
+    if (readFailed != nullptr) *readFailed = false;
     for (;;) {
         const ssize_t got = ::read(from, buffer.get(), kChunk);
         if (got == 0) return true;
         if (got < 0) {
             if (errno == EINTR) continue;
+            if (readFailed != nullptr) *readFailed = true;
             return false;
         }
         ssize_t done = 0;
@@ -124,9 +156,10 @@ bool CopyAllBytes(int from, int to) {
 }
 
 bool CopyFile(const std::string& source, const std::string& target, const CopyOptions& options) {
+    ClearBlame(options);
     struct stat info {};
     Fd in(OpenRegular(source, O_RDONLY, 0, info));
-    if (!in.ok()) return false;
+    if (!in.ok()) return SourceFails(options);
 
     // The temporary name lies in the target's folder so that the rename stays in one file
     // system. It is short and fixed, so that it fits wherever the target's own name fits, and it
@@ -135,8 +168,9 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
     int outFd = -1;
     if (options.inPlace) {
         // Only ever a new name in a fresh folder, so there is nothing to look at first.
+        // Readable too, so that `accept` can judge what was written.
         outFd =
-            ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | kOpenFlags, info.st_mode & 0777);
+            ::open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | kOpenFlags, info.st_mode & 0777);
     } else {
         written = Join(ParentOf(target), std::string(kTempName) + "XXXXXX");
         outFd = ::mkostemp(&written[0], O_CLOEXEC);
@@ -144,12 +178,27 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
     Fd out(outFd);
     if (!out.ok()) return false;
 
-    const bool copied =
-        options.bytes ? options.bytes(in.get(), out.get()) : CopyAllBytes(in.get(), out.get());
+    // A replaced byte copy stands for the disk: its failures count as the copy's.
+    bool readFailed = false;
+    const bool copied = options.bytes ? options.bytes(in.get(), out.get())
+                                      : CopyAllBytes(in.get(), out.get(), &readFailed);
     if (!copied) {
         if (errno == 0) errno = EIO;
         Discard(written);
-        return false;
+        return readFailed ? SourceFails(options) : false;
+    }
+    // What was written is judged, not the source, which its owner may change meanwhile.
+    if (options.accept) {
+        std::string bytes;
+        if (!ReadBack(out.get(), bytes)) {
+            Discard(written);
+            return false;
+        }
+        if (!options.accept(bytes)) {
+            Discard(written);
+            errno = EBADMSG;
+            return SourceFails(options);
+        }
     }
     // A fresh file in place already has the source's permissions (less the umask).
     if (!options.inPlace) ::fchmod(out.get(), info.st_mode & 07777);
@@ -171,23 +220,34 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
 }
 
 bool CopyTree(const std::string& source, const std::string& target, const CopyOptions& options) {
+    ClearBlame(options);
     struct stat info {};
-    if (::stat(source.c_str(), &info) != 0) return false;
+    if (::stat(source.c_str(), &info) != 0) return SourceFails(options);
     // A device is not even opened: opening some has effects of its own.
-    if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) return FailWith(EINVAL);
+    if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) {
+        errno = EINVAL;
+        return SourceFails(options);
+    }
     if (!S_ISDIR(info.st_mode)) return CopyFile(source, target, options);
+    if (options.accept) {
+        errno = EISDIR;
+        return SourceFails(options);
+    }
 
     if (::mkdir(target.c_str(), info.st_mode & 07777) != 0 &&
         !(errno == EEXIST && IsFolder(target)))
         return false;
     std::vector<std::string> names;
-    if (!ListFolder(source, names)) return false;
+    if (!ListFolder(source, names)) return SourceFails(options);
     for (const std::string& name : names) {
         const std::string from = Join(source, name);
         struct stat entry {};
-        if (::lstat(from.c_str(), &entry) != 0) return false;
+        if (::lstat(from.c_str(), &entry) != 0) return SourceFails(options);
         // A linked folder is not followed: it could lead back into the tree being copied.
-        if (S_ISLNK(entry.st_mode) && IsFolder(from)) return FailWith(ELOOP);
+        if (S_ISLNK(entry.st_mode) && IsFolder(from)) {
+            errno = ELOOP;
+            return SourceFails(options);
+        }
         if (!CopyTree(from, Join(target, name), options)) return false;
     }
     return true;

@@ -9,8 +9,9 @@ namespace hw::files {
 
 using ByteCopy = std::function<bool(int from, int to)>;
 
-// Reads `from` to its end and writes every byte to `to`.
-bool CopyAllBytes(int from, int to);
+// Reads `from` to its end and writes every byte to `to`. When it fails and `readFailed` is
+// given, that tells whether reading (rather than writing) failed.
+bool CopyAllBytes(int from, int to, bool* readFailed = nullptr);
 
 struct CopyOptions {
     // Write straight to the target and skip the sync (a fresh folder that is itself the
@@ -20,6 +21,13 @@ struct CopyOptions {
     ByteCopy bytes;
     // Called right before the finished temporary file is renamed over the target.
     std::function<void()> beforeRename;
+    // Judges the written bytes before the copy is kept. A copy it refuses is removed (the
+    // target keeps what it held) and the call fails with EBADMSG. Only regular files are copied
+    // while it is set: a folder fails with EISDIR.
+    std::function<bool(const std::string& bytes)> accept;
+    // When set, receives after a failure whether it lay in the source (missing, unreadable, not
+    // a regular file, refused by `accept`) rather than in writing the copy.
+    bool* sourceFailed = nullptr;
 };
 
 // A regular file to exactly `target`, keeping its bytes, permissions and modification time.

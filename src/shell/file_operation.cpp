@@ -23,6 +23,7 @@ std::string TabfFileOperation::TargetFor(const std::string& source) const {
 
 bool TabfFileOperation::Run(bool (TabfFileOperation::*step)(const std::string& source)) {
     lastError_ = 0;
+    lastFailureInSource_ = false;
     bool ok = true;
     try {
         std::size_t entries = 0;
@@ -37,8 +38,12 @@ bool TabfFileOperation::Run(bool (TabfFileOperation::*step)(const std::string& s
         for (const std::string& source : fileList_) {
             if (source.empty()) continue;
             errno = 0;
+            stepFailedInSource_ = false;
             if (!(this->*step)(source)) {
-                if (lastError_ == 0) lastError_ = errno != 0 ? errno : EIO;
+                if (lastError_ == 0) {
+                    lastError_ = errno != 0 ? errno : EIO;
+                    lastFailureInSource_ = stepFailedInSource_;
+                }
                 ok = false;
             }
         }
@@ -57,7 +62,10 @@ bool TabfFileOperation::CopyOne(const std::string& source) {
     files::CopyOptions options;
     options.inPlace = writeInPlace;
     options.bytes = byteCopy;
+    options.accept = acceptCopy;
+    options.sourceFailed = &stepFailedInSource_;
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };
+    if (beforeCopy) beforeCopy(source);
     if (files::CopyTree(source, target, options)) return true;
     if (errno != ENOENT || !files::Exists(source)) return false;
     if (!files::MakeFolders(files::ParentOf(target))) return false;

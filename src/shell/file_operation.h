@@ -46,12 +46,18 @@ class TabfFileOperation {
     // straight to their final names and are not synced, and Flush makes them durable before
     // the folder is renamed into place.
     bool writeInPlace = false;
+    // When set, Copy keeps a file only when its copied bytes pass; a refused copy fails with
+    // LastErrorCode EBADMSG and leaves the target as it was. Folders are then not copied.
+    std::function<bool(const std::string& bytes)> acceptCopy;
     FlushMethod flushMethod = FlushMethod::FileSystem;
     // Replaceable so that tests can make a copy fail part-way (a full disk, the Nth file).
     ByteCopy byteCopy;
     // Called right before every rename, swap and delete that the operation makes, the final
     // rename of a copy included, so that a test can stop the process at each of them in turn.
     std::function<void()> beforeChange;
+    // Called with each source right before Copy opens it, so that a test can remove or rewrite
+    // it at that moment, as a client may.
+    std::function<void(const std::string& source)> beforeCopy;
     // Runs beforeChange; for a caller that hands a delete to another thread.
     void AnnounceChange() const {
         if (beforeChange) beforeChange();
@@ -60,6 +66,9 @@ class TabfFileOperation {
     // errno of the first failure of the last call, 0 after success (ENAMETOOLONG for a name
     // past the file system's limit).
     int LastErrorCode() const { return lastError_; }
+    // After a failed Copy: true when the first failure lay in reading its source (missing,
+    // unreadable, not a regular file, refused by acceptCopy), false when writing failed.
+    bool LastFailureInSource() const { return lastFailureInSource_; }
 
   private:
     bool Run(bool (TabfFileOperation::*step)(const std::string& source));
@@ -73,6 +82,8 @@ class TabfFileOperation {
 
     std::vector<std::string> fileList_;
     int lastError_ = 0;
+    bool lastFailureInSource_ = false;
+    bool stepFailedInSource_ = false;
 };
 
 }  // namespace hw

@@ -100,6 +100,28 @@ const std::vector<MessageText>& MessageTexts() {
           "Folgende Part-Dateien wurden nicht gesichert: Mit der Endung \".HWS\" sind ihre Namen "
           "zu lang für den Datenträger des Backup-Ordners. Die übrigen Part-Dateien wurden "
           "gesichert.\n\n"}},
+        {&MainForm::msg_damaged_kept,
+         {"The following part files are damaged or could not be read, so they were not backed "
+          "up. Their last good backup copies were kept in the new backup.\n\n",
+          "Folgende Part-Dateien sind beschädigt oder nicht lesbar und wurden deshalb nicht "
+          "gesichert. Ihre letzten intakten Sicherungskopien wurden in die neue Sicherung "
+          "übernommen.\n\n"}},
+        {&MainForm::msg_damaged_lost,
+         {"The following part files are damaged or could not be read, so they were not backed "
+          "up. There was no good backup copy of them to keep.\n\n",
+          "Folgende Part-Dateien sind beschädigt oder nicht lesbar und wurden deshalb nicht "
+          "gesichert. Es gab keine intakte Sicherungskopie von ihnen, die behalten werden "
+          "konnte.\n\n"}},
+        {&MainForm::msg_file_not_written,
+         {"The following backup file could not be written (is the disk full?). Both backup "
+          "generations were left as they were.\n\n",
+          "Folgende Sicherungsdatei konnte nicht geschrieben werden (ist der Datenträger voll?). "
+          "Beide Sicherungsgenerationen blieben unverändert.\n\n"}},
+        {&MainForm::msg_restore_damaged,
+         {"The following backup copies are damaged and were not restored. The client's files "
+          "were left as they were.\n\n",
+          "Folgende Sicherungskopien sind beschädigt und wurden nicht wiederhergestellt. Die "
+          "Dateien des Clients blieben unverändert.\n\n"}},
         {&MainForm::msg_restore_client_running,
          {"Please close the eDonkey-Client first: it overwrites restored files while it runs. "
           "Nothing was restored.\nIf \"restart eDonkey-Client when it is halted\" is switched "

@@ -2,6 +2,7 @@
 // values, and the handlers. Handlers are defined in the file of their subsystem.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,11 @@ class MainForm {
     std::string msg_backupdir_foreign;      // followed by the folder
     std::string msg_backupdir_mount_point;  // followed by the folder
     std::string msg_names_too_long;         // followed by the part files, one a line
+    // Damaged part files and backup copies, which are never copied over a good file.
+    std::string msg_damaged_kept;      // followed by the part files, one a line
+    std::string msg_damaged_lost;      // followed by the part files, one a line
+    std::string msg_file_not_written;  // followed by the backup file
+    std::string msg_restore_damaged;   // followed by the backup copies, one a line
     std::string msg_restore_client_running;
     std::string msg_tempdir_not_absolute;
     // A file whose name the settings file's list of additional files cannot hold.
@@ -209,6 +215,9 @@ class MainForm {
     // False when an entry could not be copied.
     bool BackupAdditionalFiles(bool automatic);
     const std::string& runFailure() const { return runFailure_; }
+    // Waits before damaged part files are read again, since the client may be rewriting them:
+    // one second when empty. Tests put in their own, so that they never sleep.
+    std::function<void()> pauseBeforeRereading;
     void RestoreAdditionalFiles();
     void btn_backupClick();
     void btn_restoreClick();

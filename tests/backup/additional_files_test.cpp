@@ -2,6 +2,7 @@
 // browse, add, back up and restore driven through the window's handlers only.
 #include <gtest/gtest.h>
 
+#include "backup/backup_fixture.h"
 #include "support/fake_services.h"
 
 namespace hw::test {
@@ -204,8 +205,8 @@ TEST(AdditionalFilesCycle, BrowseAddBackUpDamageAndRestoreThroughTheWindowsHandl
         const std::string C = root / "client";
         const std::string T = C + "/temp";
         const std::string partFolder = subfolders ? T + "/Download1" : T;
-        const std::string part1("\xe0\x01\x00\x00hash\xff\xfe", 10);
-        const std::string part2(70000, '\x5a');
+        const std::string part1 = PartMet(std::string("hash\xff\x00\xfe", 7));
+        const std::string part2 = PartMet(std::string(70000, '\x5a'));
         const std::string servers("\x0e\x01servers\x00", 11);
         WriteFile(partFolder + "/001.part.met", part1);
         WriteFile(partFolder + "/002.part.met", part2);

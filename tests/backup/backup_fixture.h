@@ -14,8 +14,17 @@
 
 namespace hw::test {
 
+// A well-formed part file (a header without part hashes or tags) that ends in `text`, so that
+// every file of a test can have content of its own.
+inline std::string PartMet(const std::string& text) {
+    std::string file(27, '\0');
+    file[0] = '\xE0';
+    return file + text;
+}
+
 struct BackupDesk {
     FakeDesktop desk;
+    int pauses = 0;  // before damaged part files are read again
     TempDir root;
     std::string T = root / "temp";
     std::string B = root / "backup";
@@ -30,6 +39,7 @@ struct BackupDesk {
         f().edit_backupdir.setText(B);
         f().edit_clientdir.setText(C);
         f().clientExe = "emule.exe";
+        f().pauseBeforeRereading = [this] { ++pauses; };
     }
     MainForm& f() { return desk.f(); }
     std::vector<std::string> messages() const { return desk.dialogs.messageTexts(); }

@@ -21,26 +21,26 @@ const char* const kNone = "No PART.METs found to back up !";
 
 TEST(BackupRun, KeepsExactlyOneOlderGeneration) {
     BackupDesk d;
-    WriteFile(d.T + "/001.part.met", "first 1");
-    WriteFile(d.T + "/002.part.met", "first 2");
+    WriteFile(d.T + "/001.part.met", PartMet("first 1"));
+    WriteFile(d.T + "/002.part.met", PartMet("first 2"));
     d.f().BackupPartFiles(false);
     EXPECT_EQ(Names(d.B), (Strings{"001.part.met.HWS", "002.part.met.HWS"}));
-    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "first 1");
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("first 1"));
     EXPECT_FALSE(FolderExists(d.B + "_old"));
     EXPECT_EQ(d.messages(), Strings{kOk});
     EXPECT_EQ(d.captions(), Strings{"Info ..."});
 
-    WriteFile(d.T + "/001.part.met", "second 1");
+    WriteFile(d.T + "/001.part.met", PartMet("second 1"));
     d.f().BackupPartFiles(false);
-    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "second 1");
-    EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), "first 1");
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("second 1"));
+    EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), PartMet("first 1"));
 
-    WriteFile(d.T + "/001.part.met", "third 1");
+    WriteFile(d.T + "/001.part.met", PartMet("third 1"));
     fs::remove(d.T + "/002.part.met");
     d.f().BackupPartFiles(false);
     EXPECT_EQ(Names(d.B), Strings{"001.part.met.HWS"});
-    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "third 1");
-    EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), "second 1");
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("third 1"));
+    EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), PartMet("second 1"));
     d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
 }
@@ -48,21 +48,21 @@ TEST(BackupRun, KeepsExactlyOneOlderGeneration) {
 TEST(BackupRun, SubfolderModeTakesOnlyImmediateSubfoldersAndMatchesIgnoringCase) {
     BackupDesk d;
     d.subfolderMode();
-    WriteFile(d.T + "/Temp1/003.part.met", "3");
-    WriteFile(d.T + "/Temp2/004.PART.MET", "4");
+    WriteFile(d.T + "/Temp1/003.part.met", PartMet("3"));
+    WriteFile(d.T + "/Temp2/004.PART.MET", PartMet("4"));
     WriteFile(d.T + "/Temp2/notes.txt", "n");
-    WriteFile(d.T + "/Temp2/deeper/007.part.met", "7");
-    WriteFile(d.T + "/005.part.met", "5");
+    WriteFile(d.T + "/Temp2/deeper/007.part.met", PartMet("7"));
+    WriteFile(d.T + "/005.part.met", PartMet("5"));
     d.f().BackupPartFiles(false);
     EXPECT_EQ(Names(d.B), (Strings{"Temp1", "Temp2"}));
-    EXPECT_EQ(ReadFile(d.B + "/Temp1/003.part.met.HWS"), "3");
+    EXPECT_EQ(ReadFile(d.B + "/Temp1/003.part.met.HWS"), PartMet("3"));
     EXPECT_EQ(Names(d.B + "/Temp2"), Strings{"004.PART.MET.HWS"});
     EXPECT_EQ(d.messages(), Strings{kOk});
 
     {  // simple mode takes the file in T, case ignored, and nothing from subfolders
         BackupDesk s;
-        WriteFile(s.T + "/006.PART.MET", "6");
-        WriteFile(s.T + "/Temp1/003.part.met", "3");
+        WriteFile(s.T + "/006.PART.MET", PartMet("6"));
+        WriteFile(s.T + "/Temp1/003.part.met", PartMet("3"));
         s.f().BackupPartFiles(false);
         EXPECT_EQ(Names(s.B), Strings{"006.PART.MET.HWS"});
     }
@@ -70,7 +70,7 @@ TEST(BackupRun, SubfolderModeTakesOnlyImmediateSubfoldersAndMatchesIgnoringCase)
 
 TEST(BackupRun, NothingFoundTouchesNothing) {
     BackupDesk d;
-    WriteFile(d.B + "/keep.part.met.HWS", "keep");
+    WriteFile(d.B + "/keep.part.met.HWS", PartMet("keep"));
     WriteFile(d.C + "/server.met", "s");
     d.f().listbox_files.add("server.met");
     d.f().BackupPartFiles(false);
@@ -81,7 +81,7 @@ TEST(BackupRun, NothingFoundTouchesNothing) {
 
     d.subfolderMode();  // subfolders without part files count as nothing found
     WriteFile(d.T + "/Temp1/readme.txt", "r");
-    WriteFile(d.T + "/005.part.met", "5");
+    WriteFile(d.T + "/005.part.met", PartMet("5"));
     d.f().BackupPartFiles(false);
     EXPECT_EQ(d.messages(), (Strings{kNone, kNone}));
     EXPECT_EQ(Names(d.B), Strings{"keep.part.met.HWS"});
@@ -93,7 +93,7 @@ TEST(BackupRun, NothingFoundTouchesNothing) {
 
 TEST(BackupRun, AutomaticModeIsSilentAndRunsOnlyWhileTheClientRuns) {
     BackupDesk d;
-    WriteFile(d.T + "/001.part.met", "1");
+    WriteFile(d.T + "/001.part.met", PartMet("1"));
     d.f().listbox_files.add("missing.dat");
     d.f().BackupPartFiles(true);  // client not running: nothing at all
     EXPECT_FALSE(fs::exists(d.B));
@@ -101,7 +101,7 @@ TEST(BackupRun, AutomaticModeIsSilentAndRunsOnlyWhileTheClientRuns) {
 
     d.desk.processes.running = {"eMule.EXE"};
     d.f().BackupPartFiles(true);  // runs, and the additional-files error stays silent
-    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "1");
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("1"));
 
     fs::remove(d.T + "/001.part.met");
     d.f().BackupPartFiles(true);  // nothing found: silent, B stays
@@ -109,14 +109,14 @@ TEST(BackupRun, AutomaticModeIsSilentAndRunsOnlyWhileTheClientRuns) {
     EXPECT_TRUE(d.desk.dialogs.shown.empty());
 
     d.f().clientExe = "";  // an empty name matches no process
-    WriteFile(d.T + "/002.part.met", "2");
+    WriteFile(d.T + "/002.part.met", PartMet("2"));
     d.f().BackupPartFiles(true);
     EXPECT_FALSE(FileExists(d.B + "/002.part.met.HWS"));
 }
 
 TEST(BackupRun, AdditionalFilesAreCopiedAndMissingOrUnsafeOnesListed) {
     BackupDesk d;
-    WriteFile(d.T + "/001.part.met", "1");
+    WriteFile(d.T + "/001.part.met", PartMet("1"));
     WriteFile(d.C + "/server.met", "servers");
     WriteFile(d.C + "/config/x.dat", "x");
     WriteFile(d.root / "outside.dat", "secret");
@@ -141,11 +141,14 @@ TEST(BackupRun, AdditionalFilesAreCopiedAndMissingOrUnsafeOnesListed) {
 
 TEST(BackupRun, AFailedPartFileCopyLeavesBothGenerationsAsTheyWere) {
     BackupDesk d;
-    for (int i = 1; i <= 5; ++i) WriteFile(d.T + "/00" + std::to_string(i) + ".part.met", "v1");
+    for (int i = 1; i <= 5; ++i)
+        WriteFile(d.T + "/00" + std::to_string(i) + ".part.met", PartMet("v1"));
     d.f().BackupPartFiles(false);
-    for (int i = 1; i <= 5; ++i) WriteFile(d.T + "/00" + std::to_string(i) + ".part.met", "v2");
+    for (int i = 1; i <= 5; ++i)
+        WriteFile(d.T + "/00" + std::to_string(i) + ".part.met", PartMet("v2"));
     d.f().BackupPartFiles(false);
-    for (int i = 1; i <= 5; ++i) WriteFile(d.T + "/00" + std::to_string(i) + ".part.met", "v3");
+    for (int i = 1; i <= 5; ++i)
+        WriteFile(d.T + "/00" + std::to_string(i) + ".part.met", PartMet("v3"));
     d.f().listbox_files.add("server.met");
     WriteFile(d.C + "/server.met", "s");
 
@@ -164,43 +167,52 @@ TEST(BackupRun, AFailedPartFileCopyLeavesBothGenerationsAsTheyWere) {
     EXPECT_EQ(calls, 6);  // each run stopped at its failing file
     for (int i = 1; i <= 5; ++i) {
         const std::string n = "/00" + std::to_string(i) + ".part.met.HWS";
-        EXPECT_EQ(ReadFile(d.B + n), "v2");
-        EXPECT_EQ(ReadFile(d.B + "_old" + n), "v1");
+        EXPECT_EQ(ReadFile(d.B + n), PartMet("v2"));
+        EXPECT_EQ(ReadFile(d.B + "_old" + n), PartMet("v1"));
     }
     EXPECT_FALSE(FolderExists(d.B + "/~hws_xtra"));  // the additional files were not copied
     d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
-    EXPECT_EQ(d.messages(), (Strings{kOk, kOk, kFailed}));
+    // The manual run names the backup file that could not be written.
+    ASSERT_EQ(d.messages().size(), 3u);
+    const std::string intro = kFailed + std::string("\n\n") + d.f().msg_file_not_written;
+    const std::string shown = d.messages()[2];
+    ASSERT_EQ(shown.substr(0, intro.size()), intro);
+    const std::string named = shown.substr(intro.size());
+    EXPECT_TRUE(FileExists(named)) << named;  // a file of the generation that was kept
+    EXPECT_EQ(files::ParentOf(named), d.B);
     EXPECT_EQ(d.captions().back(), "Error ...");
+    EXPECT_EQ(d.f().runFailure(), shown);  // what the tray icon would announce
 }
 
 TEST(BackupRun, ARunRightAfterOneThatThrewAwayALargeGenerationWaitsForItsRemoval) {
     BackupDesk d;
-    for (int i = 0; i < 1000; ++i) WriteFile(d.T + "/" + std::to_string(i) + ".part.met", "v");
+    for (int i = 0; i < 1000; ++i)
+        WriteFile(d.T + "/" + std::to_string(i) + ".part.met", PartMet("v"));
     d.f().BackupPartFiles(false);
     d.f().BackupPartFiles(false);
     for (int i = 1; i < 1000; ++i) fs::remove(d.T + "/" + std::to_string(i) + ".part.met");
-    WriteFile(d.T + "/0.part.met", "newest");
+    WriteFile(d.T + "/0.part.met", PartMet("newest"));
     d.f().BackupPartFiles(false);  // throws away 1,000 files
     d.f().BackupPartFiles(false);  // copies one file, then needs the discard name again
     EXPECT_EQ(d.messages(), (Strings{kOk, kOk, kOk, kOk}));
     EXPECT_EQ(Names(d.B), Strings{"0.part.met.HWS"});
-    EXPECT_EQ(ReadFile(d.B + "_old/0.part.met.HWS"), "newest");
+    EXPECT_EQ(ReadFile(d.B + "_old/0.part.met.HWS"), PartMet("newest"));
     d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
 }
 
 TEST(BackupRun, LeftoversOfAnInterruptedRunAreRemovedByTheNextRun) {
     BackupDesk d;
-    WriteFile(d.T + "/001.part.met", "new");
-    WriteFile(d.B + ".hws-staging/001.part.met.HWS", "ne");  // a crash while staging
-    WriteFile(d.B + ".hws-staging/999.part.met.HWS", "stale");
-    WriteFile(d.B + ".hws-discard/old.part.met.HWS", "old");  // a crash while discarding
-    WriteFile(d.B + "/001.part.met.HWS", "previous");
+    WriteFile(d.T + "/001.part.met", PartMet("new"));
+    WriteFile(d.B + ".hws-staging/001.part.met.HWS", PartMet("ne"));  // a crash while staging
+    WriteFile(d.B + ".hws-staging/999.part.met.HWS", PartMet("stale"));
+    WriteFile(d.B + ".hws-discard/old.part.met.HWS", PartMet("old"));  // a crash while discarding
+    WriteFile(d.B + "/001.part.met.HWS", PartMet("previous"));
     d.f().BackupPartFiles(false);
     EXPECT_EQ(Names(d.B), Strings{"001.part.met.HWS"});
-    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "new");
-    EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), "previous");
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("new"));
+    EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), PartMet("previous"));
     d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
 }
@@ -215,7 +227,7 @@ TEST(BackupRun, RefusesBackupFoldersThatWouldMoveTheClientsFiles) {
         "Nothing was backed up.";
     auto run = [](const std::function<void(BackupDesk&)>& choose, bool automatic) {
         auto d = std::make_unique<BackupDesk>();
-        WriteFile(d->T + "/001.part.met", "1");
+        WriteFile(d->T + "/001.part.met", PartMet("1"));
         WriteFile(d->C + "/emule", "client program");
         d->desk.processes.running = {"emule.exe"};
         choose(*d);
@@ -261,7 +273,7 @@ TEST(BackupRun, RefusesBackupFoldersThatWouldMoveTheClientsFiles) {
     }
     {  // beside or below the folders is fine, also with a similar name
         BackupDesk d;
-        WriteFile(d.T + "/001.part.met", "1");
+        WriteFile(d.T + "/001.part.met", PartMet("1"));
         d.f().edit_backupdir.setText(d.T + "2");
         d.f().BackupPartFiles(false);
         EXPECT_EQ(d.messages(), Strings{kOk});
@@ -274,7 +286,7 @@ TEST(BackupRun, RefusesBackupFoldersThatWouldMoveTheClientsFiles) {
 
 TEST(BackupRun, FolderTextsEndingInASeparatorAreUsedWithoutIt) {
     BackupDesk d;
-    WriteFile(d.T + "/001.part.met", "1");
+    WriteFile(d.T + "/001.part.met", PartMet("1"));
     d.f().edit_tempdir.setText(d.T + "/");
     d.f().edit_backupdir.setText(d.B + "//");
     d.f().BackupPartFiles(false);
@@ -287,7 +299,7 @@ TEST(BackupRun, FolderTextsEndingInASeparatorAreUsedWithoutIt) {
 
 TEST(BackupRun, AScheduledBackupIsHeldBackWhileAManualRunWaitsInItsBox) {
     BackupDesk d;
-    WriteFile(d.T + "/001.part.met", "1");
+    WriteFile(d.T + "/001.part.met", PartMet("1"));
     WriteFile(d.C + "/server.met", "s");
     d.f().listbox_files.add("server.met");
     d.desk.processes.running = {"emule.exe"};
@@ -304,7 +316,7 @@ TEST(BackupRun, AScheduledBackupIsHeldBackWhileAManualRunWaitsInItsBox) {
 
     // During a restore the observer may start the client again inside a box; the tick that
     // follows must still wait.
-    WriteFile(d.B + "/001.part.met.HWS", "backup");
+    WriteFile(d.B + "/001.part.met.HWS", PartMet("backup"));
     d.desk.processes.running.clear();
     int held = 0;
     d.desk.dialogs.whileOpen = [&] {
@@ -318,7 +330,7 @@ TEST(BackupRun, AScheduledBackupIsHeldBackWhileAManualRunWaitsInItsBox) {
     d.f().btn_restoreClick();
     EXPECT_EQ(held, 1);
     EXPECT_FALSE(FolderExists(d.B + "_old"));
-    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), "backup");
+    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("backup"));
     EXPECT_FALSE(d.f().ManualRunActive());
 
     d.desk.dialogs.whileOpen = nullptr;  // with no manual run open, the schedule runs
@@ -336,9 +348,9 @@ TEST(BackupRun, ABackupFolderHoldingOtherThingsIsRefusedAndNothingIsDeleted) {
         SCOPED_TRACE(owned);
         BackupDesk d;
         const std::string folder = d.root / owned;
-        WriteFile(d.T + "/001.part.met", "1");
+        WriteFile(d.T + "/001.part.met", PartMet("1"));
         WriteFile(folder + "/letter.odt", "my letter");
-        WriteFile(folder + "/001.part.met.HWS", "an old copy");
+        WriteFile(folder + "/001.part.met.HWS", PartMet("an old copy"));
         d.f().BackupPartFiles(false);
         d.f().BackupPartFiles(false);  // the second run would have deleted it
         d.desk.processes.running = {"emule.exe"};
@@ -353,8 +365,8 @@ TEST(BackupRun, ABackupFolderHoldingOtherThingsIsRefusedAndNothingIsDeleted) {
     {  // German, and a subfolder that holds more than backups
         BackupDesk d;
         d.subfolderMode();
-        WriteFile(d.T + "/Temp1/003.part.met", "3");
-        WriteFile(d.B + "/Temp1/003.part.met.HWS", "backup");
+        WriteFile(d.T + "/Temp1/003.part.met", PartMet("3"));
+        WriteFile(d.B + "/Temp1/003.part.met.HWS", PartMet("backup"));
         WriteFile(d.B + "/Temp1/holiday.jpg", "photo");
         d.f().ApplyLanguage("DE");  // the fields show their placeholders again
         d.f().edit_tempdir.setText(d.T);
@@ -371,8 +383,8 @@ TEST(BackupRun, ABackupFolderHoldingOtherThingsIsRefusedAndNothingIsDeleted) {
     }
     {  // generations of the other storing mode are the program's own
         BackupDesk d;
-        WriteFile(d.T + "/Temp1/003.part.met", "3");
-        WriteFile(d.T + "/004.part.met", "4");
+        WriteFile(d.T + "/Temp1/003.part.met", PartMet("3"));
+        WriteFile(d.T + "/004.part.met", PartMet("4"));
         d.subfolderMode();
         d.f().BackupPartFiles(false);
         d.f().radio_storing_simple.setChecked(true);
@@ -388,7 +400,7 @@ TEST(BackupRun, PartFilesWithNamesTooLongForTheEndingAreNamedAndTheOthersBackedU
     BackupDesk d;
     auto name = [](std::size_t length) { return std::string(length - 9, 'x') + ".part.met"; };
     for (std::size_t length : {240u, 251u, 252u, 255u}) {
-        WriteFile(d.T + "/" + name(length), "length " + std::to_string(length));
+        WriteFile(d.T + "/" + name(length), PartMet("length " + std::to_string(length)));
     }
     d.f().BackupPartFiles(false);
     ASSERT_EQ(d.messages().size(), 1u);
@@ -405,14 +417,14 @@ TEST(BackupRun, PartFilesWithNamesTooLongForTheEndingAreNamedAndTheOthersBackedU
     d.desk.dialogs.answers = {true};
     d.f().btn_restoreClick();  // the temporary names of the restore fit as well
     EXPECT_EQ(d.messages().back(), "Restoring *.PART.METs successful !");
-    EXPECT_EQ(ReadFile(d.T + "/" + name(251)), "length 251");
-    EXPECT_EQ(ReadFile(d.T + "/" + name(240)), "length 240");
+    EXPECT_EQ(ReadFile(d.T + "/" + name(251)), PartMet("length 251"));
+    EXPECT_EQ(ReadFile(d.T + "/" + name(240)), PartMet("length 240"));
     EXPECT_EQ(Names(d.T).size(), 4u);
 
     {  // nothing but such names: no new generation at all
         BackupDesk only;
-        WriteFile(only.B + "/001.part.met.HWS", "previous");
-        WriteFile(only.T + "/" + name(255), "x");
+        WriteFile(only.B + "/001.part.met.HWS", PartMet("previous"));
+        WriteFile(only.T + "/" + name(255), PartMet("x"));
         only.f().BackupPartFiles(false);
         EXPECT_EQ(only.messages(),
                   Strings{"The following part files were not backed up: with the ending \".HWS\" "
@@ -420,23 +432,8 @@ TEST(BackupRun, PartFilesWithNamesTooLongForTheEndingAreNamedAndTheOthersBackedU
                           "other part files were backed up.\n\n" +
                           only.T + "/" + name(255) + "\n"});
         EXPECT_EQ(Names(only.root.path()), (Strings{"backup", "client", "temp"}));
-        EXPECT_EQ(ReadFile(only.B + "/001.part.met.HWS"), "previous");
+        EXPECT_EQ(ReadFile(only.B + "/001.part.met.HWS"), PartMet("previous"));
     }
-}
-
-TEST(BackupRun, APipeNamedLikeAPartFileNeitherHangsTheRunNorStopsTheOthers) {
-    BackupDesk d;
-    WriteFile(d.T + "/001.part.met", "1");
-    ASSERT_EQ(::mkfifo((d.T + "/002.part.met").c_str(), 0644), 0);
-    WriteFile(d.B + "/001.part.met.HWS", "previous");
-    const int shown = InChildWithAlarm([&] {
-        d.f().BackupPartFiles(false);
-        d.f().FinishBackgroundWork();
-        return d.messages() == Strings{kFailed} ? 0 : 1;
-    });
-    EXPECT_EQ(shown, 0) << "1: other message, -1: hung";
-    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "previous");
-    EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "client", "temp"}));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ const char* const kQuestion = "Do you want to restore the backed-up files ?";
 
 TEST(BackupCommand, TidiesEachFieldInTurnBeforeTheNextAndRunsWithTheTidiedTexts) {
     BackupDesk d;
-    WriteFile(d.T + "/001.part.met", "1");
+    WriteFile(d.T + "/001.part.met", PartMet("1"));
     d.f().edit_tempdir.setText(d.T + "/");
     d.f().edit_backupdir.setText(d.B + "/");
     d.f().edit_clientdir.setText(d.C + "/");
@@ -43,8 +43,8 @@ TEST(BackupCommand, TidiesEachFieldInTurnBeforeTheNextAndRunsWithTheTidiedTexts)
 TEST(BackupCommands, RefuseABackupFolderWhoseTextContainsTheTempFolderInSubfolderMode) {
     auto setUp = [](BackupDesk& d, const std::string& backup) {
         d.subfolderMode();
-        WriteFile(d.T + "/Temp1/003.part.met", "client");
-        WriteFile(backup + "/Temp1/003.part.met.HWS", "backup");
+        WriteFile(d.T + "/Temp1/003.part.met", PartMet("client"));
+        WriteFile(backup + "/Temp1/003.part.met.HWS", PartMet("backup"));
         d.f().edit_backupdir.setText(backup);
     };
     for (const char* suffix : {"/bak", "2", "/bak/"}) {
@@ -56,7 +56,7 @@ TEST(BackupCommands, RefuseABackupFolderWhoseTextContainsTheTempFolderInSubfolde
         d.f().btn_restoreClick();
         EXPECT_EQ(d.messages(), (Strings{kInTemp, kInTemp}));
         EXPECT_EQ(d.captions(), (Strings{"Error ...", "Error ..."}));
-        EXPECT_EQ(ReadFile(d.T + "/Temp1/003.part.met"), "client");
+        EXPECT_EQ(ReadFile(d.T + "/Temp1/003.part.met"), PartMet("client"));
         EXPECT_FALSE(FolderExists(backup + "_old"));
     }
     {  // an empty temp text is contained in every text
@@ -68,7 +68,7 @@ TEST(BackupCommands, RefuseABackupFolderWhoseTextContainsTheTempFolderInSubfolde
     }
     {  // in simple mode the text test is not made
         BackupDesk d;
-        WriteFile(d.T + "/001.part.met", "1");
+        WriteFile(d.T + "/001.part.met", PartMet("1"));
         d.f().edit_backupdir.setText(d.T + "/bak");
         d.f().btn_backup.userClick();
         EXPECT_EQ(d.messages(), Strings{"Backing up *.PART.METs successful !"});
@@ -79,8 +79,8 @@ TEST(BackupCommands, RefuseABackupFolderWhoseTextContainsTheTempFolderInSubfolde
 TEST(RestoreCommand, AnythingButYesChangesNothingNotEvenTheFields) {
     for (bool scripted : {false, true}) {
         BackupDesk d;
-        WriteFile(d.B + "/001.part.met.HWS", "backup");
-        WriteFile(d.T + "/001.part.met", "client");
+        WriteFile(d.B + "/001.part.met.HWS", PartMet("backup"));
+        WriteFile(d.T + "/001.part.met", PartMet("client"));
         d.f().edit_tempdir.setText(d.T + "/");
         if (scripted) d.desk.dialogs.answers = {false};  // otherwise Escape
         d.f().btn_restore.userClick();
@@ -88,14 +88,14 @@ TEST(RestoreCommand, AnythingButYesChangesNothingNotEvenTheFields) {
         EXPECT_EQ(d.desk.dialogs.shown[0].kind, Shown::Kind::Question);
         EXPECT_EQ(d.desk.dialogs.shown[0].text, kQuestion);
         EXPECT_EQ(d.f().edit_tempdir.text(), d.T + "/");
-        EXPECT_EQ(ReadFile(d.T + "/001.part.met"), "client");
+        EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("client"));
     }
 }
 
 TEST(RestoreCommand, RefusedWhileTheClientRunsAndNothingIsTouched) {
     BackupDesk d;
-    WriteFile(d.B + "/001.part.met.HWS", "backup");
-    WriteFile(d.T + "/001.part.met", "client");
+    WriteFile(d.B + "/001.part.met.HWS", PartMet("backup"));
+    WriteFile(d.T + "/001.part.met", PartMet("client"));
     d.f().edit_tempdir.setText(d.T + "/");
     d.desk.processes.running = {"EMULE.exe"};
     d.desk.dialogs.answers = {true};
@@ -106,7 +106,7 @@ TEST(RestoreCommand, RefusedWhileTheClientRunsAndNothingIsTouched) {
                       "halted\" is switched on, Hoardwise starts the client again: switch it off "
                       "first."});
     EXPECT_EQ(d.captions(), Strings{"Error ..."});
-    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), "client");
+    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("client"));
     EXPECT_EQ(d.f().edit_tempdir.text(), d.T + "/");
 }
 
@@ -132,8 +132,8 @@ TEST(BackupCommands, AFullManualCycleRestoresTheBackedUpBytes) {
     TempDir root;
     MainForm& f = desk.f();
     f.ApplyLanguage("EN");
-    const std::string part1("\xe0\x01\x00\x00hash\xff\xfe", 10);
-    const std::string part2(7000, '\x5a');
+    const std::string part1 = PartMet(std::string("hash\xff\x00\xfe", 7));
+    const std::string part2 = PartMet(std::string(7000, '\x5a'));
     WriteFile(root / "client/temp/001.part.met", part1);
     WriteFile(root / "client/temp/002.part.met", part2);
     WriteFile(root / "client/server.met", "server list");

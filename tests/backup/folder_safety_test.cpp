@@ -30,7 +30,7 @@ TEST(FolderSafety, ABindMountOfTheClientFolderIsTheClientFolder) {
     BackupDesk d;
     const std::string view = d.root / "view";
     fs::create_directories(view);
-    WriteFile(d.C + "/temp/001.part.met", "download state");
+    WriteFile(d.C + "/temp/001.part.met", PartMet("download state"));
     ScratchMounts mounts;
     const std::string why = mounts.Bind(d.C, view);
     if (!why.empty()) GTEST_SKIP() << why;
@@ -45,7 +45,7 @@ TEST(FolderSafety, ABindMountOfTheClientFolderIsTheClientFolder) {
     // Twice, as the second run would delete what the first set aside.
     for (int run = 0; run < 2; ++run) BackUpWith(d, d.C + "/temp", view, d.C);
     EXPECT_EQ(d.messages(), Strings(2, d.f().msg_backupdir_overlaps));
-    EXPECT_EQ(ReadFile(d.C + "/temp/001.part.met"), "download state");
+    EXPECT_EQ(ReadFile(d.C + "/temp/001.part.met"), PartMet("download state"));
     EXPECT_EQ(Names(d.root.path()), (Strings{"client", "temp", "view"}));
 }
 
@@ -56,7 +56,7 @@ TEST(FolderSafety, ANameInOtherLetterCaseOnACaseInsensitiveDiskIsTheSameFolder) 
     ScratchMounts mounts;
     const std::string why = mounts.MountExfat(d.root / "exfat.img", usb);
     if (!why.empty()) GTEST_SKIP() << "no exFAT disk to test on: " << why;
-    WriteFile(usb + "/Emule/Temp/001.part.met", "download state");
+    WriteFile(usb + "/Emule/Temp/001.part.met", PartMet("download state"));
     WriteFile(usb + "/Emule/emule.exe", "client");
     ASSERT_TRUE(FileExists(usb + "/EMULE/temp/001.part.met")) << "not case-insensitive";
 
@@ -71,18 +71,18 @@ TEST(FolderSafety, ANameInOtherLetterCaseOnACaseInsensitiveDiskIsTheSameFolder) 
         BackupDesk run;
         for (int i = 0; i < 2; ++i) BackUpWith(run, usb + "/Emule/Temp", backup, usb + "/Emule");
         EXPECT_EQ(run.messages(), Strings(2, run.f().msg_backupdir_overlaps));
-        EXPECT_EQ(ReadFile(usb + "/Emule/Temp/001.part.met"), "download state");
+        EXPECT_EQ(ReadFile(usb + "/Emule/Temp/001.part.met"), PartMet("download state"));
     }
     EXPECT_EQ(Names(usb), Strings{"Emule"});
 
     // A folder of its own on that disk works, although exFAT cannot swap two folders in one step.
     for (int i = 1; i <= 3; ++i) {
-        WriteFile(usb + "/Emule/Temp/001.part.met", "state " + std::to_string(i));
+        WriteFile(usb + "/Emule/Temp/001.part.met", PartMet("state " + std::to_string(i)));
         BackUpWith(d, usb + "/Emule/Temp", usb + "/Backup", usb + "/Emule");
     }
     EXPECT_EQ(d.messages(), Strings(3, kOk));
-    EXPECT_EQ(ReadFile(usb + "/Backup/001.part.met.HWS"), "state 3");
-    EXPECT_EQ(ReadFile(usb + "/Backup_old/001.part.met.HWS"), "state 2");
+    EXPECT_EQ(ReadFile(usb + "/Backup/001.part.met.HWS"), PartMet("state 3"));
+    EXPECT_EQ(ReadFile(usb + "/Backup_old/001.part.met.HWS"), PartMet("state 2"));
     EXPECT_EQ(Names(usb), (Strings{"Backup", "Backup_old", "Emule"}));
 }
 
@@ -91,8 +91,8 @@ TEST(FolderSafety, AMountPointIsRefusedBeforeAnythingIsCopied) {
     BackupDesk d;
     EXPECT_FALSE(IsMountPoint(d.C));
     EXPECT_FALSE(IsMountPoint(d.root / "missing"));
-    WriteFile(d.T + "/001.part.met", "1");
-    WriteFile(d.root / "disk/001.part.met.HWS", "on the disk");
+    WriteFile(d.T + "/001.part.met", PartMet("1"));
+    WriteFile(d.root / "disk/001.part.met.HWS", PartMet("on the disk"));
     fs::create_directories(d.B);
     ScratchMounts mounts;
     const std::string why = mounts.Bind(d.root / "disk", d.B);
@@ -121,7 +121,7 @@ TEST(FolderSafety, AMountPointIsRefusedBeforeAnythingIsCopied) {
     EXPECT_EQ(d.captions(), (Strings{"Error ...", "Fehler ..."}));
     // Nothing was written beside it on the parent's disk.
     EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "client", "disk", "temp"}));
-    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), "on the disk");
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("on the disk"));
 }
 
 TEST(FolderSafety, OnlyWhatTheBackupMakesBelongsInAGenerationFolder) {

@@ -26,6 +26,7 @@ class KilledBackup : public ::testing::Test {
             for (std::size_t k = 0; k < content.size(); ++k) {
                 content[k] = static_cast<char>((k * 31 + i * 7) % 251);
             }
+            content = PartMet(content);
             sources[name] = content;
             WriteFile(d.T + "/" + name, content);
         }

@@ -20,14 +20,14 @@ const std::string kExtraErrors = "Error while restoring up following additional 
 
 TEST(RestoreRun, ReplacesBackedUpFilesAndLeavesOthersAlone) {
     BackupDesk d;
-    WriteFile(d.B + "/001.part.met.HWS", "from backup");
+    WriteFile(d.B + "/001.part.met.HWS", PartMet("from backup"));
     WriteFile(d.B + "/notes.txt", "not a backup");
-    WriteFile(d.B + "_old/003.part.met.HWS", "older generation is never read");
-    WriteFile(d.T + "/001.part.met", "client's own, longer than the backup");
-    WriteFile(d.T + "/002.part.met", "no backup of me");
+    WriteFile(d.B + "_old/003.part.met.HWS", PartMet("older generation is never read"));
+    WriteFile(d.T + "/001.part.met", PartMet("client's own, longer than the backup"));
+    WriteFile(d.T + "/002.part.met", PartMet("no backup of me"));
     d.f().RestorePartFiles();
-    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), "from backup");
-    EXPECT_EQ(ReadFile(d.T + "/002.part.met"), "no backup of me");
+    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("from backup"));
+    EXPECT_EQ(ReadFile(d.T + "/002.part.met"), PartMet("no backup of me"));
     EXPECT_EQ(Names(d.T), (Strings{"001.part.met", "002.part.met"}));
     EXPECT_EQ(Names(d.B), (Strings{"001.part.met.HWS", "notes.txt"}));  // nothing moved in B
     EXPECT_EQ(d.messages(), Strings{kOk});
@@ -73,15 +73,15 @@ TEST(RestoreRun, ATempFolderThatIsNoFullPathIsRefusedAndNothingIsWritten) {
 TEST(RestoreRun, SubfolderModeCreatesMissingSubfoldersAndIgnoresSimpleBackups) {
     BackupDesk d;
     d.subfolderMode();
-    WriteFile(d.B + "/Temp1/003.part.met.HWS", "3");
-    WriteFile(d.B + "/Temp2/004.PART.MET.HWS", "4");
+    WriteFile(d.B + "/Temp1/003.part.met.HWS", PartMet("3"));
+    WriteFile(d.B + "/Temp2/004.PART.MET.HWS", PartMet("4"));
     d.f().RestorePartFiles();
-    EXPECT_EQ(ReadFile(d.T + "/Temp1/003.part.met"), "3");
-    EXPECT_EQ(ReadFile(d.T + "/Temp2/004.PART.MET"), "4");
+    EXPECT_EQ(ReadFile(d.T + "/Temp1/003.part.met"), PartMet("3"));
+    EXPECT_EQ(ReadFile(d.T + "/Temp2/004.PART.MET"), PartMet("4"));
     EXPECT_EQ(d.messages(), Strings{kOk});
 
     BackupDesk s;  // a backup made in simple mode, restored in subfolder mode
-    WriteFile(s.T + "/001.part.met", "1");
+    WriteFile(s.T + "/001.part.met", PartMet("1"));
     s.f().BackupPartFiles(false);
     s.subfolderMode();
     fs::remove(s.T + "/001.part.met");
@@ -92,7 +92,7 @@ TEST(RestoreRun, SubfolderModeCreatesMissingSubfoldersAndIgnoresSimpleBackups) {
 
 TEST(RestoreRun, AdditionalFilesComeBackAndMissingOrUnsafeOnesAreNamedByTheirTarget) {
     BackupDesk d;
-    WriteFile(d.B + "/001.part.met.HWS", "1");
+    WriteFile(d.B + "/001.part.met.HWS", PartMet("1"));
     WriteFile(d.B + "/~hws_xtra/server.met", "servers");
     WriteFile(d.B + "/~hws_xtra/config/x.dat", "x");
     WriteFile(d.B + "/outside.dat", "would escape");
@@ -108,7 +108,7 @@ TEST(RestoreRun, AdditionalFilesComeBackAndMissingOrUnsafeOnesAreNamedByTheirTar
     EXPECT_EQ(d.captions().back(), "Error ...");
 
     BackupDesk placeholder;  // a client folder that is no real path writes nothing anywhere
-    WriteFile(placeholder.B + "/001.part.met.HWS", "1");
+    WriteFile(placeholder.B + "/001.part.met.HWS", PartMet("1"));
     WriteFile(placeholder.B + "/~hws_xtra/server.met", "servers");
     placeholder.f().listbox_files.add("server.met");
     placeholder.f().edit_clientdir.setText("");
@@ -118,10 +118,10 @@ TEST(RestoreRun, AdditionalFilesComeBackAndMissingOrUnsafeOnesAreNamedByTheirTar
 
 TEST(RestoreRun, AFailedCopyKeepsTheClientsFileWholeAndTheOthersAreStillRestored) {
     BackupDesk d;
-    WriteFile(d.B + "/001.part.met.HWS", std::string(5000, 'b'));
-    WriteFile(d.B + "/002.part.met.HWS", "two");
-    WriteFile(d.T + "/001.part.met", "current 1");
-    WriteFile(d.T + "/002.part.met", "current 2");
+    WriteFile(d.B + "/001.part.met.HWS", PartMet(std::string(5000, 'b')));
+    WriteFile(d.B + "/002.part.met.HWS", PartMet("two"));
+    WriteFile(d.T + "/001.part.met", PartMet("current 1"));
+    WriteFile(d.T + "/002.part.met", PartMet("current 2"));
     d.f().abfFileOperation1.byteCopy = [](int from, int to) {
         char buffer[8192];
         const ssize_t got = ::read(from, buffer, sizeof buffer);
@@ -133,8 +133,8 @@ TEST(RestoreRun, AFailedCopyKeepsTheClientsFileWholeAndTheOthersAreStillRestored
         return got >= 0 && ::write(to, buffer, got) == got;
     };
     d.f().RestorePartFiles();
-    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), "current 1");
-    EXPECT_EQ(ReadFile(d.T + "/002.part.met"), "two");
+    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("current 1"));
+    EXPECT_EQ(ReadFile(d.T + "/002.part.met"), PartMet("two"));
     EXPECT_EQ(Names(d.T), (Strings{"001.part.met", "002.part.met"}));
     EXPECT_EQ(d.messages(), Strings{kFailed});
     EXPECT_EQ(d.captions(), Strings{"Error ..."});
@@ -142,16 +142,16 @@ TEST(RestoreRun, AFailedCopyKeepsTheClientsFileWholeAndTheOthersAreStillRestored
 
 TEST(RestoreRun, APipeNamedLikeABackupNeitherHangsTheRunNorStopsTheOthers) {
     BackupDesk d;
-    WriteFile(d.B + "/001.part.met.HWS", "from backup");
+    WriteFile(d.B + "/001.part.met.HWS", PartMet("from backup"));
     ASSERT_EQ(::mkfifo((d.B + "/002.part.met.HWS").c_str(), 0644), 0);
-    WriteFile(d.T + "/002.part.met", "current 2");
+    WriteFile(d.T + "/002.part.met", PartMet("current 2"));
     const int shown = InChildWithAlarm([&] {
         d.f().RestorePartFiles();
         return d.messages() == Strings{kFailed} ? 0 : 1;
     });
     EXPECT_EQ(shown, 0) << "1: other message, -1: hung";
-    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), "from backup");
-    EXPECT_EQ(ReadFile(d.T + "/002.part.met"), "current 2");
+    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("from backup"));
+    EXPECT_EQ(ReadFile(d.T + "/002.part.met"), PartMet("current 2"));
 }
 
 TEST(RestoreRun, LeftoversOfCopiesCutShortAreRemovedAndNothingElse) {
@@ -168,8 +168,8 @@ TEST(RestoreRun, LeftoversOfCopiesCutShortAreRemovedAndNothingElse) {
     for (bool restore : {true, false}) {
         SCOPED_TRACE(restore ? "restore" : "backup");
         BackupDesk d;
-        WriteFile(d.B + "/001.part.met.HWS", "1");
-        WriteFile(d.T + "/001.part.met", "1");
+        WriteFile(d.B + "/001.part.met.HWS", PartMet("1"));
+        WriteFile(d.T + "/001.part.met", PartMet("1"));
         WriteFile(d.C + "/server.met", "s");
         WriteFile(d.C + "/config/x.dat", "x");
         WriteFile(d.B + "/~hws_xtra/server.met", "s");
@@ -193,7 +193,7 @@ TEST(RestoreRun, LeftoversOfCopiesCutShortAreRemovedAndNothingElse) {
 
 TEST(RestoreRun, AnAbsoluteEntryIsNamedAsWritten) {
     BackupDesk d;
-    WriteFile(d.B + "/001.part.met.HWS", "1");
+    WriteFile(d.B + "/001.part.met.HWS", PartMet("1"));
     d.f().listbox_files.add("/etc/hostname");
     d.f().RestorePartFiles();
     EXPECT_EQ(d.messages(), (Strings{kOk, kExtraErrors + "/etc/hostname\n"}));

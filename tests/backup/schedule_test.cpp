@@ -126,7 +126,7 @@ TEST(AutomaticBackupNotice, AFailureIsAnnouncedOnceByTheIconUntilARunSucceeds) {
     MainForm& f = d.f();
     d.desk.processes.running = {"emule.exe"};
     f.cb_autobackup.setChecked(true);
-    test::WriteFile(d.T + "/001.part.met", "state");
+    test::WriteFile(d.T + "/001.part.met", test::PartMet("state"));
     test::WriteFile(d.B + "/letter.txt", "not ours");  // refused, silently
     auto tick = [&] { f.timer_autobackup.tick(); };
 

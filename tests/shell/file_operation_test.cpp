@@ -147,6 +147,91 @@ TEST(FileOperation, CopyFailingMidwayLeavesTheOldTargetWholeAndNoTemporaryFile) 
     EXPECT_TRUE(Names(dir / "stage").empty());
 }
 
+TEST(FileOperation, AFailedCopyTellsWhetherItsSourceOrTheWritingFailed) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& dir, TabfFileOperation& op)> prepare;
+        int error;
+        bool inSource;
+    };
+    const auto refuse = [](const std::string& bytes) { return bytes != "old"; };
+    const std::vector<Case> cases = {
+        {"missing source", [](const std::string&, TabfFileOperation&) {}, ENOENT, true},
+        {"removed right before it is opened",
+         [](const std::string& dir, TabfFileOperation& op) {
+             WriteFile(dir + "/src", "x");
+             op.beforeCopy = [](const std::string& source) { ::unlink(source.c_str()); };
+         },
+         ENOENT, true},
+        {"a pipe",
+         [](const std::string& dir, TabfFileOperation&) { ::mkfifo((dir + "/src").c_str(), 0644); },
+         EINVAL, true},
+        {"a folder while copies are judged",
+         [&](const std::string& dir, TabfFileOperation& op) {
+             WriteFile(dir + "/src/inner", "x");
+             op.acceptCopy = refuse;
+         },
+         EISDIR, true},
+        {"refused by the judge",
+         [&](const std::string& dir, TabfFileOperation& op) {
+             WriteFile(dir + "/src", "old");
+             op.acceptCopy = refuse;
+         },
+         EBADMSG, true},
+        {"the target's folder is a file",
+         [](const std::string& dir, TabfFileOperation& op) {
+             WriteFile(dir + "/src", "x");
+             WriteFile(dir + "/dst", "old");
+             op.DestFolder = dir + "/dst/inside";
+         },
+         ENOTDIR, false},
+        {"the disk is full",
+         [](const std::string& dir, TabfFileOperation& op) {
+             WriteFile(dir + "/src", std::string(5000, 'x'));
+             op.byteCopy = HalfThenDiskFull;
+         },
+         ENOSPC, false},
+    };
+    for (const Case& c : cases) {
+        for (bool inPlace : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (inPlace ? ", in place" : ""));
+            TempDir dir;
+            // In place, copies only ever go to new names.
+            if (!inPlace) WriteFile(dir / "dst", "old");
+            TabfFileOperation op;
+            op.writeInPlace = inPlace;
+            op.SetFileList({dir / "src"});
+            op.DestFolder = dir / "dst";
+            c.prepare(dir.path(), op);
+            const bool targetThere = FileExists(dir / "dst");
+            EXPECT_FALSE(op.Copy());
+            EXPECT_EQ(op.LastErrorCode(), c.error) << std::strerror(op.LastErrorCode());
+            EXPECT_EQ(op.LastFailureInSource(), c.inSource);
+            EXPECT_EQ(FileExists(dir / "dst"), targetThere);
+            if (targetThere) EXPECT_EQ(ReadFile(dir / "dst"), "old");
+            for (const std::string& name : Names(dir.path())) {
+                EXPECT_TRUE(name == "src" || name == "dst") << name;  // no temporary file left
+            }
+        }
+    }
+}
+
+TEST(FileOperation, AJudgedCopyIsKeptWhenTheJudgeAcceptsTheBytesWritten) {
+    TempDir dir;
+    WriteFile(dir / "src", std::string("part\0file", 9));
+    std::string judged;
+    TabfFileOperation op;
+    op.acceptCopy = [&](const std::string& bytes) {
+        judged = bytes;
+        return true;
+    };
+    op.SetFileList({dir / "src"});
+    op.DestFolder = dir / "dst";
+    EXPECT_TRUE(op.Copy());
+    EXPECT_EQ(judged, std::string("part\0file", 9));
+    EXPECT_EQ(ReadFile(dir / "dst"), judged);
+}
+
 TEST(FileOperation, MoveAndDeleteWholeFolders) {
     TempDir dir;
     WriteFile(dir / "B/1.HWS", "one");

@@ -1,0 +1,18 @@
+// Tells a well-formed part file from one that a client left empty, cut short or half-written,
+// so that a backup never replaces a good copy with a damaged one.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace hw {
+
+// True when the bytes are a whole part file: a version byte 0xE0, 0xE1 or 0xE2, a 4-byte date,
+// the 16-byte file hash, a 2-byte count of part hashes and those hashes (16 bytes each), a
+// 4-byte tag count and that many tags, all little-endian. A tag of a type this reader does not
+// know ends the check as well-formed (a newer client may write it), and bytes after the last
+// tag are allowed. Reads only the given bytes; no length in them is trusted.
+bool IsWellFormedPartFile(const unsigned char* data, std::size_t size);
+bool IsWellFormedPartFile(const std::string& bytes);
+
+}  // namespace hw
