@@ -268,9 +268,9 @@ const Bilingual& MomentText(TextId id) {
         {"\nNo further notice until a backup succeeds.",
          "\nKein weiterer Hinweis, bis eine Sicherung gelingt."},
     };
-    static_assert(
-        sizeof(texts) / sizeof(texts[0]) == static_cast<std::size_t>(TextId::AutobackupFailedEnd) + 1,
-        "one text for every TextId");
+    static_assert(sizeof(texts) / sizeof(texts[0]) ==
+                      static_cast<std::size_t>(TextId::AutobackupFailedEnd) + 1,
+                  "one text for every TextId");
     return texts[static_cast<int>(id)];
 }
 

@@ -61,8 +61,9 @@ TEST(Generations, ARestoreFirstPutsTheNewestCompleteGenerationInPlace) {
         EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet(state.backup));
         EXPECT_EQ(ReadFile(d.T + "/002.part.met"), PartMet(state.backup));
         EXPECT_EQ(Names(d.B), (Strings{"001.part.met.HWS", "002.part.met.HWS"}));
-        if (!state.old.empty())
+        if (!state.old.empty()) {
             EXPECT_EQ(ReadFile(d.B + "_old/002.part.met.HWS"), PartMet(state.old));
+        }
         Strings expected{"backup", "client", "temp"};
         if (!state.old.empty()) expected.insert(expected.begin() + 1, "backup_old");
         EXPECT_EQ(Names(d.root.path()), expected);

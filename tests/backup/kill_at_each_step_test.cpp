@@ -136,7 +136,9 @@ class KilledAtEachStep : public ::testing::Test {
                     const std::vector<int> complete = CompleteGenerations();
                     fewestComplete = std::min<int>(fewestComplete, complete.size());
                     mostComplete = std::max<int>(mostComplete, complete.size());
-                    if (swapsInOneStep) EXPECT_TRUE(FolderExists(B)) << "no backup folder";
+                    if (swapsInOneStep) {
+                        EXPECT_TRUE(FolderExists(B)) << "no backup folder";
+                    }
                     const int found =
                         complete.empty() ? 0 : *std::max_element(complete.begin(), complete.end());
                     EXPECT_GE(found, newest) << "the newest complete generation was lost";

@@ -208,7 +208,9 @@ TEST(FileOperation, AFailedCopyTellsWhetherItsSourceOrTheWritingFailed) {
             EXPECT_EQ(op.LastErrorCode(), c.error) << std::strerror(op.LastErrorCode());
             EXPECT_EQ(op.LastFailureInSource(), c.inSource);
             EXPECT_EQ(FileExists(dir / "dst"), targetThere);
-            if (targetThere) EXPECT_EQ(ReadFile(dir / "dst"), "old");
+            if (targetThere) {
+                EXPECT_EQ(ReadFile(dir / "dst"), "old");
+            }
             for (const std::string& name : Names(dir.path())) {
                 EXPECT_TRUE(name == "src" || name == "dst") << name;  // no temporary file left
             }
