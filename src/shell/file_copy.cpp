@@ -132,9 +132,23 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
 }  // namespace
 
 bool CopyAllBytes(int from, int to, bool* readFailed) {
+    if (readFailed != nullptr) *readFailed = false;
+    // The kernel moves the bytes itself where the file systems let it (no trip through this
+    // process, shared extents where offered). Any refusal, even halfway, hands over to read and
+    // write from the offsets reached, which also tell a failing read from a failing write.
+    static constexpr std::size_t kRange = std::size_t{1} << 30;
+    bool movedAny = false;
+    for (;;) {
+        const ssize_t moved = ::copy_file_range(from, nullptr, to, nullptr, kRange, 0);
+        if (moved < 0 && errno == EINTR) continue;
+        if (moved < 0) break;
+        // Some file systems answer 0 for files whose size they do not know; read makes sure.
+        if (moved == 0 && movedAny) return true;
+        if (moved == 0) break;
+        movedAny = true;
+    }
     static constexpr std::size_t kChunk = 128 * 1024;
     std::unique_ptr<char[]> buffer(new char[kChunk]);
-    if (readFailed != nullptr) *readFailed = false;
     for (;;) {
         const ssize_t got = ::read(from, buffer.get(), kChunk);
         if (got == 0) return true;
@@ -221,6 +235,10 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
 
 bool CopyTree(const std::string& source, const std::string& target, const CopyOptions& options) {
     ClearBlame(options);
+    // Judged copies take regular files only, which the open and its fstat tell by themselves:
+    // no look at the path first. Their sources come from a listing of regular files, so only a
+    // name replaced in between could open something else.
+    if (options.accept) return CopyFile(source, target, options);
     struct stat info {};
     if (::stat(source.c_str(), &info) != 0) return SourceFails(options);
     // A device is not even opened: opening some has effects of its own.
@@ -229,10 +247,6 @@ bool CopyTree(const std::string& source, const std::string& target, const CopyOp
         return SourceFails(options);
     }
     if (!S_ISDIR(info.st_mode)) return CopyFile(source, target, options);
-    if (options.accept) {
-        errno = EISDIR;
-        return SourceFails(options);
-    }
 
     if (::mkdir(target.c_str(), info.st_mode & 07777) != 0 &&
         !(errno == EEXIST && IsFolder(target)))

@@ -56,7 +56,9 @@ bool TabfFileOperation::Run(bool (TabfFileOperation::*step)(const std::string& s
 }
 
 bool TabfFileOperation::CopyOne(const std::string& source) {
-    const std::string target = TargetFor(source);
+    // In place the destination is a new name in the run's own folder: it is tried as the file
+    // itself first, and only an existing folder there (EISDIR) sends the copy into it.
+    std::string target = writeInPlace ? DestFolder : TargetFor(source);
     // Missing folders on the way are created only when the first attempt finds them missing:
     // a backup makes thousands of copies into folders that mostly exist.
     files::CopyOptions options;
@@ -67,6 +69,10 @@ bool TabfFileOperation::CopyOne(const std::string& source) {
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };
     if (beforeCopy) beforeCopy(source);
     if (files::CopyTree(source, target, options)) return true;
+    if (writeInPlace && errno == EISDIR && !stepFailedInSource_ && files::IsFolder(target)) {
+        target = Join(target, files::NameOf(source));
+        if (files::CopyTree(source, target, options)) return true;
+    }
     if (errno != ENOENT || !files::Exists(source)) return false;
     if (!files::MakeFolders(files::ParentOf(target))) return false;
     return files::CopyTree(source, target, options);
