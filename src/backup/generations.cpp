@@ -57,6 +57,30 @@ class InPlace {
     TabfFileOperation& op_;
 };
 
+// The rotation renames only names in B's parent folder. Their folder syncs wait for the last of
+// them, and one sync makes them all durable; the file systems journal renames in their order,
+// so a power cut leaves some first of them done, as a kill would, and the repair goes on from
+// there.
+class RenamesSyncedAtOnce {
+  public:
+    RenamesSyncedAtOnce(TabfFileOperation& op, const std::string& folder)
+        : op_(op), folder_(folder) {
+        op_.syncAfterRename = false;
+    }
+    ~RenamesSyncedAtOnce() { Sync(); }
+    RenamesSyncedAtOnce(const RenamesSyncedAtOnce&) = delete;
+    RenamesSyncedAtOnce& operator=(const RenamesSyncedAtOnce&) = delete;
+    void Sync() {
+        if (op_.syncAfterRename) return;
+        op_.syncAfterRename = true;
+        files::SyncFolder(folder_);
+    }
+
+  private:
+    TabfFileOperation& op_;
+    std::string folder_;
+};
+
 }  // namespace
 
 GenerationFolders::GenerationFolders(const std::string& backupFolder)
@@ -108,6 +132,7 @@ StageResult StageGeneration(TabfFileOperation& op, const std::vector<PartFileJob
 
 bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                        const GenerationFolders& f) {
+    RenamesSyncedAtOnce renames(op, files::ParentOf(f.backup));
     // A marked B means the swap is already done and the complete folder holds its predecessor.
     if (files::Exists(f.backup) && !HasMark(f.backup)) {
         if (!SetOldAside(op, removal, f)) return false;
@@ -125,6 +150,8 @@ bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     } else if (files::Exists(f.complete)) {
         if (!SetOldAside(op, removal, f) || !MoveTo(op, f.complete, f.old)) return false;
     }
+    // The mark goes only once the new B is durable.
+    renames.Sync();
     if (!DeleteIfPresent(op, JoinPath(f.backup, kNewestMark))) return false;
     DiscardInBackground(op, removal, f);
     return true;

@@ -267,8 +267,9 @@ bool CopyTree(const std::string& source, const std::string& target, const CopyOp
     return true;
 }
 
-bool MoveTree(const std::string& source, const std::string& target) {
+bool MoveTree(const std::string& source, const std::string& target, bool syncFolders) {
     if (::rename(source.c_str(), target.c_str()) == 0) {
+        if (!syncFolders) return true;
         SyncFolder(ParentOf(target));
         if (ParentOf(source) != ParentOf(target)) SyncFolder(ParentOf(source));
         return true;
@@ -278,7 +279,7 @@ bool MoveTree(const std::string& source, const std::string& target) {
     return RemoveTree(source);
 }
 
-bool ExchangePaths(const std::string& first, const std::string& second) {
+bool ExchangePaths(const std::string& first, const std::string& second, bool syncFolders) {
     // Called through syscall() so that a C library without the renameat2 wrapper will do.
     if (::syscall(SYS_renameat2, AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(),
                   RENAME_EXCHANGE) != 0) {
@@ -286,6 +287,7 @@ bool ExchangePaths(const std::string& first, const std::string& second) {
         if (errno == ENOTSUP || errno == EOPNOTSUPP) errno = EINVAL;
         return false;
     }
+    if (!syncFolders) return true;
     SyncFolder(ParentOf(first));
     if (ParentOf(first) != ParentOf(second)) SyncFolder(ParentOf(second));
     return true;

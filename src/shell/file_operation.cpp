@@ -83,7 +83,7 @@ bool TabfFileOperation::MoveOne(const std::string& source) {
     const std::string target = TargetFor(source);
     if (!files::MakeFolders(files::ParentOf(target))) return false;
     AnnounceChange();
-    return files::MoveTree(source, target);
+    return files::MoveTree(source, target, syncAfterRename);
 }
 
 bool TabfFileOperation::DeleteOne(const std::string& source) {
@@ -93,7 +93,7 @@ bool TabfFileOperation::DeleteOne(const std::string& source) {
 
 bool TabfFileOperation::ExchangeOne(const std::string& source) {
     AnnounceChange();
-    return files::ExchangePaths(source, DestFolder);
+    return files::ExchangePaths(source, DestFolder, syncAfterRename);
 }
 
 bool TabfFileOperation::CreateEmptyOne(const std::string& source) {

@@ -50,6 +50,9 @@ class TabfFileOperation {
     // LastErrorCode EBADMSG and leaves the target as it was. Folders are then not copied.
     std::function<bool(const std::string& bytes)> acceptCopy;
     FlushMethod flushMethod = FlushMethod::FileSystem;
+    // When false, Move and Exchange leave their folders unsynced: the caller makes several
+    // renames in one folder durable with one sync of it afterwards.
+    bool syncAfterRename = true;
     // Replaceable so that tests can make a copy fail part-way (a full disk, the Nth file).
     ByteCopy byteCopy;
     // Called right before every rename, swap and delete that the operation makes, the final
