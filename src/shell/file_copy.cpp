@@ -86,6 +86,23 @@ int OpenRegular(const std::string& path, int flags, mode_t mode, struct stat& in
     return guard.release();
 }
 
+// Opens `path` empty for writing. An existing file is truncated and rewritten, unless another
+// name links to it too (a snapshot of the backup made with hard links): that one keeps its
+// bytes and the name gets a file of its own.
+int OpenToOverwrite(const std::string& path, mode_t mode) {
+    Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | kOpenFlags, mode));
+    if (!fd.ok()) return -1;
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) return -1;
+    if (S_ISREG(info.st_mode) && info.st_nlink <= 1) {
+        if (info.st_size != 0 && ::ftruncate(fd.get(), 0) != 0) return -1;
+        return fd.release();
+    }
+    fd.close();
+    if (::unlink(path.c_str()) != 0) return -1;
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, mode);
+}
+
 // Marks the failure being reported as the source's; errno is kept.
 bool SourceFails(const CopyOptions& options) {
     if (options.sourceFailed != nullptr) *options.sourceFailed = true;
@@ -181,10 +198,9 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
     std::string written = target;
     int outFd = -1;
     if (options.inPlace) {
-        // Only ever a new name in a fresh folder, so there is nothing to look at first.
+        // A name in the run's own folder: new, or a file of an older generation to overwrite.
         // Readable too, so that `accept` can judge what was written.
-        outFd =
-            ::open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | kOpenFlags, info.st_mode & 0777);
+        outFd = OpenToOverwrite(target, info.st_mode & 0777);
     } else {
         written = Join(ParentOf(target), std::string(kTempName) + "XXXXXX");
         outFd = ::mkostemp(&written[0], O_CLOEXEC);
@@ -214,8 +230,8 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
             return SourceFails(options);
         }
     }
-    // A fresh file in place already has the source's permissions (less the umask).
-    if (!options.inPlace) ::fchmod(out.get(), info.st_mode & 07777);
+    // Also in place: an overwritten file still has the permissions of its older generation.
+    ::fchmod(out.get(), info.st_mode & 07777);
     // Users compare dates of their backups, so the copy keeps the source's times.
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     ::futimens(out.get(), times);

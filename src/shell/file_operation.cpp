@@ -1,5 +1,7 @@
 #include "shell/file_operation.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <exception>
 
@@ -68,6 +70,18 @@ bool TabfFileOperation::CopyOne(const std::string& source) {
     options.sourceFailed = &stepFailedInSource_;
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };
     if (beforeCopy) beforeCopy(source);
+    if (CopyTo(source, target, options)) return true;
+    // In place, a failed copy leaves no file of an older generation under the name.
+    if (writeInPlace) {
+        const int error = errno;
+        ::unlink(target.c_str());
+        errno = error;
+    }
+    return false;
+}
+
+bool TabfFileOperation::CopyTo(const std::string& source, std::string& target,
+                               const files::CopyOptions& options) {
     if (files::CopyTree(source, target, options)) return true;
     if (writeInPlace && errno == EISDIR && !stepFailedInSource_ && files::IsFolder(target)) {
         target = Join(target, files::NameOf(source));

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/file_copy.h"
+
 namespace hw {
 
 class TabfFileOperation {
@@ -82,6 +84,8 @@ class TabfFileOperation {
     bool ExchangeOne(const std::string& source);
     bool CreateEmptyOne(const std::string& source);
     std::string TargetFor(const std::string& source) const;
+    // CopyOne's attempts; `target` ends as the path last tried.
+    bool CopyTo(const std::string& source, std::string& target, const files::CopyOptions& options);
 
     std::vector<std::string> fileList_;
     int lastError_ = 0;
