@@ -14,8 +14,9 @@ using ByteCopy = std::function<bool(int from, int to)>;
 bool CopyAllBytes(int from, int to, bool* readFailed = nullptr);
 
 struct CopyOptions {
-    // Write straight to the target and skip the sync (a fresh folder that is itself the
-    // temporary); otherwise go through a temporary name beside the target.
+    // Write straight to the target and skip the sync (a folder that is itself the temporary);
+    // an existing file there is overwritten, one with further hard links replaced. Otherwise go
+    // through a temporary name beside the target.
     bool inPlace = false;
     // How the bytes are moved; CopyAllBytes when empty.
     ByteCopy bytes;

@@ -44,9 +44,9 @@ class TabfFileOperation {
     // Creates an empty file at each entry.
     bool CreateEmpty();
 
-    // Set only while filling a fresh folder that is itself the temporary: copies then write
-    // straight to their final names and are not synced, and Flush makes them durable before
-    // the folder is renamed into place.
+    // Set only while filling a folder that is itself the temporary: copies then write straight
+    // to their final names (overwriting a file there) and are not synced, and Flush makes them
+    // durable before the folder is renamed into place. A failed copy removes the name.
     bool writeInPlace = false;
     // When set, Copy keeps a file only when its copied bytes pass; a refused copy fails with
     // LastErrorCode EBADMSG and leaves the target as it was. Folders are then not copied.
