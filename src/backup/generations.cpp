@@ -147,7 +147,8 @@ class InPlace {
     TabfFileOperation& op_;
 };
 
-// The rotation renames only names in B's parent folder. Their folder syncs wait for the last of
+// The rotation, and the rename that marks the staged generation complete right before it,
+// rename only names in B's parent folder. Their folder syncs wait for the last of
 // them, and one sync makes them all durable; the file systems journal renames in their order,
 // so a power cut leaves some first of them done, as a kill would, and the repair goes on from
 // there.
@@ -215,7 +216,10 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     bool complete = op.CreateEmpty();
     if (complete) {
         op.SetFileList({f.staging});
+        // The rotation that follows at once syncs this rename along with its own.
+        op.syncAfterRename = false;
         complete = op.Flush() && MoveTo(op, f.staging, f.complete);
+        op.syncAfterRename = true;
     }
     if (!complete) DeleteIfPresent(op, f.staging);
     return complete ? StageResult::Staged : StageResult::Failed;
