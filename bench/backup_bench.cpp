@@ -1,22 +1,24 @@
-// A manual backup of 1,000 and 10,000 synthetic part files against `cp -r` of the same folder
-// followed by `sync`. Goal: the backup takes at most 1.2 times as long, crash safety included.
-// The folders lie in $HOARDWISE_BENCH_DIR (default /var/tmp), which should be on a real disk
-// with a journal: ext4 without one skips every recently freed inode when it creates a file, so
-// creating thousands of files right after removing thousands measures that instead.
-// Runs follow each other at once, so each one also waits for the removal of the generation its
-// predecessor threw away.
-#include <benchmark/benchmark.h>
+// One manual backup of 1,000 and 10,000 synthetic part files against a fresh copy of the same
+// folder: `rm -rf C && cp -r T C && sync -f C` (a backup also throws a generation away). Both
+// sides run in turn, each from the same state (the previous generation present, everything
+// synced), and the median of the per-pair ratios is printed. Goal: at most 0.5.
+//
+// backup_bench [folder] [runs]: the folder defaults to the build folder's disk, runs to 7. As
+// root a tmpfs is measured as well.
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "base/services.h"
 #include "ui/main_form.h"
@@ -42,7 +44,7 @@ class NoProcesses : public hw::ProcessTable {
 };
 
 // A part.met as the clients write it: a header, one 16-byte hash per 9.28 MB part of the
-// download, then tags (file name, sizes, and the gaps still missing).
+// download, then tags (file name, sizes, and the gaps still missing). 0.2 to 22 KB.
 std::string MakePartMet(std::mt19937& random, int index) {
     std::string out;
     auto put = [&](std::uint64_t value, int bytes) {
@@ -75,137 +77,112 @@ std::string MakePartMet(std::mt19937& random, int index) {
     return out;
 }
 
-struct BenchFolder {
-    std::string root;
-    std::string temp;
-    std::size_t bytes = 0;
-};
-
-std::string BenchBase() {
-    const char* base = std::getenv("HOARDWISE_BENCH_DIR");
-    return base != nullptr ? base : "/var/tmp";
+double Seconds(const std::chrono::steady_clock::time_point& start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::map<int, BenchFolder> made;
+std::unique_ptr<hw::MainForm> MakeForm(hw::Services& services, const std::string& root) {
+    auto form = std::make_unique<hw::MainForm>(services);
+    form->edit_tempdir.setText(root + "/temp");
+    form->edit_backupdir.setText(root + "/backup");
+    form->edit_clientdir.setText(root + "/client");
+    return form;
+}
 
-const BenchFolder& Folder(int files) {
-    auto found = made.find(files);
-    if (found != made.end()) return found->second;
-    BenchFolder folder;
-    std::string pattern = BenchBase() + "/hoardwise-bench-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    folder.root = pattern;
-    folder.temp = folder.root + "/temp";
-    fs::create_directories(folder.temp);
-    std::mt19937 random(files);
-    for (int i = 0; i < files; ++i) {
-        const std::string content = MakePartMet(random, i);
-        folder.bytes += content.size();
-        std::ofstream(folder.temp + "/" + std::to_string(100000 + i) + ".part.met",
-                      std::ios::binary)
-            << content;
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Prints one line: the medians of both sides and of their ratio.
+void Measure(const std::string& label, const std::string& base, int files, int runs) {
+    std::string pattern = base + "/hoardwise-bench-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::perror(base.c_str());
+        return;
     }
-    ::sync();
-    return made[files] = folder;
-}
-
-std::map<std::string, double> secondsPerRun;
-
-void Record(benchmark::State& state, const std::string& key, double seconds) {
-    secondsPerRun[key] = seconds / static_cast<double>(state.iterations());
-}
-
-void BM_Backup(benchmark::State& state) {
-    const BenchFolder& folder = Folder(static_cast<int>(state.range(0)));
+    const std::string root = pattern;
+    fs::create_directories(root + "/temp");
+    std::mt19937 random(static_cast<unsigned>(files));
+    for (int i = 0; i < files; ++i) {
+        std::ofstream(root + "/temp/" + std::to_string(100000 + i) + ".part.met", std::ios::binary)
+            << MakePartMet(random, i);
+    }
     SilentDialogs dialogs;
     NoProcesses processes;
     hw::Services services;
     services.dialogs = &dialogs;
     services.processes = &processes;
-    hw::MainForm form(services);
-    form.edit_tempdir.setText(folder.temp);
-    form.edit_backupdir.setText(folder.root + "/backup");
-    form.edit_clientdir.setText(folder.root + "/client");
-    const bool eachFile = state.range(1) != 0;
-    form.abfFileOperation1.flushMethod = eachFile ? hw::TabfFileOperation::FlushMethod::EachFile
-                                                  : hw::TabfFileOperation::FlushMethod::FileSystem;
-    form.BackupPartFiles(false);  // so that every timed run also rotates and discards
-    form.BackupPartFiles(false);
-    // With range(2) set, the older generation is set aside outside the timing, so that the
-    // timed run does the same work as `cp -r` + `sync` (copy, sync, a few renames).
-    const bool discardUntimed = state.range(2) != 0;
-    double seconds = 0;
-    int graves = 0;
-    for (auto _ : state) {
-        if (discardUntimed) {
-            fs::rename(folder.root + "/backup_old",
-                       folder.root + "/grave" + std::to_string(graves++));
+    // The steady state of a backup folder: B, B_old and whatever the engine keeps beside them.
+    for (int i = 0; i < 3; ++i) MakeForm(services, root)->btn_backupClick();
+    const std::string copy = root + "/cp-copy";
+    const std::string command = "rm -rf '" + copy + "' && cp -r '" + root + "/temp' '" + copy +
+                                "' && sync -f '" + copy + "'";
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "cp failed\n");
+
+    std::vector<double> backups, copies, ratios;
+    for (int run = 0; run < runs; ++run) {
+        double backup = 0, cp = 0;
+        // Alternating which side goes first, so that neither always follows the other's
+        // writeback.
+        for (int side = 0; side < 2; ++side) {
+            const bool backupNow = (side == 0) == (run % 2 == 0);
+            ::sync();
+            if (backupNow) {
+                auto form = MakeForm(services, root);
+                const auto start = std::chrono::steady_clock::now();
+                form->btn_backupClick();
+                form.reset();  // waits for a removal the run left in the background
+                backup = Seconds(start);
+            } else {
+                const auto start = std::chrono::steady_clock::now();
+                if (std::system(command.c_str()) != 0) std::fprintf(stderr, "cp failed\n");
+                cp = Seconds(start);
+            }
         }
-        const auto start = std::chrono::steady_clock::now();
-        form.btn_backupClick();
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        backups.push_back(backup);
+        copies.push_back(cp);
+        ratios.push_back(backup / cp);
     }
-    for (int g = 0; g < graves; ++g) fs::remove_all(folder.root + "/grave" + std::to_string(g));
-    Record(state,
-           std::string(eachFile         ? "fsync"
-                       : discardUntimed ? "syncfs, old set aside untimed"
-                                        : "syncfs") +
-               "/" + std::to_string(state.range(0)),
-           seconds);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * folder.bytes));
+    std::printf(
+        "%-28s %6d files: backup %8.1f ms, cp -r + sync -f %8.1f ms, median ratio %.2f "
+        "(range %.2f-%.2f, %d runs)\n",
+        label.c_str(), files, Median(backups) * 1000, Median(copies) * 1000, Median(ratios),
+        *std::min_element(ratios.begin(), ratios.end()),
+        *std::max_element(ratios.begin(), ratios.end()), runs);
+    std::fflush(stdout);
+    fs::remove_all(root);
 }
 
-void BM_CopyAndSync(benchmark::State& state) {
-    const BenchFolder& folder = Folder(static_cast<int>(state.range(0)));
-    const std::string target = folder.root + "/cp-copy";
-    const std::string command = "cp -r '" + folder.temp + "' '" + target + "' && sync";
-    double seconds = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        fs::remove_all(target);
-        ::sync();
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        if (std::system(command.c_str()) != 0) state.SkipWithError("cp failed");
-        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+std::string FileSystemOf(const std::string& folder) {
+    std::string out;
+    const std::string command = "df --output=fstype '" + folder + "' 2>/dev/null | tail -n 1";
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char line[64] = {};
+        if (std::fgets(line, sizeof line, pipe) != nullptr) out = line;
+        ::pclose(pipe);
     }
-    Record(state, "cp/" + std::to_string(state.range(0)), seconds);
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
 }
-
-// Interleaved so that both see the same disk and the same neighbours.
-BENCHMARK(BM_CopyAndSync)->Arg(1000)->Iterations(8)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Backup)
-    ->Args({1000, 0, 0})
-    ->Args({1000, 1, 0})
-    ->Args({1000, 0, 1})
-    ->Iterations(8)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CopyAndSync)->Arg(10000)->Iterations(4)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Backup)
-    ->Args({10000, 0, 0})
-    ->Args({10000, 0, 1})
-    ->Iterations(4)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    for (int files : {1000, 10000}) {
-        const std::string n = std::to_string(files);
-        if (!secondsPerRun.count("cp/" + n)) continue;
-        const double cp = secondsPerRun["cp/" + n];
-        for (const char* method : {"syncfs", "fsync", "syncfs, old set aside untimed"}) {
-            const std::string key = std::string(method) + "/" + n;
-            if (!secondsPerRun.count(key)) continue;
-            std::printf("%6d files: backup (%s) %.1f ms, cp -r + sync %.1f ms, ratio %.2f\n", files,
-                        method, secondsPerRun[key] * 1000, cp * 1000, secondsPerRun[key] / cp);
-        }
+    const std::string folder = argc > 1 ? argv[1] : HOARDWISE_BENCH_DEFAULT_DIR;
+    const int runs = std::max(argc > 2 ? std::atoi(argv[2]) : 7, 1);
+    const std::vector<int> sizes{1000, 10000};
+    for (int files : sizes) Measure(FileSystemOf(folder) + " " + folder, folder, files, runs);
+
+    std::string mountPoint = folder + "/hoardwise-tmpfs-XXXXXX";
+    if (::mkdtemp(mountPoint.data()) == nullptr) return 0;
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=1g") == 0) {
+        for (int files : sizes) Measure("tmpfs", mountPoint, files, runs);
+        ::umount2(mountPoint.c_str(), MNT_DETACH);
+    } else {
+        std::printf("tmpfs: not measured (cannot mount one here)\n");
     }
-    for (const auto& entry : made) fs::remove_all(entry.second.root);
+    ::rmdir(mountPoint.c_str());
     return 0;
 }

@@ -93,7 +93,7 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     PartFileCopies copies;
     StageResult staged = StageResult::Failed;
     if (RepairGenerations(op, discardRemoval_, folders)) {
-        staged = StageGeneration(op, jobs, folders, pause, copies);
+        staged = StageGeneration(op, discardRemoval_, jobs, folders, pause, copies);
     }
     if (staged == StageResult::Staged && !PromoteGeneration(op, discardRemoval_, folders)) {
         staged = StageResult::Failed;

@@ -1,8 +1,12 @@
 #include "backup/generations.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <set>
 
 #include "backup/find_files.h"
 #include "backup/run_support.h"
@@ -36,13 +40,99 @@ bool SetOldAside(TabfFileOperation& op, BackgroundRemoval& removal, const Genera
     return DeleteIfPresent(op, f.discard) && MoveTo(op, f.old, f.discard);
 }
 
-// Removed on a worker thread: the next rotation and the program's end wait for it, and a
-// removal cut short by a kill is finished by the next run.
-void DiscardInBackground(TabfFileOperation& op, BackgroundRemoval& removal,
-                         const GenerationFolders& f) {
-    if (!files::Exists(f.discard)) return;
+// A disk with less than this share of its space or of its inodes free keeps no generation
+// beyond B and B_old.
+constexpr double kFreeShareToKeep = 0.1;
+
+bool RoomToKeep(const std::string& folder) {
+    struct statvfs info {};
+    if (::statvfs(folder.c_str(), &info) != 0 || info.f_blocks == 0) return false;
+    if (static_cast<double>(info.f_bavail) < kFreeShareToKeep * info.f_blocks) return false;
+    return info.f_files == 0 ||
+           static_cast<double>(info.f_favail) >= kFreeShareToKeep * info.f_files;
+}
+
+// The generation thrown away stays, hidden, for the next run to overwrite: rewriting files
+// costs far less than removing thousands and creating them anew. On a nearly full disk it is
+// removed on a worker thread instead: the next rotation and the program's end wait for it, and
+// a removal cut short by a kill is finished by the next run.
+void KeepOrDiscard(TabfFileOperation& op, BackgroundRemoval& removal, const GenerationFolders& f) {
+    if (!files::Exists(f.discard) || RoomToKeep(files::ParentOf(f.discard))) return;
     op.AnnounceChange();
     removal.Start(f.discard);
+}
+
+// Leaves in `folder` only regular files that this run writes and, at the top, the subfolders
+// that hold such files; everything else (names no longer backed up, the extras folder, links,
+// anything a user put there) goes. False when something could not be removed.
+bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
+                          const std::string& prefix, const std::set<std::string>& written,
+                          const std::set<std::string>& subfolders) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    std::vector<std::string> unwanted;
+    std::vector<std::string> deeper;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat info {};
+            if (::lstat(JoinPath(folder, name).c_str(), &info) == 0) {
+                type = S_ISREG(info.st_mode) ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : DT_LNK;
+            }
+        }
+        if (type == DT_REG && written.count(prefix + name) != 0) continue;
+        if (type == DT_DIR && prefix.empty() && subfolders.count(name) != 0) {
+            deeper.push_back(name);
+            continue;
+        }
+        unwanted.push_back(JoinPath(folder, name));
+    }
+    const bool listed = errno == 0;
+    ::closedir(dir);
+    if (!listed) return false;
+    for (const std::string& path : unwanted) {
+        op.SetFileList({path});
+        if (!op.Delete()) return false;
+    }
+    for (const std::string& name : deeper) {
+        if (!KeepOnlyNamesWritten(op, JoinPath(folder, name), name + "/", written, subfolders)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Makes the kept generation the staging folder, holding only files under names this run
+// writes; the copies then overwrite them, and only new names are created. Nothing happens when
+// there is none or it is not plainly a folder of this disk; a staging folder that could not be
+// cleared is removed, and the run starts from an empty one as before.
+void ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
+                         const std::vector<PartFileJob>& jobs, const GenerationFolders& f) {
+    struct stat kept {};
+    struct stat parent {};
+    if (removal.Removes(f.discard) || ::lstat(f.discard.c_str(), &kept) != 0 ||
+        !S_ISDIR(kept.st_mode) || ::stat(files::ParentOf(f.discard).c_str(), &parent) != 0 ||
+        kept.st_dev != parent.st_dev) {
+        return;
+    }
+    op.AnnounceChange();
+    if (!files::MoveTree(f.discard, f.staging, false)) return;
+    std::set<std::string> written;
+    std::set<std::string> subfolders;
+    const std::string top = f.staging + "/";
+    for (const PartFileJob& job : jobs) {
+        if (job.target.compare(0, top.size(), top) != 0) continue;
+        const std::string name = job.target.substr(top.size());
+        written.insert(name);
+        const auto slash = name.find('/');
+        if (slash != std::string::npos) subfolders.insert(name.substr(0, slash));
+    }
+    if (!KeepOnlyNamesWritten(op, f.staging, "", written, subfolders)) {
+        DeleteIfPresent(op, f.staging);
+    }
 }
 
 // Copies straight to the final names while the staging folder is the temporary.
@@ -55,6 +145,31 @@ class InPlace {
 
   private:
     TabfFileOperation& op_;
+};
+
+// The rotation, and the rename that marks the staged generation complete right before it,
+// rename only names in B's parent folder. Their folder syncs wait for the last of
+// them, and one sync makes them all durable; the file systems journal renames in their order,
+// so a power cut leaves some first of them done, as a kill would, and the repair goes on from
+// there.
+class RenamesSyncedAtOnce {
+  public:
+    RenamesSyncedAtOnce(TabfFileOperation& op, const std::string& folder)
+        : op_(op), folder_(folder) {
+        op_.syncAfterRename = false;
+    }
+    ~RenamesSyncedAtOnce() { Sync(); }
+    RenamesSyncedAtOnce(const RenamesSyncedAtOnce&) = delete;
+    RenamesSyncedAtOnce& operator=(const RenamesSyncedAtOnce&) = delete;
+    void Sync() {
+        if (op_.syncAfterRename) return;
+        op_.syncAfterRename = true;
+        files::SyncFolder(folder_);
+    }
+
+  private:
+    TabfFileOperation& op_;
+    std::string folder_;
 };
 
 }  // namespace
@@ -76,17 +191,18 @@ bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
         return false;
     }
     if (!DeleteIfPresent(op, JoinPath(f.backup, kNewestMark))) return false;
-    // The removal of the last run's discard folder goes on while this run copies; only one
-    // that nobody removes (the run that started it was killed) is taken up again.
-    if (!removal.Removes(f.discard)) DiscardInBackground(op, removal, f);
+    // A removal of the last run's discard folder goes on while this run copies; only one that
+    // nobody removes (the run that started it was killed) is taken up again, or kept.
+    if (!removal.Removes(f.discard)) KeepOrDiscard(op, removal, f);
     return true;
 }
 
-StageResult StageGeneration(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
-                            const GenerationFolders& f, const std::function<void()>& pause,
-                            PartFileCopies& copies) {
+StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
+                            const std::vector<PartFileJob>& jobs, const GenerationFolders& f,
+                            const std::function<void()>& pause, PartFileCopies& copies) {
     // A complete generation is put in place by the repair first; it is never overwritten.
     if (files::Exists(f.complete) || !DeleteIfPresent(op, f.staging)) return StageResult::Failed;
+    ReuseKeptGeneration(op, removal, jobs, f);
     bool failed = false;
     {
         InPlace inPlace(op);
@@ -100,7 +216,10 @@ StageResult StageGeneration(TabfFileOperation& op, const std::vector<PartFileJob
     bool complete = op.CreateEmpty();
     if (complete) {
         op.SetFileList({f.staging});
+        // The rotation that follows at once syncs this rename along with its own.
+        op.syncAfterRename = false;
         complete = op.Flush() && MoveTo(op, f.staging, f.complete);
+        op.syncAfterRename = true;
     }
     if (!complete) DeleteIfPresent(op, f.staging);
     return complete ? StageResult::Staged : StageResult::Failed;
@@ -108,6 +227,7 @@ StageResult StageGeneration(TabfFileOperation& op, const std::vector<PartFileJob
 
 bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                        const GenerationFolders& f) {
+    RenamesSyncedAtOnce renames(op, files::ParentOf(f.backup));
     // A marked B means the swap is already done and the complete folder holds its predecessor.
     if (files::Exists(f.backup) && !HasMark(f.backup)) {
         if (!SetOldAside(op, removal, f)) return false;
@@ -125,8 +245,10 @@ bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     } else if (files::Exists(f.complete)) {
         if (!SetOldAside(op, removal, f) || !MoveTo(op, f.complete, f.old)) return false;
     }
+    // The mark goes only once the new B is durable.
+    renames.Sync();
     if (!DeleteIfPresent(op, JoinPath(f.backup, kNewestMark))) return false;
-    DiscardInBackground(op, removal, f);
+    KeepOrDiscard(op, removal, f);
     return true;
 }
 

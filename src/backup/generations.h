@@ -4,7 +4,8 @@
 //
 // A run writes B.hws-staging, marks and syncs it, renames it to B.hws-new (complete), then sets
 // B_old aside as B.hws-discard, swaps B.hws-new with B in one step, renames the swapped-out
-// generation to B_old, removes the mark and throws the discard folder away on a worker thread.
+// generation to B_old and removes the mark. The discard folder stays, hidden, and the next run
+// overwrites it as its staging folder; on a nearly full disk it is removed on a worker thread.
 #pragma once
 
 #include <functional>
@@ -28,24 +29,26 @@ struct GenerationFolders {
     std::vector<std::string> All() const { return {backup, old, staging, complete, discard}; }
 };
 
-// Finishes whatever a run cut short: removes an unfinished staging folder and a discard folder,
-// puts a complete new generation in its place, and gives B back its previous generation when
-// only B_old is left. False when a step failed.
+// Finishes whatever a run cut short: removes an unfinished staging folder (and the discard
+// folder on a nearly full disk), puts a complete new generation in its place, and gives B back its
+// previous generation when only B_old is left. False when a step failed.
 bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
                        const GenerationFolders& folders);
 
 enum class StageResult { Staged, NothingStaged, Failed };
 
 // Copies the part files into the staging folder (see CopyPartFiles) and makes the folder the
-// complete new generation. A file that could not be written fails the whole generation and
+// complete new generation. The staging folder is the kept discard folder when there is one
+// that no removal is working on. A file that could not be written fails the whole generation and
 // removes it; one left out for its own sake (damaged, too long a name) is only reported.
-StageResult StageGeneration(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
-                            const GenerationFolders& folders, const std::function<void()>& pause,
-                            PartFileCopies& copies);
+StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
+                            const std::vector<PartFileJob>& jobs, const GenerationFolders& folders,
+                            const std::function<void()>& pause, PartFileCopies& copies);
 
-// Makes the complete new generation B and the former B B_old; the former B_old is removed in
-// the background. Also continues a promotion cut short. False when a step failed; the complete
-// generation then stays for the next run to put in place.
+// Makes the complete new generation B and the former B B_old; the former B_old becomes the
+// kept discard folder (removed in the background on a nearly full disk). Also continues a promotion
+// cut short. False when a step failed; the complete generation then stays for the next run to put
+// in place.
 bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                        const GenerationFolders& folders);
 

@@ -8,8 +8,10 @@
 #include "base/errors.h"
 #include "base/numbers.h"
 #include "base/paths.h"
+#include "settings/atomic_file.h"
 #include "settings/ini_file.h"
 #include "settings/settings_location.h"
+#include "settings/text_encoding.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 
@@ -61,10 +63,21 @@ void MainForm::WriteSetting(const std::string& section, const std::string& key,
 }
 
 void MainForm::LoadSettings() {
+    // One reading serves every key: a file replaced while the loader runs (it may start
+    // programs) cannot mix two versions, and the file is not opened once per key.
+    const std::string path = SettingsFilePath();
+    std::string bytes;
+    const bool readable = !path.empty() && ReadWholeFile(path, bytes);
+    const std::string text = readable ? SettingsTextToUtf8(bytes) : std::string();
+    auto stored = [&](const char* section, const char* key) -> std::string {
+        if (!readable) return kMissingSetting;
+        return IniFindValue(text, section, key).value_or(kMissingSetting);
+    };
+
     auto isEnglish = [this] { return CurrentLanguageCode() == "EN"; };
     auto loadPath = [&](Edit& edit, const char* section, const char* key,
                         const RememberedPathText& remembered) {
-        const std::string value = ReadSetting(section, key);
+        const std::string value = stored(section, key);
         if (Present(value)) {
             edit.setText(value);
         } else {
@@ -72,17 +85,17 @@ void MainForm::LoadSettings() {
         }
     };
     auto loadSwitch = [&](CheckBox& box, const char* section, const char* key) {
-        const std::string value = ReadSetting(section, key);
+        const std::string value = stored(section, key);
         if (Present(value)) box.setChecked(value == "TRUE");
     };
 
-    const std::string language = ReadSetting(kGeneral, "LANGUAGE");
+    const std::string language = stored(kGeneral, "LANGUAGE");
     ApplyLanguage(Present(language) ? language : "EN");
 
     loadPath(edit_tempdir, kDirectories, "TEMPDIR", tempdir_text);
     loadPath(edit_backupdir, kDirectories, "BACKUPDIR", backupdir_text);
 
-    const std::string exe = ReadSetting(kDirectories, "CLIENTEXE");
+    const std::string exe = stored(kDirectories, "CLIENTEXE");
     if (Present(exe) && exe != "0") {
         clientExe = exe;
         Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + exe);
@@ -90,7 +103,7 @@ void MainForm::LoadSettings() {
 
     loadPath(edit_clientdir, kDirectories, "CLIENTDIR", clientdir_text);
 
-    const std::string interval = ReadSetting(kAutobackup, "INTERVAL");
+    const std::string interval = stored(kAutobackup, "INTERVAL");
     if (Present(interval)) {
         int minutes = kDefaultIntervalMinutes;
         if (!ParseWholeNumber(interval, minutes)) minutes = kDefaultIntervalMinutes;
@@ -100,7 +113,7 @@ void MainForm::LoadSettings() {
         timer_autobackup.setInterval(std::clamp(minutes, UpDown1.min(), UpDown1.max()) * 60000);
     }
 
-    const std::string enabled = ReadSetting(kAutobackup, "ENABLED");
+    const std::string enabled = stored(kAutobackup, "ENABLED");
     if (Present(enabled)) {
         const bool on = enabled == "TRUE";
         timer_autobackup.setRunning(on);
@@ -109,13 +122,13 @@ void MainForm::LoadSettings() {
             LanguageText(*this, on ? TextId::MenuDisableAutobackup : TextId::MenuEnableAutobackup));
     }
 
-    const std::string files = ReadSetting(kAdditionalFiles, "LBSTRING");
+    const std::string files = stored(kAdditionalFiles, "LBSTRING");
     if (Present(files)) {
         listbox_files.clear();
         for (const std::string& entry : SplitFileList(files)) listbox_files.add(entry);
     }
 
-    const std::string method = ReadSetting(kFileStoring, "METHOD");
+    const std::string method = stored(kFileStoring, "METHOD");
     if (Present(method)) {
         if (method == "SIMPLE") {
             radio_storing_simple.setChecked(true);
@@ -127,7 +140,7 @@ void MainForm::LoadSettings() {
     loadSwitch(cb_startminimized, kGeneral, "START MINIMIZED");
     loadSwitch(cb_boot, kGeneral, "START WITH WINDOWS");
 
-    const std::string startClient = ReadSetting(kGeneral, "START DONKEYCLIENT");
+    const std::string startClient = stored(kGeneral, "START DONKEYCLIENT");
     if (Present(startClient)) {
         cb_startclient.setChecked(startClient == "TRUE");
         if (cb_startclient.checked()) {
@@ -139,7 +152,7 @@ void MainForm::LoadSettings() {
     loadSwitch(cb_watchclient, kGeneral, "RESTART DONKEYCLIENT");
     loadPath(edit_launchpad_path, kLaunchpad, "PATH", launchpad_path_text);
 
-    const std::string startApp = ReadSetting(kLaunchpad, "STARTUP");
+    const std::string startApp = stored(kLaunchpad, "STARTUP");
     if (Present(startApp)) {
         cb_lauchpad_startup.setChecked(startApp == "TRUE");
         if (cb_lauchpad_startup.checked()) {

@@ -86,6 +86,23 @@ int OpenRegular(const std::string& path, int flags, mode_t mode, struct stat& in
     return guard.release();
 }
 
+// Opens `path` empty for writing. An existing file is truncated and rewritten, unless another
+// name links to it too (a snapshot of the backup made with hard links): that one keeps its
+// bytes and the name gets a file of its own.
+int OpenToOverwrite(const std::string& path, mode_t mode) {
+    Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | kOpenFlags, mode));
+    if (!fd.ok()) return -1;
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) return -1;
+    if (S_ISREG(info.st_mode) && info.st_nlink <= 1) {
+        if (info.st_size != 0 && ::ftruncate(fd.get(), 0) != 0) return -1;
+        return fd.release();
+    }
+    fd.close();
+    if (::unlink(path.c_str()) != 0) return -1;
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, mode);
+}
+
 // Marks the failure being reported as the source's; errno is kept.
 bool SourceFails(const CopyOptions& options) {
     if (options.sourceFailed != nullptr) *options.sourceFailed = true;
@@ -132,9 +149,23 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
 }  // namespace
 
 bool CopyAllBytes(int from, int to, bool* readFailed) {
+    if (readFailed != nullptr) *readFailed = false;
+    // The kernel moves the bytes itself where the file systems let it (no trip through this
+    // process, shared extents where offered). Any refusal, even halfway, hands over to read and
+    // write from the offsets reached, which also tell a failing read from a failing write.
+    static constexpr std::size_t kRange = std::size_t{1} << 30;
+    bool movedAny = false;
+    for (;;) {
+        const ssize_t moved = ::copy_file_range(from, nullptr, to, nullptr, kRange, 0);
+        if (moved < 0 && errno == EINTR) continue;
+        if (moved < 0) break;
+        // Some file systems answer 0 for files whose size they do not know; read makes sure.
+        if (moved == 0 && movedAny) return true;
+        if (moved == 0) break;
+        movedAny = true;
+    }
     static constexpr std::size_t kChunk = 128 * 1024;
     std::unique_ptr<char[]> buffer(new char[kChunk]);
-    if (readFailed != nullptr) *readFailed = false;
     for (;;) {
         const ssize_t got = ::read(from, buffer.get(), kChunk);
         if (got == 0) return true;
@@ -167,10 +198,9 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
     std::string written = target;
     int outFd = -1;
     if (options.inPlace) {
-        // Only ever a new name in a fresh folder, so there is nothing to look at first.
+        // A name in the run's own folder: new, or a file of an older generation to overwrite.
         // Readable too, so that `accept` can judge what was written.
-        outFd =
-            ::open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | kOpenFlags, info.st_mode & 0777);
+        outFd = OpenToOverwrite(target, info.st_mode & 0777);
     } else {
         written = Join(ParentOf(target), std::string(kTempName) + "XXXXXX");
         outFd = ::mkostemp(&written[0], O_CLOEXEC);
@@ -200,8 +230,8 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
             return SourceFails(options);
         }
     }
-    // A fresh file in place already has the source's permissions (less the umask).
-    if (!options.inPlace) ::fchmod(out.get(), info.st_mode & 07777);
+    // Also in place: an overwritten file still has the permissions of its older generation.
+    ::fchmod(out.get(), info.st_mode & 07777);
     // Users compare dates of their backups, so the copy keeps the source's times.
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     ::futimens(out.get(), times);
@@ -221,6 +251,10 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
 
 bool CopyTree(const std::string& source, const std::string& target, const CopyOptions& options) {
     ClearBlame(options);
+    // Judged copies take regular files only, which the open and its fstat tell by themselves:
+    // no look at the path first. Their sources come from a listing of regular files, so only a
+    // name replaced in between could open something else.
+    if (options.accept) return CopyFile(source, target, options);
     struct stat info {};
     if (::stat(source.c_str(), &info) != 0) return SourceFails(options);
     // A device is not even opened: opening some has effects of its own.
@@ -229,10 +263,6 @@ bool CopyTree(const std::string& source, const std::string& target, const CopyOp
         return SourceFails(options);
     }
     if (!S_ISDIR(info.st_mode)) return CopyFile(source, target, options);
-    if (options.accept) {
-        errno = EISDIR;
-        return SourceFails(options);
-    }
 
     if (::mkdir(target.c_str(), info.st_mode & 07777) != 0 &&
         !(errno == EEXIST && IsFolder(target)))
@@ -253,8 +283,9 @@ bool CopyTree(const std::string& source, const std::string& target, const CopyOp
     return true;
 }
 
-bool MoveTree(const std::string& source, const std::string& target) {
+bool MoveTree(const std::string& source, const std::string& target, bool syncFolders) {
     if (::rename(source.c_str(), target.c_str()) == 0) {
+        if (!syncFolders) return true;
         SyncFolder(ParentOf(target));
         if (ParentOf(source) != ParentOf(target)) SyncFolder(ParentOf(source));
         return true;
@@ -264,7 +295,7 @@ bool MoveTree(const std::string& source, const std::string& target) {
     return RemoveTree(source);
 }
 
-bool ExchangePaths(const std::string& first, const std::string& second) {
+bool ExchangePaths(const std::string& first, const std::string& second, bool syncFolders) {
     // Called through syscall() so that a C library without the renameat2 wrapper will do.
     if (::syscall(SYS_renameat2, AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(),
                   RENAME_EXCHANGE) != 0) {
@@ -272,6 +303,7 @@ bool ExchangePaths(const std::string& first, const std::string& second) {
         if (errno == ENOTSUP || errno == EOPNOTSUPP) errno = EINVAL;
         return false;
     }
+    if (!syncFolders) return true;
     SyncFolder(ParentOf(first));
     if (ParentOf(first) != ParentOf(second)) SyncFolder(ParentOf(second));
     return true;

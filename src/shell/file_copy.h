@@ -14,8 +14,9 @@ using ByteCopy = std::function<bool(int from, int to)>;
 bool CopyAllBytes(int from, int to, bool* readFailed = nullptr);
 
 struct CopyOptions {
-    // Write straight to the target and skip the sync (a fresh folder that is itself the
-    // temporary); otherwise go through a temporary name beside the target.
+    // Write straight to the target and skip the sync (a folder that is itself the temporary);
+    // an existing file there is overwritten, one with further hard links replaced. Otherwise go
+    // through a temporary name beside the target.
     bool inPlace = false;
     // How the bytes are moved; CopyAllBytes when empty.
     ByteCopy bytes;
@@ -39,11 +40,12 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
 // A file, or a folder with everything in it, to exactly `target` (a folder is merged into an
 // existing one of that name).
 bool CopyTree(const std::string& source, const std::string& target, const CopyOptions& options);
-// Renames; across file systems copies and then removes the source.
-bool MoveTree(const std::string& source, const std::string& target);
+// Renames; across file systems copies and then removes the source. The folders of both names
+// are synced unless `syncFolders` is false (the caller syncs once after several renames).
+bool MoveTree(const std::string& source, const std::string& target, bool syncFolders = true);
 // Swaps two paths in one step, so that neither name is ever missing. Fails with EINVAL (or
 // ENOSYS) where the file system or kernel cannot do that.
-bool ExchangePaths(const std::string& first, const std::string& second);
+bool ExchangePaths(const std::string& first, const std::string& second, bool syncFolders = true);
 // Creates an empty file (replacing one that is there).
 bool CreateEmptyFile(const std::string& path);
 

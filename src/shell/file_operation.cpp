@@ -1,5 +1,7 @@
 #include "shell/file_operation.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <exception>
 
@@ -56,7 +58,9 @@ bool TabfFileOperation::Run(bool (TabfFileOperation::*step)(const std::string& s
 }
 
 bool TabfFileOperation::CopyOne(const std::string& source) {
-    const std::string target = TargetFor(source);
+    // In place the destination is a new name in the run's own folder: it is tried as the file
+    // itself first, and only an existing folder there (EISDIR) sends the copy into it.
+    std::string target = writeInPlace ? DestFolder : TargetFor(source);
     // Missing folders on the way are created only when the first attempt finds them missing:
     // a backup makes thousands of copies into folders that mostly exist.
     files::CopyOptions options;
@@ -66,7 +70,23 @@ bool TabfFileOperation::CopyOne(const std::string& source) {
     options.sourceFailed = &stepFailedInSource_;
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };
     if (beforeCopy) beforeCopy(source);
+    if (CopyTo(source, target, options)) return true;
+    // In place, a failed copy leaves no file of an older generation under the name.
+    if (writeInPlace) {
+        const int error = errno;
+        ::unlink(target.c_str());
+        errno = error;
+    }
+    return false;
+}
+
+bool TabfFileOperation::CopyTo(const std::string& source, std::string& target,
+                               const files::CopyOptions& options) {
     if (files::CopyTree(source, target, options)) return true;
+    if (writeInPlace && errno == EISDIR && !stepFailedInSource_ && files::IsFolder(target)) {
+        target = Join(target, files::NameOf(source));
+        if (files::CopyTree(source, target, options)) return true;
+    }
     if (errno != ENOENT || !files::Exists(source)) return false;
     if (!files::MakeFolders(files::ParentOf(target))) return false;
     return files::CopyTree(source, target, options);
@@ -77,7 +97,7 @@ bool TabfFileOperation::MoveOne(const std::string& source) {
     const std::string target = TargetFor(source);
     if (!files::MakeFolders(files::ParentOf(target))) return false;
     AnnounceChange();
-    return files::MoveTree(source, target);
+    return files::MoveTree(source, target, syncAfterRename);
 }
 
 bool TabfFileOperation::DeleteOne(const std::string& source) {
@@ -87,7 +107,7 @@ bool TabfFileOperation::DeleteOne(const std::string& source) {
 
 bool TabfFileOperation::ExchangeOne(const std::string& source) {
     AnnounceChange();
-    return files::ExchangePaths(source, DestFolder);
+    return files::ExchangePaths(source, DestFolder, syncAfterRename);
 }
 
 bool TabfFileOperation::CreateEmptyOne(const std::string& source) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/file_copy.h"
+
 namespace hw {
 
 class TabfFileOperation {
@@ -42,14 +44,17 @@ class TabfFileOperation {
     // Creates an empty file at each entry.
     bool CreateEmpty();
 
-    // Set only while filling a fresh folder that is itself the temporary: copies then write
-    // straight to their final names and are not synced, and Flush makes them durable before
-    // the folder is renamed into place.
+    // Set only while filling a folder that is itself the temporary: copies then write straight
+    // to their final names (overwriting a file there) and are not synced, and Flush makes them
+    // durable before the folder is renamed into place. A failed copy removes the name.
     bool writeInPlace = false;
     // When set, Copy keeps a file only when its copied bytes pass; a refused copy fails with
     // LastErrorCode EBADMSG and leaves the target as it was. Folders are then not copied.
     std::function<bool(const std::string& bytes)> acceptCopy;
     FlushMethod flushMethod = FlushMethod::FileSystem;
+    // When false, Move and Exchange leave their folders unsynced: the caller makes several
+    // renames in one folder durable with one sync of it afterwards.
+    bool syncAfterRename = true;
     // Replaceable so that tests can make a copy fail part-way (a full disk, the Nth file).
     ByteCopy byteCopy;
     // Called right before every rename, swap and delete that the operation makes, the final
@@ -79,6 +84,8 @@ class TabfFileOperation {
     bool ExchangeOne(const std::string& source);
     bool CreateEmptyOne(const std::string& source);
     std::string TargetFor(const std::string& source) const;
+    // CopyOne's attempts; `target` ends as the path last tried.
+    bool CopyTo(const std::string& source, std::string& target, const files::CopyOptions& options);
 
     std::vector<std::string> fileList_;
     int lastError_ = 0;

@@ -42,7 +42,8 @@ TEST(BackupRun, KeepsExactlyOneOlderGeneration) {
     EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("third 1"));
     EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), PartMet("second 1"));
     d.f().FinishBackgroundWork();
-    EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
+    EXPECT_EQ(Names(d.root.path()),
+              (Strings{"backup", "backup.hws-discard", "backup_old", "client", "temp"}));
 }
 
 TEST(BackupRun, SubfolderModeTakesOnlyImmediateSubfoldersAndMatchesIgnoringCase) {
@@ -199,7 +200,8 @@ TEST(BackupRun, ARunRightAfterOneThatThrewAwayALargeGenerationWaitsForItsRemoval
     EXPECT_EQ(Names(d.B), Strings{"0.part.met.HWS"});
     EXPECT_EQ(ReadFile(d.B + "_old/0.part.met.HWS"), PartMet("newest"));
     d.f().FinishBackgroundWork();
-    EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
+    EXPECT_EQ(Names(d.root.path()),
+              (Strings{"backup", "backup.hws-discard", "backup_old", "client", "temp"}));
 }
 
 TEST(BackupRun, LeftoversOfAnInterruptedRunAreRemovedByTheNextRun) {

@@ -83,7 +83,7 @@ TEST(FolderSafety, ANameInOtherLetterCaseOnACaseInsensitiveDiskIsTheSameFolder) 
     EXPECT_EQ(d.messages(), Strings(3, kOk));
     EXPECT_EQ(ReadFile(usb + "/Backup/001.part.met.HWS"), PartMet("state 3"));
     EXPECT_EQ(ReadFile(usb + "/Backup_old/001.part.met.HWS"), PartMet("state 2"));
-    EXPECT_EQ(Names(usb), (Strings{"Backup", "Backup_old", "Emule"}));
+    EXPECT_EQ(Names(usb), (Strings{"Backup", "Backup.hws-discard", "Backup_old", "Emule"}));
 }
 
 TEST(FolderSafety, AMountPointIsRefusedBeforeAnythingIsCopied) {

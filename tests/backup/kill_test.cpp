@@ -109,7 +109,8 @@ TEST_F(KilledBackup, MidCopyLeavesWholeGenerationsAndTheNextRunRemovesTheStaging
     d.f().BackupPartFiles(false);
     EXPECT_EQ(d.messages(), Strings{"Backing up *.PART.METs successful !"});
     d.f().FinishBackgroundWork();
-    EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
+    EXPECT_EQ(Names(d.root.path()),
+              (Strings{"backup", "backup.hws-discard", "backup_old", "client", "temp"}));
     ExpectBothGenerationsWhole();
     EXPECT_EQ(ReadFile(d.B + "/~hws_xtra/server.met"), std::string(6000, 's'));
 }

@@ -52,6 +52,15 @@ class ScratchMounts {
         return "";
     }
 
+    // A fresh tmpfs of `megabytes` on the existing folder `onto`.
+    std::string MountTmpfs(const std::string& onto, int megabytes) {
+        if (::geteuid() != 0) return "mounts need root";
+        if (!Run("mount -t tmpfs -o size=" + std::to_string(megabytes) + "m tmpfs '" + onto + "'"))
+            return "mount -t tmpfs not permitted";
+        mounted_.push_back(onto);
+        return "";
+    }
+
   private:
     static bool Run(const std::string& command) {
         return std::system((command + " >/dev/null 2>&1").c_str()) == 0;

@@ -216,5 +216,38 @@ TEST(LoadSettings, StartSwitchesLaunchTheProgramsAndBringTheWindowToFront) {
     }
 }
 
+// Starting the client replaces the settings file, as another copy saving it would.
+class RewritingStarter : public ProgramStarter {
+  public:
+    std::string path;
+    std::string replacement;
+    std::vector<std::string> started;
+    bool StartProgram(const std::string& commandLine) override {
+        started.push_back(commandLine);
+        test::WriteFile(path, replacement);
+        return true;
+    }
+};
+
+TEST(LoadSettings, EveryKeyComesFromTheOneReadingTakenAtItsStart) {
+    FakeDesktop desk;
+    MainForm& f = desk.f();
+    RewritingStarter starter;
+    starter.path = f.SettingsFilePath();
+    starter.replacement =
+        "[GENERAL SETTINGS]\nRESTART DONKEYCLIENT=FALSE\n[LAUNCHPAD]\nPATH=/changed\n";
+    f.services.starter = &starter;
+    LoadFrom(desk,
+             "[DIRECTORIES]\nCLIENTDIR=/opt/client\nCLIENTEXE=amule\n"
+             "[GENERAL SETTINGS]\nSTART DONKEYCLIENT=TRUE\nRESTART DONKEYCLIENT=TRUE\n"
+             "[LAUNCHPAD]\nPATH=/usr/bin/other\nRESTART=TRUE\n");
+    EXPECT_EQ(starter.started, (std::vector<std::string>{"/opt/client/amule"}));
+    EXPECT_TRUE(f.cb_watchclient.checked());
+    EXPECT_EQ(f.edit_launchpad_path.text(), "/usr/bin/other");
+    EXPECT_TRUE(f.cb_lauchpad_watch.checked());
+    // Outside a load every read looks at the file as it is now.
+    EXPECT_EQ(f.ReadSetting("LAUNCHPAD", "PATH"), "/changed");
+}
+
 }  // namespace
 }  // namespace hw
