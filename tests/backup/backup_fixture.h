@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/child_with_alarm.h"
 #include "support/fake_services.h"
 
 namespace hw::test {
@@ -60,18 +61,5 @@ inline std::vector<std::string> Names(const std::string& folder) {
 }
 
 using Strings = std::vector<std::string>;
-
-// Runs `work` in a child process that an alarm ends after a few seconds, so that a call that
-// blocks fails the test instead of hanging it. The child's exit code; -1 when it was ended.
-inline int InChildWithAlarm(const std::function<int()>& work) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::alarm(5);
-        ::_exit(work());
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child) return -2;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 }  // namespace hw::test

@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "shell/file_copy.h"
+#include "support/child_with_alarm.h"
 #include "support/fake_services.h"
 
 namespace hw {
@@ -22,6 +23,7 @@ namespace {
 
 using test::FileExists;
 using test::FolderExists;
+using test::InChildWithAlarm;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -291,19 +293,6 @@ TEST(FileOperation, FlushSucceedsForBothMethodsAndFailsForAMissingFolder) {
         op.SetFileList({dir / "gone"});
         EXPECT_FALSE(op.Flush());
     }
-}
-
-// Runs `work` in a child that an alarm ends after a few seconds: a call that blocks fails the
-// test instead of hanging it. Returns the child's exit code, -1 when the alarm ended it.
-int InChildWithAlarm(const std::function<int()>& work) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::alarm(5);
-        ::_exit(work());
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child) return -2;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A special file of the given kind at `path`; false when it cannot be made here.
