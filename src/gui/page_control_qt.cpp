@@ -124,11 +124,10 @@ void PageControl::relayout() {
         tab->resize(width, kTabHeight);
         x += width;
     }
-    rows_ = row + 1;
     for (std::size_t i = 0; i < tabs_.size(); ++i) {
         tabs_[i]->move(placed[i].second, placed[i].first * kTabHeight);
     }
-    const int top = rows_ * kTabHeight;
+    const int top = (row + 1) * kTabHeight;
     frame_->setGeometry(0, top, width(), std::max(0, height() - top));
     stack_->setGeometry(1, 1, std::max(0, frame_->width() - 2), std::max(0, frame_->height() - 2));
 }

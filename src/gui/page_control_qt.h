@@ -29,7 +29,6 @@ class PageControl : public QWidget {
     void setCurrentIndex(int index);
     QWidget* widget(int index) const;
     QAbstractButton* tabButton(int index) const;
-    int rowCount() const { return rows_; }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -42,7 +41,6 @@ class PageControl : public QWidget {
     QFrame* frame_;
     QStackedWidget* stack_;
     std::vector<QToolButton*> tabs_;
-    int rows_ = 1;
 };
 
 }  // namespace hw

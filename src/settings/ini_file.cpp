@@ -124,15 +124,6 @@ std::string OneLine(std::string value) {
     return value;
 }
 
-// The whole file as UTF-8. The character set is decided for the whole content, so a write of
-// one key turns every other line into UTF-8 along with it.
-bool ReadSettingsText(const std::string& path, std::string& text) {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) return false;
-    text = SettingsTextToUtf8(bytes);
-    return true;
-}
-
 }  // namespace
 
 std::optional<std::string> IniFindValue(const std::string& text, const std::string& section,
@@ -169,6 +160,13 @@ std::string IniSetValue(const std::string& text, const std::string& section, con
     while (insertAt > begin && Trim(lines[insertAt - 1]).empty()) --insertAt;
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
     return Join(file);
+}
+
+bool ReadSettingsText(const std::string& path, std::string& text) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return false;
+    text = SettingsTextToUtf8(bytes);
+    return true;
 }
 
 std::string IniReadString(const std::string& path, const std::string& section,

@@ -23,6 +23,11 @@ std::optional<std::string> IniFindValue(const std::string& text, const std::stri
 std::string IniSetValue(const std::string& text, const std::string& section, const std::string& key,
                         const std::string& value);
 
+// The whole file as UTF-8. The character set is decided for the whole content, so a write of
+// one key turns every other line into UTF-8 along with it. False (errno set) when it cannot be
+// read.
+bool ReadSettingsText(const std::string& path, std::string& text);
+
 // File level. Each call opens the file, does its one key and closes it again; nothing is cached.
 // Values are UTF-8 whatever the file's character set (see SettingsTextToUtf8); a write stores
 // the whole file as UTF-8. Only a regular file is read; anything else counts as unreadable.

@@ -1,17 +1,13 @@
 // The settings file: its path, one-key reads and writes, and the loader and saver that copy the
 // window's controls into it and back.
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
 
 #include "base/errors.h"
 #include "base/numbers.h"
 #include "base/paths.h"
-#include "settings/atomic_file.h"
 #include "settings/ini_file.h"
 #include "settings/settings_location.h"
-#include "settings/text_encoding.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 
@@ -54,9 +50,6 @@ std::string MainForm::ReadSetting(const std::string& section, const std::string&
 void MainForm::WriteSetting(const std::string& section, const std::string& key,
                             const std::string& value) {
     const std::string path = SettingsFilePath();
-    // The config folder of an installed copy may not exist before the first save; a failure
-    // here shows as the write failure below.
-    if (!path.empty()) CreatePrivateFolders(path.substr(0, path.rfind('/') + 1));
     if (path.empty() || !IniWriteString(path, section, key, value)) {
         throw HandlerError("nach " + path + " kann nicht geschrieben werden");
     }
@@ -66,9 +59,8 @@ void MainForm::LoadSettings() {
     // One reading serves every key: a file replaced while the loader runs (it may start
     // programs) cannot mix two versions, and the file is not opened once per key.
     const std::string path = SettingsFilePath();
-    std::string bytes;
-    const bool readable = !path.empty() && ReadWholeFile(path, bytes);
-    const std::string text = readable ? SettingsTextToUtf8(bytes) : std::string();
+    std::string text;
+    const bool readable = !path.empty() && ReadSettingsText(path, text);
     auto stored = [&](const char* section, const char* key) -> std::string {
         if (!readable) return kMissingSetting;
         return IniFindValue(text, section, key).value_or(kMissingSetting);
@@ -165,6 +157,10 @@ void MainForm::LoadSettings() {
 }
 
 void MainForm::SaveSettings() {
+    // The config folder of an installed copy may not exist before the first save; a failure
+    // here shows as the write failure of the first key.
+    const std::string path = SettingsFilePath();
+    if (!path.empty()) CreatePrivateFolders(path.substr(0, path.rfind('/') + 1));
     WriteSetting(kDirectories, "TEMPDIR", edit_tempdir.text());
     WriteSetting(kDirectories, "BACKUPDIR", edit_backupdir.text());
     WriteSetting(kDirectories, "CLIENTDIR", edit_clientdir.text());

@@ -1,4 +1,5 @@
 // The one further program that starts with Hoardwise and, when watched, is restarted.
+#include "base/paths.h"
 #include "ui/main_form.h"
 
 namespace hw {
@@ -24,9 +25,9 @@ void MainForm::edit_launchpad_pathChange() {
 void MainForm::btn_browselaunchpadClick() {
     const std::string& path = edit_launchpad_path.text();
     const auto slash = path.rfind('/');
-    // The folder part without its trailing "/", except for the root itself.
-    const std::string folder =
-        slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+    const std::string folder = slash == std::string::npos
+                                   ? std::string()
+                                   : StripTrailingSeparatorKeepRoot(path.substr(0, slash + 1));
     const std::vector<std::string> chosen = services.dialogs->OpenFiles(OpenDialog1, folder);
     if (chosen.empty()) return;
     launchpad_path_text.en = chosen.front();
