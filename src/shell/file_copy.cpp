@@ -68,6 +68,13 @@ void Discard(const std::string& path) {
     errno = saved;
 }
 
+// A temporary name in the target's folder, so that the rename stays in one file system. It is
+// short and fixed, so that it fits wherever the target's own name fits, and it matches neither
+// "*.part.met" nor "*.HWS", so a leftover is never taken for one. The X's are for mkostemp.
+std::string TempNameBeside(const std::string& target) {
+    return Join(ParentOf(target), std::string(kTempName) + "XXXXXX");
+}
+
 // Every open is without waiting (a pipe with no writer, a device); on a regular file the flag
 // changes nothing, so it stays set.
 constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
@@ -86,21 +93,22 @@ int OpenRegular(const std::string& path, int flags, mode_t mode, struct stat& in
     return guard.release();
 }
 
-// Opens `path` empty for writing. An existing file is truncated and rewritten, unless another
-// name links to it too (a snapshot of the backup made with hard links): that one keeps its
-// bytes and the name gets a file of its own.
-int OpenToOverwrite(const std::string& path, mode_t mode) {
+// Opens `path` for rewriting, creating it when missing; `info` receives what is there now.
+// Another name linking to the same file (a snapshot of the backup made with hard links) keeps
+// its bytes: the name gets a file of its own. So does a file left read-only by an earlier copy
+// of a read-only source, which an ordinary user cannot open for writing.
+int OpenToOverwrite(const std::string& path, mode_t mode, struct stat& info) {
     Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | kOpenFlags, mode));
-    if (!fd.ok()) return -1;
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) return -1;
-    if (S_ISREG(info.st_mode) && info.st_nlink <= 1) {
-        if (info.st_size != 0 && ::ftruncate(fd.get(), 0) != 0) return -1;
-        return fd.release();
+    if (!fd.ok() && errno != EACCES) return -1;
+    if (fd.ok()) {
+        if (::fstat(fd.get(), &info) != 0) return -1;
+        if (S_ISREG(info.st_mode) && info.st_nlink <= 1) return fd.release();
+        fd.close();
     }
-    fd.close();
     if (::unlink(path.c_str()) != 0) return -1;
-    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, mode);
+    Fd fresh(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, mode));
+    if (!fresh.ok() || ::fstat(fresh.get(), &info) != 0) return -1;
+    return fresh.release();
 }
 
 // Marks the failure being reported as the source's; errno is kept.
@@ -113,12 +121,11 @@ void ClearBlame(const CopyOptions& options) {
     if (options.sourceFailed != nullptr) *options.sourceFailed = false;
 }
 
-// The whole content of an open file, read from its start.
-bool ReadBack(int fd, std::string& bytes) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return false;
-    // A byte more than its size, so that the end shows without growing the buffer.
-    bytes.assign(static_cast<std::size_t>(info.st_size) + 1, '\0');
+// The whole content of an open file from its start. `size` is what fstat told: a read that
+// stops short right there has met the end, which saves asking once more.
+bool ReadWhole(int fd, off_t size, std::string& bytes) {
+    // A byte more than its size, so that a file grown meanwhile shows at once.
+    bytes.assign(static_cast<std::size_t>(size) + 1, '\0');
     std::size_t have = 0;
     for (;;) {
         if (have == bytes.size()) bytes.resize(2 * bytes.size());
@@ -128,9 +135,82 @@ bool ReadBack(int fd, std::string& bytes) {
         if (got < 0) return false;
         if (got == 0) break;
         have += static_cast<std::size_t>(got);
+        if (have == static_cast<std::size_t>(size) && have < bytes.size()) break;
     }
     bytes.resize(have);
     return true;
+}
+
+bool Write(const CopyOptions& options, int to, const char* data, std::size_t size) {
+    return options.write ? options.write(to, data, size) : WriteAllBytes(to, data, size);
+}
+
+// Gives the copy the source's permissions and times where they differ (`copy` is what it had
+// before being written, if it was). Users compare dates of their backups, so the copy keeps the
+// source's modification time.
+void KeepModeAndTimes(int fd, const struct stat& source, const struct stat& copy, bool written) {
+    if ((copy.st_mode & 07777) != (source.st_mode & 07777)) ::fchmod(fd, source.st_mode & 07777);
+    if (written || copy.st_mtim.tv_sec != source.st_mtim.tv_sec ||
+        copy.st_mtim.tv_nsec != source.st_mtim.tv_nsec) {
+        const struct timespec times[2] = {source.st_atim, source.st_mtim};
+        ::futimens(fd, times);
+    }
+}
+
+// Seconds by which a copy must postdate its source's modification time to be trusted as still
+// whole: more than the coarsest clock of a file system (two seconds), so that a later write
+// cannot have left the same time behind.
+constexpr time_t kClockSlack = 3;
+
+// True when `target` is a copy of `source` as that is now, made by an earlier run: same size,
+// permissions and modification time, written well after that time, and no other name linking
+// to it. Such a copy was judged when it was written, so neither is read again.
+bool StillACopy(const std::string& source, const std::string& target) {
+    struct stat from {};
+    struct stat to {};
+    if (::stat(source.c_str(), &from) != 0 || !S_ISREG(from.st_mode) ||
+        ::lstat(target.c_str(), &to) != 0 || !S_ISREG(to.st_mode) || to.st_nlink != 1) {
+        return false;
+    }
+    return from.st_size == to.st_size && (from.st_mode & 07777) == (to.st_mode & 07777) &&
+           from.st_mtim.tv_sec == to.st_mtim.tv_sec && from.st_mtim.tv_nsec == to.st_mtim.tv_nsec &&
+           to.st_ctim.tv_sec >= from.st_mtim.tv_sec + kClockSlack;
+}
+
+// Makes a finished temporary copy durable and puts it in the target's place, so that the
+// target holds either its old content or the whole copy.
+bool SyncAndRename(Fd& out, const std::string& written, const std::string& target,
+                   const CopyOptions& options) {
+    if (::fsync(out.get()) != 0 || !out.close()) {
+        Discard(written);
+        return false;
+    }
+    if (options.beforeRename) options.beforeRename();
+    if (::rename(written.c_str(), target.c_str()) != 0) {
+        Discard(written);
+        return false;
+    }
+    SyncFolder(ParentOf(target));
+    return true;
+}
+
+// Makes `target` hold exactly `bytes`, rewriting the file there. Bytes it holds already are
+// not written again: a backup finds most downloads unchanged since the generation it reuses.
+bool OverwriteWith(const std::string& target, const std::string& bytes, const struct stat& source,
+                   const CopyOptions& options) {
+    struct stat have {};
+    Fd out(OpenToOverwrite(target, source.st_mode & 0777, have));
+    if (!out.ok()) return false;
+    const auto size = static_cast<off_t>(bytes.size());
+    std::string old;
+    const bool same = have.st_size == size && ReadWhole(out.get(), size, old) && old == bytes;
+    if (!same && (!Write(options, out.get(), bytes.data(), bytes.size()) ||
+                  (have.st_size > size && ::ftruncate(out.get(), size) != 0))) {
+        Discard(target);
+        return false;
+    }
+    KeepModeAndTimes(out.get(), source, have, !same);
+    return out.close();
 }
 
 bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
@@ -148,14 +228,25 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
 
 }  // namespace
 
-bool CopyAllBytes(int from, int to, bool* readFailed) {
+bool WriteAllBytes(int to, const char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t put = ::write(to, data + done, size - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool CopyAllBytes(int from, int to, bool* readFailed, const ByteWrite& write) {
     if (readFailed != nullptr) *readFailed = false;
     // The kernel moves the bytes itself where the file systems let it (no trip through this
     // process, shared extents where offered). Any refusal, even halfway, hands over to read and
     // write from the offsets reached, which also tell a failing read from a failing write.
     static constexpr std::size_t kRange = std::size_t{1} << 30;
     bool movedAny = false;
-    for (;;) {
+    while (!write) {
         const ssize_t moved = ::copy_file_range(from, nullptr, to, nullptr, kRange, 0);
         if (moved < 0 && errno == EINTR) continue;
         if (moved < 0) break;
@@ -174,79 +265,65 @@ bool CopyAllBytes(int from, int to, bool* readFailed) {
             if (readFailed != nullptr) *readFailed = true;
             return false;
         }
-        ssize_t done = 0;
-        while (done < got) {
-            const ssize_t put = ::write(to, buffer.get() + done, got - done);
-            if (put < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            done += put;
+        const auto size = static_cast<std::size_t>(got);
+        if (!(write ? write(to, buffer.get(), size) : WriteAllBytes(to, buffer.get(), size))) {
+            return false;
         }
     }
 }
 
+namespace {
+
+// The source is read once into memory and judged there, and exactly what was judged is
+// written: a change of the source meanwhile cannot slip into the copy.
+bool CopyJudged(int in, const struct stat& info, const std::string& target,
+                const CopyOptions& options) {
+    std::string bytes;
+    if (!ReadWhole(in, info.st_size, bytes)) return SourceFails(options);
+    if (!options.accept(bytes)) {
+        errno = EBADMSG;
+        return SourceFails(options);
+    }
+    if (options.inPlace) return OverwriteWith(target, bytes, info, options);
+    std::string written = TempNameBeside(target);
+    Fd out(::mkostemp(&written[0], O_CLOEXEC));
+    if (!out.ok()) return false;
+    struct stat fresh {};
+    if (::fstat(out.get(), &fresh) != 0 || !Write(options, out.get(), bytes.data(), bytes.size())) {
+        Discard(written);
+        return false;
+    }
+    KeepModeAndTimes(out.get(), info, fresh, true);
+    return SyncAndRename(out, written, target, options);
+}
+
+}  // namespace
+
 bool CopyFile(const std::string& source, const std::string& target, const CopyOptions& options) {
     ClearBlame(options);
+    // Most downloads have not changed since the generation that a backup overwrites.
+    if (options.accept && options.inPlace && StillACopy(source, target)) return true;
     struct stat info {};
     Fd in(OpenRegular(source, O_RDONLY, 0, info));
     if (!in.ok()) return SourceFails(options);
+    if (options.accept) return CopyJudged(in.get(), info, target, options);
 
-    // The temporary name lies in the target's folder so that the rename stays in one file
-    // system. It is short and fixed, so that it fits wherever the target's own name fits, and it
-    // matches neither "*.part.met" nor "*.HWS", so a leftover is never taken for one.
-    std::string written = target;
-    int outFd = -1;
-    if (options.inPlace) {
-        // A name in the run's own folder: new, or a file of an older generation to overwrite.
-        // Readable too, so that `accept` can judge what was written.
-        outFd = OpenToOverwrite(target, info.st_mode & 0777);
-    } else {
-        written = Join(ParentOf(target), std::string(kTempName) + "XXXXXX");
-        outFd = ::mkostemp(&written[0], O_CLOEXEC);
-    }
-    Fd out(outFd);
+    struct stat before {};
+    std::string written = options.inPlace ? target : TempNameBeside(target);
+    Fd out(options.inPlace ? OpenToOverwrite(target, info.st_mode & 0777, before)
+                           : ::mkostemp(&written[0], O_CLOEXEC));
     if (!out.ok()) return false;
-
-    // A replaced byte copy stands for the disk: its failures count as the copy's.
     bool readFailed = false;
-    const bool copied = options.bytes ? options.bytes(in.get(), out.get())
-                                      : CopyAllBytes(in.get(), out.get(), &readFailed);
-    if (!copied) {
+    const bool emptied = options.inPlace ? before.st_size == 0 || ::ftruncate(out.get(), 0) == 0
+                                         : ::fstat(out.get(), &before) == 0;
+    if (!emptied || !CopyAllBytes(in.get(), out.get(), &readFailed, options.write)) {
         if (errno == 0) errno = EIO;
         Discard(written);
         return readFailed ? SourceFails(options) : false;
     }
-    // What was written is judged, not the source, which its owner may change meanwhile.
-    if (options.accept) {
-        std::string bytes;
-        if (!ReadBack(out.get(), bytes)) {
-            Discard(written);
-            return false;
-        }
-        if (!options.accept(bytes)) {
-            Discard(written);
-            errno = EBADMSG;
-            return SourceFails(options);
-        }
-    }
-    // Also in place: an overwritten file still has the permissions of its older generation.
-    ::fchmod(out.get(), info.st_mode & 07777);
-    // Users compare dates of their backups, so the copy keeps the source's times.
-    const struct timespec times[2] = {info.st_atim, info.st_mtim};
-    ::futimens(out.get(), times);
-    if ((!options.inPlace && ::fsync(out.get()) != 0) || !out.close()) {
-        Discard(written);
-        return false;
-    }
-    if (options.inPlace) return true;
-    if (options.beforeRename) options.beforeRename();
-    if (::rename(written.c_str(), target.c_str()) != 0) {
-        Discard(written);
-        return false;
-    }
-    SyncFolder(ParentOf(target));
-    return true;
+    KeepModeAndTimes(out.get(), info, before, true);
+    if (options.inPlace) return out.close();
+    return SyncAndRename(out, written, target, options);
 }
 
 bool CopyTree(const std::string& source, const std::string& target, const CopyOptions& options) {

@@ -2,29 +2,37 @@
 // durability. Failures return false with errno set.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
 namespace hw::files {
 
-using ByteCopy = std::function<bool(int from, int to)>;
+// Writes all `size` bytes at the descriptor's position; false with errno set when it cannot.
+using ByteWrite = std::function<bool(int to, const char* data, std::size_t size)>;
 
+bool WriteAllBytes(int to, const char* data, std::size_t size);
 // Reads `from` to its end and writes every byte to `to`. When it fails and `readFailed` is
-// given, that tells whether reading (rather than writing) failed.
-bool CopyAllBytes(int from, int to, bool* readFailed = nullptr);
+// given, that tells whether reading (rather than writing) failed. With `write` given, every
+// byte goes through it (and none is moved by the kernel alone).
+bool CopyAllBytes(int from, int to, bool* readFailed = nullptr, const ByteWrite& write = {});
 
 struct CopyOptions {
     // Write straight to the target and skip the sync (a folder that is itself the temporary);
     // an existing file there is overwritten, one with further hard links replaced. Otherwise go
     // through a temporary name beside the target.
     bool inPlace = false;
-    // How the bytes are moved; CopyAllBytes when empty.
-    ByteCopy bytes;
+    // How the bytes are written; WriteAllBytes, or the kernel's own copy, when empty.
+    ByteWrite write;
     // Called right before the finished temporary file is renamed over the target.
     std::function<void()> beforeRename;
-    // Judges the written bytes before the copy is kept. A copy it refuses is removed (the
-    // target keeps what it held) and the call fails with EBADMSG. Only regular files are copied
-    // while it is set: a folder fails with EISDIR.
+    // Judges the bytes before the copy is kept. The source is read into memory once, judged
+    // there, and exactly those bytes are written. A copy it refuses is not written (the target
+    // keeps what it held) and the call fails with EBADMSG. Only regular files are copied while
+    // it is set: a folder fails with EISDIR. In place, bytes the target holds already are not
+    // written again, and a target that an earlier judged copy made of the source as it still is
+    // (same size, permissions and modification time, copied seconds after that time) is kept
+    // without reading either.
     std::function<bool(const std::string& bytes)> accept;
     // When set, receives after a failure whether it lay in the source (missing, unreadable, not
     // a regular file, refused by `accept`) rather than in writing the copy.

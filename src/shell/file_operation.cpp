@@ -65,7 +65,7 @@ bool TabfFileOperation::CopyOne(const std::string& source) {
     // a backup makes thousands of copies into folders that mostly exist.
     files::CopyOptions options;
     options.inPlace = writeInPlace;
-    options.bytes = byteCopy;
+    options.write = byteWrite;
     options.accept = acceptCopy;
     options.sourceFailed = &stepFailedInSource_;
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };

@@ -12,10 +12,6 @@ namespace hw {
 
 class TabfFileOperation {
   public:
-    // Writes every byte of `from` to `to` (both open file descriptors). Returns false with errno
-    // set when it could not; the default reads and writes in a loop.
-    using ByteCopy = std::function<bool(int from, int to)>;
-
     // How a staged folder is made durable by Flush.
     enum class FlushMethod {
         FileSystem,  // one sync of the file system holding the folder
@@ -48,15 +44,15 @@ class TabfFileOperation {
     // to their final names (overwriting a file there) and are not synced, and Flush makes them
     // durable before the folder is renamed into place. A failed copy removes the name.
     bool writeInPlace = false;
-    // When set, Copy keeps a file only when its copied bytes pass; a refused copy fails with
-    // LastErrorCode EBADMSG and leaves the target as it was. Folders are then not copied.
+    // When set, Copy keeps a file only when its bytes pass, and writes exactly the bytes judged;
+    // a refused copy fails with LastErrorCode EBADMSG. Folders are then not copied.
     std::function<bool(const std::string& bytes)> acceptCopy;
     FlushMethod flushMethod = FlushMethod::FileSystem;
     // When false, Move and Exchange leave their folders unsynced: the caller makes several
     // renames in one folder durable with one sync of it afterwards.
     bool syncAfterRename = true;
     // Replaceable so that tests can make a copy fail part-way (a full disk, the Nth file).
-    ByteCopy byteCopy;
+    files::ByteWrite byteWrite;
     // Called right before every rename, swap and delete that the operation makes, the final
     // rename of a copy included, so that a test can stop the process at each of them in turn.
     std::function<void()> beforeChange;

@@ -155,12 +155,12 @@ TEST(BackupRun, AFailedPartFileCopyLeavesBothGenerationsAsTheyWere) {
 
     // The disk fills up at the third file, twice in a row (as automatic runs would).
     int calls = 0;
-    d.f().abfFileOperation1.byteCopy = [&](int from, int to) {
+    d.f().abfFileOperation1.byteWrite = [&](int to, const char* data, std::size_t size) {
         if (++calls == 3 || calls == 6) {
             errno = ENOSPC;
             return false;
         }
-        return files::CopyAllBytes(from, to);
+        return files::WriteAllBytes(to, data, size);
     };
     d.f().BackupPartFiles(false);
     d.desk.processes.running = {"emule.exe"};

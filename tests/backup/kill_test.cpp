@@ -84,14 +84,13 @@ class KilledBackup : public ::testing::Test {
 std::function<void()> KillDuringCopy(BackupDesk& d, int number) {
     return [&d, number] {
         auto calls = std::make_shared<int>(0);
-        d.f().abfFileOperation1.byteCopy = [calls, number](int from, int to) {
+        d.f().abfFileOperation1.byteWrite = [calls, number](int to, const char* data,
+                                                            std::size_t size) {
             if (++*calls == number) {
-                char buffer[4096];
-                const ssize_t got = ::read(from, buffer, sizeof buffer);
-                if (got > 0 && ::write(to, buffer, got / 2) >= 0) ::raise(SIGKILL);
+                if (::write(to, data, size / 2) >= 0) ::raise(SIGKILL);
                 ::raise(SIGKILL);
             }
-            return files::CopyAllBytes(from, to);
+            return files::WriteAllBytes(to, data, size);
         };
     };
 }

@@ -122,15 +122,13 @@ TEST(RestoreRun, AFailedCopyKeepsTheClientsFileWholeAndTheOthersAreStillRestored
     WriteFile(d.B + "/002.part.met.HWS", PartMet("two"));
     WriteFile(d.T + "/001.part.met", PartMet("current 1"));
     WriteFile(d.T + "/002.part.met", PartMet("current 2"));
-    d.f().abfFileOperation1.byteCopy = [](int from, int to) {
-        char buffer[8192];
-        const ssize_t got = ::read(from, buffer, sizeof buffer);
-        if (got > 100) {  // the large one: half written, then the disk is full
-            if (::write(to, buffer, got / 2) < 0) return false;
+    d.f().abfFileOperation1.byteWrite = [](int to, const char* data, std::size_t size) {
+        if (size > 100) {  // the large one: half written, then the disk is full
+            if (::write(to, data, size / 2) < 0) return false;
             errno = ENOSPC;
             return false;
         }
-        return got >= 0 && ::write(to, buffer, got) == got;
+        return files::WriteAllBytes(to, data, size);
     };
     d.f().RestorePartFiles();
     EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("current 1"));

@@ -39,10 +39,8 @@ std::vector<std::string> Names(const std::string& folder) {
 }
 
 // Writes half of the source and then fails as a full disk would.
-bool HalfThenDiskFull(int from, int to) {
-    char buffer[4096];
-    const ssize_t got = ::read(from, buffer, sizeof buffer);
-    if (got > 0 && ::write(to, buffer, got / 2) < 0) return false;
+bool HalfThenDiskFull(int to, const char* data, std::size_t size) {
+    if (::write(to, data, size / 2) < 0) return false;
     errno = ENOSPC;
     return false;
 }
@@ -130,7 +128,7 @@ TEST(FileOperation, CopyFailingMidwayLeavesTheOldTargetWholeAndNoTemporaryFile) 
     WriteFile(dir / "src/new.met", std::string(3000, 'N'));
     WriteFile(dir / "dst/new.met", "old and good");
     TabfFileOperation op;
-    op.byteCopy = HalfThenDiskFull;
+    op.byteWrite = HalfThenDiskFull;
     op.SetFileList({dir / "src/new.met"});
 
     op.DestFolder = dir / "dst/new.met";
@@ -190,7 +188,7 @@ TEST(FileOperation, AFailedCopyTellsWhetherItsSourceOrTheWritingFailed) {
         {"the disk is full",
          [](const std::string& dir, TabfFileOperation& op) {
              WriteFile(dir + "/src", std::string(5000, 'x'));
-             op.byteCopy = HalfThenDiskFull;
+             op.byteWrite = HalfThenDiskFull;
          },
          ENOSPC, false},
     };
@@ -220,20 +218,147 @@ TEST(FileOperation, AFailedCopyTellsWhetherItsSourceOrTheWritingFailed) {
     }
 }
 
-TEST(FileOperation, AJudgedCopyIsKeptWhenTheJudgeAcceptsTheBytesWritten) {
-    TempDir dir;
-    WriteFile(dir / "src", std::string("part\0file", 9));
-    std::string judged;
-    TabfFileOperation op;
-    op.acceptCopy = [&](const std::string& bytes) {
-        judged = bytes;
-        return true;
+// What is written is what was judged, even when the source changes right after being read.
+TEST(FileOperation, AJudgedCopyHoldsExactlyTheBytesTheJudgeAccepted) {
+    for (bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "in place" : "through a temporary name");
+        TempDir dir;
+        WriteFile(dir / "src", std::string("part\0file", 9));
+        std::string judged;
+        TabfFileOperation op;
+        op.writeInPlace = inPlace;
+        op.acceptCopy = [&](const std::string& bytes) {
+            judged = bytes;
+            WriteFile(dir / "src", "rewritten by its owner meanwhile");
+            return true;
+        };
+        op.SetFileList({dir / "src"});
+        op.DestFolder = dir / "dst";
+        EXPECT_TRUE(op.Copy());
+        EXPECT_EQ(judged, std::string("part\0file", 9));
+        EXPECT_EQ(ReadFile(dir / "dst"), judged);
+    }
+}
+
+// In place, a judged copy rewrites a file an older generation left under the name: afterwards
+// it holds the source's bytes, permissions and time, and bytes it held already were not written.
+TEST(FileOperation, AJudgedCopyInPlaceRewritesAnOlderFileOnlyWhereItDiffers) {
+    struct Case {
+        const char* what;
+        const char* older;  // nullptr: no file there
+        const char* now;
+        int writes;
     };
-    op.SetFileList({dir / "src"});
-    op.DestFolder = dir / "dst";
-    EXPECT_TRUE(op.Copy());
-    EXPECT_EQ(judged, std::string("part\0file", 9));
-    EXPECT_EQ(ReadFile(dir / "dst"), judged);
+    const Case cases[] = {
+        {"unchanged", "abcdef", "abcdef", 0},
+        {"same size, other bytes", "abcdef", "abcXef", 1},
+        {"shorter now", "abcdefghij", "abc", 1},
+        {"longer now", "abc", "abcdefghij", 1},
+        {"empty now", "abc", "", 1},
+        {"a new name", nullptr, "abc", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        WriteFile(dir / "src", c.now);
+        ASSERT_EQ(::chmod((dir / "src").c_str(), 0640), 0);
+        const struct timespec times[2] = {{1000000000, 0}, {1200000000, 123456789}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "src").c_str(), times, 0), 0);
+        if (c.older != nullptr) WriteFile(dir / "dst", c.older);
+        int writes = 0;
+        TabfFileOperation op;
+        op.writeInPlace = true;
+        op.acceptCopy = [](const std::string&) { return true; };
+        op.byteWrite = [&](int to, const char* data, std::size_t size) {
+            ++writes;
+            return files::WriteAllBytes(to, data, size);
+        };
+        op.SetFileList({dir / "src"});
+        op.DestFolder = dir / "dst";
+        ASSERT_TRUE(op.Copy());
+        EXPECT_EQ(ReadFile(dir / "dst"), c.now);
+        EXPECT_EQ(writes, c.writes);
+        struct stat info {};
+        ASSERT_EQ(::stat((dir / "dst").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0640u);
+        EXPECT_EQ(info.st_mtim.tv_sec, 1200000000);
+        EXPECT_EQ(info.st_mtim.tv_nsec, 123456789);
+    }
+}
+
+// A copy made by an earlier run of the source as it still is, is kept without reading either;
+// anything that may differ (or a copy made so soon after the source was written that a coarse
+// clock could hide a later write) is read and judged again.
+TEST(FileOperation, AJudgedCopyInPlaceKeepsAnOlderCopyOfTheUnchangedSourceUnread) {
+    struct Case {
+        const char* what;
+        time_t sourceAge;  // seconds since the source was written
+        std::function<void(const std::string& dir)> between;
+        int judged;  // by the second copy
+    };
+    const Case cases[] = {
+        {"unchanged", 3600, [](const std::string&) {}, 0},
+        {"copied right after it was written", 0, [](const std::string&) {}, 1},
+        {"rewritten since, with its old time", 3600,
+         [](const std::string& dir) {
+             struct stat info {};
+             ::stat((dir + "/src").c_str(), &info);
+             WriteFile(dir + "/src", "longer content");
+             const struct timespec times[2] = {info.st_atim, info.st_mtim};
+             ::utimensat(AT_FDCWD, (dir + "/src").c_str(), times, 0);
+         },
+         1},
+        {"other permissions", 3600,
+         [](const std::string& dir) { ::chmod((dir + "/src").c_str(), 0600); }, 1},
+        {"a second name links to the copy", 3600,
+         [](const std::string& dir) { ::link((dir + "/dst").c_str(), (dir + "/snap").c_str()); },
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        WriteFile(dir / "src", "content");
+        const struct timespec written = {::time(nullptr) - c.sourceAge, 0};
+        const struct timespec times[2] = {written, written};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "src").c_str(), times, 0), 0);
+        int judged = 0;
+        TabfFileOperation op;
+        op.writeInPlace = true;
+        op.acceptCopy = [&](const std::string&) { return ++judged > 0; };
+        op.SetFileList({dir / "src"});
+        op.DestFolder = dir / "dst";
+        ASSERT_TRUE(op.Copy());
+        c.between(dir.path());
+        judged = 0;
+        ASSERT_TRUE(op.Copy());
+        EXPECT_EQ(judged, c.judged);
+        EXPECT_EQ(ReadFile(dir / "dst"), ReadFile(dir / "src"));
+    }
+}
+
+// An older copy of a read-only source is read-only itself; an ordinary user cannot open it for
+// writing, so the name gets a new file (as root that is never seen, hence the child as nobody).
+TEST(FileOperation, AJudgedCopyInPlaceReplacesAnOlderReadOnlyFileForAnOrdinaryUser) {
+    TempDir dir;
+    WriteFile(dir / "src", "new bytes");
+    WriteFile(dir / "dst", "old bytes");
+    const uid_t kNobody = 65534;
+    for (const char* name : {"", "/src", "/dst"}) {
+        ASSERT_EQ(::chown((dir.path() + name).c_str(), kNobody, kNobody), 0);
+    }
+    ASSERT_EQ(::chmod((dir / "src").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod((dir / "dst").c_str(), 0444), 0);
+    const int exitCode = InChildWithAlarm([&] {
+        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 2;
+        TabfFileOperation op;
+        op.writeInPlace = true;
+        op.acceptCopy = [](const std::string&) { return true; };
+        op.SetFileList({dir / "src"});
+        op.DestFolder = dir / "dst";
+        return op.Copy() ? 0 : 1;
+    });
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(ReadFile(dir / "dst"), "new bytes");
 }
 
 TEST(FileOperation, MoveAndDeleteWholeFolders) {
