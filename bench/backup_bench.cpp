@@ -3,10 +3,15 @@
 // sides run in turn, each from the same state (the previous generation present, everything
 // synced), and the median of the per-pair ratios is printed. Goal: at most 0.5.
 //
-// backup_bench [folder] [runs]: the folder defaults to the build folder's disk, runs to 7. As
-// root a tmpfs is measured as well.
+// The part files were last written an hour ago, as most downloads were; before each pair of
+// runs a share of them is rewritten (new content and size), as active downloads are.
+//
+// backup_bench [folder] [runs] [percent rewritten]: the folder defaults to the build folder's
+// disk, runs to 7, the share to 10 and 0 (both measured). As root a tmpfs is measured as well.
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -95,8 +100,17 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+std::string PartPath(const std::string& root, int index) {
+    return root + "/temp/" + std::to_string(100000 + index) + ".part.met";
+}
+
+void WritePart(const std::string& root, int index, std::mt19937& random) {
+    std::ofstream(PartPath(root, index), std::ios::binary) << MakePartMet(random, index);
+}
+
 // Prints one line: the medians of both sides and of their ratio.
-void Measure(const std::string& label, const std::string& base, int files, int runs) {
+void Measure(const std::string& label, const std::string& base, int files, int runs,
+             int percentRewritten) {
     std::string pattern = base + "/hoardwise-bench-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         std::perror(base.c_str());
@@ -105,9 +119,11 @@ void Measure(const std::string& label, const std::string& base, int files, int r
     const std::string root = pattern;
     fs::create_directories(root + "/temp");
     std::mt19937 random(static_cast<unsigned>(files));
+    const struct timespec hourAgo = {::time(nullptr) - 3600, 0};
+    const struct timespec times[2] = {hourAgo, hourAgo};
     for (int i = 0; i < files; ++i) {
-        std::ofstream(root + "/temp/" + std::to_string(100000 + i) + ".part.met", std::ios::binary)
-            << MakePartMet(random, i);
+        WritePart(root, i, random);
+        ::utimensat(AT_FDCWD, PartPath(root, i).c_str(), times, 0);
     }
     SilentDialogs dialogs;
     NoProcesses processes;
@@ -122,7 +138,9 @@ void Measure(const std::string& label, const std::string& base, int files, int r
     if (std::system(command.c_str()) != 0) std::fprintf(stderr, "cp failed\n");
 
     std::vector<double> backups, copies, ratios;
+    const int rewritten = files * percentRewritten / 100;
     for (int run = 0; run < runs; ++run) {
+        for (int k = 0; k < rewritten; ++k) WritePart(root, (run * rewritten + k) % files, random);
         double backup = 0, cp = 0;
         // Alternating which side goes first, so that neither always follows the other's
         // writeback.
@@ -146,10 +164,10 @@ void Measure(const std::string& label, const std::string& base, int files, int r
         ratios.push_back(backup / cp);
     }
     std::printf(
-        "%-28s %6d files: backup %8.1f ms, cp -r + sync -f %8.1f ms, median ratio %.2f "
-        "(range %.2f-%.2f, %d runs)\n",
-        label.c_str(), files, Median(backups) * 1000, Median(copies) * 1000, Median(ratios),
-        *std::min_element(ratios.begin(), ratios.end()),
+        "%-28s %6d files, %3d%% rewritten: backup %8.1f ms, cp -r + sync -f %8.1f ms, median "
+        "ratio %.2f (range %.2f-%.2f, %d runs)\n",
+        label.c_str(), files, percentRewritten, Median(backups) * 1000, Median(copies) * 1000,
+        Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
         *std::max_element(ratios.begin(), ratios.end()), runs);
     std::fflush(stdout);
     fs::remove_all(root);
@@ -172,13 +190,21 @@ std::string FileSystemOf(const std::string& folder) {
 int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : HOARDWISE_BENCH_DEFAULT_DIR;
     const int runs = std::max(argc > 2 ? std::atoi(argv[2]) : 7, 1);
+    const std::vector<int> shares = argc > 3
+                                        ? std::vector<int>{std::clamp(std::atoi(argv[3]), 0, 100)}
+                                        : std::vector<int>{10, 0};
     const std::vector<int> sizes{1000, 10000};
-    for (int files : sizes) Measure(FileSystemOf(folder) + " " + folder, folder, files, runs);
+    auto measureAll = [&](const std::string& label, const std::string& base) {
+        for (int share : shares) {
+            for (int files : sizes) Measure(label, base, files, runs, share);
+        }
+    };
+    measureAll(FileSystemOf(folder) + " " + folder, folder);
 
     std::string mountPoint = folder + "/hoardwise-tmpfs-XXXXXX";
     if (::mkdtemp(mountPoint.data()) == nullptr) return 0;
     if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=1g") == 0) {
-        for (int files : sizes) Measure("tmpfs", mountPoint, files, runs);
+        measureAll("tmpfs", mountPoint);
         ::umount2(mountPoint.c_str(), MNT_DETACH);
     } else {
         std::printf("tmpfs: not measured (cannot mount one here)\n");
