@@ -209,7 +209,10 @@ bool OverwriteWith(const std::string& target, const std::string& bytes, const st
         Discard(target);
         return false;
     }
-    KeepModeAndTimes(out.get(), source, have, !same);
+    // Setting the times again marks when the bytes were last compared, so that a copy made too
+    // soon after its source was written is trusted by a later run once it is found unchanged.
+    const bool tooSoon = have.st_ctim.tv_sec < source.st_mtim.tv_sec + kClockSlack;
+    KeepModeAndTimes(out.get(), source, have, !same || tooSoon);
     return out.close();
 }
 
