@@ -14,25 +14,35 @@ bool SameLetter(char a, char b) {
            std::tolower(static_cast<unsigned char>(b));
 }
 
-// Every entry except "." and "..", in listing order; false when the folder cannot be listed.
-template <typename Visit>
-bool ForEachEntry(const std::string& folder, Visit visit) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return false;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") visit(name, entry->d_type);
-    }
-    ::closedir(dir);
-    return true;
-}
-
 std::string Join(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
     return folder + "/" + name;
 }
 
 }  // namespace
+
+bool SameLetters(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!SameLetter(a[i], b[i])) return false;
+    }
+    return true;
+}
+
+bool ForEachEntry(const std::string& folder,
+                  const std::function<bool(const std::string& name, unsigned char type)>& visit) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    bool goOn = true;
+    while (goOn) {
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) break;
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") goOn = visit(name, entry->d_type);
+    }
+    ::closedir(dir);
+    return true;
+}
 
 bool MaskMatches(const std::string& name, const std::string& mask) {
     // Greedy match with one backtrack point, the last "*" seen.
@@ -58,9 +68,11 @@ bool MaskMatches(const std::string& name, const std::string& mask) {
 bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list) {
     bool found = false;
     ForEachEntry(folder, [&](const std::string& name, unsigned char) {
-        if (!MaskMatches(name, mask)) return;
-        list.push_back(Join(folder, name));
-        found = true;
+        if (MaskMatches(name, mask)) {
+            list.push_back(Join(folder, name));
+            found = true;
+        }
+        return true;
     });
     return found;
 }
@@ -74,6 +86,7 @@ std::vector<std::string> Subfolders(const std::string& folder) {
             type == DT_DIR || ((type == DT_UNKNOWN || type == DT_LNK) &&
                                ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
         if (isFolder) subfolders.push_back(path);
+        return true;
     });
     return subfolders;
 }

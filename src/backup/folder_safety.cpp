@@ -4,10 +4,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cctype>
 #include <cerrno>
 #include <filesystem>
-#include <functional>
 
 #include "backup/find_files.h"
 #include "backup/run_support.h"
@@ -34,39 +32,12 @@ struct Located {
     std::vector<std::string> elements;
 };
 
-bool SameLetters(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-// Visits every entry except "." and ".." with its type from the listing, until a visit returns
-// false. False when the folder cannot be listed.
-bool ListEntries(const std::string& folder,
-                 const std::function<bool(const std::string&, unsigned char)>& visit) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return false;
-    bool goOn = true;
-    while (goOn) {
-        const dirent* entry = ::readdir(dir);
-        if (entry == nullptr) break;
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") goOn = visit(name, entry->d_type);
-    }
-    ::closedir(dir);
-    return true;
-}
-
 // The name under which the parent lists an element that exists. A case-insensitive file
 // system finds "EMULE" when it lists "Emule"; the listed name is the one that stays the same
 // whatever the spelling used.
 std::string SpeltAsListed(const std::string& parent, const std::string& name) {
     std::string found;
-    ListEntries(parent, [&](const std::string& listed, unsigned char) {
+    ForEachEntry(parent, [&](const std::string& listed, unsigned char) {
         if (listed == name) {
             found = listed;
             return false;
@@ -175,11 +146,12 @@ bool HoldsForeignEntries(const std::string& folder, const std::string& marker) {
         struct stat entry {};
         return ::lstat(path.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode);
     };
+    const std::string backupMask = std::string("*") + kBackupSuffix;
     auto isBackupFile = [&](const std::string& path, const std::string& name, unsigned char type) {
-        return MaskMatches(name, std::string("*") + kBackupSuffix) && !isFolder(path, type);
+        return MaskMatches(name, backupMask) && !isFolder(path, type);
     };
     bool foreign = false;
-    const bool listed = ListEntries(folder, [&](const std::string& name, unsigned char type) {
+    const bool listed = ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
         const std::string path = JoinPath(folder, name);
         if (isBackupFile(path, name, type)) return true;
         if (name == marker && !isFolder(path, type)) return true;
@@ -187,7 +159,7 @@ bool HoldsForeignEntries(const std::string& folder, const std::string& marker) {
             if (name == kExtrasFolder) return true;
             bool onlyBackups = true;
             const bool inner =
-                ListEntries(path, [&](const std::string& innerName, unsigned char t) {
+                ForEachEntry(path, [&](const std::string& innerName, unsigned char t) {
                     onlyBackups = isBackupFile(JoinPath(path, innerName), innerName, t);
                     return onlyBackups;
                 });

@@ -141,20 +141,26 @@ bool ReadWhole(int fd, off_t size, std::string& bytes) {
     return true;
 }
 
-bool Write(const CopyOptions& options, int to, const char* data, std::size_t size) {
-    return options.write ? options.write(to, data, size) : WriteAllBytes(to, data, size);
+bool WriteThrough(const ByteWrite& write, int to, const char* data, std::size_t size) {
+    return write ? write(to, data, size) : WriteAllBytes(to, data, size);
 }
 
-// Gives the copy the source's permissions and times where they differ (`copy` is what it had
-// before being written, if it was). Users compare dates of their backups, so the copy keeps the
-// source's modification time.
-void KeepModeAndTimes(int fd, const struct stat& source, const struct stat& copy, bool written) {
-    if ((copy.st_mode & 07777) != (source.st_mode & 07777)) ::fchmod(fd, source.st_mode & 07777);
-    if (written || copy.st_mtim.tv_sec != source.st_mtim.tv_sec ||
-        copy.st_mtim.tv_nsec != source.st_mtim.tv_nsec) {
-        const struct timespec times[2] = {source.st_atim, source.st_mtim};
-        ::futimens(fd, times);
-    }
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool SameMode(const struct stat& a, const struct stat& b) {
+    return (a.st_mode & 07777) == (b.st_mode & 07777);
+}
+
+void KeepMode(int fd, const struct stat& source) {
+    ::fchmod(fd, source.st_mode & 07777);
+}
+
+// Users compare dates of their backups, so the copy keeps the source's modification time.
+void KeepTimes(int fd, const struct stat& source) {
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    ::futimens(fd, times);
 }
 
 // Seconds by which a copy must postdate its source's modification time to be trusted as still
@@ -172,8 +178,7 @@ bool StillACopy(const std::string& source, const std::string& target) {
         ::lstat(target.c_str(), &to) != 0 || !S_ISREG(to.st_mode) || to.st_nlink != 1) {
         return false;
     }
-    return from.st_size == to.st_size && (from.st_mode & 07777) == (to.st_mode & 07777) &&
-           from.st_mtim.tv_sec == to.st_mtim.tv_sec && from.st_mtim.tv_nsec == to.st_mtim.tv_nsec &&
+    return from.st_size == to.st_size && SameMode(from, to) && SameTime(from.st_mtim, to.st_mtim) &&
            to.st_ctim.tv_sec >= from.st_mtim.tv_sec + kClockSlack;
 }
 
@@ -204,7 +209,7 @@ bool OverwriteWith(const std::string& target, const std::string& bytes, const st
     const auto size = static_cast<off_t>(bytes.size());
     std::string old;
     const bool same = have.st_size == size && ReadWhole(out.get(), size, old) && old == bytes;
-    if (!same && (!Write(options, out.get(), bytes.data(), bytes.size()) ||
+    if (!same && (!WriteThrough(options.write, out.get(), bytes.data(), bytes.size()) ||
                   (have.st_size > size && ::ftruncate(out.get(), size) != 0))) {
         Discard(target);
         return false;
@@ -212,7 +217,8 @@ bool OverwriteWith(const std::string& target, const std::string& bytes, const st
     // Setting the times again marks when the bytes were last compared, so that a copy made too
     // soon after its source was written is trusted by a later run once it is found unchanged.
     const bool tooSoon = have.st_ctim.tv_sec < source.st_mtim.tv_sec + kClockSlack;
-    KeepModeAndTimes(out.get(), source, have, !same || tooSoon);
+    if (!SameMode(have, source)) KeepMode(out.get(), source);
+    if (!same || tooSoon || !SameTime(have.st_mtim, source.st_mtim)) KeepTimes(out.get(), source);
     return out.close();
 }
 
@@ -269,9 +275,7 @@ bool CopyAllBytes(int from, int to, bool* readFailed, const ByteWrite& write) {
             return false;
         }
         const auto size = static_cast<std::size_t>(got);
-        if (!(write ? write(to, buffer.get(), size) : WriteAllBytes(to, buffer.get(), size))) {
-            return false;
-        }
+        if (!WriteThrough(write, to, buffer.get(), size)) return false;
     }
 }
 
@@ -291,12 +295,12 @@ bool CopyJudged(int in, const struct stat& info, const std::string& target,
     std::string written = TempNameBeside(target);
     Fd out(::mkostemp(&written[0], O_CLOEXEC));
     if (!out.ok()) return false;
-    struct stat fresh {};
-    if (::fstat(out.get(), &fresh) != 0 || !Write(options, out.get(), bytes.data(), bytes.size())) {
+    if (!WriteThrough(options.write, out.get(), bytes.data(), bytes.size())) {
         Discard(written);
         return false;
     }
-    KeepModeAndTimes(out.get(), info, fresh, true);
+    KeepMode(out.get(), info);
+    KeepTimes(out.get(), info);
     return SyncAndRename(out, written, target, options);
 }
 
@@ -317,14 +321,14 @@ bool CopyFile(const std::string& source, const std::string& target, const CopyOp
                            : ::mkostemp(&written[0], O_CLOEXEC));
     if (!out.ok()) return false;
     bool readFailed = false;
-    const bool emptied = options.inPlace ? before.st_size == 0 || ::ftruncate(out.get(), 0) == 0
-                                         : ::fstat(out.get(), &before) == 0;
+    const bool emptied = !options.inPlace || before.st_size == 0 || ::ftruncate(out.get(), 0) == 0;
     if (!emptied || !CopyAllBytes(in.get(), out.get(), &readFailed, options.write)) {
         if (errno == 0) errno = EIO;
         Discard(written);
         return readFailed ? SourceFails(options) : false;
     }
-    KeepModeAndTimes(out.get(), info, before, true);
+    KeepMode(out.get(), info);
+    KeepTimes(out.get(), info);
     if (options.inPlace) return out.close();
     return SyncAndRename(out, written, target, options);
 }
