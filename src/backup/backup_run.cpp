@@ -1,6 +1,8 @@
 // The backup run: part files into a new generation of the backup folder, the previous one kept
 // as B_old, then the additional files. How the generations are replaced: backup/generations.h.
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -23,6 +25,47 @@ std::string Lines(const std::vector<std::string>& names) {
     std::string text;
     for (const std::string& name : names) text += name + "\n";
     return text;
+}
+
+bool IsAtOrBelow(const std::string& path, const std::string& folder) {
+    return path == folder || path.compare(0, folder.size() + 1, folder + "/") == 0;
+}
+
+std::string FailureCause(const MainForm& f, int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return f.msg_cause_read_only;
+        case ENOSPC:
+        case EDQUOT:
+            return f.msg_cause_full;
+        case EXDEV:
+            return f.msg_cause_other_disk;
+        default:
+            return std::strerror(error);
+    }
+}
+
+// What a failed run tells: a folder gone with its disk, the file that could not be written, or
+// what could not be changed and why.
+std::string BackupFailure(const MainForm& f, const GenerationFolders& folders,
+                          const files::FolderAnchor& parent, const std::string& notWritten) {
+    const TabfFileOperation& op = f.abfFileOperation1;
+    std::string gone;
+    if (!parent.StillThere()) {
+        gone = folders.backup;
+    } else if (op.FailedCode() == ENOENT) {
+        for (const std::string& folder : {folders.staging, folders.complete, folders.backup}) {
+            if (IsAtOrBelow(op.FailedPath(), folder) && !files::IsFolder(folder)) gone = folder;
+        }
+    }
+    const std::string text = f.msg_backup_failed;
+    if (!gone.empty()) return text + "\n\n" + f.msg_folder_gone + gone;
+    if (!notWritten.empty()) return text + "\n\n" + f.msg_file_not_written + notWritten;
+    if (op.FailedCode() == 0) return text;
+    return text + "\n\n" + f.msg_not_changed + op.FailedPath() + "\n\n" +
+           FailureCause(f, op.FailedCode());
 }
 
 }  // namespace
@@ -68,8 +111,9 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
         return RunOutcome::Failed;
     }
     // Checked before anything is copied: the staging folder would land on the parent's disk.
-    // B becomes B_old and B_old is thrown away: both may hold only what the backup made. Both
-    // refusals are silent in automatic mode, like every other outcome there.
+    // B becomes B_old and B_old is thrown away: both may hold only what the backup made, and the
+    // hidden folders, which are reused and removed unasked, must carry the program's mark as
+    // well. All refusals are silent in automatic mode, like every other outcome there.
     for (const std::string& folder : {folders.backup, folders.old}) {
         const bool mountPoint = IsMountPoint(folder);
         if (mountPoint || HoldsForeignEntries(folder, kNewestMark)) {
@@ -78,40 +122,64 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
             return RunOutcome::Failed;
         }
     }
+    for (const std::string& folder : {folders.staging, folders.complete, folders.discard}) {
+        if (IsForeignHiddenFolder(folder)) {
+            RunFailed(automatic, msg_backupdir_foreign + folder);
+            return RunOutcome::Failed;
+        }
+    }
 
     TabfFileOperation& op = abfFileOperation1;
+    op.ClearFailure();
+    // The run works relative to B's parent from here on (see files::FolderAnchor).
+    files::FolderAnchor parent;
+    const std::string parentPath = files::ParentOf(backup);
+    if (!files::MakeFolders(parentPath) || !parent.Open(parentPath)) {
+        const std::string cause = FailureCause(*this, errno);
+        RunFailed(automatic,
+                  msg_backup_failed + "\n\n" + msg_not_changed + parentPath + "\n\n" + cause);
+        return RunOutcome::Failed;
+    }
     RemoveCopyLeftovers(op, RestoreTargetFolders(temp, client, listbox_files.items()));
+    RemoveCopyLeftovers(op, ExtrasFolders(folders));
     std::vector<PartFileJob> jobs;
     for (const std::string& source : sources) {
         const std::string name = LastElement(source) + kBackupSuffix;
         const std::string place = subfolders ? JoinPath(NextToLastElement(source), name) : name;
-        jobs.push_back({source, JoinPath(folders.staging, place), JoinPath(folders.backup, place)});
+        jobs.push_back(
+            {source, JoinPath(folders.staging, place), JoinPath(folders.backup, place), place});
     }
+    // Records of copies are only as good as the change times they hold.
+    const bool trustRecords =
+        files::KeepsRealChangeTimes(temp) && files::KeepsRealChangeTimes(parentPath);
     const std::function<void()> pause = pauseBeforeRereading ? pauseBeforeRereading : [] {
         std::this_thread::sleep_for(std::chrono::seconds(1));
     };
     PartFileCopies copies;
     StageResult staged = StageResult::Failed;
     if (RepairGenerations(op, discardRemoval_, folders)) {
-        staged = StageGeneration(op, discardRemoval_, jobs, folders, pause, copies);
+        staged = StageGeneration(op, discardRemoval_, jobs, folders, parent, trustRecords, pause,
+                                 copies);
     }
     if (staged == StageResult::Staged && !PromoteGeneration(op, discardRemoval_, folders)) {
         staged = StageResult::Failed;
     }
     if (staged == StageResult::Failed) {
-        std::string text = msg_backup_failed;
-        if (!copies.notWritten.empty()) text += "\n\n" + msg_file_not_written + copies.notWritten;
-        RunFailed(automatic, text);
+        RunFailed(automatic, BackupFailure(*this, folders, parent, copies.notWritten));
         return RunOutcome::Failed;
     }
-    const bool leftOut = !copies.tooLong.empty() || !copies.lost.empty();
+    const bool leftOut = !copies.tooLong.empty() || !copies.badName.empty() || !copies.lost.empty();
     if (staged == StageResult::NothingStaged && !leftOut) {
         // Every part file vanished since the listing: their downloads completed.
         if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
         return RunOutcome::Skipped;
     }
-    if (!copies.tooLong.empty()) {
-        RunFailed(automatic, msg_names_too_long + Lines(copies.tooLong));
+    if (!copies.tooLong.empty() || !copies.badName.empty()) {
+        std::string text;
+        if (!copies.tooLong.empty()) text += msg_names_too_long + Lines(copies.tooLong);
+        if (!copies.tooLong.empty() && !copies.badName.empty()) text += "\n";
+        if (!copies.badName.empty()) text += msg_names_unstorable + Lines(copies.badName);
+        RunFailed(automatic, text);
     } else if (!copies.lost.empty()) {
         RunFailed(automatic, msg_backup_failed);
     } else if (!automatic) {
@@ -135,6 +203,11 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
 }
 
 bool MainForm::BackupAdditionalFiles(bool automatic) {
+    // The new generation is held open: a disk that vanishes gets no extras folder made in its
+    // place.
+    files::FolderAnchor generation;
+    const std::string promoted = RunFolder(edit_backupdir.text());
+    generation.Open(promoted);
     std::string errors;
     for (const std::string& entry : listbox_files.items()) {
         // Read again for every entry: a box of this run may have let the fields change.
@@ -147,7 +220,15 @@ bool MainForm::BackupAdditionalFiles(bool automatic) {
         if (copied) {
             abfFileOperation1.SetFileList({source});
             abfFileOperation1.DestFolder = JoinPath(JoinPath(backup, kExtrasFolder), entry);
+            if (backup == promoted && generation.IsOpen()) {
+                abfFileOperation1.makeFoldersIn = &generation;
+            }
             copied = abfFileOperation1.Copy();
+            abfFileOperation1.makeFoldersIn = nullptr;
+            if (!copied && backup == promoted && generation.IsOpen() && !generation.StillThere()) {
+                RunFailed(automatic, msg_folder_gone + backup);
+                return false;
+            }
         }
         if (!copied) errors += ExtraEntryShown(client, entry) + "\n";
     }

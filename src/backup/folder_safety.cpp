@@ -9,6 +9,7 @@
 
 #include "backup/find_files.h"
 #include "backup/run_support.h"
+#include "shell/file_copy.h"
 
 namespace fs = std::filesystem;
 
@@ -136,27 +137,57 @@ bool IsMountPoint(const std::string& folder) {
     return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
 }
 
+namespace {
+
+bool IsFolderEntry(const std::string& path, unsigned char type) {
+    if (type != DT_UNKNOWN) return type == DT_DIR;
+    struct stat entry {};
+    return ::lstat(path.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode);
+}
+
+// True when the folder is the root of a mount or lies on another device than `device`: what lies
+// there belongs to another file system, never to a generation.
+bool IsOtherFileSystem(const std::string& folder, dev_t device) {
+    struct stat info {};
+    return ::lstat(folder.c_str(), &info) != 0 || info.st_dev != device || IsMountPoint(folder);
+}
+
+// The copies of additional files: regular files in folders of the same file system, nothing
+// else (no link, no device, no mount).
+bool HoldsOnlyCopies(const std::string& folder, dev_t device) {
+    if (IsOtherFileSystem(folder, device)) return false;
+    bool only = true;
+    const bool listed = ForEachEntry(folder, [&](const std::string& name, unsigned char) {
+        const std::string path = JoinPath(folder, name);
+        struct stat info {};
+        only = ::lstat(path.c_str(), &info) == 0 &&
+               (S_ISREG(info.st_mode) || (S_ISDIR(info.st_mode) && HoldsOnlyCopies(path, device)));
+        return only;
+    });
+    return listed && only;
+}
+
+}  // namespace
+
 bool HoldsForeignEntries(const std::string& folder, const std::string& marker) {
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0) return errno != ENOENT && errno != ENOTDIR;
     if (!S_ISDIR(info.st_mode)) return true;
 
-    auto isFolder = [](const std::string& path, unsigned char type) {
-        if (type != DT_UNKNOWN) return type == DT_DIR;
-        struct stat entry {};
-        return ::lstat(path.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode);
-    };
     const std::string backupMask = std::string("*") + kBackupSuffix;
+    // A temporary file of a copy cut short is the program's own, wherever it lies.
     auto isBackupFile = [&](const std::string& path, const std::string& name, unsigned char type) {
-        return MaskMatches(name, backupMask) && !isFolder(path, type);
+        return (MaskMatches(name, backupMask) || files::IsOwnTempName(name)) &&
+               !IsFolderEntry(path, type);
     };
     bool foreign = false;
     const bool listed = ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
         const std::string path = JoinPath(folder, name);
         if (isBackupFile(path, name, type)) return true;
-        if (name == marker && !isFolder(path, type)) return true;
-        if (isFolder(path, type)) {
-            if (name == kExtrasFolder) return true;
+        const bool isFolder = IsFolderEntry(path, type);
+        if ((name == marker || name == kOwnMark || name == kRecordName) && !isFolder) return true;
+        if (isFolder && name == kExtrasFolder && HoldsOnlyCopies(path, info.st_dev)) return true;
+        if (isFolder && name != kExtrasFolder && !IsOtherFileSystem(path, info.st_dev)) {
             bool onlyBackups = true;
             const bool inner =
                 ForEachEntry(path, [&](const std::string& innerName, unsigned char t) {
@@ -169,6 +200,23 @@ bool HoldsForeignEntries(const std::string& folder, const std::string& marker) {
         return false;
     });
     return foreign || !listed;
+}
+
+bool IsForeignHiddenFolder(const std::string& folder) {
+    struct stat info {};
+    struct stat parent {};
+    if (::lstat(folder.c_str(), &info) != 0) return errno != ENOENT;
+    if (!S_ISDIR(info.st_mode) || ::stat(files::ParentOf(folder).c_str(), &parent) != 0 ||
+        IsOtherFileSystem(folder, parent.st_dev)) {
+        return true;
+    }
+    // A run killed right after making the folder leaves it empty, before its mark.
+    bool empty = true;
+    if (!ForEachEntry(folder, [&](const std::string&, unsigned char) { return empty = false; })) {
+        return true;
+    }
+    if (empty) return false;
+    return !files::Exists(JoinPath(folder, kOwnMark)) || HoldsForeignEntries(folder, kNewestMark);
 }
 
 }  // namespace hw

@@ -22,9 +22,16 @@ bool AnyOverlaps(const std::vector<std::string>& moved, const std::vector<std::s
 bool IsMountPoint(const std::string& folder);
 
 // True when the folder holds anything the backup does not make in a generation folder: only
-// names ending in ".HWS" (any letter case) that are not folders, the extras folder, the given
-// marker file, and folders holding only such ".HWS" files belong there. Also true for a path
-// that exists but is no folder or cannot be listed; false for a missing one.
+// names ending in ".HWS" (any letter case) that are not folders, the extras folder holding only
+// files and folders, the given marker file and the program's own bookkeeping files, temporary
+// files of copies cut short, and folders holding only such ".HWS" files belong there; nothing
+// of another mounted file system does. Also true for a path that exists but is no folder or
+// cannot be listed; false for a missing one.
 bool HoldsForeignEntries(const std::string& folder, const std::string& marker);
+
+// For the hidden generation folders beside B, which the backup reuses, empties and removes
+// unasked: true for anything there but a plain folder of the parent's file system that is empty
+// or carries the program's own mark and holds only what the backup writes. False when missing.
+bool IsForeignHiddenFolder(const std::string& folder);
 
 }  // namespace hw

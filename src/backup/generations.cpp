@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <set>
 
+#include "backup/copy_records.h"
 #include "backup/find_files.h"
 #include "backup/run_support.h"
 #include "shell/file_copy.h"
@@ -33,11 +34,21 @@ bool HasMark(const std::string& folder) {
     return files::Exists(JoinPath(folder, kNewestMark));
 }
 
+// Gives a generation folder the program's own mark where it lacks it (one written before marks
+// were kept), so that it is known as the program's own once it is hidden.
+bool EnsureOwnMark(TabfFileOperation& op, const std::string& folder) {
+    const std::string mark = JoinPath(folder, kOwnMark);
+    if (files::Exists(mark)) return true;
+    op.SetFileList({mark});
+    return op.CreateEmpty();
+}
+
 // Renames B_old out of the way to be thrown away, so that the name is free.
 bool SetOldAside(TabfFileOperation& op, BackgroundRemoval& removal, const GenerationFolders& f) {
     if (!files::Exists(f.old)) return true;
     removal.Wait();
-    return DeleteIfPresent(op, f.discard) && MoveTo(op, f.old, f.discard);
+    return DeleteIfPresent(op, f.discard) && EnsureOwnMark(op, f.old) &&
+           MoveTo(op, f.old, f.discard);
 }
 
 // A disk with less than this share of its space or of its inodes free keeps no generation
@@ -84,6 +95,7 @@ bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
             }
         }
         if (type == DT_REG && written.count(prefix + name) != 0) continue;
+        if (type == DT_REG && prefix.empty() && name == kOwnMark) continue;
         if (type == DT_DIR && prefix.empty() && subfolders.count(name) != 0) {
             deeper.push_back(name);
             continue;
@@ -106,33 +118,44 @@ bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
 }
 
 // Makes the kept generation the staging folder, holding only files under names this run
-// writes; the copies then overwrite them, and only new names are created. Nothing happens when
-// there is none or it is not plainly a folder of this disk; a staging folder that could not be
-// cleared is removed, and the run starts from an empty one as before.
-void ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
-                         const std::vector<PartFileJob>& jobs, const GenerationFolders& f) {
+// writes; the copies then overwrite them, and only new names are created. `known` receives the
+// records of its copies. Nothing happens when there is none or it is not plainly a folder of this
+// disk. A staging folder that could not be cleared is removed, and the run starts from an empty
+// one as before; false when even that failed: what is left must not become a generation.
+bool ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
+                         const std::vector<PartFileJob>& jobs, const GenerationFolders& f,
+                         bool trustRecords, CopyRecords& known) {
     struct stat kept {};
     struct stat parent {};
     if (removal.Removes(f.discard) || ::lstat(f.discard.c_str(), &kept) != 0 ||
         !S_ISDIR(kept.st_mode) || ::stat(files::ParentOf(f.discard).c_str(), &parent) != 0 ||
-        kept.st_dev != parent.st_dev) {
-        return;
+        kept.st_dev != parent.st_dev || !files::Exists(JoinPath(f.discard, kOwnMark))) {
+        return true;
     }
     op.AnnounceChange();
-    if (!files::MoveTree(f.discard, f.staging, false)) return;
+    if (!files::MoveTree(f.discard, f.staging, false)) return true;
+    if (trustRecords) known = LoadCopyRecords(f.staging);
     std::set<std::string> written;
     std::set<std::string> subfolders;
-    const std::string top = f.staging + "/";
     for (const PartFileJob& job : jobs) {
-        if (job.target.compare(0, top.size(), top) != 0) continue;
-        const std::string name = job.target.substr(top.size());
-        written.insert(name);
-        const auto slash = name.find('/');
-        if (slash != std::string::npos) subfolders.insert(name.substr(0, slash));
+        written.insert(job.place);
+        const auto slash = job.place.find('/');
+        if (slash != std::string::npos) subfolders.insert(job.place.substr(0, slash));
     }
-    if (!KeepOnlyNamesWritten(op, f.staging, "", written, subfolders)) {
-        DeleteIfPresent(op, f.staging);
-    }
+    if (KeepOnlyNamesWritten(op, f.staging, "", written, subfolders)) return true;
+    known.clear();
+    return DeleteIfPresent(op, f.staging);
+}
+
+// Makes the staging folder and its mark, relative to B's parent held open, so that nothing is
+// made where a vanished disk was mounted.
+bool MakeStagingFolder(TabfFileOperation& op, files::FolderAnchor& parent,
+                       const GenerationFolders& f) {
+    op.SetFileList({f.staging});
+    op.makeFoldersIn = &parent;
+    const bool made = op.MakeFolder();
+    op.makeFoldersIn = nullptr;
+    return made && EnsureOwnMark(op, f.staging);
 }
 
 // Copies straight to the final names while the staging folder is the temporary.
@@ -199,21 +222,32 @@ bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
 
 StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                             const std::vector<PartFileJob>& jobs, const GenerationFolders& f,
+                            files::FolderAnchor& parent, bool trustRecords,
                             const std::function<void()>& pause, PartFileCopies& copies) {
     // A complete generation is put in place by the repair first; it is never overwritten.
     if (files::Exists(f.complete) || !DeleteIfPresent(op, f.staging)) return StageResult::Failed;
-    ReuseKeptGeneration(op, removal, jobs, f);
+    CopyRecords known;
+    files::FolderAnchor staging;
+    if (!ReuseKeptGeneration(op, removal, jobs, f, trustRecords, known) ||
+        !MakeStagingFolder(op, parent, f) || !staging.Open(f.staging)) {
+        return StageResult::Failed;
+    }
     bool failed = false;
     {
         InPlace inPlace(op);
-        failed = !CopyPartFiles(op, jobs, pause, copies);
+        op.makeFoldersIn = &staging;
+        failed = !CopyPartFiles(op, jobs, known, pause, copies);
+        op.makeFoldersIn = nullptr;
     }
     if (failed || copies.written == 0) {
-        DeleteIfPresent(op, f.staging);
+        // A staging folder that vanished with its disk is not made again by its removal.
+        if (staging.StillThere()) DeleteIfPresent(op, f.staging);
         return failed ? StageResult::Failed : StageResult::NothingStaged;
     }
+    // Without its record the next run only reads the files again.
+    if (trustRecords) SaveCopyRecords(f.staging, copies.records);
     op.SetFileList({JoinPath(f.staging, kNewestMark)});
-    bool complete = op.CreateEmpty();
+    bool complete = staging.StillThere() && op.CreateEmpty();
     if (complete) {
         op.SetFileList({f.staging});
         // The rotation that follows at once syncs this rename along with its own.
@@ -221,7 +255,7 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
         complete = op.Flush() && MoveTo(op, f.staging, f.complete);
         op.syncAfterRename = true;
     }
-    if (!complete) DeleteIfPresent(op, f.staging);
+    if (!complete && staging.StillThere()) DeleteIfPresent(op, f.staging);
     return complete ? StageResult::Staged : StageResult::Failed;
 }
 
@@ -250,6 +284,23 @@ bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     if (!DeleteIfPresent(op, JoinPath(f.backup, kNewestMark))) return false;
     KeepOrDiscard(op, removal, f);
     return true;
+}
+
+std::vector<std::string> ExtrasFolders(const GenerationFolders& f) {
+    std::vector<std::string> found;
+    std::function<void(const std::string&)> collect = [&](const std::string& folder) {
+        struct stat info {};
+        if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
+        found.push_back(folder);
+        ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
+            if (type == DT_DIR || type == DT_UNKNOWN) collect(JoinPath(folder, name));
+            return true;
+        });
+    };
+    for (const std::string& generation : {f.backup, f.old}) {
+        collect(JoinPath(generation, kExtrasFolder));
+    }
+    return found;
 }
 
 void RemoveCopyLeftovers(TabfFileOperation& op, const std::vector<std::string>& folders) {

@@ -39,10 +39,15 @@ enum class StageResult { Staged, NothingStaged, Failed };
 
 // Copies the part files into the staging folder (see CopyPartFiles) and makes the folder the
 // complete new generation. The staging folder is the kept discard folder when there is one
-// that no removal is working on. A file that could not be written fails the whole generation and
-// removes it; one left out for its own sake (damaged, too long a name) is only reported.
+// that carries the program's mark and that no removal is working on. A file that could not be
+// written fails the whole generation and removes it; one left out for its own sake (damaged, a
+// name the disk cannot store) is only reported.
+// The staging folder is made relative to `parent`, B's parent folder held open by the run, and
+// folders below it only while it is there; copies found unchanged by their records (trusted only
+// with `trustRecords`) are kept unread.
 StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                             const std::vector<PartFileJob>& jobs, const GenerationFolders& folders,
+                            files::FolderAnchor& parent, bool trustRecords,
                             const std::function<void()>& pause, PartFileCopies& copies);
 
 // Makes the complete new generation B and the former B B_old; the former B_old becomes the
@@ -51,6 +56,9 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
 // in place.
 bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                        const GenerationFolders& folders);
+
+// The extras folders of B and B_old with every folder below them.
+std::vector<std::string> ExtrasFolders(const GenerationFolders& folders);
 
 // Removes the temporary files that copies cut short left in these folders, and nothing else.
 void RemoveCopyLeftovers(TabfFileOperation& op, const std::vector<std::string>& folders);

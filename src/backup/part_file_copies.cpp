@@ -8,15 +8,26 @@ namespace hw {
 
 namespace {
 
-enum class CopyEnd { Copied, TooLong, Damaged, Missing, Unreadable, NotWritten };
+enum class CopyEnd { Copied, TooLong, BadName, Damaged, Missing, Unreadable, NotWritten };
 
-CopyEnd CopyChecked(TabfFileOperation& op, const std::string& from, const std::string& to) {
+// With `made` given, the copy's record goes there, checked against `known` first.
+CopyEnd CopyChecked(TabfFileOperation& op, const std::string& from, const std::string& to,
+                    const files::CopyRecord* known = nullptr, files::CopyRecord* made = nullptr) {
     op.SetFileList({from});
     op.DestFolder = to;
-    if (op.Copy()) return CopyEnd::Copied;
+    op.knownCopy = known;
+    op.madeCopy = made;
+    const bool copied = op.Copy();
+    op.knownCopy = nullptr;
+    op.madeCopy = nullptr;
+    if (copied) return CopyEnd::Copied;
     const int error = op.LastErrorCode();
     if (!op.LastFailureInSource()) {
-        return error == ENAMETOOLONG ? CopyEnd::TooLong : CopyEnd::NotWritten;
+        if (error == ENAMETOOLONG) return CopyEnd::TooLong;
+        // What a disk answers for a name it cannot store (":" or a line break on exFAT, bytes
+        // that are no UTF-8); only that file is left out.
+        if (error == EINVAL || error == EILSEQ) return CopyEnd::BadName;
+        return CopyEnd::NotWritten;
     }
     if (error == EBADMSG) return CopyEnd::Damaged;
     if (error == ENOENT || error == ENOTDIR) return CopyEnd::Missing;
@@ -34,13 +45,18 @@ PartFileCheckScope::PartFileCheckScope(TabfFileOperation& op) : op_(op) {
 }
 
 bool CopyPartFiles(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
-                   const std::function<void()>& pause, PartFileCopies& copies) {
+                   const CopyRecords& known, const std::function<void()>& pause,
+                   PartFileCopies& copies) {
     PartFileCheckScope check(op);
     std::vector<CopyEnd> ends;
     ends.reserve(jobs.size());
+    std::vector<files::CopyRecord> made(jobs.size());
     bool reread = false;
-    for (const PartFileJob& job : jobs) {
-        ends.push_back(CopyChecked(op, job.source, job.target));
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+        const PartFileJob& job = jobs[k];
+        const auto record = known.find(job.place);
+        ends.push_back(CopyChecked(op, job.source, job.target,
+                                   record == known.end() ? nullptr : &record->second, &made[k]));
         if (ends.back() == CopyEnd::NotWritten) {
             copies.notWritten = job.previous;
             return false;
@@ -51,7 +67,7 @@ bool CopyPartFiles(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
         pause();
         for (std::size_t k = 0; k < jobs.size(); ++k) {
             if (!WorthRereading(ends[k])) continue;
-            ends[k] = CopyChecked(op, jobs[k].source, jobs[k].target);
+            ends[k] = CopyChecked(op, jobs[k].source, jobs[k].target, nullptr, &made[k]);
             if (ends[k] == CopyEnd::NotWritten) {
                 copies.notWritten = jobs[k].previous;
                 return false;
@@ -63,9 +79,13 @@ bool CopyPartFiles(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
         switch (ends[k]) {
             case CopyEnd::Copied:
                 ++copies.written;
+                copies.records[job.place] = made[k];
                 break;
             case CopyEnd::TooLong:
                 copies.tooLong.push_back(job.source);
+                break;
+            case CopyEnd::BadName:
+                copies.badName.push_back(job.source);
                 break;
             case CopyEnd::Missing:
             case CopyEnd::NotWritten:

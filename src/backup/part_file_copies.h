@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "backup/copy_records.h"
 #include "shell/file_operation.h"
 
 namespace hw {
@@ -16,25 +17,30 @@ struct PartFileJob {
     std::string source;    // the part file in the temp folder
     std::string target;    // its copy in the staging folder
     std::string previous;  // its copy in the current generation, where the new one goes too
+    std::string place;     // the copy's path below the generation folder
 };
 
 // What became of the part files of one run. Files are named by their source path.
 struct PartFileCopies {
     std::size_t written = 0;           // copied, or carried over from the current generation
     std::vector<std::string> tooLong;  // the target's name is too long for the backup's disk
+    std::vector<std::string> badName;  // the backup's disk cannot store the target's name
     std::vector<std::string> kept;     // damaged or unreadable; the previous copy carried over
     std::vector<std::string> lost;     // damaged or unreadable; no good previous copy existed
     std::string notWritten;            // the backup file that could not be written
+    CopyRecords records;               // of the copies made or kept, by place
 };
 
 // Copies each source to its target when its bytes are a well-formed part file. Sources found
 // damaged or missing are read once more after `pause` (one pause for all of them), since the
 // client may be rewriting them; one still missing is left out (its download completed). For a
 // source still damaged, or one that cannot be read, its previous copy is carried over when
-// that is well-formed. False when a target could not be written: the staging folder is then
-// unusable, and `notWritten` names the file.
+// that is well-formed. A target whose record in `known` still holds is kept unread. False when a
+// target could not be written: the staging folder is then unusable, and `notWritten` names the
+// file.
 bool CopyPartFiles(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
-                   const std::function<void()>& pause, PartFileCopies& copies);
+                   const CopyRecords& known, const std::function<void()>& pause,
+                   PartFileCopies& copies);
 
 // Makes the file operation refuse, for its lifetime, every copy that is not a well-formed part
 // file.

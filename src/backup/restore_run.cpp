@@ -30,6 +30,9 @@ void RepairBeforeRestore(TabfFileOperation& op, const std::string& temp, const s
     if (AnyOverlaps(folders.All(), guarded) || HoldsForeignEntries(folders.backup, kNewestMark) ||
         HoldsForeignEntries(folders.old, kNewestMark))
         return;
+    for (const std::string& hidden : {folders.staging, folders.complete, folders.discard}) {
+        if (IsForeignHiddenFolder(hidden)) return;
+    }
     RepairGenerations(op, removal, folders);
 }
 
@@ -49,7 +52,13 @@ void MainForm::RestorePartFiles() {
     const bool found = subfolders ? FindFilesInSubfolders(backup, kBackupFileMask, sources)
                                   : FindFiles(backup, kBackupFileMask, sources);
     if (!found) {
-        ShowMessage(msg_nothing_to_restore, msg_error_caption);
+        // A backup disk that is not mounted leaves B missing, or its mount point empty.
+        bool empty = true;
+        ForEachEntry(backup, [&](const std::string&, unsigned char) { return empty = false; });
+        const bool absent = LooksLikeAbsolutePath(backup) && empty;
+        ShowMessage(absent ? msg_nothing_to_restore + "\n\n" + msg_backupdir_missing + backup
+                           : msg_nothing_to_restore,
+                    msg_error_caption);
         return;
     }
     // A relative text (a placeholder) would put the files beside wherever the program was

@@ -34,6 +34,11 @@ inline const char* const kDiscardSuffix = ".hws-discard";
 // Lies in the newest generation from the moment it is complete until it has its place as B:
 // it tells the newer of two folders apart after a swap cut short.
 inline const char* const kNewestMark = ".hws-newest";
+// Lies in every generation folder from the moment the backup makes it: only a hidden folder
+// that carries it is ever reused, emptied or removed.
+inline const char* const kOwnMark = ".hws-generation";
+// What the copies of a generation were made from (see files::CopyRecord).
+inline const char* const kRecordName = ".hws-record";
 
 // A folder text as the runs use it: without trailing separators ("/" itself stays).
 std::string RunFolder(const std::string& text);

@@ -2,12 +2,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -163,23 +166,53 @@ void KeepTimes(int fd, const struct stat& source) {
     ::futimens(fd, times);
 }
 
-// Seconds by which a copy must postdate its source's modification time to be trusted as still
-// whole: more than the coarsest clock of a file system (two seconds), so that a later write
-// cannot have left the same time behind.
-constexpr time_t kClockSlack = 3;
+// The clock that file systems take change times from. A source whose change time lies before the
+// moment it is read cannot be written later with that same change time; one written within the
+// same tick could, and its record is not trusted.
+struct timespec CoarseNow() {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}
 
-// True when `target` is a copy of `source` as that is now, made by an earlier run: same size,
-// permissions and modification time, written well after that time, and no other name linking
-// to it. Such a copy was judged when it was written, so neither is read again.
-bool StillACopy(const std::string& source, const std::string& target) {
+bool Before(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+bool SameFile(const struct stat& info, const CopyRecord& record) {
+    return info.st_ino == record.sourceInode && info.st_size == record.size &&
+           SameTime(info.st_mtim, record.sourceModified) &&
+           SameTime(info.st_ctim, record.sourceChanged);
+}
+
+// True when the source and the target are both still as an earlier copy recorded them, and no
+// other name links to the target.
+bool StillAsRecorded(const std::string& source, const std::string& target,
+                     const CopyRecord& record) {
     struct stat from {};
     struct stat to {};
-    if (::stat(source.c_str(), &from) != 0 || !S_ISREG(from.st_mode) ||
+    if (!record.trusted || ::stat(source.c_str(), &from) != 0 || !S_ISREG(from.st_mode) ||
         ::lstat(target.c_str(), &to) != 0 || !S_ISREG(to.st_mode) || to.st_nlink != 1) {
         return false;
     }
-    return from.st_size == to.st_size && SameMode(from, to) && SameTime(from.st_mtim, to.st_mtim) &&
-           to.st_ctim.tv_sec >= from.st_mtim.tv_sec + kClockSlack;
+    return SameFile(from, record) && to.st_size == record.size && to.st_ino == record.copyInode &&
+           SameTime(to.st_ctim, record.copyChanged);
+}
+
+// The record of a finished copy: the source as it was read, the target as it is now.
+bool Record(const struct stat& source, const struct timespec& readAt, const std::string& target,
+            CopyRecord* record) {
+    if (record == nullptr) return true;
+    struct stat copy {};
+    if (::lstat(target.c_str(), &copy) != 0) return false;
+    *record = CopyRecord{source.st_ino,
+                         source.st_size,
+                         source.st_mtim,
+                         source.st_ctim,
+                         copy.st_ino,
+                         copy.st_ctim,
+                         Before(source.st_ctim, readAt)};
+    return true;
 }
 
 // Makes a finished temporary copy durable and puts it in the target's place, so that the
@@ -214,11 +247,8 @@ bool OverwriteWith(const std::string& target, const std::string& bytes, const st
         Discard(target);
         return false;
     }
-    // Setting the times again marks when the bytes were last compared, so that a copy made too
-    // soon after its source was written is trusted by a later run once it is found unchanged.
-    const bool tooSoon = have.st_ctim.tv_sec < source.st_mtim.tv_sec + kClockSlack;
     if (!SameMode(have, source)) KeepMode(out.get(), source);
-    if (!same || tooSoon || !SameTime(have.st_mtim, source.st_mtim)) KeepTimes(out.get(), source);
+    if (!same || !SameTime(have.st_mtim, source.st_mtim)) KeepTimes(out.get(), source);
     return out.close();
 }
 
@@ -281,17 +311,39 @@ bool CopyAllBytes(int from, int to, bool* readFailed, const ByteWrite& write) {
 
 namespace {
 
+// Reads the whole source and makes sure that it did not change meanwhile: a client that
+// rewrites a file in place in several writes could otherwise leave a copy mixed from two
+// versions that still looks well-formed. One change is met by reading again; `info` ends as the
+// state of the bytes read.
+bool ReadSteady(int in, struct stat& info, std::string& bytes) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!ReadWhole(in, info.st_size, bytes)) return false;
+        struct stat after {};
+        if (::fstat(in, &after) != 0) return false;
+        if (after.st_size == info.st_size && SameTime(after.st_mtim, info.st_mtim) &&
+            SameTime(after.st_ctim, info.st_ctim)) {
+            return true;
+        }
+        info = after;
+    }
+    errno = EBADMSG;
+    return false;
+}
+
 // The source is read once into memory and judged there, and exactly what was judged is
 // written: a change of the source meanwhile cannot slip into the copy.
-bool CopyJudged(int in, const struct stat& info, const std::string& target,
-                const CopyOptions& options) {
+bool CopyJudged(int in, struct stat info, const std::string& target, const CopyOptions& options) {
+    const struct timespec readAt = CoarseNow();
     std::string bytes;
-    if (!ReadWhole(in, info.st_size, bytes)) return SourceFails(options);
+    if (!ReadSteady(in, info, bytes)) return SourceFails(options);
     if (!options.accept(bytes)) {
         errno = EBADMSG;
         return SourceFails(options);
     }
-    if (options.inPlace) return OverwriteWith(target, bytes, info, options);
+    if (options.inPlace) {
+        return OverwriteWith(target, bytes, info, options) &&
+               Record(info, readAt, target, options.made);
+    }
     std::string written = TempNameBeside(target);
     Fd out(::mkostemp(&written[0], O_CLOEXEC));
     if (!out.ok()) return false;
@@ -301,7 +353,8 @@ bool CopyJudged(int in, const struct stat& info, const std::string& target,
     }
     KeepMode(out.get(), info);
     KeepTimes(out.get(), info);
-    return SyncAndRename(out, written, target, options);
+    return SyncAndRename(out, written, target, options) &&
+           Record(info, readAt, target, options.made);
 }
 
 }  // namespace
@@ -309,7 +362,11 @@ bool CopyJudged(int in, const struct stat& info, const std::string& target,
 bool CopyFile(const std::string& source, const std::string& target, const CopyOptions& options) {
     ClearBlame(options);
     // Most downloads have not changed since the generation that a backup overwrites.
-    if (options.accept && options.inPlace && StillACopy(source, target)) return true;
+    if (options.accept && options.inPlace && options.known != nullptr &&
+        StillAsRecorded(source, target, *options.known)) {
+        if (options.made != nullptr) *options.made = *options.known;
+        return true;
+    }
     struct stat info {};
     Fd in(OpenRegular(source, O_RDONLY, 0, info));
     if (!in.ok()) return SourceFails(options);
@@ -411,18 +468,17 @@ bool IsOwnTempName(const std::string& name) {
     return true;
 }
 
-bool RemoveTree(const std::string& path) {
-    std::error_code error;
-    const auto removed = std::filesystem::remove_all(path, error);
-    if (error) return FailWith(error.value());
-    return removed > 0 || FailWith(ENOENT);
-}
-
-bool MakeFolders(const std::string& path) {
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    if (error) return FailWith(error.value());
-    return IsFolder(path) || FailWith(ENOTDIR);
+bool KeepsRealChangeTimes(const std::string& path) {
+    struct statfs info {};
+    if (::statfs(path.c_str(), &info) != 0) return false;
+    // Disk file systems that keep a change time of their own for every inode.
+    static const std::uint32_t kKnown[] = {EXT4_SUPER_MAGIC, XFS_SUPER_MAGIC,  BTRFS_SUPER_MAGIC,
+                                           TMPFS_MAGIC,      F2FS_SUPER_MAGIC, 0x2fc12fc1 /* zfs */,
+                                           0xca451a4e /* bcachefs */};
+    for (const std::uint32_t type : kKnown) {
+        if (static_cast<std::uint32_t>(info.f_type) == type) return true;
+    }
+    return false;
 }
 
 bool SyncFileSystem(const std::string& path) {

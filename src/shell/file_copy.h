@@ -2,9 +2,14 @@
 // durability. Failures return false with errno set.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
+#include <ctime>
 #include <functional>
 #include <string>
+
+#include "shell/folders.h"
 
 namespace hw::files {
 
@@ -16,6 +21,26 @@ bool WriteAllBytes(int to, const char* data, std::size_t size);
 // given, that tells whether reading (rather than writing) failed. With `write` given, every
 // byte goes through it (and none is moved by the kernel alone).
 bool CopyAllBytes(int from, int to, bool* readFailed = nullptr, const ByteWrite& write = {});
+
+// What a judged copy found of its source and left of its copy. None of it can be set back by a
+// user or a tool: every change of a file moves its change time, and a replaced file has another
+// inode. So a later run that finds both as recorded knows them unchanged without reading them.
+struct CopyRecord {
+    ino_t sourceInode = 0;
+    off_t size = 0;
+    struct timespec sourceModified {};
+    struct timespec sourceChanged {};
+    ino_t copyInode = 0;
+    struct timespec copyChanged {};
+    // False when the source was written within the clock tick in which it was read: a later
+    // write could then get the same change time.
+    bool trusted = false;
+};
+
+// True when the file system holding `path` keeps real change times and stable inodes, so that a
+// record of a file there can be trusted. Not so on FAT and exFAT disks nor through FUSE, where
+// the change time may follow the modification time that any tool can set back.
+bool KeepsRealChangeTimes(const std::string& path);
 
 struct CopyOptions {
     // Write straight to the target and skip the sync (a folder that is itself the temporary);
@@ -29,11 +54,15 @@ struct CopyOptions {
     // Judges the bytes before the copy is kept. The source is read into memory once, judged
     // there, and exactly those bytes are written. A copy it refuses is not written (the target
     // keeps what it held) and the call fails with EBADMSG. Only regular files are copied while
-    // it is set: a folder fails with EISDIR. In place, bytes the target holds already are not
-    // written again, and a target that an earlier judged copy made of the source as it still is
-    // (same size, permissions and modification time, copied seconds after that time) is kept
-    // without reading either.
+    // it is set: a folder fails with EISDIR. A source that changes while it is read is read
+    // once more; one that changes again fails with EBADMSG. In place, bytes the target holds
+    // already are not written again.
     std::function<bool(const std::string& bytes)> accept;
+    // In place and judged: what an earlier copy to the target recorded. While the source and the
+    // target both still match it, the target is kept and neither is read.
+    const CopyRecord* known = nullptr;
+    // Judged: receives the record of the copy made or kept.
+    CopyRecord* made = nullptr;
     // When set, receives after a failure whether it lay in the source (missing, unreadable, not
     // a regular file, refused by `accept`) rather than in writing the copy.
     bool* sourceFailed = nullptr;
@@ -61,11 +90,6 @@ bool CreateEmptyFile(const std::string& path);
 // leftover of a copy cut short, and nothing else. Also matches the longer names that earlier
 // versions used (the target's name between "." and ".hws-tmp.").
 bool IsOwnTempName(const std::string& name);
-// Removes a file or a folder with everything in it. False when nothing was there.
-bool RemoveTree(const std::string& path);
-// Creates the folder and any missing folder above it.
-bool MakeFolders(const std::string& path);
-
 // One sync of the whole file system that holds `path`.
 bool SyncFileSystem(const std::string& path);
 // fsync of every file and folder below `path`, folders after their contents.

@@ -41,10 +41,15 @@ bool TabfFileOperation::Run(bool (TabfFileOperation::*step)(const std::string& s
             if (source.empty()) continue;
             errno = 0;
             stepFailedInSource_ = false;
+            failedAt_.clear();
             if (!(this->*step)(source)) {
                 if (lastError_ == 0) {
                     lastError_ = errno != 0 ? errno : EIO;
                     lastFailureInSource_ = stepFailedInSource_;
+                }
+                if (!stepFailedInSource_) {
+                    failedPath_ = failedAt_.empty() ? source : failedAt_;
+                    failedCode_ = errno != 0 ? errno : EIO;
                 }
                 ok = false;
             }
@@ -52,6 +57,7 @@ bool TabfFileOperation::Run(bool (TabfFileOperation::*step)(const std::string& s
     } catch (const std::exception&) {
         // Out of memory in a path text or a listing: a failed step like any other.
         if (lastError_ == 0) lastError_ = ENOMEM;
+        failedCode_ = ENOMEM;
         ok = false;
     }
     return ok;
@@ -68,15 +74,16 @@ bool TabfFileOperation::CopyOne(const std::string& source) {
     options.write = byteWrite;
     options.accept = acceptCopy;
     options.sourceFailed = &stepFailedInSource_;
+    options.known = knownCopy;
+    options.made = madeCopy;
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };
     if (beforeCopy) beforeCopy(source);
     if (CopyTo(source, target, options)) return true;
+    const int error = errno;
     // In place, a failed copy leaves no file of an older generation under the name.
-    if (writeInPlace) {
-        const int error = errno;
-        ::unlink(target.c_str());
-        errno = error;
-    }
+    if (writeInPlace) ::unlink(target.c_str());
+    failedAt_ = target;
+    errno = error;
     return false;
 }
 
@@ -88,8 +95,15 @@ bool TabfFileOperation::CopyTo(const std::string& source, std::string& target,
         if (files::CopyTree(source, target, options)) return true;
     }
     if (errno != ENOENT || !files::Exists(source)) return false;
-    if (!files::MakeFolders(files::ParentOf(target))) return false;
-    return files::CopyTree(source, target, options);
+    const std::string folder = files::ParentOf(target);
+    if (makeFoldersIn != nullptr ? !makeFoldersIn->MakeBelow(folder)
+                                 : !files::MakeFolders(folder)) {
+        return false;
+    }
+    if (files::CopyTree(source, target, options)) return true;
+    // exFAT through FUSE answers ENOENT for a name it cannot store, in a folder that is there.
+    if (errno == ENOENT && !stepFailedInSource_ && files::IsFolder(folder)) errno = EINVAL;
+    return false;
 }
 
 bool TabfFileOperation::MoveOne(const std::string& source) {
@@ -102,7 +116,7 @@ bool TabfFileOperation::MoveOne(const std::string& source) {
 
 bool TabfFileOperation::DeleteOne(const std::string& source) {
     AnnounceChange();
-    return files::RemoveTree(source);
+    return files::RemoveTree(source, &failedAt_);
 }
 
 bool TabfFileOperation::ExchangeOne(const std::string& source) {
@@ -112,6 +126,10 @@ bool TabfFileOperation::ExchangeOne(const std::string& source) {
 
 bool TabfFileOperation::CreateEmptyOne(const std::string& source) {
     return files::CreateEmptyFile(source);
+}
+
+bool TabfFileOperation::MakeFolderOne(const std::string& source) {
+    return makeFoldersIn != nullptr ? makeFoldersIn->MakeBelow(source) : files::MakeFolders(source);
 }
 
 bool TabfFileOperation::FlushOne(const std::string& source) {
@@ -141,6 +159,10 @@ bool TabfFileOperation::Exchange() {
 
 bool TabfFileOperation::CreateEmpty() {
     return Run(&TabfFileOperation::CreateEmptyOne);
+}
+
+bool TabfFileOperation::MakeFolder() {
+    return Run(&TabfFileOperation::MakeFolderOne);
 }
 
 }  // namespace hw

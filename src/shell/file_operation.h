@@ -39,6 +39,9 @@ class TabfFileOperation {
     bool Exchange();
     // Creates an empty file at each entry.
     bool CreateEmpty();
+    // Creates each entry as a folder with any missing folder above it, relative to makeFoldersIn
+    // when that is set.
+    bool MakeFolder();
 
     // Set only while filling a folder that is itself the temporary: copies then write straight
     // to their final names (overwriting a file there) and are not synced, and Flush makes them
@@ -56,6 +59,13 @@ class TabfFileOperation {
     // Called right before every rename, swap and delete that the operation makes, the final
     // rename of a copy included, so that a test can stop the process at each of them in turn.
     std::function<void()> beforeChange;
+    // When set, Copy and MakeFolder make folders only below this folder and relative to it (see
+    // files::FolderAnchor), and fail with ENOENT once it is gone from its path.
+    files::FolderAnchor* makeFoldersIn = nullptr;
+    // For a judged copy in place: what the earlier copy to DestFolder recorded (see
+    // files::CopyOptions::known), and where the record of this copy goes. Set per call.
+    const files::CopyRecord* knownCopy = nullptr;
+    files::CopyRecord* madeCopy = nullptr;
     // Called with each source right before Copy opens it, so that a test can remove or rewrite
     // it at that moment, as a client may.
     std::function<void(const std::string& source)> beforeCopy;
@@ -70,6 +80,15 @@ class TabfFileOperation {
     // After a failed Copy: true when the first failure lay in reading its source (missing,
     // unreadable, not a regular file, refused by acceptCopy), false when writing failed.
     bool LastFailureInSource() const { return lastFailureInSource_; }
+    // The path and errno of the latest call that failed other than in a source: the entry, the
+    // copy's target, or what a Delete could not remove inside its entry. Kept, whatever calls
+    // succeed meanwhile, until ClearFailure, so that a caller's tidying up does not hide it.
+    const std::string& FailedPath() const { return failedPath_; }
+    int FailedCode() const { return failedCode_; }
+    void ClearFailure() {
+        failedPath_.clear();
+        failedCode_ = 0;
+    }
 
   private:
     bool Run(bool (TabfFileOperation::*step)(const std::string& source));
@@ -79,11 +98,15 @@ class TabfFileOperation {
     bool FlushOne(const std::string& source);
     bool ExchangeOne(const std::string& source);
     bool CreateEmptyOne(const std::string& source);
+    bool MakeFolderOne(const std::string& source);
     std::string TargetFor(const std::string& source) const;
     // CopyOne's attempts; `target` ends as the path last tried.
     bool CopyTo(const std::string& source, std::string& target, const files::CopyOptions& options);
 
     std::vector<std::string> fileList_;
+    std::string failedAt_;  // set by a step that knows better than its entry where it failed
+    std::string failedPath_;
+    int failedCode_ = 0;
     int lastError_ = 0;
     bool lastFailureInSource_ = false;
     bool stepFailedInSource_ = false;

@@ -141,6 +141,37 @@ const std::vector<MessageText>& MessageTexts() {
           "Folgende Dateien wurden nicht hinzugefügt, da ihre Namen \";\" oder einen "
           "Zeilenumbruch enthalten; solche Namen kann die Liste zusätzlicher Dateien nicht "
           "speichern: \n\n"}},
+        {&MainForm::msg_names_unstorable,
+         {"The following part files were not backed up: the disk of the Backup-Directory cannot "
+          "store their names (it refuses characters such as \":\" or a line break, or bytes that "
+          "are no UTF-8). The other part files were backed up.\n\n",
+          "Folgende Part-Dateien wurden nicht gesichert: Der Datenträger des Backup-Ordners kann "
+          "ihre Namen nicht speichern (er lehnt Zeichen wie \":\" oder einen Zeilenumbruch ab "
+          "oder Bytes, die kein UTF-8 sind). Die übrigen Part-Dateien wurden gesichert.\n\n"}},
+        {&MainForm::msg_folder_gone,
+         {"The following folder disappeared during the backup (was its disk removed?). Nothing "
+          "was written in its place, and the backup is not complete.\n\n",
+          "Der folgende Ordner ist während der Sicherung verschwunden (wurde sein Datenträger "
+          "entfernt?). An seiner Stelle wurde nichts geschrieben, die Sicherung ist nicht "
+          "vollständig.\n\n"}},
+        {&MainForm::msg_not_changed,
+         {"The backup could not change the following file or folder:\n\n",
+          "Die Sicherung konnte folgende Datei oder folgenden Ordner nicht ändern:\n\n"}},
+        {&MainForm::msg_cause_read_only,
+         {"It is read-only, or you may not change it.",
+          "Sie oder er ist schreibgeschützt, oder Sie dürfen sie oder ihn nicht ändern."}},
+        {&MainForm::msg_cause_full,
+         {"The disk is full or has no room left for new files (inodes).",
+          "Der Datenträger ist voll oder hat keinen Platz mehr für neue Dateien (Inodes)."}},
+        {&MainForm::msg_cause_other_disk,
+         {"It holds another disk or a bind mount, which the backup leaves alone.",
+          "Darin ist ein anderer Datenträger oder ein Bind-Mount eingehängt; die Sicherung "
+          "lässt ihn unberührt."}},
+        {&MainForm::msg_backupdir_missing,
+         {"The following Backup-Directory does not exist or is empty (is its disk not "
+          "mounted?). Nothing was restored.\n\n",
+          "Der folgende Backup-Ordner existiert nicht oder ist leer (ist sein Datenträger nicht "
+          "eingehängt?). Es wurde nichts wiederhergestellt.\n\n"}},
     };
     return texts;
 }

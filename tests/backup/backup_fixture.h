@@ -48,13 +48,15 @@ struct BackupDesk {
     void subfolderMode() { f().radio_storing_subfolder.setChecked(true); }
 };
 
-// The names in a folder, sorted; empty for a missing folder.
+// The names in a folder, sorted, without the bookkeeping files of a generation (its mark and
+// the record of its copies); empty for a missing folder.
 inline std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code error;
     for (auto it = std::filesystem::directory_iterator(folder, error);
          !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-        names.push_back(it->path().filename().string());
+        const std::string name = it->path().filename().string();
+        if (name != ".hws-generation" && name != ".hws-record") names.push_back(name);
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -210,6 +210,9 @@ TEST(BackupRun, LeftoversOfAnInterruptedRunAreRemovedByTheNextRun) {
     WriteFile(d.B + ".hws-staging/001.part.met.HWS", PartMet("ne"));  // a crash while staging
     WriteFile(d.B + ".hws-staging/999.part.met.HWS", PartMet("stale"));
     WriteFile(d.B + ".hws-discard/old.part.met.HWS", PartMet("old"));  // a crash while discarding
+    for (const char* hidden : {".hws-staging", ".hws-discard"}) {
+        WriteFile(d.B + hidden + "/.hws-generation", "");
+    }
     WriteFile(d.B + "/001.part.met.HWS", PartMet("previous"));
     d.f().BackupPartFiles(false);
     EXPECT_EQ(Names(d.B), Strings{"001.part.met.HWS"});

@@ -47,6 +47,7 @@ TEST(Generations, ARestoreFirstPutsTheNewestCompleteGenerationInPlace) {
         BackupDesk d;
         for (const auto& [suffix, content] : state.folders) {
             const std::string folder = d.B + suffix;
+            WriteFile(folder + "/.hws-generation", "");
             if (content == "partial") {
                 WriteFile(folder + "/001.part.met.HWS", PartMet("g"));
                 continue;
@@ -81,8 +82,10 @@ TEST(Generations, NoRepairTouchesABackupFolderHoldingOtherThings) {
     WriteFile(d.B + "_old/letter.odt", "mine");  // B missing, but B_old is not the program's
     WriteFile(d.B + ".hws-new/001.part.met.HWS", PartMet("g2"));
     WriteFile(d.B + ".hws-new/.hws-newest", "");
+    WriteFile(d.B + ".hws-new/.hws-generation", "");
     d.f().RestorePartFiles();
-    EXPECT_EQ(d.messages(), Strings{"Nothing found to restore !"});
+    EXPECT_EQ(d.messages(),
+              Strings{"Nothing found to restore !\n\n" + d.f().msg_backupdir_missing + d.B});
     EXPECT_EQ(Names(d.root.path()), (Strings{"backup.hws-new", "backup_old", "client", "temp"}));
 }
 

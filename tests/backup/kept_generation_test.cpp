@@ -39,13 +39,13 @@ TEST(KeptGeneration, IsOverwrittenByTheNextRunAndHoldsNothingOfItsOwnAfterwards)
     const std::string kept = d.B + ".hws-discard";
     ASSERT_EQ(ReadFile(kept + "/005.part.met.HWS"), PartMet("g1 005.part.met"));
     const ino_t reusable = Inode(kept + "/005.part.met.HWS");
-    // What a user or another tool may have left in the hidden folder meanwhile: a link out of
-    // it, a second name of a file (a hard-link snapshot), a file and a folder of their own.
+    // What another tool may have left in the hidden folder meanwhile: a link out of it, a second
+    // name of a file (a hard-link snapshot), a folder shaped like a generation's. (Anything else
+    // makes it foreign: it is then left alone and the run refused.)
     WriteFile(d.root / "outside", "not the backup's");
     fs::remove(kept + "/002.part.met.HWS");
     fs::create_symlink(d.root / "outside", kept + "/002.part.met.HWS");
     fs::create_hard_link(kept + "/003.part.met.HWS", d.root / "snapshot");
-    WriteFile(kept + "/stray", "x");
     WriteFile(kept + "/folder/inner.HWS", "x");
 
     fs::remove(d.T + "/001.part.met");

@@ -39,10 +39,15 @@ TEST(RestoreRun, NothingFoundRestoresNoAdditionalFilesEither) {
     WriteFile(d.B + "/~hws_xtra/server.met", "backup copy");
     WriteFile(d.C + "/server.met", "current");
     d.f().listbox_files.add("server.met");
-    d.f().RestorePartFiles();  // B has no part-file backup
-    d.f().edit_backupdir.setText(d.root / "missing");
+    d.f().RestorePartFiles();                        // B has no part-file backup
+    const std::string missing = d.root / "missing";  // its disk not mounted, say
+    d.f().edit_backupdir.setText(missing);
     d.f().RestorePartFiles();
-    EXPECT_EQ(d.messages(), (Strings{kNothing, kNothing}));
+    EXPECT_EQ(d.messages(),
+              (Strings{kNothing, kNothing + std::string("\n\n") +
+                                     "The following Backup-Directory does not exist or is empty "
+                                     "(is its disk not mounted?). Nothing was restored.\n\n" +
+                                     missing}));
     EXPECT_EQ(d.captions(), (Strings{"Error ...", "Error ..."}));
     EXPECT_EQ(ReadFile(d.C + "/server.met"), "current");
 }
