@@ -315,9 +315,10 @@ namespace {
 // rewrites a file in place in several writes could otherwise leave a copy mixed from two
 // versions that still looks well-formed. One change is met by reading again; `info` ends as the
 // state of the bytes read.
-bool ReadSteady(int in, struct stat& info, std::string& bytes) {
+bool ReadSteady(int in, struct stat& info, std::string& bytes, const CopyOptions& options) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!ReadWhole(in, info.st_size, bytes)) return false;
+        if (options.afterRead) options.afterRead();
         struct stat after {};
         if (::fstat(in, &after) != 0) return false;
         if (after.st_size == info.st_size && SameTime(after.st_mtim, info.st_mtim) &&
@@ -335,7 +336,7 @@ bool ReadSteady(int in, struct stat& info, std::string& bytes) {
 bool CopyJudged(int in, struct stat info, const std::string& target, const CopyOptions& options) {
     const struct timespec readAt = CoarseNow();
     std::string bytes;
-    if (!ReadSteady(in, info, bytes)) return SourceFails(options);
+    if (!ReadSteady(in, info, bytes, options)) return SourceFails(options);
     if (!options.accept(bytes)) {
         errno = EBADMSG;
         return SourceFails(options);

@@ -63,6 +63,8 @@ struct CopyOptions {
     const CopyRecord* known = nullptr;
     // Judged: receives the record of the copy made or kept.
     CopyRecord* made = nullptr;
+    // Judged: called each time the source has been read whole, before it is looked at again.
+    std::function<void()> afterRead;
     // When set, receives after a failure whether it lay in the source (missing, unreadable, not
     // a regular file, refused by `accept`) rather than in writing the copy.
     bool* sourceFailed = nullptr;

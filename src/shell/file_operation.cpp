@@ -76,6 +76,7 @@ bool TabfFileOperation::CopyOne(const std::string& source) {
     options.sourceFailed = &stepFailedInSource_;
     options.known = knownCopy;
     options.made = madeCopy;
+    options.afterRead = afterRead;
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };
     if (beforeCopy) beforeCopy(source);
     if (CopyTo(source, target, options)) return true;

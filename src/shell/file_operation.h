@@ -69,6 +69,9 @@ class TabfFileOperation {
     // Called with each source right before Copy opens it, so that a test can remove or rewrite
     // it at that moment, as a client may.
     std::function<void(const std::string& source)> beforeCopy;
+    // Called each time a judged copy has read its source whole, so that a test can rewrite the
+    // source while it is being copied, as a client may.
+    std::function<void()> afterRead;
     // Runs beforeChange; for a caller that hands a delete to another thread.
     void AnnounceChange() const {
         if (beforeChange) beforeChange();

@@ -349,7 +349,9 @@ TEST(BackupRun, ABackupFolderHoldingOtherThingsIsRefusedAndNothingIsDeleted) {
         "The following folder holds files or folders that Hoardwise did not make. Every backup "
         "replaces the Backup-Directory and its older generation (its name with \"_old\") as a "
         "whole, so please choose an empty folder of its own ! Nothing was changed.\n\n";
-    for (const char* owned : {"backup", "backup_old"}) {
+    // The hidden generations too: a run reuses, empties and removes them unasked.
+    for (const char* owned :
+         {"backup", "backup_old", "backup.hws-discard", "backup.hws-staging", "backup.hws-new"}) {
         SCOPED_TRACE(owned);
         BackupDesk d;
         const std::string folder = d.root / owned;

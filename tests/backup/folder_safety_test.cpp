@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "backup/backup_fixture.h"
-#include "backup/scratch_mounts.h"
+#include "support/scratch_mounts.h"
 
 namespace hw::test {
 namespace {
@@ -47,6 +47,28 @@ TEST(FolderSafety, ABindMountOfTheClientFolderIsTheClientFolder) {
     EXPECT_EQ(d.messages(), Strings(2, d.f().msg_backupdir_overlaps));
     EXPECT_EQ(ReadFile(d.C + "/temp/001.part.met"), PartMet("download state"));
     EXPECT_EQ(Names(d.root.path()), (Strings{"client", "temp", "view"}));
+}
+
+// A hidden generation that holds a view of the temp folder, or whose subfolder the temp folder
+// is a view of, is someone's data: it is neither reused nor emptied nor removed.
+TEST(FolderSafety, AHiddenGenerationHoldingTheTempFolderIsLeftAlone) {
+    for (bool tempIsTheView : {false, true}) {
+        SCOPED_TRACE(tempIsTheView ? "temp folder bound from it" : "temp folder bound into it");
+        BackupDesk d;
+        const std::string kept = d.B + ".hws-discard";
+        WriteFile(kept + "/.hws-generation", "");  // as the program's own
+        WriteFile(kept + "/001.part.met.HWS", PartMet("kept"));
+        fs::create_directories(kept + "/view");
+        const std::string view = kept + "/view";
+        WriteFile((tempIsTheView ? view : d.T) + "/001.part.met", PartMet("download state"));
+        ScratchMounts mounts;
+        const std::string why = tempIsTheView ? mounts.Bind(view, d.T) : mounts.Bind(d.T, view);
+        if (!why.empty()) GTEST_SKIP() << why;
+        for (int run = 0; run < 2; ++run) BackUpWith(d, d.T, d.B, d.C);
+        EXPECT_EQ(d.messages(), Strings(2, d.f().msg_backupdir_foreign + kept));
+        EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("download state"));
+        EXPECT_EQ(ReadFile(view + "/001.part.met"), PartMet("download state"));
+    }
 }
 
 TEST(FolderSafety, ANameInOtherLetterCaseOnACaseInsensitiveDiskIsTheSameFolder) {

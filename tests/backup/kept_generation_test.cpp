@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "backup/backup_fixture.h"
-#include "backup/scratch_mounts.h"
+#include "support/scratch_mounts.h"
 
 namespace hw::test {
 namespace {

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "backup/backup_fixture.h"
-#include "backup/scratch_mounts.h"
+#include "support/scratch_mounts.h"
 
 namespace hw::test {
 namespace {

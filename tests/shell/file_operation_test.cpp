@@ -17,6 +17,7 @@
 #include "shell/file_copy.h"
 #include "support/child_with_alarm.h"
 #include "support/fake_services.h"
+#include "support/scratch_mounts.h"
 
 namespace hw {
 namespace {
@@ -240,6 +241,31 @@ TEST(FileOperation, AJudgedCopyHoldsExactlyTheBytesTheJudgeAccepted) {
     }
 }
 
+// A client that rewrites a file in place in two writes of the same size can be caught between
+// them: the bytes read then mix two versions. A source that changed while it was read is read
+// again; one that changes again is refused as damaged, and the target keeps what it held.
+TEST(FileOperation, AJudgedCopyReadsASourceAgainThatChangedWhileItWasRead) {
+    for (int rewrites : {1, 2}) {
+        SCOPED_TRACE(rewrites);
+        TempDir dir;
+        WriteFile(dir / "src", "AAAAbbbb");  // the first half of a rewrite from aaaabbbb
+        WriteFile(dir / "dst", "older");
+        int reads = 0;
+        TabfFileOperation op;
+        op.acceptCopy = [](const std::string&) { return true; };
+        op.afterRead = [&] {
+            // Past the coarse clock tick, so that the second half shows in the times as well.
+            ::usleep(20000);
+            if (++reads <= rewrites) WriteFile(dir / "src", reads == 1 ? "AAAABBBB" : "CCCCDDDD");
+        };
+        op.SetFileList({dir / "src"});
+        op.DestFolder = dir / "dst";
+        EXPECT_EQ(op.Copy(), rewrites == 1);
+        EXPECT_EQ(ReadFile(dir / "dst"), rewrites == 1 ? "AAAABBBB" : "older");
+        if (rewrites == 2) EXPECT_EQ(op.LastErrorCode(), EBADMSG);
+    }
+}
+
 // In place, a judged copy rewrites a file an older generation left under the name: afterwards
 // it holds the source's bytes, permissions and time, and bytes it held already were not written.
 TEST(FileOperation, AJudgedCopyInPlaceRewritesAnOlderFileOnlyWhereItDiffers) {
@@ -409,6 +435,29 @@ TEST(FileOperation, MoveAndDeleteWholeFolders) {
     EXPECT_TRUE(op.Delete());
     EXPECT_FALSE(std::filesystem::exists(dir / "B_old"));
     EXPECT_FALSE(op.Delete());  // nothing left to delete
+}
+
+// What lies in a deleted folder but belongs elsewhere is never touched: a link is removed, not
+// followed, and a mounted folder (a bind mount of the same disk too) stops the delete there.
+TEST(FileOperation, DeleteNeitherFollowsLinksNorCrossesIntoAMount) {
+    TempDir dir;
+    WriteFile(dir / "mine/a.part.met", "the client's");
+    WriteFile(dir / "B/1.HWS", "one");
+    std::filesystem::create_directory_symlink(dir / "mine", dir / "B/link");
+    std::filesystem::create_directories(dir / "B/S/view");
+    TabfFileOperation op;
+    test::ScratchMounts mounts;
+    const std::string why = mounts.Bind(dir / "mine", dir / "B/S/view");
+    if (!why.empty()) GTEST_SKIP() << why;
+    op.SetFileList({dir / "B"});
+    EXPECT_FALSE(op.Delete());
+    EXPECT_EQ(op.LastErrorCode(), EXDEV);
+    EXPECT_EQ(op.FailedPath(), dir / "B/S/view");
+    EXPECT_EQ(ReadFile(dir / "mine/a.part.met"), "the client's");
+    EXPECT_EQ(ReadFile(dir / "B/S/view/a.part.met"), "the client's");
+    op.SetFileList({dir / "B/S/view"});  // nor the mount itself
+    EXPECT_FALSE(op.Delete());
+    EXPECT_EQ(ReadFile(dir / "mine/a.part.met"), "the client's");
 }
 
 TEST(FileOperation, CopiesAFolderWithItsContents) {
