@@ -62,10 +62,12 @@ std::string BackupFailure(const MainForm& f, const GenerationFolders& folders,
     }
     const std::string text = f.msg_backup_failed;
     if (!gone.empty()) return text + "\n\n" + f.msg_folder_gone + gone;
-    if (!notWritten.empty()) return text + "\n\n" + f.msg_file_not_written + notWritten;
-    if (op.FailedCode() == 0) return text;
-    return text + "\n\n" + f.msg_not_changed + op.FailedPath() + "\n\n" +
-           FailureCause(f, op.FailedCode());
+    const int code = op.FailedCode();
+    if (!notWritten.empty() && (code == 0 || code == ENOSPC || code == EDQUOT)) {
+        return text + "\n\n" + f.msg_file_not_written + notWritten;
+    }
+    if (code == 0) return text;
+    return text + "\n\n" + f.msg_not_changed + op.FailedPath() + "\n\n" + FailureCause(f, code);
 }
 
 }  // namespace

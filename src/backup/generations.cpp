@@ -23,6 +23,14 @@ bool DeleteIfPresent(TabfFileOperation& op, const std::string& path) {
     return op.Delete();
 }
 
+// Removes what a failed step left, keeping that failure as the one to report.
+void RemoveAfterFailure(TabfFileOperation& op, const std::string& path) {
+    const std::string failedPath = op.FailedPath();
+    const int failedCode = op.FailedCode();
+    DeleteIfPresent(op, path);
+    if (failedCode != 0) op.SetFailure(failedPath, failedCode);
+}
+
 // Only ever called with a target that does not exist, so the source gets exactly that name.
 bool MoveTo(TabfFileOperation& op, const std::string& from, const std::string& to) {
     op.SetFileList({from});
@@ -95,7 +103,10 @@ bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
             }
         }
         if (type == DT_REG && written.count(prefix + name) != 0) continue;
-        if (type == DT_REG && prefix.empty() && name == kOwnMark) continue;
+        // The mark stays; the record is rewritten in place once the copies are made.
+        if (type == DT_REG && prefix.empty() && (name == kOwnMark || name == kRecordName)) {
+            continue;
+        }
         if (type == DT_DIR && prefix.empty() && subfolders.count(name) != 0) {
             deeper.push_back(name);
             continue;
@@ -241,7 +252,7 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     }
     if (failed || copies.written == 0) {
         // A staging folder that vanished with its disk is not made again by its removal.
-        if (staging.StillThere()) DeleteIfPresent(op, f.staging);
+        if (staging.StillThere()) RemoveAfterFailure(op, f.staging);
         return failed ? StageResult::Failed : StageResult::NothingStaged;
     }
     // Without its record the next run only reads the files again.
@@ -255,7 +266,7 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
         complete = op.Flush() && MoveTo(op, f.staging, f.complete);
         op.syncAfterRename = true;
     }
-    if (!complete && staging.StillThere()) DeleteIfPresent(op, f.staging);
+    if (!complete && staging.StillThere()) RemoveAfterFailure(op, f.staging);
     return complete ? StageResult::Staged : StageResult::Failed;
 }
 

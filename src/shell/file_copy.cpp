@@ -102,13 +102,18 @@ int OpenRegular(const std::string& path, int flags, mode_t mode, struct stat& in
 // of a read-only source, which an ordinary user cannot open for writing.
 int OpenToOverwrite(const std::string& path, mode_t mode, struct stat& info) {
     Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | kOpenFlags, mode));
-    if (!fd.ok() && errno != EACCES) return -1;
-    if (fd.ok()) {
+    const bool opened = fd.ok();
+    if (!opened && errno != EACCES) return -1;
+    if (opened) {
         if (::fstat(fd.get(), &info) != 0) return -1;
         if (S_ISREG(info.st_mode) && info.st_nlink <= 1) return fd.release();
         fd.close();
     }
-    if (::unlink(path.c_str()) != 0) return -1;
+    if (::unlink(path.c_str()) != 0) {
+        // Nothing there to replace: the folder itself refused the new name.
+        if (errno == ENOENT && !opened) errno = EACCES;
+        return -1;
+    }
     Fd fresh(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, mode));
     if (!fresh.ok() || ::fstat(fresh.get(), &info) != 0) return -1;
     return fresh.release();

@@ -88,9 +88,10 @@ class TabfFileOperation {
     // succeed meanwhile, until ClearFailure, so that a caller's tidying up does not hide it.
     const std::string& FailedPath() const { return failedPath_; }
     int FailedCode() const { return failedCode_; }
-    void ClearFailure() {
-        failedPath_.clear();
-        failedCode_ = 0;
+    void ClearFailure() { SetFailure("", 0); }
+    void SetFailure(const std::string& path, int code) {
+        failedPath_ = path;
+        failedCode_ = code;
     }
 
   private:

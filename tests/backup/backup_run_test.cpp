@@ -9,6 +9,8 @@
 #include "backup/backup_fixture.h"
 #include "backup/find_files.h"
 #include "shell/file_copy.h"
+#include "support/child_with_alarm.h"
+#include "support/scratch_mounts.h"
 
 namespace hw::test {
 namespace {
@@ -186,6 +188,36 @@ TEST(BackupRun, AFailedPartFileCopyLeavesBothGenerationsAsTheyWere) {
     EXPECT_EQ(d.f().runFailure(), shown);  // what the tray icon would announce
 }
 
+// A USB disk pulled (or unmounted) during a run: its empty mount-point folder on the system
+// disk must not receive the rest of the backup, and the run must not call itself successful.
+TEST(BackupRun, ABackupDiskThatVanishesMidRunFailsByNameAndNothingIsWrittenInItsPlace) {
+    for (bool duringExtras : {false, true}) {
+        SCOPED_TRACE(duringExtras ? "while copying the additional files" : "while staging");
+        BackupDesk d;
+        const std::string disk = d.root / "disk";
+        fs::create_directories(disk);
+        ScratchMounts mounts;
+        const std::string why = mounts.MountTmpfs(disk, 8);
+        if (!why.empty()) GTEST_SKIP() << why;
+        d.f().edit_backupdir.setText(disk + "/B");
+        for (int i = 0; i < 5; ++i)
+            WriteFile(d.T + "/00" + std::to_string(i) + ".part.met", PartMet("x"));
+        WriteFile(d.C + "/server.met", "server list");
+        d.f().listbox_files.add("server.met");
+        d.f().abfFileOperation1.beforeCopy = [&](const std::string& source) {
+            if (source == (duringExtras ? d.C + "/server.met" : d.T + "/002.part.met")) {
+                ASSERT_EQ(std::system(("umount -l '" + disk + "'").c_str()), 0);
+            }
+        };
+        d.f().BackupPartFiles(false);
+        const std::string gone =
+            duringExtras ? d.f().msg_folder_gone + disk + "/B"
+                         : std::string(kFailed) + "\n\n" + d.f().msg_folder_gone + disk + "/B";
+        EXPECT_EQ(d.messages().back(), gone);
+        EXPECT_EQ(Names(disk), Strings{});
+    }
+}
+
 TEST(BackupRun, ARunRightAfterOneThatThrewAwayALargeGenerationWaitsForItsRemoval) {
     BackupDesk d;
     for (int i = 0; i < 1000; ++i)
@@ -214,12 +246,36 @@ TEST(BackupRun, LeftoversOfAnInterruptedRunAreRemovedByTheNextRun) {
         WriteFile(d.B + hidden + "/.hws-generation", "");
     }
     WriteFile(d.B + "/001.part.met.HWS", PartMet("previous"));
+    WriteFile(d.B + "/~hws_xtra/config/.hws-tmp.Ab12Cd", "a copy cut short");
     d.f().BackupPartFiles(false);
     EXPECT_EQ(Names(d.B), Strings{"001.part.met.HWS"});
     EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("new"));
     EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), PartMet("previous"));
+    EXPECT_EQ(Names(d.B + "_old/~hws_xtra/config"), Strings{});
     d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()), (Strings{"backup", "backup_old", "client", "temp"}));
+}
+
+// A generation that the user made read-only cannot take new names: the run names what it could
+// not change and why (as root that is never seen, hence the child as nobody).
+TEST(BackupRun, AFolderItCannotChangeIsNamedWithTheCause) {
+    BackupDesk d;
+    WriteFile(d.T + "/001.part.met", PartMet("1"));
+    for (int run = 0; run < 3; ++run) d.f().BackupPartFiles(false);
+    d.f().FinishBackgroundWork();
+    WriteFile(d.T + "/002.part.met", PartMet("2"));
+    ASSERT_EQ(std::system(("chown -R 65534:65534 '" + d.root.path() + "'").c_str()), 0);
+    ASSERT_EQ(::chmod((d.B + ".hws-discard").c_str(), 0555), 0);
+    const std::string expected = std::string(kFailed) + "\n\n" + d.f().msg_not_changed + d.B +
+                                 ".hws-staging/002.part.met.HWS\n\n" + d.f().msg_cause_read_only;
+    const int exitCode = InChildWithAlarm([&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 2;
+        d.f().BackupPartFiles(false);
+        return d.messages().back() == expected ? 0 : 1;
+    });
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("1"));
+    EXPECT_FALSE(fs::exists(d.B + "/002.part.met.HWS"));
 }
 
 TEST(BackupRun, RefusesBackupFoldersThatWouldMoveTheClientsFiles) {
@@ -440,6 +496,27 @@ TEST(BackupRun, PartFilesWithNamesTooLongForTheEndingAreNamedAndTheOthersBackedU
                           only.T + "/" + name(255) + "\n"});
         EXPECT_EQ(Names(only.root.path()), (Strings{"backup", "client", "temp"}));
         EXPECT_EQ(ReadFile(only.B + "/001.part.met.HWS"), PartMet("previous"));
+    }
+    {  // names that an exFAT disk cannot store leave out only their own files
+        BackupDesk usb;
+        const std::string disk = usb.root / "usb";
+        fs::create_directories(disk);
+        ScratchMounts mounts;
+        const std::string why = mounts.MountExfat(usb.root / "exfat.img", disk);
+        if (!why.empty()) GTEST_SKIP() << "no exFAT disk to test on: " << why;
+        EXPECT_FALSE(files::KeepsRealChangeTimes(disk));
+        usb.f().edit_backupdir.setText(disk + "/B");
+        const Strings bad{"a:b.part.met", "bad\xff.part.met", "line\nbreak.part.met"};
+        for (const std::string& part : bad) WriteFile(usb.T + "/" + part, PartMet(part));
+        WriteFile(usb.T + "/good.part.met", PartMet("good"));
+        usb.f().BackupPartFiles(false);
+        ASSERT_EQ(usb.messages().size(), 1u);
+        const std::string intro = usb.f().msg_names_unstorable;
+        ASSERT_EQ(usb.messages()[0].substr(0, intro.size()), intro);
+        for (const std::string& part : bad) {
+            EXPECT_NE(usb.messages()[0].find(usb.T + "/" + part + "\n"), std::string::npos);
+        }
+        EXPECT_EQ(Names(disk + "/B"), Strings{"good.part.met.HWS"});
     }
 }
 
