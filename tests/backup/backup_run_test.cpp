@@ -276,6 +276,24 @@ TEST(BackupRun, AFolderItCannotChangeIsNamedWithTheCause) {
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("1"));
     EXPECT_FALSE(fs::exists(d.B + "/002.part.met.HWS"));
+
+    {  // no inode left for the mark that makes a staged generation complete
+        BackupDesk full;
+        const std::string disk = full.root / "disk";
+        fs::create_directories(disk);
+        ScratchMounts mounts;
+        // The disk's root, the staging folder, its own mark, two copies and their record.
+        const std::string why = mounts.MountTmpfs(disk, 4, 6);
+        if (!why.empty()) GTEST_SKIP() << why;
+        full.f().edit_backupdir.setText(disk + "/B");
+        WriteFile(full.T + "/001.part.met", PartMet("1"));
+        WriteFile(full.T + "/002.part.met", PartMet("2"));
+        full.f().BackupPartFiles(false);
+        EXPECT_EQ(full.messages(),
+                  Strings{std::string(kFailed) + "\n\n" + full.f().msg_not_changed + disk +
+                          "/B.hws-staging/.hws-newest\n\n" + full.f().msg_cause_full});
+        EXPECT_EQ(Names(disk), Strings{});
+    }
 }
 
 TEST(BackupRun, RefusesBackupFoldersThatWouldMoveTheClientsFiles) {

@@ -52,10 +52,13 @@ class ScratchMounts {
         return "";
     }
 
-    // A fresh tmpfs of `megabytes` on the existing folder `onto`.
-    std::string MountTmpfs(const std::string& onto, int megabytes) {
+    // A fresh tmpfs of `megabytes` on the existing folder `onto`, with room for only `inodes`
+    // files and folders when that is given.
+    std::string MountTmpfs(const std::string& onto, int megabytes, int inodes = 0) {
         if (::geteuid() != 0) return "mounts need root";
-        if (!Run("mount -t tmpfs -o size=" + std::to_string(megabytes) + "m tmpfs '" + onto + "'"))
+        const std::string limit = inodes > 0 ? ",nr_inodes=" + std::to_string(inodes) : "";
+        if (!Run("mount -t tmpfs -o size=" + std::to_string(megabytes) + "m" + limit + " tmpfs '" +
+                 onto + "'"))
             return "mount -t tmpfs not permitted";
         mounted_.push_back(onto);
         return "";
