@@ -3,15 +3,15 @@
 // short or unreadable only makes the next run read the files again.
 #pragma once
 
-#include <map>
 #include <string>
+#include <unordered_map>
 
 #include "shell/file_copy.h"
 
 namespace hw {
 
 // By the copy's path below the generation folder ("001.part.met.HWS", "Temp1/003.part.met.HWS").
-using CopyRecords = std::map<std::string, files::CopyRecord>;
+using CopyRecords = std::unordered_map<std::string, files::CopyRecord>;
 
 CopyRecords LoadCopyRecords(const std::string& folder);
 // Writes the trusted records into the folder, replacing any there. False when it could not;

@@ -139,10 +139,11 @@ bool IsMountPoint(const std::string& folder) {
 
 namespace {
 
-bool IsFolderEntry(const std::string& path, unsigned char type) {
+// The path is only made where the listing does not tell the type: a generation lists thousands.
+bool IsFolderEntry(const std::string& folder, const std::string& name, unsigned char type) {
     if (type != DT_UNKNOWN) return type == DT_DIR;
     struct stat entry {};
-    return ::lstat(path.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode);
+    return ::lstat(JoinPath(folder, name).c_str(), &entry) == 0 && S_ISDIR(entry.st_mode);
 }
 
 // True when the folder is the root of a mount or lies on another device than `device`: what lies
@@ -176,22 +177,22 @@ bool HoldsForeignEntries(const std::string& folder, const std::string& marker) {
 
     const std::string backupMask = std::string("*") + kBackupSuffix;
     // A temporary file of a copy cut short is the program's own, wherever it lies.
-    auto isBackupFile = [&](const std::string& path, const std::string& name, unsigned char type) {
+    auto isBackupFile = [&](const std::string& in, const std::string& name, unsigned char type) {
         return (MaskMatches(name, backupMask) || files::IsOwnTempName(name)) &&
-               !IsFolderEntry(path, type);
+               !IsFolderEntry(in, name, type);
     };
     bool foreign = false;
     const bool listed = ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
-        const std::string path = JoinPath(folder, name);
-        if (isBackupFile(path, name, type)) return true;
-        const bool isFolder = IsFolderEntry(path, type);
+        if (isBackupFile(folder, name, type)) return true;
+        const bool isFolder = IsFolderEntry(folder, name, type);
         if ((name == marker || name == kOwnMark || name == kRecordName) && !isFolder) return true;
+        const std::string path = JoinPath(folder, name);
         if (isFolder && name == kExtrasFolder && HoldsOnlyCopies(path, info.st_dev)) return true;
         if (isFolder && name != kExtrasFolder && !IsOtherFileSystem(path, info.st_dev)) {
             bool onlyBackups = true;
             const bool inner =
                 ForEachEntry(path, [&](const std::string& innerName, unsigned char t) {
-                    onlyBackups = isBackupFile(JoinPath(path, innerName), innerName, t);
+                    onlyBackups = isBackupFile(path, innerName, t);
                     return onlyBackups;
                 });
             if (inner && onlyBackups) return true;

@@ -48,14 +48,30 @@ std::string ExtraEntryShown(const std::string& folder, const std::string& entry)
     return LooksLikeAbsolutePath(entry) ? entry : JoinPath(folder, entry);
 }
 
+namespace {
+
+// The non-empty element that ends before `end`, and where it begins; found from the back, as
+// every part file of a backup asks for its name.
+std::string ElementBefore(const std::string& path, std::size_t& end) {
+    while (end > 0 && path[end - 1] == '/') --end;
+    const std::size_t slash = end == 0 ? std::string::npos : path.rfind('/', end - 1);
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    std::string element = path.substr(start, end - start);
+    end = start;
+    return element;
+}
+
+}  // namespace
+
 std::string LastElement(const std::string& path) {
-    const auto pieces = SplitText(path, "/");
-    return pieces.empty() ? std::string() : pieces.back();
+    std::size_t end = path.size();
+    return ElementBefore(path, end);
 }
 
 std::string NextToLastElement(const std::string& path) {
-    const auto pieces = SplitText(path, "/");
-    return pieces.size() < 2 ? std::string() : pieces[pieces.size() - 2];
+    std::size_t end = path.size();
+    if (ElementBefore(path, end).empty()) return {};
+    return ElementBefore(path, end);
 }
 
 }  // namespace hw

@@ -93,6 +93,10 @@ TEST(RunPaths, FolderTextsJoinsAndAdditionalEntries) {
     EXPECT_EQ(JoinPath("/b", "x"), "/b/x");
     EXPECT_EQ(NextToLastElement("/t/Temp1/003.part.met"), "Temp1");
     EXPECT_EQ(LastElement("/t/Temp1/003.part.met"), "003.part.met");
+    EXPECT_EQ(LastElement("//t//Temp1//"), "Temp1");
+    EXPECT_EQ(NextToLastElement("//t//Temp1//"), "t");
+    EXPECT_EQ(NextToLastElement("003.part.met"), "");
+    EXPECT_EQ(LastElement("/"), "");
 
     EXPECT_TRUE(IsSafeExtraEntry("server.met"));
     EXPECT_TRUE(IsSafeExtraEntry("config/x.dat"));
