@@ -49,25 +49,32 @@ TEST(FolderSafety, ABindMountOfTheClientFolderIsTheClientFolder) {
     EXPECT_EQ(Names(d.root.path()), (Strings{"client", "temp", "view"}));
 }
 
-// A hidden generation that holds a view of the temp folder, or whose subfolder the temp folder
-// is a view of, is someone's data: it is neither reused nor emptied nor removed.
-TEST(FolderSafety, AHiddenGenerationHoldingTheTempFolderIsLeftAlone) {
-    for (bool tempIsTheView : {false, true}) {
-        SCOPED_TRACE(tempIsTheView ? "temp folder bound from it" : "temp folder bound into it");
+// A hidden generation that holds a view of the temp folder, whose subfolder the temp folder is a
+// view of, or that is itself a view of a user's folder, is someone's data: it is neither reused
+// nor emptied nor removed.
+TEST(FolderSafety, AHiddenGenerationThatIsOrHoldsAMountIsLeftAlone) {
+    enum Where { IntoIt, FromIt, AtIt };
+    for (Where where : {IntoIt, FromIt, AtIt}) {
+        SCOPED_TRACE(where);
         BackupDesk d;
         const std::string kept = d.B + ".hws-discard";
-        WriteFile(kept + "/.hws-generation", "");  // as the program's own
-        WriteFile(kept + "/001.part.met.HWS", PartMet("kept"));
-        fs::create_directories(kept + "/view");
         const std::string view = kept + "/view";
-        WriteFile((tempIsTheView ? view : d.T) + "/001.part.met", PartMet("download state"));
+        const std::string mine = d.root / "mine";
+        for (const std::string& generation : {kept, mine}) {
+            WriteFile(generation + "/.hws-generation", "");  // as the program's own
+            WriteFile(generation + "/001.part.met.HWS", PartMet("kept"));
+        }
+        fs::create_directories(view);
+        WriteFile((where == FromIt ? view : d.T) + "/001.part.met", PartMet("download state"));
         ScratchMounts mounts;
-        const std::string why = tempIsTheView ? mounts.Bind(view, d.T) : mounts.Bind(d.T, view);
+        const std::string why = where == IntoIt   ? mounts.Bind(d.T, view)
+                                : where == FromIt ? mounts.Bind(view, d.T)
+                                                  : mounts.Bind(mine, kept);
         if (!why.empty()) GTEST_SKIP() << why;
         for (int run = 0; run < 2; ++run) BackUpWith(d, d.T, d.B, d.C);
         EXPECT_EQ(d.messages(), Strings(2, d.f().msg_backupdir_foreign + kept));
         EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("download state"));
-        EXPECT_EQ(ReadFile(view + "/001.part.met"), PartMet("download state"));
+        EXPECT_EQ(ReadFile(mine + "/001.part.met.HWS"), PartMet("kept"));
     }
 }
 
