@@ -16,49 +16,17 @@
 #include <memory>
 #include <vector>
 
+#include "shell/descriptor.h"
+
 namespace hw::files {
 
 namespace {
 
-// Closes a descriptor on every path out, keeping the errno of the failure being reported.
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) {
-            const int saved = errno;
-            ::close(fd_);
-            errno = saved;
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool ok() const { return fd_ >= 0; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    // Closes now and reports its failure (a late write error surfaces here).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
+using Fd = Descriptor;
 
 std::string Join(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
     return folder + "/" + name;
-}
-
-bool FailWith(int code) {
-    errno = code;
-    return false;
 }
 
 // Temporary files are this text followed by six letters or digits.
@@ -258,16 +226,8 @@ bool OverwriteWith(const std::string& target, const std::string& bytes, const st
 }
 
 bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return false;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    const int readError = errno;
-    ::closedir(dir);
-    return readError == 0 || FailWith(readError);
+    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.ok() && ListFolderAt(fd.get(), names);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "shell/descriptor.h"
 #include "shell/file_copy.h"
 
 namespace hw::files {
@@ -20,26 +21,6 @@ std::string Join(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
     return folder + "/" + name;
 }
-
-// Closes on every path out, keeping the errno of the failure being reported.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            const int saved = errno;
-            ::close(fd_);
-            errno = saved;
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    bool ok() const { return fd_ >= 0; }
-
-  private:
-    int fd_;
-};
 
 bool FailedAt(std::string* failedAt, const std::string& path, int code) {
     if (failedAt != nullptr) *failedAt = path;
@@ -53,21 +34,8 @@ bool RemoveAt(int parent, const std::string& name, dev_t device, const std::stri
 // Removes everything in the open folder; the names are read first, so that the listing is not
 // disturbed by the removals.
 bool RemoveEntries(int folder, dev_t device, const std::string& shown, std::string* failedAt) {
-    const int listing = ::dup(folder);
-    DIR* dir = listing < 0 ? nullptr : ::fdopendir(listing);
-    if (dir == nullptr) {
-        if (listing >= 0) ::close(listing);
-        return FailedAt(failedAt, shown, errno);
-    }
     std::vector<std::string> names;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    const int readError = errno;
-    ::closedir(dir);
-    if (readError != 0) return FailedAt(failedAt, shown, readError);
+    if (!ListFolderAt(folder, names)) return FailedAt(failedAt, shown, errno);
     for (const std::string& name : names) {
         if (!RemoveAt(folder, name, device, Join(shown, name), failedAt)) return false;
     }
@@ -100,6 +68,24 @@ bool RemoveAt(int parent, const std::string& name, dev_t device, const std::stri
 }
 
 }  // namespace
+
+bool ListFolderAt(int folder, std::vector<std::string>& names) {
+    const int listing = ::dup(folder);
+    DIR* dir = listing < 0 ? nullptr : ::fdopendir(listing);
+    if (dir == nullptr) {
+        if (listing >= 0) ::close(listing);
+        return false;
+    }
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    const int readError = errno;
+    ::closedir(dir);
+    errno = readError;
+    return readError == 0;
+}
 
 bool IsMountRootAt(int folder, const char* name) {
     struct statx info {};

@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace hw::files {
 
@@ -18,6 +19,9 @@ bool RemoveTree(const std::string& path, std::string* failedAt = nullptr);
 
 // Creates the folder and any missing folder above it.
 bool MakeFolders(const std::string& path);
+
+// Appends the name of every entry of the open folder but "." and "..". False with errno set.
+bool ListFolderAt(int folder, std::vector<std::string>& names);
 
 // True when `name` in the folder open as `folder` is the root of a mounted file system (a disk,
 // a bind mount, also one of the same file system). Links are not followed.

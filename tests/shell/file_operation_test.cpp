@@ -262,7 +262,9 @@ TEST(FileOperation, AJudgedCopyReadsASourceAgainThatChangedWhileItWasRead) {
         op.DestFolder = dir / "dst";
         EXPECT_EQ(op.Copy(), rewrites == 1);
         EXPECT_EQ(ReadFile(dir / "dst"), rewrites == 1 ? "AAAABBBB" : "older");
-        if (rewrites == 2) EXPECT_EQ(op.LastErrorCode(), EBADMSG);
+        if (rewrites == 2) {
+            EXPECT_EQ(op.LastErrorCode(), EBADMSG);
+        }
     }
 }
 
