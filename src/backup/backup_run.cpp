@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "backup/find_files.h"
@@ -70,6 +71,31 @@ std::string BackupFailure(const MainForm& f, const GenerationFolders& folders,
     return text + "\n\n" + f.msg_not_changed + op.FailedPath() + "\n\n" + FailureCause(f, code);
 }
 
+// Adds, for every part file that the newest generation holds and the listing of the temp
+// folder lacks, that file's path in the temp folder. Sources that are still missing when they
+// are copied are read once more after the pause and left out when they stay away (their
+// download completed or was cancelled).
+void AddUnlistedSources(const std::string& temp, const std::string& backup, bool subfolders,
+                        std::vector<std::string>& sources) {
+    std::vector<std::string> copies;
+    subfolders ? FindFilesInSubfolders(backup, kBackupFileMask, copies)
+               : FindFiles(backup, kBackupFileMask, copies);
+    if (copies.empty()) return;
+    auto placeOf = [&](const std::string& path) {
+        return subfolders ? JoinPath(NextToLastElement(path), LastElement(path))
+                          : LastElement(path);
+    };
+    std::unordered_set<std::string> listed;
+    for (const std::string& source : sources) listed.insert(placeOf(source));
+    const std::size_t suffix = std::string(kBackupSuffix).size();
+    for (const std::string& copy : copies) {
+        if (subfolders && NextToLastElement(copy) == kExtrasFolder) continue;
+        std::string place = placeOf(copy);
+        place.resize(place.size() - suffix);
+        if (listed.count(place) == 0) sources.push_back(JoinPath(temp, place));
+    }
+}
+
 }  // namespace
 
 void MainForm::RunFailed(bool automatic, const std::string& text, bool alwaysShown) {
@@ -91,9 +117,12 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
 
     const bool subfolders = radio_storing_subfolder.checked();
     std::vector<std::string> sources;
-    const bool found = subfolders ? FindFilesInSubfolders(temp, kPartFileMask, sources)
-                                  : FindFiles(temp, kPartFileMask, sources);
-    if (!found) {
+    subfolders ? FindFilesInSubfolders(temp, kPartFileMask, sources)
+               : FindFiles(temp, kPartFileMask, sources);
+    // A client that writes a part file anew may have it removed just as the folder is listed;
+    // the newest generation names what to look for once more after the run's pause.
+    AddUnlistedSources(temp, backup, subfolders, sources);
+    if (sources.empty()) {
         if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
         return RunOutcome::Skipped;
     }

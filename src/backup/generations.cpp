@@ -17,10 +17,15 @@ namespace hw {
 
 namespace {
 
+// A generation's mark goes last: a removal cut short leaves a folder that is still known as the
+// program's own, so that the next run finishes it.
 bool DeleteIfPresent(TabfFileOperation& op, const std::string& path) {
     if (!files::Exists(path)) return true;
     op.SetFileList({path});
-    return op.Delete();
+    op.deleteLast = kOwnMark;
+    const bool deleted = op.Delete();
+    op.deleteLast.clear();
+    return deleted;
 }
 
 // Removes what a failed step left, keeping that failure as the one to report.
@@ -78,7 +83,7 @@ bool RoomToKeep(const std::string& folder) {
 void KeepOrDiscard(TabfFileOperation& op, BackgroundRemoval& removal, const GenerationFolders& f) {
     if (!files::Exists(f.discard) || RoomToKeep(files::ParentOf(f.discard))) return;
     op.AnnounceChange();
-    removal.Start(f.discard);
+    removal.Start(f.discard, kOwnMark);
 }
 
 // Leaves in `folder` only regular files that this run writes and, at the top, the subfolders
@@ -254,6 +259,16 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
         // A staging folder that vanished with its disk is not made again by its removal.
         if (staging.StillThere()) RemoveAfterFailure(op, f.staging);
         return failed ? StageResult::Failed : StageResult::NothingStaged;
+    }
+    // A subfolder whose files were all left out (their downloads completed) has no place in the
+    // generation; rmdir removes only an empty one.
+    std::set<std::string> subfolders;
+    for (const PartFileJob& job : jobs) {
+        const auto slash = job.place.find('/');
+        if (slash != std::string::npos) subfolders.insert(job.place.substr(0, slash));
+    }
+    for (const std::string& subfolder : subfolders) {
+        ::rmdir(JoinPath(f.staging, subfolder).c_str());
     }
     // Without its record the next run only reads the files again.
     if (trustRecords) SaveCopyRecords(f.staging, copies.records);

@@ -1,8 +1,11 @@
 #include "backup/part_file_copies.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 #include "backup/part_file_check.h"
+#include "backup/run_support.h"
 
 namespace hw {
 
@@ -36,6 +39,23 @@ CopyEnd CopyChecked(TabfFileOperation& op, const std::string& from, const std::s
 
 bool WorthRereading(CopyEnd end) {
     return end == CopyEnd::Damaged || end == CopyEnd::Missing;
+}
+
+// aMule writes a part file anew by way of a copy beside it ("NNN.part.met.backup"), removing the
+// file meanwhile: while the file is missing or damaged, that copy is its newest good state when
+// it is newer than the last good backup copy.
+CopyEnd CopyClientsSpare(TabfFileOperation& op, const PartFileJob& job) {
+    const std::string spare = job.source + kClientSpareSuffix;
+    struct stat spareInfo {};
+    struct stat previousInfo {};
+    if (::stat(spare.c_str(), &spareInfo) != 0) return CopyEnd::Missing;
+    if (::stat(job.previous.c_str(), &previousInfo) == 0 &&
+        (spareInfo.st_mtim.tv_sec < previousInfo.st_mtim.tv_sec ||
+         (spareInfo.st_mtim.tv_sec == previousInfo.st_mtim.tv_sec &&
+          spareInfo.st_mtim.tv_nsec <= previousInfo.st_mtim.tv_nsec))) {
+        return CopyEnd::Missing;
+    }
+    return CopyChecked(op, spare, job.target);
 }
 
 }  // namespace
@@ -76,6 +96,18 @@ bool CopyPartFiles(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
     }
     for (std::size_t k = 0; k < jobs.size(); ++k) {
         const PartFileJob& job = jobs[k];
+        if (ends[k] == CopyEnd::Damaged || ends[k] == CopyEnd::Missing ||
+            ends[k] == CopyEnd::Unreadable) {
+            const CopyEnd spare = CopyClientsSpare(op, job);
+            if (spare == CopyEnd::NotWritten) {
+                copies.notWritten = job.previous;
+                return false;
+            }
+            if (spare == CopyEnd::Copied) {
+                ++copies.written;
+                continue;
+            }
+        }
         switch (ends[k]) {
             case CopyEnd::Copied:
                 ++copies.written;

@@ -6,13 +6,13 @@
 
 namespace hw {
 
-void BackgroundRemoval::Start(const std::string& path) {
+void BackgroundRemoval::Start(const std::string& path, const std::string& last) {
     Wait();
     path_ = path;
     try {
-        worker_ = std::thread([path] { files::RemoveTree(path); });
+        worker_ = std::thread([path, last] { files::RemoveTree(path, nullptr, last); });
     } catch (const std::system_error&) {
-        files::RemoveTree(path);
+        files::RemoveTree(path, nullptr, last);
     }
 }
 

@@ -17,8 +17,8 @@ class BackgroundRemoval {
     BackgroundRemoval& operator=(const BackgroundRemoval&) = delete;
 
     // Waits for an earlier removal, then removes `path` with all its contents in the
-    // background (here and now when no thread can be had).
-    void Start(const std::string& path);
+    // background (here and now when no thread can be had); `last` as for files::RemoveTree.
+    void Start(const std::string& path, const std::string& last = "");
     // Returns once no removal runs. Call it before the path may be used again, and before a
     // fork whose child goes on running this program's code.
     void Wait();

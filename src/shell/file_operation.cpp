@@ -117,7 +117,7 @@ bool TabfFileOperation::MoveOne(const std::string& source) {
 
 bool TabfFileOperation::DeleteOne(const std::string& source) {
     AnnounceChange();
-    return files::RemoveTree(source, &failedAt_);
+    return files::RemoveTree(source, &failedAt_, deleteLast);
 }
 
 bool TabfFileOperation::ExchangeOne(const std::string& source) {

@@ -54,6 +54,8 @@ class TabfFileOperation {
     // When false, Move and Exchange leave their folders unsynced: the caller makes several
     // renames in one folder durable with one sync of it afterwards.
     bool syncAfterRename = true;
+    // A name that Delete removes after everything else in its folder (see files::RemoveTree).
+    std::string deleteLast;
     // Replaceable so that tests can make a copy fail part-way (a full disk, the Nth file).
     files::ByteWrite byteWrite;
     // Called right before every rename, swap and delete that the operation makes, the final

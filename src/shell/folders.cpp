@@ -29,21 +29,24 @@ bool FailedAt(std::string* failedAt, const std::string& path, int code) {
 }
 
 bool RemoveAt(int parent, const std::string& name, dev_t device, const std::string& shown,
-              std::string* failedAt);
+              std::string* failedAt, const std::string& last);
 
 // Removes everything in the open folder; the names are read first, so that the listing is not
 // disturbed by the removals.
-bool RemoveEntries(int folder, dev_t device, const std::string& shown, std::string* failedAt) {
+bool RemoveEntries(int folder, dev_t device, const std::string& shown, std::string* failedAt,
+                   const std::string& last) {
     std::vector<std::string> names;
     if (!ListFolderAt(folder, names)) return FailedAt(failedAt, shown, errno);
+    std::stable_partition(names.begin(), names.end(),
+                          [&](const std::string& name) { return name != last; });
     for (const std::string& name : names) {
-        if (!RemoveAt(folder, name, device, Join(shown, name), failedAt)) return false;
+        if (!RemoveAt(folder, name, device, Join(shown, name), failedAt, last)) return false;
     }
     return true;
 }
 
 bool RemoveAt(int parent, const std::string& name, dev_t device, const std::string& shown,
-              std::string* failedAt) {
+              std::string* failedAt, const std::string& last) {
     struct stat info {};
     if (::fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         return FailedAt(failedAt, shown, errno);
@@ -63,7 +66,7 @@ bool RemoveAt(int parent, const std::string& name, dev_t device, const std::stri
         opened.st_ino != info.st_ino) {
         return FailedAt(failedAt, shown, EXDEV);
     }
-    if (!RemoveEntries(folder.get(), device, shown, failedAt)) return false;
+    if (!RemoveEntries(folder.get(), device, shown, failedAt, last)) return false;
     return ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0 || FailedAt(failedAt, shown, errno);
 }
 
@@ -97,7 +100,7 @@ bool IsMountRootAt(int folder, const char* name) {
            (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
 }
 
-bool RemoveTree(const std::string& path, std::string* failedAt) {
+bool RemoveTree(const std::string& path, std::string* failedAt, const std::string& last) {
     const std::string name = NameOf(path);
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
         return FailedAt(failedAt, path, EINVAL);
@@ -105,7 +108,7 @@ bool RemoveTree(const std::string& path, std::string* failedAt) {
     Descriptor parent(::open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat info {};
     if (!parent.ok() || ::fstat(parent.get(), &info) != 0) return FailedAt(failedAt, path, errno);
-    return RemoveAt(parent.get(), name, info.st_dev, path, failedAt);
+    return RemoveAt(parent.get(), name, info.st_dev, path, failedAt, last);
 }
 
 bool MakeFolders(const std::string& path) {

@@ -13,9 +13,11 @@ namespace hw::files {
 // Removes a file, or a folder with everything in it, walking by descriptor. A link is removed,
 // never followed; a folder that is the root of a mount or lies on another device than its parent
 // is left alone and fails the removal with EXDEV, and so does `path` itself when it is one.
-// False with errno set when something could not be removed (ENOENT when nothing was there);
-// `failedAt`, when given, then receives the path at which it stopped.
-bool RemoveTree(const std::string& path, std::string* failedAt = nullptr);
+// An entry named `last` goes after everything else in its folder, so that a removal cut short
+// leaves it. False with errno set when something could not be removed (ENOENT when nothing was
+// there); `failedAt`, when given, then receives the path at which it stopped.
+bool RemoveTree(const std::string& path, std::string* failedAt = nullptr,
+                const std::string& last = "");
 
 // Creates the folder and any missing folder above it.
 bool MakeFolders(const std::string& path);

@@ -2,10 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -109,6 +111,53 @@ const std::string* ScriptArgument(const std::vector<std::string>& arguments) {
     return nullptr;
 }
 
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// Shells and interpreters: a process of theirs runs the script that its arguments name.
+bool IsInterpreter(const std::string& name) {
+    for (const char* shell :
+         {"sh", "bash", "dash", "zsh", "ksh", "mksh", "csh", "tcsh", "fish", "busybox", "env"}) {
+        if (name == shell) return true;
+    }
+    for (const char* family : {"python", "perl", "ruby", "node", "php", "lua", "tclsh", "wish"}) {
+        if (StartsWith(name, family)) return true;
+    }
+    return false;
+}
+
+// True when the script's "#!" line names `executable` (directly or through env). A relative
+// path is the process's own, so it is read through its working folder.
+bool NamedInHashBang(const std::string& processDir, const std::string& script,
+                     const std::string& executable) {
+    const std::string path = script.front() == '/' ? script : processDir + "/cwd/" + script;
+    // Never waits: the argument may name a pipe or a device.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    char buffer[256];
+    const ssize_t got =
+        fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? read(fd, buffer, sizeof buffer) : -1;
+    close(fd);
+    if (got <= 0) return false;
+    const std::string head(buffer, static_cast<size_t>(got));
+    if (!StartsWith(head, "#!")) return false;
+    const std::string line = head.substr(2, head.find('\n') - 2);
+    std::vector<std::string> words;
+    for (size_t pos = 0; pos < line.size();) {
+        const size_t start = line.find_first_not_of(" \t", pos);
+        if (start == std::string::npos) break;
+        const size_t end = std::min(line.find_first_of(" \t", start), line.size());
+        words.push_back(line.substr(start, end - start));
+        pos = end;
+    }
+    if (words.empty()) return false;
+    const std::string program = LastElement(words[0], "/");
+    if (program == "env" && words.size() > 1) return LastElement(words[1], "/") == executable;
+    return program == executable;
+}
+
 bool Matches(const std::string& processDir, const std::string& exeName) {
     const std::string executable = ExecutableName(processDir);
     const std::vector<std::string> arguments = Arguments(processDir);
@@ -119,8 +168,11 @@ bool Matches(const std::string& processDir, const std::string& exeName) {
     if (EqualsIgnoringCase(executable, exeName)) return true;
     if (arguments.empty()) return false;
     if (EqualsIgnoringCase(LastElement(arguments[0], "/\\"), exeName)) return true;
+    // Only an interpreter runs the file it is handed: `tail -f client.exe` is not the client.
     const std::string* script = ScriptArgument(arguments);
-    return script && EqualsIgnoringCase(LastElement(*script, "/\\"), exeName);
+    if (!script || !EqualsIgnoringCase(LastElement(*script, "/\\"), exeName)) return false;
+    const std::string runner = executable.empty() ? LastElement(arguments[0], "/") : executable;
+    return IsInterpreter(runner) || NamedInHashBang(processDir, *script, runner);
 }
 
 }  // namespace

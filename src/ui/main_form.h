@@ -142,9 +142,9 @@ class MainForm {
     // A file whose name the settings file's list of additional files cannot hold.
     std::string msg_files_unstorable;
     // Why a backup or restore could not be made, by name.
-    std::string msg_names_unstorable;   // followed by the part files, one a line
-    std::string msg_folder_gone;        // followed by the folder
-    std::string msg_not_changed;        // followed by the path, a blank line and the cause
+    std::string msg_names_unstorable;  // followed by the part files, one a line
+    std::string msg_folder_gone;       // followed by the folder
+    std::string msg_not_changed;       // followed by the path, a blank line and the cause
     std::string msg_cause_read_only;
     std::string msg_cause_full;
     std::string msg_cause_other_disk;

@@ -2,6 +2,7 @@
 // copy, and a restore never copies a damaged backup over the client's file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -102,6 +103,29 @@ TEST(DamagedPartFiles, AnUnreadableFileIsCarriedOverAndOneThatVanishesIsLeftOut)
     EXPECT_EQ(Names(d.B), (Strings{"001.part.met.HWS", "002.part.met.HWS"}));
     EXPECT_EQ(ReadFile(d.B + "/002.part.met.HWS"), PartMet("previous 2"));
     EXPECT_EQ(ReadFile(d.B + "_old/003.part.met.HWS"), PartMet("previous 3"));
+}
+
+// aMule writes a part file anew by removing it and writing it again, keeping a copy
+// "NNN.part.met.backup" meanwhile. A file that the newest generation holds and the listing
+// missed is looked for again after the pause; while it is missing or damaged, that copy of
+// the client's is kept when it is newer than the last good backup copy.
+TEST(DamagedPartFiles, AFileTheClientIsWritingAnewIsNeitherLostNorOlderThanItsCopy) {
+    BackupDesk d;
+    for (const char* n : {"001", "002", "003", "004"}) {
+        WriteFile(d.B + "/" + n + ".part.met.HWS", PartMet(std::string("previous ") + n));
+    }
+    ::usleep(20000);  // the client's copies are newer than the backup copies
+    WriteFile(d.T + "/002.part.met.backup", PartMet("spare 2"));
+    WriteFile(d.T + "/003.part.met", PartMet("3").substr(0, 10));
+    WriteFile(d.T + "/003.part.met.backup", PartMet("spare 3"));
+    // 001 is back after the pause; 002 and 003 are being written; 004's download completed.
+    d.f().pauseBeforeRereading = [&] { WriteFile(d.T + "/001.part.met", PartMet("back")); };
+    EXPECT_EQ(d.f().BackupPartFiles(false), Outcome::Succeeded);
+    EXPECT_EQ(Names(d.B), (Strings{"001.part.met.HWS", "002.part.met.HWS", "003.part.met.HWS"}));
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("back"));
+    EXPECT_EQ(ReadFile(d.B + "/002.part.met.HWS"), PartMet("spare 2"));
+    EXPECT_EQ(ReadFile(d.B + "/003.part.met.HWS"), PartMet("spare 3"));
+    EXPECT_EQ(d.messages(), Strings{kOk});
 }
 
 TEST(DamagedPartFiles, ARestoreNeverCopiesADamagedBackupOverTheClientsFile) {

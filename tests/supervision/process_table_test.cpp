@@ -164,5 +164,33 @@ TEST(ProcessTest, ReadsDeletedExecutablesAndStatesAfterOddNames) {
     EXPECT_FALSE(table.IsProcessRunning("--flag"));
 }
 
+// A file named as an argument is that program only when the process runs it: a shell or an
+// interpreter, or the program its "#!" line names; not a pager or an editor that shows it.
+TEST(ProcessTest, AFileNamedAsAnArgumentCountsOnlyWhenTheProcessRunsIt) {
+    using namespace std::string_literals;
+    test::TempDir proc;
+    test::WriteFile(proc / "tool.run", "#!/usr/bin/env mytool\n");
+    const struct {
+        const char* exe;
+        std::string cmdline;
+        const char* name;
+        bool running;
+    } rows[] = {
+        {"/usr/bin/tail", "tail\0-f\0/srv/emule.exe\0"s, "emule.exe", false},
+        {"/usr/bin/vim", "vim\0/home/u/client-script\0"s, "client-script", false},
+        {"/usr/bin/dash", "sh\0/home/u/client-script\0"s, "client-script", true},
+        {"/usr/bin/python3.11", "python3\0-u\0watch.py\0"s, "watch.py", true},
+        {"/opt/mytool", "mytool\0"s + (proc / "tool.run") + "\0"s, "tool.run", true},
+        {"/opt/other", "other\0"s + (proc / "tool.run") + "\0"s, "tool.run", false},
+    };
+    int pid = 100;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.exe);
+        test::TempDir one;
+        FakeProcess(one, std::to_string(++pid), "1 (x) S 1 1 1", "x", row.cmdline, row.exe);
+        EXPECT_EQ(LinuxProcessTable(one.path()).IsProcessRunning(row.name), row.running);
+    }
+}
+
 }  // namespace
 }  // namespace hw
