@@ -1,7 +1,9 @@
-// Which executable in the client folder is the client. It runs under Wine, so its file keeps its
-// Windows name.
+// Which program in the client folder is the client: a Windows client under Wine, whose file
+// keeps its Windows name, or aMule, by its programs or by its configuration folder.
 #include "backup/find_files.h"
 #include "base/paths.h"
+#include "shell/file_copy.h"
+#include "supervision/amule.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 
@@ -32,7 +34,24 @@ void MainForm::edit_clientdirChange() {
         if (!clientExe.empty() && TextContains(entry, clientExe)) found = true;
     }
     if (found) return;
-    if (LooksLikeAbsolutePath(folder)) AskClientExe();
+    const bool amule = HoldsExecutable(folder, kAmule);
+    const bool amuled = HoldsExecutable(folder, kAmuled);
+    if (amule || amuled || IsAmuleConfigFolder(folder)) {
+        // A configuration folder is served by either program, found on PATH. The daemon when
+        // that is what the user chose or what runs now, else the desktop program.
+        const bool configuration = !amule && !amuled;
+        const bool hasAmule = amule || configuration;
+        const bool hasAmuled = amuled || configuration;
+        if ((clientExe == kAmule && hasAmule) || (clientExe == kAmuled && hasAmuled)) return;
+        clientExe = hasAmuled && (!hasAmule || IsProcessRunning(kAmuled)) ? kAmuled : kAmule;
+        return;
+    }
+    // A program the user chose (or the settings file names) that is there still.
+    if (!clientExe.empty() &&
+        (HoldsExecutable(folder, clientExe) || !FindOnPath(clientExe).empty())) {
+        return;
+    }
+    if (LooksLikeAbsolutePath(folder) && files::IsFolder(folder)) AskClientExe();
 }
 
 void MainForm::AskClientExe() {

@@ -44,10 +44,12 @@ const std::vector<MessageText>& MessageTexts() {
         {&MainForm::msg_confirm_restore,
          {"Do you want to restore the backed-up files ?", "Gesicherte Dateien wiederherstellen ?"}},
         {&MainForm::msg_no_client_exe,
-         {"Couldn't find an eDonkey-/eMule-/Overnet-Executable in the client-directory. \n"
+         {"Couldn't find an aMule-/eDonkey-/eMule-/Overnet-Executable (or aMule's configuration "
+          "folder) in the client-directory. \n"
           "Backing up files is only safe, when HWS can observe this file!\n ",
-          "Keine eDonkey-/eMule-/Overnet-EXE im Client-Verzeichnis gefunden. \n"
-          "Das Sichern von Dateien ist nur sicher, wenn HWS diese EXE überwachen kann!"}},
+          "Kein aMule-/eDonkey-/eMule-/Overnet-Programm (und keinen Konfigurationsordner von "
+          "aMule) im Client-Verzeichnis gefunden. \n"
+          "Das Sichern von Dateien ist nur sicher, wenn HWS dieses Programm überwachen kann!"}},
         {&MainForm::msg_app_not_started,
          {"Application could not be started ! \nCouldn't find the executable.",
           "Anwendung konnte nicht gestartet werden ! \nDatei nicht gefunden."}},
@@ -186,7 +188,8 @@ const std::vector<DialogText>& DialogTexts() {
           "MET-Dateien|*.met|DAT-Dateien|*.dat|Alle Dateien|*.*"},
          {"Search additional files to backup", "Suche zusätzlich zu sichernde Dateien"}},
         {&MainForm::OpenDialog3,
-         {"ed2k-client executable|*.exe", "ed2k-Client-EXE|*.exe"},
+         {"ed2k-client executable|amule;amuled;*.exe|All files|*.*",
+          "ed2k-Client-Programm|amule;amuled;*.exe|Alle Dateien|*.*"},
          {"Determine your ed2k-client executable", "ed2k-client EXE bestimmen"}},
     };
     return texts;
@@ -221,7 +224,7 @@ const std::vector<CaptionText>& CaptionsBeforeSelector() {
         {Get<&MainForm::cb_startminimized>,
          {"start Hoardwise minimized", "Hoardwise minimiert starten"}},
         {Get<&MainForm::cb_boot>,
-         {"start Hoardwise with Windows", "Hoardwise mit Windows starten"}},
+         {"start Hoardwise at log-in", "Hoardwise bei der Anmeldung starten"}},
         {Get<&MainForm::Label5>,
          {"Additional files to backup:", "Zusätzlich zu sichernde Dateien:"}},
         {Get<&MainForm::Label6>, {"Auto-Backup:", "Auto-Backup:"}},

@@ -250,13 +250,14 @@ TEST(QtFileDialogs, HandlersOpenTheirDialogsWithCaptionFolderAndOptions) {
     // A folder without a client: the message first, then the executable's dialog.
     WhenDialogOpens<QMessageBox>([](QMessageBox* box) {
         EXPECT_EQ(box->windowTitle(), "Fehler ...");
-        EXPECT_TRUE(box->text().startsWith("Keine eDonkey-/eMule-/Overnet-EXE"));
+        EXPECT_TRUE(box->text().startsWith("Kein aMule-/eDonkey-/eMule-/Overnet-Programm"));
     });
     WhenDialogOpens<QFileDialog>([&](QFileDialog* chooser) {
         EXPECT_EQ(chooser->windowTitle(), "ed2k-client EXE bestimmen");
         EXPECT_EQ(chooser->directory().absolutePath(), QString::fromStdString(empty.path()));
         EXPECT_EQ(chooser->fileMode(), QFileDialog::ExistingFile);
-        EXPECT_EQ(chooser->nameFilters(), QStringList({"ed2k-Client-EXE (*.exe)"}));
+        EXPECT_EQ(chooser->nameFilters(),
+                  QStringList({"ed2k-Client-Programm (amule amuled *.exe)", "Alle Dateien (*)"}));
         chooser->reject();
     });
     f.clientExe = "old.exe";

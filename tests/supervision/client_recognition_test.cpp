@@ -1,6 +1,9 @@
 // Recognising the client executable whenever the client folder field changes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "backup/find_files.h"
 #include "support/fake_services.h"
 
@@ -12,8 +15,8 @@ using test::Shown;
 using Strings = std::vector<std::string>;
 
 const char* const kNoClient =
-    "Couldn't find an eDonkey-/eMule-/Overnet-Executable in the client-directory. \nBacking up "
-    "files is only safe, when HWS can observe this file!\n ";
+    "Couldn't find an aMule-/eDonkey-/eMule-/Overnet-Executable (or aMule's configuration folder) "
+    "in the client-directory. \nBacking up files is only safe, when HWS can observe this file!\n ";
 
 struct ClientDesk {
     FakeDesktop desk;
@@ -71,6 +74,51 @@ TEST(ClientRecognition, KnownNamesAreFoundCaseSensitivelyAnywhereInTheEntry) {
     }
 }
 
+// aMule is known by its programs in the folder (as in /usr/bin) or by its configuration folder,
+// whose programs lie on PATH; a name chosen before that is on PATH is found too.
+TEST(ClientRecognition, AMuleIsKnownByItsProgramsOrItsConfigurationFolder) {
+    struct Case {
+        const char* name;
+        Strings executables;  // made executable in the folder
+        Strings files;        // plain files in the folder
+        std::string before;   // clientExe before the change
+        Strings running;
+        std::string after;  // empty: the question comes
+    };
+    const Case cases[] = {
+        {"the daemon", {"amuled"}, {}, "", {}, "amuled"},
+        {"both programs, nothing runs", {"amule", "amuled"}, {}, "", {}, "amule"},
+        {"both programs, the daemon runs", {"amule", "amuled"}, {}, "", {"amuled"}, "amuled"},
+        {"both programs, the daemon chosen", {"amule", "amuled"}, {}, "amuled", {}, "amuled"},
+        {"a configuration folder", {}, {"amule.conf"}, "", {}, "amule"},
+        {"a configuration folder, the daemon chosen", {}, {"amule.conf"}, "amuled", {}, "amuled"},
+        {"a name on PATH chosen before", {}, {}, "sometool", {}, "sometool"},
+        {"a file named like the daemon that is no program", {}, {"amuled"}, "x.exe", {}, ""},
+    };
+    test::TempDir bin;
+    test::WriteFile(bin / "sometool", "program");
+    std::filesystem::permissions(bin / "sometool", std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (bin.path() + ":" + path).c_str(), 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClientDesk d;
+        d.holds(c.executables);
+        for (const std::string& name : c.executables) {
+            std::filesystem::permissions(d.folder / name, std::filesystem::perms::owner_all);
+        }
+        d.holds(c.files);
+        d.desk.processes.running = c.running;
+        d.f().clientExe = c.before;
+        d.f().edit_clientdir.setText(d.folder.path());
+        EXPECT_EQ(d.asked(), c.after.empty());
+        if (!c.after.empty()) {
+            EXPECT_EQ(d.f().clientExe, c.after);
+        }
+    }
+    ::setenv("PATH", path.c_str(), 1);
+}
+
 TEST(ClientRecognition, OfSeveralKnownNamesTheOneListedLastWins) {
     ClientDesk d;
     d.holds({"emule.exe", "overnet.exe", "gdonkey.exe"});
@@ -93,7 +141,7 @@ TEST(ClientRecognition, NothingFoundAsksOnlyForAnAbsolutePath) {
         {"empty folder", {}, nullptr, true},
         {"upper-case name not chosen before", {"EMULE.EXE"}, nullptr, true},
         {"only other files", {"emule.txt", "emule.exe.txt"}, nullptr, true},
-        {"missing folder", {}, "/no/such/folder", true},
+        {"missing folder", {}, "/no/such/folder", false},
         {"empty text", {}, "", false},
         {"placeholder", {}, "Click Browse to select eDonkey-Client Folder", false},
         {"relative text", {}, "client", false},
@@ -134,7 +182,8 @@ TEST(ClientRecognition, AChosenExecutableKeepsOnlyItsNameAndShowsItInTheLabel) {
                   Strings{code == "EN" ? "Error ..." : "Fehler ..."});
         EXPECT_FALSE(d.f().OpenDialog3.multiSelect);
         EXPECT_EQ(d.f().OpenDialog3.filter,
-                  code == "EN" ? "ed2k-client executable|*.exe" : "ed2k-Client-EXE|*.exe");
+                  code == "EN" ? "ed2k-client executable|amule;amuled;*.exe|All files|*.*"
+                               : "ed2k-Client-Programm|amule;amuled;*.exe|Alle Dateien|*.*");
 
         // The same name in the folder later is found without a question.
         d.desk.dialogs.shown.clear();

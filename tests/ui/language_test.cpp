@@ -46,9 +46,11 @@ TEST(LanguageSwitch, EnglishToGermanAndBackSetsEveryKindOfText) {
         const auto en = Messages(f);
         for (std::size_t i = 0; i < en.size(); ++i) EXPECT_FALSE(en[i].empty()) << i;
         EXPECT_EQ(f.msg_error_caption, "Error ...");
-        EXPECT_EQ(f.msg_no_client_exe,
-                  "Couldn't find an eDonkey-/eMule-/Overnet-Executable in the client-directory. \n"
-                  "Backing up files is only safe, when HWS can observe this file!\n ");
+        EXPECT_EQ(
+            f.msg_no_client_exe,
+            "Couldn't find an aMule-/eDonkey-/eMule-/Overnet-Executable (or aMule's configuration "
+            "folder) in the client-directory. \n"
+            "Backing up files is only safe, when HWS can observe this file!\n ");
         EXPECT_EQ(f.msg_files_already_listed, "Following files are already in the list: \n\n");
         EXPECT_EQ(f.msg_backupdir_not_absolute,
                   "The Backup-Directory must be a full folder path beginning with \"/\" ! "
@@ -92,8 +94,10 @@ TEST(LanguageSwitch, EnglishToGermanAndBackSetsEveryKindOfText) {
         EXPECT_EQ(f.msg_info_caption, "Info ...");
         EXPECT_EQ(f.msg_confirm_close, "Hoardwise schließen ?");
         EXPECT_EQ(f.msg_no_client_exe,
-                  "Keine eDonkey-/eMule-/Overnet-EXE im Client-Verzeichnis gefunden. \n"
-                  "Das Sichern von Dateien ist nur sicher, wenn HWS diese EXE überwachen kann!");
+                  "Kein aMule-/eDonkey-/eMule-/Overnet-Programm (und keinen Konfigurationsordner "
+                  "von aMule) im Client-Verzeichnis gefunden. \n"
+                  "Das Sichern von Dateien ist nur sicher, wenn HWS dieses Programm überwachen "
+                  "kann!");
         EXPECT_EQ(f.msg_restore_client_running.substr(0, 43),
                   "Bitte zuerst den eDonkey-Client beenden: Er");
     }

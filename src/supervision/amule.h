@@ -1,0 +1,29 @@
+// aMule, the eDonkey-network client of Linux: its programs, its configuration folder, and which of
+// its processes runs on which configuration.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace hw {
+
+// The desktop client and its daemon; either serves a configuration folder.
+inline const char* const kAmule = "amule";
+inline const char* const kAmuled = "amuled";
+
+// True for a folder that holds aMule's configuration file "amule.conf".
+bool IsAmuleConfigFolder(const std::string& folder);
+// The configuration folder aMule uses without being told: ~/.aMule.
+std::string DefaultAmuleConfigFolder();
+// The configuration folder an aMule process was started on (its --config-dir or -c argument,
+// else the default one).
+std::string AmuleConfigFolderOf(const std::vector<std::string>& arguments);
+// True when both texts name the same folder, by its identity on the disk where both exist,
+// else by their tidied text.
+bool SameFolder(const std::string& a, const std::string& b);
+// The full path of an executable file of this name in a folder of PATH; empty when none.
+std::string FindOnPath(const std::string& name);
+// True when the folder holds an executable regular file of this name.
+bool HoldsExecutable(const std::string& folder, const std::string& name);
+
+}  // namespace hw
