@@ -48,6 +48,7 @@ class SilentDialogs : public hw::Dialogs {
 class NoProcesses : public hw::ProcessTable {
   public:
     bool IsProcessRunning(const std::string&) override { return false; }
+    std::vector<std::vector<std::string>> ArgumentsOf(const std::string&) override { return {}; }
 };
 
 // A part.met as the clients write it: a header, one 16-byte hash per 9.28 MB part of the

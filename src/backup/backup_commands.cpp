@@ -34,7 +34,7 @@ void MainForm::btn_restoreClick() {
     if (!services.dialogs->AskYesNo(msg_confirm_restore)) return;
     // A running client rewrites its part files from memory within a minute, so a restore now
     // would be lost while reported as done.
-    if (!clientExe.empty() && IsProcessRunning(clientExe)) {
+    if (IsClientRunning()) {
         ShowMessage(msg_restore_client_running, msg_error_caption);
         return;
     }

@@ -109,7 +109,7 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     if (automatic && ManualRunActive()) return RunOutcome::Skipped;
     const std::string temp = RunFolder(edit_tempdir.text());
     const std::string backup = RunFolder(edit_backupdir.text());
-    if (automatic && (clientExe.empty() || !IsProcessRunning(clientExe))) {
+    if (automatic && !IsClientRunning()) {
         return RunOutcome::Skipped;
     }
     std::optional<ManualRunScope> scope;

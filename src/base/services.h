@@ -31,14 +31,19 @@ class ProcessTable {
     virtual ~ProcessTable() = default;
     // True when a live process has this executable file name, ignoring letter case.
     virtual bool IsProcessRunning(const std::string& exeName) = 0;
+    // The arguments (the program's own name first) of every live process that IsProcessRunning
+    // counts for this name.
+    virtual std::vector<std::vector<std::string>> ArgumentsOf(const std::string& exeName) = 0;
 };
 
 class ProgramStarter {
   public:
     virtual ~ProgramStarter() = default;
-    // Starts the whole command line as one program path, no arguments. After a successful start
-    // waits up to one second for the program to end. False when it could not be started.
-    virtual bool StartProgram(const std::string& commandLine) = 0;
+    // Starts the whole command line as one program path, with the given arguments. After a
+    // successful start waits up to one second for the program to end. False when it could not be
+    // started.
+    virtual bool StartProgram(const std::string& commandLine,
+                              const std::vector<std::string>& arguments = {}) = 0;
 };
 
 // The program's own window and the desktop around it.

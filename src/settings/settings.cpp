@@ -136,7 +136,7 @@ void MainForm::LoadSettings() {
     if (Present(startClient)) {
         cb_startclient.setChecked(startClient == "TRUE");
         if (cb_startclient.checked()) {
-            LaunchProgram(AddTrailingSeparator(edit_clientdir.text()) + clientExe, false);
+            LaunchClient();
             BringMainWindowToFront();
         }
     }

@@ -6,8 +6,8 @@
 namespace hw {
 
 void MainForm::timer_observerTimer() {
-    if (cb_watchclient.checked() && !IsProcessRunning(clientExe)) {
-        LaunchProgram(AddTrailingSeparator(edit_clientdir.text()) + clientExe, false);
+    if (cb_watchclient.checked() && !IsClientRunning()) {
+        LaunchClient();
         BringMainWindowToFront();
     }
     if (cb_lauchpad_watch.checked() && cb_lauchpad_watch.enabled() &&

@@ -179,19 +179,34 @@ bool Matches(const std::string& processDir, const std::string& exeName) {
 
 LinuxProcessTable::LinuxProcessTable(std::string procRoot) : procRoot_(std::move(procRoot)) {}
 
-bool LinuxProcessTable::IsProcessRunning(const std::string& exeName) {
-    if (exeName.empty()) return false;
+template <typename Visit>
+void LinuxProcessTable::ForEachMatch(const std::string& exeName, const Visit& visit) {
+    if (exeName.empty()) return;
     DIR* dir = opendir(procRoot_.c_str());
-    if (!dir) return false;
-    bool found = false;
-    while (!found) {
+    if (!dir) return;
+    bool goOn = true;
+    while (goOn) {
         const dirent* entry = readdir(dir);
         if (!entry) break;
         if (!IsPidName(entry->d_name)) continue;
         const std::string processDir = procRoot_ + "/" + entry->d_name;
-        found = Matches(processDir, exeName) && !HasEnded(processDir);
+        if (Matches(processDir, exeName) && !HasEnded(processDir)) goOn = visit(processDir);
     }
     closedir(dir);
+}
+
+bool LinuxProcessTable::IsProcessRunning(const std::string& exeName) {
+    bool found = false;
+    ForEachMatch(exeName, [&](const std::string&) { return !(found = true); });
+    return found;
+}
+
+std::vector<std::vector<std::string>> LinuxProcessTable::ArgumentsOf(const std::string& exeName) {
+    std::vector<std::vector<std::string>> found;
+    ForEachMatch(exeName, [&](const std::string& processDir) {
+        found.push_back(Arguments(processDir));
+        return true;
+    });
     return found;
 }
 

@@ -145,12 +145,21 @@ StartResult::Outcome WaitForEnd(pid_t pid, int waitMs) {
 
 }  // namespace
 
-StartResult StartDetachedProgram(const std::string& path, int waitMs) {
+StartResult StartDetachedProgram(const std::string& path, int waitMs,
+                                 const std::vector<std::string>& arguments) {
     StartResult result;
-    std::string program = path;  // a private copy: the child uses its buffer after fork
-    char* const argv[] = {program.data(), nullptr};
+    // Private copies, made before the fork: the child uses their buffers.
+    std::string program = path;
+    std::vector<std::string> words = arguments;
     char shell[] = "/bin/sh";
-    char* const shellArgv[] = {shell, program.data(), nullptr};
+    std::vector<char*> argv{program.data()};
+    std::vector<char*> shellArgv{shell, program.data()};
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+        shellArgv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    shellArgv.push_back(nullptr);
     const int maxFd = HighestFdToClose();
 
     int pipeFds[2];
@@ -167,7 +176,7 @@ StartResult StartDetachedProgram(const std::string& path, int waitMs) {
     }
     if (middle == 0) {
         const pid_t child = fork();
-        if (child == 0) ExecProgram(argv, shellArgv, pipeFds[1], maxFd);
+        if (child == 0) ExecProgram(argv.data(), shellArgv.data(), pipeFds[1], maxFd);
         if (child < 0) {
             SendReport(pipeFds[1], Report::StartFailed, errno);
             _exit(1);
@@ -191,8 +200,9 @@ StartResult StartDetachedProgram(const std::string& path, int waitMs) {
 
 LinuxProgramStarter::LinuxProgramStarter(int waitMs) : waitMs_(waitMs) {}
 
-bool LinuxProgramStarter::StartProgram(const std::string& commandLine) {
-    last_ = StartDetachedProgram(commandLine, waitMs_);
+bool LinuxProgramStarter::StartProgram(const std::string& commandLine,
+                                       const std::vector<std::string>& arguments) {
+    last_ = StartDetachedProgram(commandLine, waitMs_, arguments);
     return last_.outcome != StartResult::Outcome::NotStarted;
 }
 

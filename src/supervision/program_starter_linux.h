@@ -25,12 +25,14 @@ struct StartResult {
 // a "#!" line runs as /bin/sh with argv = {"/bin/sh", path}. Then waits up to waitMs
 // for it to end. The program is started through an intermediate child that is reaped at once,
 // so it never becomes our zombie, and no one else's children are waited for.
-StartResult StartDetachedProgram(const std::string& path, int waitMs);
+StartResult StartDetachedProgram(const std::string& path, int waitMs,
+                                 const std::vector<std::string>& arguments = {});
 
 class LinuxProgramStarter : public ProgramStarter {
   public:
     explicit LinuxProgramStarter(int waitMs = 1000);
-    bool StartProgram(const std::string& commandLine) override;
+    bool StartProgram(const std::string& commandLine,
+                      const std::vector<std::string>& arguments = {}) override;
     const StartResult& lastStart() const { return last_; }
 
   private:

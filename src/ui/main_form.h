@@ -193,8 +193,14 @@ class MainForm {
 
     // ---- Processes (supervision/program_start.cpp) ----------------------------------------------
     bool IsProcessRunning(const std::string& exeName);
-    void LaunchProgram(const std::string& commandLine, bool reportFailure);
+    void LaunchProgram(const std::string& commandLine, bool reportFailure,
+                       const std::vector<std::string>& arguments = {});
     void BringMainWindowToFront();
+    // The client runs: a process of `clientExe`, or for an aMule configuration folder either of
+    // aMule's programs on that configuration.
+    bool IsClientRunning();
+    // Starts the client from the client folder, or aMule from PATH on its configuration folder.
+    void LaunchClient();
 
     // ---- Observer and AppRunner (supervision/observer.cpp, supervision/app_runner.cpp) ---------
     void timer_observerTimer();

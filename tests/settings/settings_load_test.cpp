@@ -222,7 +222,7 @@ class RewritingStarter : public ProgramStarter {
     std::string path;
     std::string replacement;
     std::vector<std::string> started;
-    bool StartProgram(const std::string& commandLine) override {
+    bool StartProgram(const std::string& commandLine, const std::vector<std::string>&) override {
         started.push_back(commandLine);
         test::WriteFile(path, replacement);
         return true;

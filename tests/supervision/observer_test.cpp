@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "support/fake_services.h"
 
 namespace hw {
@@ -29,6 +31,45 @@ TEST(Observer, RestartsAWatchedClientThatIsMissingAndOnlyThen) {
                       "/home/u/.wine/drive_c/Program Files/eMule/emule.exe");
         }
     }
+}
+
+// For an aMule configuration folder, either of aMule's programs counts when it runs on that
+// folder; aMule is started from PATH on it, told the folder unless it is its default one.
+TEST(Observer, AMuleCountsOnItsOwnConfigurationAndIsStartedOnIt) {
+    test::TempDir home;
+    const std::string own = home / ".aMule";
+    const std::string other = home / "server";
+    for (const std::string& folder : {own, other}) test::WriteFile(folder + "/amule.conf", "");
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("HOME", home.path().c_str(), 1);
+    ::setenv("PATH", home.path().c_str(), 1);  // no aMule installed: started by its bare name
+    struct Case {
+        std::string folder;
+        std::vector<std::vector<std::string>> running;
+        std::string started;  // empty: counted as running
+    };
+    const Case cases[] = {
+        {other, {{"amuled", "--config-dir=" + other}}, ""},
+        {other, {{"amule", "-c", other + "/"}}, ""},
+        {other, {{"amuled"}}, "amuled --config-dir=" + other},
+        {own, {{"amuled", "-f"}}, ""},
+        {own, {{"amuled", "--config-dir", other}}, "amuled"},
+    };
+    for (const Case& c : cases) {
+        test::FakeDesktop desk;
+        MainForm& f = desk.f();
+        f.clientExe = "amuled";
+        f.edit_clientdir.setText(c.folder);
+        f.cb_watchclient.setChecked(true);
+        for (const auto& process : c.running) desk.processes.running.push_back(process[0]);
+        desk.processes.arguments = c.running;
+        f.timer_observer.tick();
+        EXPECT_EQ(desk.starter.started, c.started.empty() ? std::vector<std::string>{}
+                                                          : std::vector<std::string>{c.started});
+    }
+    ::setenv("HOME", oldHome.c_str(), 1);
+    ::setenv("PATH", oldPath.c_str(), 1);
 }
 
 TEST(Observer, AFailingStartIsRetriedSilentlyEveryTick) {

@@ -95,8 +95,21 @@ bool FakeProcessTable::IsProcessRunning(const std::string& exeName) {
                        [&](const std::string& name) { return Lower(name) == wanted; });
 }
 
-bool FakeStarter::StartProgram(const std::string& commandLine) {
-    started.push_back(commandLine);
+std::vector<std::vector<std::string>> FakeProcessTable::ArgumentsOf(const std::string& exeName) {
+    std::vector<std::vector<std::string>> found;
+    if (!IsProcessRunning(exeName)) return found;
+    for (const auto& process : arguments) {
+        if (!process.empty() && Lower(process[0]) == Lower(exeName)) found.push_back(process);
+    }
+    if (found.empty()) found.push_back({exeName});
+    return found;
+}
+
+bool FakeStarter::StartProgram(const std::string& commandLine,
+                               const std::vector<std::string>& arguments) {
+    std::string line = commandLine;
+    for (const std::string& argument : arguments) line += " " + argument;
+    started.push_back(line);
     return succeed;
 }
 

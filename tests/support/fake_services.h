@@ -48,15 +48,19 @@ class FakeDialogs : public Dialogs {
 class FakeProcessTable : public ProcessTable {
   public:
     std::vector<std::string> running;  // executable names; compared ignoring case
+    // The arguments of running processes by name; a running name without any runs bare.
+    std::vector<std::vector<std::string>> arguments;
     int queries = 0;
     bool IsProcessRunning(const std::string& exeName) override;
+    std::vector<std::vector<std::string>> ArgumentsOf(const std::string& exeName) override;
 };
 
 class FakeStarter : public ProgramStarter {
   public:
-    std::vector<std::string> started;
+    std::vector<std::string> started;  // each command line, its arguments after blanks
     bool succeed = true;
-    bool StartProgram(const std::string& commandLine) override;
+    bool StartProgram(const std::string& commandLine,
+                      const std::vector<std::string>& arguments = {}) override;
 };
 
 class FakeWindow : public WindowService {
