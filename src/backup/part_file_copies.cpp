@@ -42,20 +42,25 @@ bool WorthRereading(CopyEnd end) {
 }
 
 // aMule writes a part file anew by way of a copy beside it ("NNN.part.met.backup"), removing the
-// file meanwhile: while the file is missing or damaged, that copy is its newest good state when
-// it is newer than the last good backup copy.
+// file meanwhile, and keeps one more of the last whole version ("NNN.part.met.bak"): while the
+// file is missing or damaged, such a copy is its newest good state when it is newer than the
+// last good backup copy.
 CopyEnd CopyClientsSpare(TabfFileOperation& op, const PartFileJob& job) {
-    const std::string spare = job.source + kClientSpareSuffix;
-    struct stat spareInfo {};
-    struct stat previousInfo {};
-    if (::stat(spare.c_str(), &spareInfo) != 0) return CopyEnd::Missing;
-    if (::stat(job.previous.c_str(), &previousInfo) == 0 &&
-        (spareInfo.st_mtim.tv_sec < previousInfo.st_mtim.tv_sec ||
-         (spareInfo.st_mtim.tv_sec == previousInfo.st_mtim.tv_sec &&
-          spareInfo.st_mtim.tv_nsec <= previousInfo.st_mtim.tv_nsec))) {
-        return CopyEnd::Missing;
+    struct stat previous {};
+    const bool hasPrevious = ::stat(job.previous.c_str(), &previous) == 0;
+    for (const char* suffix : kClientSpareSuffixes) {
+        const std::string spare = job.source + suffix;
+        struct stat info {};
+        if (::stat(spare.c_str(), &info) != 0) continue;
+        if (hasPrevious && (info.st_mtim.tv_sec < previous.st_mtim.tv_sec ||
+                            (info.st_mtim.tv_sec == previous.st_mtim.tv_sec &&
+                             info.st_mtim.tv_nsec <= previous.st_mtim.tv_nsec))) {
+            continue;
+        }
+        const CopyEnd end = CopyChecked(op, spare, job.target);
+        if (end == CopyEnd::Copied || end == CopyEnd::NotWritten) return end;
     }
-    return CopyChecked(op, spare, job.target);
+    return CopyEnd::Missing;
 }
 
 }  // namespace

@@ -25,8 +25,9 @@ inline const char* const kPartFileMask = "*.part.met";
 inline const char* const kBackupFileMask = "*.part.met.HWS";
 inline const char* const kBackupSuffix = ".HWS";
 inline const char* const kExtrasFolder = "~hws_xtra";
-// What aMule names the copy of a part file that it keeps while writing the file anew.
-inline const char* const kClientSpareSuffix = ".backup";
+// What aMule names the copies of a part file that it keeps beside it: while writing the file
+// anew, and from the last time it was written whole.
+inline const char* const kClientSpareSuffixes[] = {".backup", ".bak"};
 inline const char* const kOldSuffix = "_old";
 // Siblings of the backup folder: the generation being written, the written one once it is
 // complete and synced, and the one being thrown away.

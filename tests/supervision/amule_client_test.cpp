@@ -1,0 +1,179 @@
+// The real client: Debian's aMule daemon on a configuration folder of its own, driven through
+// the window model with the real process table and program starter. aMule makes its part files
+// from ed2k links without any network.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+#include "backup/find_files.h"
+#include "supervision/amule.h"
+#include "supervision/process_table_linux.h"
+#include "supervision/program_starter_linux.h"
+#include "support/fake_services.h"
+
+namespace hw {
+namespace {
+
+// A port nobody listens on now.
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    ::close(fd);
+    return port;
+}
+
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+bool WaitFor(const std::function<bool()>& done, int seconds) {
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return done();
+}
+
+const char* const kLinks[] = {
+    "ed2k://|file|small.bin|1048576|0123456789ABCDEF0123456789ABCDEF|/",
+    "ed2k://|file|larger%20than%204%20GiB.iso|5000000000|FEDCBA9876543210FEDCBA9876543210|/",
+    "ed2k://|file|Grüße%20aus%20Köln.mkv|734003200|00112233445566778899AABBCCDDEEFF|/",
+};
+const char* const kHashes[] = {"0123456789ABCDEF0123456789ABCDEF",
+                               "FEDCBA9876543210FEDCBA9876543210",
+                               "00112233445566778899AABBCCDDEEFF"};
+
+class AmuleDaemon : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (FindOnPath(kAmuled).empty() || FindOnPath("amulecmd").empty()) {
+            GTEST_SKIP() << "aMule's daemon is not installed (packages amule-daemon, amule-utils)";
+        }
+        ecPort = FreePort();
+        const std::string md5 = Output("printf secret | md5sum");
+        test::WriteFile(
+            config + "/amule.conf",
+            "[eMule]\nNick=hoardwise-test\nTempDir=" + temp + "\nIncomingDir=" + home / "Incoming" +
+                "\nPort=" + std::to_string(FreePort()) + "\nUDPPort=" + std::to_string(FreePort()) +
+                "\nUDPEnable=0\nConnectToKad=0\nConnectToED2K=0\nAutoconnect=0\n"
+                "Reconnect=0\nUPnPEnabled=0\n[ExternalConnect]\n"
+                "AcceptExternalConnections=1\nECAddress=127.0.0.1\nECPort=" +
+                std::to_string(ecPort) + "\nECPassword=" + md5.substr(0, 32) +
+                "\nUPnPECEnabled=0\n[WebServer]\nEnabled=0\n");
+        test::WriteFile(temp + "/.keep", "");
+        test::WriteFile(home / "Incoming/.keep", "");
+        // The window model, with the real process list and program start.
+        desk.f().services.processes = &processes;
+        desk.f().services.starter = &starter;
+        desk.f().ApplyLanguage("EN");
+        desk.f().clientExe = kAmuled;  // as chosen once, or stored in the settings
+        desk.f().edit_clientdir.setText(config);
+        desk.f().edit_tempdir.setText(temp);
+        desk.f().edit_backupdir.setText(home / "backup");
+        desk.f().cb_watchclient.setChecked(true);
+    }
+    void TearDown() override { Stop(SIGKILL); }
+
+    std::string Command(const std::string& command) {
+        return Output("amulecmd -h 127.0.0.1 -p " + std::to_string(ecPort) + " -P secret -c '" +
+                      command + "'");
+    }
+    bool Answers() { return Command("status").find("Connection established") != std::string::npos; }
+    // Ticks the observer until aMule answers: a start right after a kill may be refused while
+    // aMule's lock still names the dead process, and the next tick tries again.
+    bool TickUntilAnswering() {
+        for (int tick = 0; tick < 6; ++tick) {
+            desk.f().timer_observer.tick();
+            if (WaitFor([&] { return Answers(); }, 5)) return true;
+        }
+        return false;
+    }
+    void Stop(int signal) {
+        for (const auto& arguments : processes.ArgumentsOf(kAmuled)) {
+            if (SameFolder(AmuleConfigFolderOf(arguments), config)) {
+                Output(std::string("pkill -") + (signal == SIGKILL ? "KILL" : "TERM") +
+                       " -f -- '--config-dir=" + config + "'");
+            }
+        }
+        WaitFor([&] { return !desk.f().IsClientRunning(); }, 20);
+    }
+    std::vector<std::string> PartFiles() {
+        std::vector<std::string> found;
+        FindFiles(temp, "*.part.met", found);
+        return found;
+    }
+
+    test::FakeDesktop desk;
+    test::TempDir home;
+    std::string config = home / "config";
+    std::string temp = home / "config/Temp";
+    int ecPort = 0;
+    LinuxProcessTable processes;
+    LinuxProgramStarter starter;
+};
+
+TEST_F(AmuleDaemon, IsRecognisedBackedUpRestartedOnItsConfigurationAndGetsItsDownloadsBack) {
+    EXPECT_TRUE(desk.dialogs.shown.empty()) << "its configuration folder raised a question";
+    EXPECT_EQ(desk.f().clientExe, kAmuled);
+    ASSERT_TRUE(TickUntilAnswering()) << "amuled was not started on " << config;
+    for (const char* link : kLinks) {
+        EXPECT_NE(Command(std::string("add ") + link).find("successful"), std::string::npos);
+    }
+    ASSERT_TRUE(WaitFor([&] { return PartFiles().size() == 3; }, 20));
+
+    // An automatic backup goes ahead only because this aMule runs on this configuration.
+    EXPECT_EQ(desk.f().BackupPartFiles(true), MainForm::RunOutcome::Succeeded)
+        << desk.f().runFailure();
+    for (const char* name : {"001", "002", "003"}) {
+        EXPECT_TRUE(test::FileExists(home / "backup/" + name + ".part.met.HWS")) << name;
+    }
+
+    // Killed, it comes back on its own configuration within one observer period.
+    Stop(SIGKILL);
+    ASSERT_FALSE(desk.f().IsClientRunning());
+    ASSERT_TRUE(TickUntilAnswering()) << "amuled was not restarted";
+    bool onItsConfiguration = false;
+    for (const auto& arguments : processes.ArgumentsOf(kAmuled)) {
+        onItsConfiguration =
+            onItsConfiguration || SameFolder(AmuleConfigFolderOf(arguments), config);
+    }
+    EXPECT_TRUE(onItsConfiguration);
+
+    // Stopped, its downloads lost, restored: aMule lists every one of them again.
+    desk.f().cb_watchclient.setChecked(false);
+    Stop(SIGTERM);
+    for (const std::string& name : PartFiles()) std::remove(name.c_str());
+    Output("rm -f '" + temp + "'/*.part.met.bak '" + temp + "'/*.part.met.backup");
+    ASSERT_TRUE(PartFiles().empty());
+    desk.f().RestorePartFiles();
+    EXPECT_EQ(desk.dialogs.messageTexts().back(), "Restoring *.PART.METs successful !");
+    EXPECT_EQ(PartFiles().size(), 3u);
+    desk.f().cb_watchclient.setChecked(true);
+    ASSERT_TRUE(TickUntilAnswering());
+    const std::string downloads = Command("show dl");
+    for (const char* hash : kHashes) EXPECT_NE(downloads.find(hash), std::string::npos) << hash;
+}
+
+}  // namespace
+}  // namespace hw
