@@ -81,6 +81,8 @@ std::vector<std::string> QtDialogs::OpenFiles(const OpenDialog& dialog,
     chooser.setFileMode(dialog.multiSelect ? QFileDialog::ExistingFiles
                                            : QFileDialog::ExistingFile);
     chooser.setSizeGripEnabled(true);
+    // aMule keeps its files in a hidden folder.
+    chooser.setFilter(chooser.filter() | QDir::Hidden);
     std::vector<std::string> chosen;
     if (chooser.exec() != QDialog::Accepted) return chosen;
     for (const QString& file : chooser.selectedFiles()) chosen.push_back(FromQt(file));
@@ -93,6 +95,7 @@ std::string QtDialogs::BrowseFolder(const FolderBrowse& dialog) {
     QFileDialog chooser(parent_, ToQt(dialog.caption), existing ? selection : QDir::homePath());
     chooser.setFileMode(QFileDialog::Directory);
     chooser.setOption(QFileDialog::ShowDirsOnly, true);
+    chooser.setFilter(chooser.filter() | QDir::Hidden);
     if (chooser.exec() != QDialog::Accepted) return {};
     const QStringList chosen = chooser.selectedFiles();
     if (chosen.isEmpty()) return {};

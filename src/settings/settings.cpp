@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/amule.h"
 #include "base/errors.h"
 #include "base/numbers.h"
 #include "base/paths.h"
@@ -67,11 +68,16 @@ void MainForm::LoadSettings() {
     };
 
     auto isEnglish = [this] { return CurrentLanguageCode() == "EN"; };
+    // On a first start (no settings file) with aMule set up, its folders stand ready.
+    const std::string amule = DefaultAmuleConfigFolder();
+    const bool amuleReady = !readable && IsAmuleConfigFolder(amule);
     auto loadPath = [&](Edit& edit, const char* section, const char* key,
-                        const RememberedPathText& remembered) {
+                        const RememberedPathText& remembered, const std::string& preset = "") {
         const std::string value = stored(section, key);
         if (Present(value)) {
             edit.setText(value);
+        } else if (amuleReady && !preset.empty()) {
+            edit.setText(preset);
         } else {
             edit.setText(isEnglish() ? remembered.en : remembered.de);
         }
@@ -84,7 +90,8 @@ void MainForm::LoadSettings() {
     const std::string language = stored(kGeneral, "LANGUAGE");
     ApplyLanguage(Present(language) ? language : "EN");
 
-    loadPath(edit_tempdir, kDirectories, "TEMPDIR", tempdir_text);
+    loadPath(edit_tempdir, kDirectories, "TEMPDIR", tempdir_text,
+             amuleReady ? AmuleTempFolder(amule) : "");
     loadPath(edit_backupdir, kDirectories, "BACKUPDIR", backupdir_text);
 
     const std::string exe = stored(kDirectories, "CLIENTEXE");
@@ -93,7 +100,7 @@ void MainForm::LoadSettings() {
         Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + exe);
     }
 
-    loadPath(edit_clientdir, kDirectories, "CLIENTDIR", clientdir_text);
+    loadPath(edit_clientdir, kDirectories, "CLIENTDIR", clientdir_text, amule);
 
     const std::string interval = stored(kAutobackup, "INTERVAL");
     if (Present(interval)) {

@@ -12,9 +12,9 @@ namespace hw {
 // letter case) by the file name of its executable, by the last element of argv[0] split at "/"
 // and "\" (programs run under Wine show a Windows path there while their executable is the
 // loader), or, for a script run by a shell or an interpreter (or the program its "#!" line
-// names), by that of the script's path among the arguments. Only when neither the executable nor the arguments can be read does the kernel's
-// name count, and since it holds just the first 15 characters, only for names that short.
-// Zombies do not count.
+// names), by that of the script's path among the arguments. Only when neither the executable nor
+// the arguments can be read does the kernel's name count, and since it holds just the first 15
+// characters, only for names that short. Zombies do not count.
 class LinuxProcessTable : public ProcessTable {
   public:
     explicit LinuxProcessTable(std::string procRoot = "/proc");

@@ -1,5 +1,5 @@
+#include "base/amule.h"
 #include "base/paths.h"
-#include "supervision/amule.h"
 #include "ui/main_form.h"
 
 namespace hw {

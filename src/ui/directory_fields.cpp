@@ -1,5 +1,6 @@
 // The TEMP, BACKUP and client folder fields: their Browse buttons and the rule with which every
 // path edit's change handler begins.
+#include "base/amule.h"
 #include "base/paths.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
@@ -8,9 +9,10 @@ namespace hw {
 
 namespace {
 
-void BrowseInto(MainForm& f, Edit& field, RememberedPathText& remembered, TextId caption) {
+void BrowseInto(MainForm& f, Edit& field, RememberedPathText& remembered, TextId caption,
+                const std::string& start) {
     f.folderBrowse.caption = LanguageText(f, caption);
-    f.folderBrowse.selection = field.text();
+    f.folderBrowse.selection = start;
     f.folderBrowse.selection = f.services.dialogs->BrowseFolder(f.folderBrowse);
     const std::string chosen = f.folderBrowse.selection;
     if (chosen.empty()) return;
@@ -23,15 +25,22 @@ void BrowseInto(MainForm& f, Edit& field, RememberedPathText& remembered, TextId
 }  // namespace
 
 void MainForm::btn_browsetempClick() {
-    BrowseInto(*this, edit_tempdir, tempdir_text, TextId::FolderDialogTemp);
+    // With aMule's configuration folder as client folder, its part files' folder is the one to
+    // start in while the field still holds its placeholder.
+    const std::string client = StripTrailingSeparatorKeepRoot(edit_clientdir.text());
+    const bool amule = !LooksLikeAbsolutePath(edit_tempdir.text()) && IsAmuleConfigFolder(client);
+    BrowseInto(*this, edit_tempdir, tempdir_text, TextId::FolderDialogTemp,
+               amule ? AmuleTempFolder(client) : edit_tempdir.text());
 }
 
 void MainForm::btn_browsebackupClick() {
-    BrowseInto(*this, edit_backupdir, backupdir_text, TextId::FolderDialogBackup);
+    BrowseInto(*this, edit_backupdir, backupdir_text, TextId::FolderDialogBackup,
+               edit_backupdir.text());
 }
 
 void MainForm::btn_browseclientdirClick() {
-    BrowseInto(*this, edit_clientdir, clientdir_text, TextId::FolderDialogClient);
+    BrowseInto(*this, edit_clientdir, clientdir_text, TextId::FolderDialogClient,
+               edit_clientdir.text());
 }
 
 void MainForm::edit_tempdirChange() {

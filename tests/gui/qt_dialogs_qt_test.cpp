@@ -181,6 +181,7 @@ TEST(QtFileDialogs, BrowseFolderStartsAtAnExistingSelectionOnly) {
         ASSERT_NE(chooser, nullptr);
         EXPECT_EQ(chooser->windowTitle(), "Search TEMP-Folder");
         EXPECT_EQ(chooser->directory().absolutePath(), QString::fromStdString(folder.path()));
+        EXPECT_TRUE(chooser->filter() & QDir::Hidden);  // ~/.aMule can be chosen
         static_cast<QDialog*>(chooser)->accept();
     });
     EXPECT_EQ(dialogs.BrowseFolder({"Search TEMP-Folder", folder.path()}), folder.path());
@@ -258,6 +259,7 @@ TEST(QtFileDialogs, HandlersOpenTheirDialogsWithCaptionFolderAndOptions) {
         EXPECT_EQ(chooser->fileMode(), QFileDialog::ExistingFile);
         EXPECT_EQ(chooser->nameFilters(),
                   QStringList({"ed2k-Client-Programm (amule amuled *.exe)", "Alle Dateien (*)"}));
+        EXPECT_TRUE(chooser->filter() & QDir::Hidden);  // aMule keeps its files hidden
         chooser->reject();
     });
     f.clientExe = "old.exe";

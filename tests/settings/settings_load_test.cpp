@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "support/fake_services.h"
 
 namespace hw {
@@ -50,6 +52,30 @@ TEST(LoadSettings, WithoutAFileEveryControlKeepsItsBuiltStateAndNothingStarts) {
         EXPECT_EQ(desk.window.broughtToFront, 0);
         EXPECT_TRUE(desk.dialogs.shown.empty());
     }
+}
+
+// A first start (no settings file) of someone whose aMule is set up: its folders stand ready, no
+// question comes, and the temp folder's Browse starts in aMule's folder of part files.
+TEST(LoadSettings, OnAFirstStartWithAMuleSetUpItsFoldersStandReady) {
+    test::TempDir home;
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("HOME", home.path().c_str(), 1);
+    test::WriteFile(
+        home / ".aMule/amule.conf",
+        "[eMule]\nNick=x\nTempDir=" + home / "downloads/Temp" + "\n[Proxy]\nTempDir=no\n");
+    FakeDesktop desk;
+    MainForm& f = desk.f();
+    f.FormCreate();
+    EXPECT_EQ(f.edit_tempdir.text(), home / "downloads/Temp");
+    EXPECT_EQ(f.edit_clientdir.text(), home / ".aMule");
+    EXPECT_EQ(f.edit_backupdir.text(), f.backupdir_text.en);
+    EXPECT_EQ(f.clientExe, "amule");
+    EXPECT_TRUE(desk.dialogs.shown.empty());
+    f.edit_tempdir.setText(f.tempdir_text.en);
+    f.btn_browsetempClick();
+    ASSERT_EQ(desk.dialogs.shown.size(), 1u);
+    EXPECT_EQ(desk.dialogs.shown[0].caption, home / "downloads/Temp");  // where it starts
+    ::setenv("HOME", oldHome.c_str(), 1);
 }
 
 TEST(LoadSettings, EveryKeyFillsItsControlAndNamesAndQuotesDoNotMatter) {

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "backup/find_files.h"
-#include "supervision/amule.h"
+#include "base/amule.h"
 #include "supervision/process_table_linux.h"
 #include "supervision/program_starter_linux.h"
 #include "support/fake_services.h"

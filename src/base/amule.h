@@ -23,6 +23,9 @@ std::string AmuleConfigFolderOf(const std::vector<std::string>& arguments);
 bool SameFolder(const std::string& a, const std::string& b);
 // The full path of an executable file of this name in a folder of PATH; empty when none.
 std::string FindOnPath(const std::string& name);
+// The folder in which aMule of this configuration keeps its part files: TempDir of its
+// amule.conf, by default the folder "Temp" in it.
+std::string AmuleTempFolder(const std::string& config);
 // True when the folder holds an executable regular file of this name.
 bool HoldsExecutable(const std::string& folder, const std::string& name);
 

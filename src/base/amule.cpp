@@ -1,11 +1,11 @@
-#include "supervision/amule.h"
+#include "base/amule.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 
-#include "backup/find_files.h"
 #include "base/paths.h"
 
 namespace hw {
@@ -62,10 +62,32 @@ bool SameFolder(const std::string& a, const std::string& b) {
 std::string FindOnPath(const std::string& name) {
     const char* path = std::getenv("PATH");
     if (name.empty() || name.find('/') != std::string::npos || path == nullptr) return {};
-    for (const std::string& folder : SplitText(path, ":")) {
-        if (IsExecutableFile(Joined(folder, name))) return Joined(folder, name);
+    const std::string folders = path;
+    for (std::size_t start = 0; start <= folders.size();) {
+        std::size_t end = folders.find(':', start);
+        if (end == std::string::npos) end = folders.size();
+        // An empty element is the current folder, which a program is never taken from.
+        if (end > start && IsExecutableFile(Joined(folders.substr(start, end - start), name))) {
+            return Joined(folders.substr(start, end - start), name);
+        }
+        start = end + 1;
     }
     return {};
+}
+
+std::string AmuleTempFolder(const std::string& config) {
+    std::ifstream in(Joined(config, "amule.conf"));
+    std::string line;
+    bool general = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.front() == '[') general = line == "[eMule]";
+        const std::string key = "TempDir=";
+        if (general && line.compare(0, key.size(), key) == 0 && line.size() > key.size()) {
+            return line.substr(key.size());
+        }
+    }
+    return Joined(config, "Temp");
 }
 
 bool HoldsExecutable(const std::string& folder, const std::string& name) {
