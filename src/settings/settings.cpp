@@ -142,7 +142,11 @@ void MainForm::LoadSettings() {
     const std::string startClient = stored(kGeneral, "START DONKEYCLIENT");
     if (Present(startClient)) {
         cb_startclient.setChecked(startClient == "TRUE");
-        if (cb_startclient.checked()) {
+        // aMule refuses a second program on one configuration; it is not even tried.
+        const bool amuleRuns =
+            IsAmuleConfigFolder(StripTrailingSeparatorKeepRoot(edit_clientdir.text())) &&
+            IsClientRunning();
+        if (cb_startclient.checked() && !amuleRuns) {
             LaunchClient();
             BringMainWindowToFront();
         }

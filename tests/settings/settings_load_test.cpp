@@ -220,6 +220,16 @@ TEST(LoadSettings, StartSwitchesLaunchTheProgramsAndBringTheWindowToFront) {
         EXPECT_TRUE(desk.dialogs.shown.empty());
     }
     {
+        FakeDesktop desk;  // aMule running on its configuration is not started a second time
+        const std::string config = desk.home / "amule";
+        test::WriteFile(config + "/amule.conf", "");
+        desk.processes.running = {"amuled"};
+        desk.processes.arguments = {{"amuled", "--config-dir=" + config}};
+        LoadFrom(desk, "[DIRECTORIES]\nCLIENTDIR=" + config +
+                           "\nCLIENTEXE=amuled\n[GENERAL SETTINGS]\nSTART DONKEYCLIENT=TRUE\n");
+        EXPECT_TRUE(desk.starter.started.empty());
+    }
+    {
         FakeDesktop desk;  // the client folder already ends in a separator
         LoadFrom(desk,
                  "[DIRECTORIES]\nCLIENTDIR=/opt/client/\nCLIENTEXE=amule\n"
