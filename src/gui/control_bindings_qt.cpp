@@ -132,13 +132,16 @@ void ControlBinder::edit(Edit& edit, QLineEdit* widget) {
     QObject::connect(widget, &QLineEdit::textEdited, widget, [this, &edit](const QString& text) {
         dispatch([&edit, &text] { edit.userTyped(FromQt(text)); });
     });
+    QObject::connect(widget, &QLineEdit::returnPressed, widget,
+                     [this, &edit] { dispatch([&edit] { edit.userLeft(); }); });
     // Focus leaving for another control of the window; a box or menu opening over the window
-    // takes the focus for a while without the user leaving the field.
+    // takes the focus for a while without the user leaving the field, and the cursor stays
+    // where the typing goes on. A field left shows its text from the start.
     new EventHook(widget, [this, &edit, widget](QEvent* event) {
         if (event->type() == QEvent::FocusOut) {
-            widget->setCursorPosition(0);
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+                widget->setCursorPosition(0);
                 dispatch([&edit] { edit.userLeft(); });
             }
         }

@@ -18,6 +18,7 @@ const char* const KnownClientExes[] = {"emule.exe", "gdonkey.exe", "edonkey2000.
 }  // namespace
 
 void MainForm::edit_clientdirChange() {
+    clientQuestionPending_ = false;
     SyncRememberedPathText(edit_clientdir, clientdir_text);
     const std::string folder = edit_clientdir.text();
     std::vector<std::string> entries;
@@ -51,7 +52,19 @@ void MainForm::edit_clientdirChange() {
         (HoldsExecutable(folder, clientExe) || !FindOnPath(clientExe).empty())) {
         return;
     }
-    if (LooksLikeAbsolutePath(folder) && files::IsFolder(folder)) AskClientExe();
+    if (!LooksLikeAbsolutePath(folder) || !files::IsFolder(folder)) return;
+    // A box at a keystroke would take the typing out of the user's hands.
+    if (edit_clientdir.typing()) {
+        clientQuestionPending_ = true;
+    } else {
+        AskClientExe();
+    }
+}
+
+void MainForm::edit_clientdirExit() {
+    if (!clientQuestionPending_) return;
+    clientQuestionPending_ = false;
+    AskClientExe();
 }
 
 void MainForm::AskClientExe() {

@@ -72,6 +72,17 @@ void Edit::setText(const std::string& text) {
     Raise(onChange);
 }
 
+void Edit::userTyped(const std::string& text) {
+    typing_ = true;
+    try {
+        setText(text);
+    } catch (...) {
+        typing_ = false;
+        throw;
+    }
+    typing_ = false;
+}
+
 void Edit::userLeft() {
     Raise(onExit);
 }

@@ -80,9 +80,12 @@ class Edit : public Control {
     // A different text is stored and then raises onChange before this returns; an equal text
     // raises nothing, which is what lets a handler assign its own edit and come to rest.
     void setText(const std::string& text);
-    // Typing is a change of the text like any other.
-    void userTyped(const std::string& text) { setText(text); }
+    // Typing is a change of the text like any other; its handler can tell it by typing().
+    void userTyped(const std::string& text);
+    // The user left the field or pressed Enter in it.
     void userLeft();
+    // True while a change typed by the user is handled.
+    bool typing() const { return typing_; }
 
     int maxLength() const { return maxLength_; }
     void setMaxLength(int length) { maxLength_ = length; }
@@ -93,6 +96,7 @@ class Edit : public Control {
   private:
     std::string text_;
     int maxLength_ = 0;  // 0: no limit
+    bool typing_ = false;
 };
 
 class CheckBox : public Captioned {

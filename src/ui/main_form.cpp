@@ -119,6 +119,7 @@ MainForm::MainForm(Services services_) : services(std::move(services_)) {
     edit_tempdir.onChange = [this] { edit_tempdirChange(); };
     edit_backupdir.onChange = [this] { edit_backupdirChange(); };
     edit_clientdir.onChange = [this] { edit_clientdirChange(); };
+    edit_clientdir.onExit = [this] { edit_clientdirExit(); };
     btn_lb_add.onClick = [this] { btn_lb_addClick(); };
     btn_lb_remove.onClick = [this] { btn_lb_removeClick(); };
 }

@@ -259,6 +259,8 @@ class MainForm {
 
     // ---- Client recognition (supervision/client_recognition.cpp) -------------------------------
     void edit_clientdirChange();
+    // The question of a folder without a client, held back while the user types the folder.
+    void edit_clientdirExit();
     void AskClientExe();
 
   private:
@@ -267,6 +269,7 @@ class MainForm {
 
     int manualRunDepth_ = 0;
     bool applyingInterval_ = false;
+    bool clientQuestionPending_ = false;
     std::string runFailure_;
     // A failed automatic backup was announced; no further notice until one succeeds.
     bool automaticFailureNoticed_ = false;

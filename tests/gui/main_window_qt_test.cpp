@@ -102,6 +102,29 @@ TEST(MainWindowEdit, LeavingTheFieldRaisesItsExitHandlerButABoxOpeningOverItDoes
     EXPECT_EQ(exits, 1);
 }
 
+// A path typed into the client folder field stays as typed: no box at a keystroke, and a box or
+// menu taking the focus for a while leaves the cursor where the typing goes on.
+TEST(MainWindowEdit, APathTypedIntoTheClientFolderFieldStaysAsTyped) {
+    WindowUnderTest w;
+    test::TempDir empty;
+    auto* field = w.find<QLineEdit>("edit_clientdir");
+    field->selectAll();
+    Type(field, "/srv/amule");
+    EXPECT_EQ(field->text(), "/srv/amule");
+    EXPECT_EQ(field->cursorPosition(), 10);
+    QFocusEvent boxOpened(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QCoreApplication::sendEvent(field, &boxOpened);
+    EXPECT_EQ(field->cursorPosition(), 10);
+    EXPECT_TRUE(w.desk.dialogs.shown.empty());
+
+    field->selectAll();
+    Type(field, QString::fromStdString(empty.path()));
+    EXPECT_TRUE(w.desk.dialogs.shown.empty());
+    Key(field, Qt::Key_Return);  // no client there: now it asks
+    EXPECT_EQ(w.desk.dialogs.count(Shown::Kind::Message), 1);
+    EXPECT_EQ(w.form.edit_clientdir.text(), empty.path());
+}
+
 TEST(MainWindowMinutesField, HoldsAnyThreeCharactersAndStepsWithArrowsAndKeys) {
     WindowUnderTest w;
     int changing = 0;

@@ -168,6 +168,25 @@ TEST(ClientRecognition, NothingFoundAsksOnlyForAnAbsolutePath) {
     }
 }
 
+// Typed by the user, a folder without a client raises its question when the user leaves the
+// field (or presses Enter), never at a keystroke; a folder with a client typed on to raises none.
+TEST(ClientRecognition, ATypedFolderIsAskedAboutWhenTheUserLeavesTheField) {
+    ClientDesk d;
+    d.f().clientExe = "old.exe";
+    d.f().edit_clientdir.userTyped(d.folder.path());
+    EXPECT_FALSE(d.asked());
+    d.f().edit_clientdir.userLeft();
+    EXPECT_EQ(d.desk.dialogs.messageTexts(), Strings{kNoClient});
+    d.f().edit_clientdir.userLeft();  // asked once
+    EXPECT_EQ(d.desk.dialogs.messageTexts().size(), 1u);
+    d.holds({"sub/emule.exe"});
+    d.f().edit_clientdir.userTyped(d.folder.path() + "/");
+    d.f().edit_clientdir.userTyped(d.folder.path() + "/sub");
+    d.f().edit_clientdir.userLeft();
+    EXPECT_EQ(d.desk.dialogs.messageTexts().size(), 1u);
+    EXPECT_EQ(d.f().clientExe, "emule.exe");
+}
+
 TEST(ClientRecognition, AChosenExecutableKeepsOnlyItsNameAndShowsItInTheLabel) {
     for (const auto& [code, label] : std::vector<std::pair<std::string, std::string>>{
              {"EN", "ed2k-client executable: x.exe"}, {"DE", "Ed2k-Client Dateiname: x.exe"}}) {
