@@ -45,4 +45,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own dialogs speak German only with Qt's translations.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 include(CPack)

@@ -84,6 +84,8 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     small.setPixelSize(11);
     setFont(small);
     binder_.windowCaption(form_.Caption, this);
+    translations_.Apply(form_.CurrentLanguageCode());
+    form_.onLanguageApplied = [this](const std::string& code) { translations_.Apply(code); };
 
     pages_ = Place<PageControl>(this, "PageControl1", 8, 8, 353, 225);
 
@@ -98,7 +100,9 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     buildTimersAndTray();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    form_.onLanguageApplied = nullptr;
+}
 
 QWidget* MainWindow::addPage(TabSheet& sheet) {
     auto* page = new QWidget;

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "gui/control_bindings_qt.h"
+#include "gui/qt_translations_qt.h"
 #include "ui/main_form.h"
 
 class QSystemTrayIcon;
@@ -49,6 +50,7 @@ class MainWindow : public QWidget {
 
     MainForm& form_;
     ControlBinder binder_;
+    QtTranslations translations_;
     PageControl* pages_ = nullptr;
     bool closing_ = false;
     bool shownOnce_ = false;

@@ -78,6 +78,7 @@ void MainForm::ApplyLanguage(const std::string& code) {
     } else {
         ApplyGermanTexts();
     }
+    if (onLanguageApplied) onLanguageApplied(code == "EN" ? "EN" : "DE");
 }
 
 void MainForm::ApplyEnglishTexts() {

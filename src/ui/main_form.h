@@ -176,6 +176,8 @@ class MainForm {
     // ---- Texts (ui/language.cpp) --------------------------------------------------------------
     std::string CurrentLanguageCode() const;
     void ApplyLanguage(const std::string& code);
+    // Told the language code after every switch, so that the view can follow with its own texts.
+    std::function<void(const std::string& code)> onLanguageApplied;
     void ApplyEnglishTexts();
     void ApplyGermanTexts();
     void combo_languageChange();

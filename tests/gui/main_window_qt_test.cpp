@@ -125,6 +125,16 @@ TEST(MainWindowEdit, APathTypedIntoTheClientFolderFieldStaysAsTyped) {
     EXPECT_EQ(w.form.edit_clientdir.text(), empty.path());
 }
 
+// Qt's own dialogs follow the program's language: their buttons come from Qt's translations.
+TEST(MainWindowLanguage, QtsOwnTextsFollowTheProgramsLanguage) {
+    WindowUnderTest w;
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    w.form.ApplyLanguage("DE");
+    EXPECT_EQ(cancel(), "Abbrechen");
+    w.form.ApplyLanguage("EN");
+    EXPECT_EQ(cancel(), "Cancel");
+}
+
 TEST(MainWindowMinutesField, HoldsAnyThreeCharactersAndStepsWithArrowsAndKeys) {
     WindowUnderTest w;
     int changing = 0;
