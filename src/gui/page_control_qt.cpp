@@ -50,7 +50,9 @@ int PageControl::addTab(QWidget* page, const QString& text) {
         QStringLiteral("QToolButton { border: 1px solid palette(mid); border-bottom: none;"
                        " border-top-left-radius: 2px; border-top-right-radius: 2px; padding: 0px;"
                        " background: palette(button); }"
-                       "QToolButton:checked { background: palette(window); }"));
+                       // The page shown stands out in light and dark palettes alike.
+                       "QToolButton:checked { background: palette(base);"
+                       " border-top: 2px solid palette(highlight); }"));
     group_->addButton(tab, index);
     tabs_.push_back(tab);
     stack_->addWidget(page);

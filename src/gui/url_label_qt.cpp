@@ -14,9 +14,9 @@ UrlLabel::UrlLabel(QWidget* parent) : QLabel(parent) {
 }
 
 void UrlLabel::setHovered(bool hovered) {
-    QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, hovered ? QColor(0, 0, 255) : QColor(0, 0, 128));
-    setPalette(colours);
+    // The desktop's link colour reads well on its own background, light or dark, and follows it
+    // when it changes.
+    setForegroundRole(QPalette::Link);
     QFont linkFont = font();
     linkFont.setUnderline(hovered);
     setFont(linkFont);

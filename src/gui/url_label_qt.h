@@ -1,5 +1,5 @@
-// A label drawn as a link: navy, turning blue and underlined while the mouse is over it, with
-// the hand pointer. A left click inside it runs onClick.
+// A label drawn as a link: in the desktop's link colour, underlined while the mouse is over it,
+// with the hand pointer. A left click inside it runs onClick.
 #pragma once
 
 #include <QLabel>

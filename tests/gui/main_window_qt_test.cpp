@@ -350,19 +350,36 @@ TEST(MainWindowTray, IconMadeWhenFirstShownItsMenuAndClickMapTheModel) {
     EXPECT_EQ(restores, 2);
 }
 
-TEST(MainWindowLinks, HoverTurnsBlueAndUnderlinedAndAClickOpensTheAddress) {
+TEST(MainWindowLinks, TheDesktopsLinkColourUnderlinedOnHoverAndAClickOpensTheAddress) {
     WindowUnderTest w;
     auto* link = w.find<QLabel>("JDUrlLabel3");
     EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+    EXPECT_EQ(link->foregroundRole(), QPalette::Link);
     QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
     QCoreApplication::sendEvent(link, &enter);
-    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     EXPECT_TRUE(link->font().underline());
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(link, &leave);
-    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 128));
     EXPECT_FALSE(link->font().underline());
+    {  // a dark palette brings its own link colour
+        const QPalette before = QApplication::palette();
+        QPalette dark = before;
+        dark.setColor(QPalette::Window, QColor(30, 30, 30));
+        dark.setColor(QPalette::Link, QColor(120, 170, 255));
+        QApplication::setPalette(dark);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(link->palette().color(link->foregroundRole()), QColor(120, 170, 255));
+        QApplication::setPalette(before);
+    }
+    {  // the page shown stands out among the tabs
+        w.window.show();
+        auto* shown = w.find<QWidget>("tab1");
+        auto* other = w.find<QWidget>("tab2");
+        const QImage a = shown->grab().toImage();
+        const QImage b = other->grab().toImage();
+        EXPECT_NE(a.pixel(a.width() / 2, 1), b.pixel(b.width() / 2, 1));
+        w.window.hide();
+    }
 
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
