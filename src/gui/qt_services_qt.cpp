@@ -104,8 +104,15 @@ std::string QtDialogs::BrowseFolder(const FolderBrowse& dialog) {
     return FromQt(QDir::cleanPath(folder.absoluteFilePath()));
 }
 
+bool SessionEndWatch::eventFilter(QObject* watched, QEvent* event) {
+    // The program itself never asks for a quit (it exits); a spontaneous one is the desktop's.
+    if (watched == qApp && event->type() == QEvent::Quit && event->spontaneous()) ending_ = true;
+    return false;
+}
+
 void QtWindowService::attach(MainWindow* window) {
     window_ = window;
+    if (qApp != nullptr) qApp->installEventFilter(&sessionEnd_);
 }
 
 void QtWindowService::BringMainWindowToFront() {
@@ -136,9 +143,9 @@ void QtWindowService::Quit() {
 }
 
 bool QtWindowService::SessionEnding() {
-    // True only while the session manager saves the session and closes the windows after it,
-    // so a save request that does not end the session leaves nothing behind.
-    return qApp->isSavingSession();
+    // While the session manager saves the session, and from the quit that ends it: a save
+    // request that does not end the session leaves nothing behind.
+    return qApp->isSavingSession() || sessionEnd_.ending();
 }
 
 void QtWindowService::OpenUrl(const std::string& address) {

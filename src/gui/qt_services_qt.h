@@ -32,8 +32,23 @@ class QtDialogs : public Dialogs {
     QPointer<QWidget> parent_;
 };
 
+// Qt ends a desktop session with a quit of its own once the session manager has said its last
+// word, after its session-saving state has gone again; that quit, seen on its way to the
+// windows, is what tells the session's end.
+class SessionEndWatch : public QObject {
+  public:
+    bool ending() const { return ending_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    bool ending_ = false;
+};
+
 class QtWindowService : public WindowService {
   public:
+    // Also starts watching for the end of the session.
     void attach(MainWindow* window);
 
     void BringMainWindowToFront() override;
@@ -47,6 +62,7 @@ class QtWindowService : public WindowService {
 
   private:
     QPointer<MainWindow> window_;
+    SessionEndWatch sessionEnd_;
 };
 
 }  // namespace hw

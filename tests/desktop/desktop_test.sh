@@ -136,7 +136,31 @@ xdotool windowactivate "$window" 2>/dev/null
 until_true viewable "$window" || fail "the iconified window could not be brought back"
 exit_through_question "$window"
 
-# 4. Every caption in full on this desktop, in both languages (pictures in tests/screenshots).
+# 4. Logging out with the window shown: the session manager's end ends the program without a
+#    question (xsm, which ends its session on SIGTERM, starts the program as its client).
+if command -v xsm >/dev/null && command -v iceauth >/dev/null; then
+    smhome="$work/smhome"
+    mkdir -p "$smhome"
+    printf '%s\n' "$work/hw/hoardwise" >"$smhome/.xsmstartup"
+    printf '[GENERAL SETTINGS]\nLANGUAGE=DE\n' >"$settings"
+    HOME="$smhome" xsm >"$pictures/xsm.log" 2>&1 & xsm_pid=$!
+    pids+=("$xsm_pid")
+    until_true has_main_window || fail "xsm did not start the program"
+    program=$(pgrep -f "^$work/hw/hoardwise" | head -1)
+    [ -n "$program" ] || fail "no program process under xsm"
+    until_true grep -q SESSION_MANAGER "/proc/$program/environ" || fail "not a session client"
+    sleep 1  # the client has registered with the session manager
+    kill -TERM "$xsm_pid"
+    for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$program" 2>/dev/null; then
+        import -window root "$pictures/logout.png"
+        fail "the program outlived the session's end (question: $(xdotool search --name 'Bestätigung' | wc -l))"
+    fi
+else
+    echo "logout step skipped: xsm or iceauth is not installed"
+fi
+
+# 5. Every caption in full on this desktop, in both languages (pictures in tests/screenshots).
 "$build/tests/hoardwise_qt_tests" --gtest_filter='WindowLayout.*' --gtest_brief=1 ||
     fail "captions cut off on the X desktop"
 echo "desktop test passed; pictures in $pictures"
