@@ -24,21 +24,6 @@ namespace hw {
 
 namespace {
 
-// Runs a hook for the events of one widget; the hook answers whether it took the event.
-class EventHook : public QObject {
-  public:
-    EventHook(QObject* watched, std::function<bool(QEvent*)> hook)
-        : QObject(watched), hook_(std::move(hook)) {
-        watched->installEventFilter(this);
-    }
-
-  protected:
-    bool eventFilter(QObject*, QEvent* event) override { return hook_(event); }
-
-  private:
-    std::function<bool(QEvent*)> hook_;
-};
-
 constexpr int kListItemHeight = 13;
 
 bool ListShows(const QListWidget* widget, const ListBox& list) {

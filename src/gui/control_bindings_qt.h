@@ -4,6 +4,7 @@
 // nothing is ever raised twice.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <functional>
 #include <string>
@@ -34,6 +35,22 @@ inline QString ToQt(const std::string& text) {
 inline std::string FromQt(const QString& text) {
     return text.toStdString();
 }
+
+// Runs a hook for the events of one object (and goes with it); the hook answers whether it
+// took the event.
+class EventHook : public QObject {
+  public:
+    EventHook(QObject* watched, std::function<bool(QEvent*)> hook)
+        : QObject(watched), hook_(std::move(hook)) {
+        watched->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override { return hook_(event); }
+
+  private:
+    std::function<bool(QEvent*)> hook_;
+};
 
 class ControlBinder {
   public:

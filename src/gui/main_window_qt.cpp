@@ -40,11 +40,23 @@ W* Place(QWidget* parent, const std::string& name, int x, int y, int width, int 
 
 // Buttons that take no keyboard focus. Picture buttons are drawn flat; text buttons keep a frame,
 // or a flat one would read as a label.
+// Enter presses a focused button, as Space does.
+void PressOnEnter(QAbstractButton* button) {
+    new EventHook(button, [button](QEvent* event) {
+        if (event->type() != QEvent::KeyPress) return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+        button->click();
+        return true;
+    });
+}
+
 QToolButton* FlatButton(QWidget* parent, const std::string& name, int x, int y, int width,
                         int height, bool withPicture = false) {
     auto* button = Place<QToolButton>(parent, name, x, y, width, height);
     button->setAutoRaise(withPicture);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::StrongFocus);
+    PressOnEnter(button);
     if (!withPicture) {
         // A framed 71 pixel button still holds "Hinzufügen" in full.
         QFont small = button->font();
@@ -85,7 +97,10 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     setFont(small);
     binder_.windowCaption(form_.Caption, this);
     translations_.Apply(form_.CurrentLanguageCode());
-    form_.onLanguageApplied = [this](const std::string& code) { translations_.Apply(code); };
+    form_.onLanguageApplied = [this](const std::string& code) {
+        translations_.Apply(code);
+        for (const auto& name : accessibleNames_) name();
+    };
 
     pages_ = Place<PageControl>(this, "PageControl1", 8, 8, 353, 225);
 
@@ -113,9 +128,19 @@ QWidget* MainWindow::addPage(TabSheet& sheet) {
 }
 
 void MainWindow::browseRow(QWidget* page, int y, Label& label, Edit& edit, Button& browse) {
-    binder_.label(label, Place<QLabel>(page, label.name(), 8, y, kEditWidth, kRowHeight - 2));
-    binder_.edit(edit, Place<QLineEdit>(page, edit.name(), 8, y + 16, kEditWidth, kEditHeight));
+    auto* caption = Place<QLabel>(page, label.name(), 8, y, kEditWidth, kRowHeight - 2);
+    binder_.label(label, caption);
+    auto* field = Place<QLineEdit>(page, edit.name(), 8, y + 16, kEditWidth, kEditHeight);
+    binder_.edit(edit, field);
+    // A screen reader names the field after its label, in the language shown.
+    caption->setBuddy(field);
     binder_.button(browse, FlatButton(page, browse.name(), 272, y + 15, 65, 22));
+}
+
+void MainWindow::nameAfter(QWidget* widget, const Label& label) {
+    auto name = [widget, &label] { widget->setAccessibleName(ToQt(label.caption())); };
+    name();
+    accessibleNames_.push_back(name);
 }
 
 void MainWindow::buildDirectoriesPage(QWidget* page) {
@@ -161,13 +186,25 @@ void MainWindow::buildBackupPage(QWidget* page) {
     auto* extra = Place<QLabel>(page, form_.Label5.name(), 8, 106, 257, kRowHeight);
     Underline(extra);
     binder_.label(form_.Label5, extra);
-    binder_.listBox(form_.listbox_files,
-                    Place<QListWidget>(page, form_.listbox_files.name(), 8, 124, kEditWidth, 56));
+    auto* list = Place<QListWidget>(page, form_.listbox_files.name(), 8, 124, kEditWidth, 56);
+    binder_.listBox(form_.listbox_files, list);
+    nameAfter(list, form_.Label5);
     binder_.button(form_.btn_lb_add, FlatButton(page, form_.btn_lb_add.name(), 272, 124, 71, 22));
     binder_.button(form_.btn_lb_remove,
                    FlatButton(page, form_.btn_lb_remove.name(), 272, 150, 71, 22));
-    TabOrder(page, {&form_.cb_autobackup, &form_.edit_autobackup, &form_.radio_storing_simple,
-                    &form_.radio_storing_subfolder, &form_.listbox_files});
+    // The minutes field is read with the words around it; its arrows with it.
+    auto nameMinutes = [this, minutes, up, down] {
+        const QString every =
+            ToQt(form_.cb_autobackup.caption() + " ... " + form_.Label4.caption());
+        minutes->setAccessibleName(every);
+        up->setAccessibleName(QStringLiteral("+1: ") + every);
+        down->setAccessibleName(QStringLiteral("-1: ") + every);
+    };
+    nameMinutes();
+    accessibleNames_.push_back(nameMinutes);
+    TabOrder(page, {&form_.radio_storing_simple, &form_.radio_storing_subfolder,
+                    &form_.cb_autobackup, &form_.edit_autobackup, &form_.listbox_files,
+                    &form_.btn_lb_add, &form_.btn_lb_remove});
 }
 
 void MainWindow::buildGeneralPage(QWidget* page) {
@@ -178,12 +215,15 @@ void MainWindow::buildGeneralPage(QWidget* page) {
                          Place<QCheckBox>(page, box->name(), 8, y, kCheckBoxWidth, kRowHeight + 2));
         y += 24;
     }
-    binder_.label(form_.Label8,
-                  Place<QLabel>(page, form_.Label8.name(), 8, y + 14, 80, kRowHeight));
-    binder_.comboBox(form_.combo_language,
-                     Place<QComboBox>(page, form_.combo_language.name(), 90, y + 10, 145, 22));
-    TabOrder(page, {&form_.cb_boot, &form_.cb_startminimized, &form_.combo_language,
-                    &form_.cb_startclient, &form_.cb_watchclient});
+    auto* language = Place<QLabel>(page, form_.Label8.name(), 8, y + 14, 80, kRowHeight);
+    binder_.label(form_.Label8, language);
+    auto* combo = Place<QComboBox>(page, form_.combo_language.name(), 90, y + 10, 145, 22);
+    binder_.comboBox(form_.combo_language, combo);
+    // On Linux a combo box is named by what it shows; its label is told by the relation.
+    language->setBuddy(combo);
+    // Reading order: a keyboard user meets the boxes as they stand.
+    TabOrder(page, {&form_.cb_startminimized, &form_.cb_boot, &form_.cb_startclient,
+                    &form_.cb_watchclient, &form_.combo_language});
 }
 
 void MainWindow::buildAppRunnerPage(QWidget* page) {
@@ -222,7 +262,8 @@ void MainWindow::buildCommandButtons() {
     for (const auto& [button, picture] : commands) {
         auto* widget = Place<CommandButton>(this, button->name(), x, 240, 64, 60);
         widget->setAutoRaise(true);
-        widget->setFocusPolicy(Qt::NoFocus);
+        widget->setFocusPolicy(Qt::StrongFocus);
+        PressOnEnter(widget);
         widget->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         widget->setFont(captionFont);
         widget->setIcon(Picture(QString::fromLatin1(picture), {29}));

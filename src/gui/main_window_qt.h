@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <vector>
 
 #include "gui/control_bindings_qt.h"
 #include "gui/qt_translations_qt.h"
@@ -47,10 +49,14 @@ class MainWindow : public QWidget {
     void buildCommandButtons();
     void buildTimersAndTray();
     void browseRow(QWidget* page, int y, Label& label, Edit& edit, Button& browse);
+    // The widget's accessible name is the label's caption, in the language shown.
+    void nameAfter(QWidget* widget, const Label& label);
 
     MainForm& form_;
     ControlBinder binder_;
     QtTranslations translations_;
+    // Accessible names made of several texts, set again after a language switch.
+    std::vector<std::function<void()>> accessibleNames_;
     PageControl* pages_ = nullptr;
     bool closing_ = false;
     bool shownOnce_ = false;

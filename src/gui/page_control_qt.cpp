@@ -2,11 +2,14 @@
 
 #include <QButtonGroup>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <algorithm>
+
+#include "gui/control_bindings_qt.h"
 
 namespace hw {
 
@@ -44,7 +47,16 @@ int PageControl::addTab(QWidget* page, const QString& text) {
     auto* tab = new QToolButton(this);
     tab->setObjectName(QStringLiteral("tab%1").arg(index + 1));
     tab->setCheckable(true);
-    tab->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab; the arrow keys go from page to page.
+    tab->setFocusPolicy(Qt::TabFocus);
+    new EventHook(tab, [this](QEvent* event) {
+        if (event->type() != QEvent::KeyPress) return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Left && key != Qt::Key_Right) return false;
+        step(key == Qt::Key_Right ? +1 : -1);
+        tabs_[currentIndex()]->setFocus(Qt::TabFocusReason);
+        return true;
+    });
     tab->setText(text);
     tab->setStyleSheet(
         QStringLiteral("QToolButton { border: 1px solid palette(mid); border-bottom: none;"

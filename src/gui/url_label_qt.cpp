@@ -1,5 +1,6 @@
 #include "gui/url_label_qt.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace hw {
@@ -10,7 +11,28 @@ UrlLabel::UrlLabel(QWidget* parent) : QLabel(parent) {
     setFont(linkFont);
     setTextFormat(Qt::PlainText);
     setCursor(Qt::PointingHandCursor);
+    // Reached with Tab and opened with Enter or Space, as a link of a web page.
+    setFocusPolicy(Qt::StrongFocus);
     setHovered(false);
+}
+
+void UrlLabel::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && onClick) {
+        onClick();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void UrlLabel::focusInEvent(QFocusEvent* event) {
+    setHovered(true);  // the focus shows as the hover does
+    QLabel::focusInEvent(event);
+}
+
+void UrlLabel::focusOutEvent(QFocusEvent* event) {
+    setHovered(false);
+    QLabel::focusOutEvent(event);
 }
 
 void UrlLabel::setHovered(bool hovered) {

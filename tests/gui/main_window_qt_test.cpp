@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -133,6 +134,74 @@ TEST(MainWindowLanguage, QtsOwnTextsFollowTheProgramsLanguage) {
     EXPECT_EQ(cancel(), "Abbrechen");
     w.form.ApplyLanguage("EN");
     EXPECT_EQ(cancel(), "Cancel");
+}
+
+// Tab goes through each page in reading order, then on to the command buttons; the arrow keys
+// go from tab to tab; Enter presses a focused button.
+TEST(MainWindowKeyboard, TabFollowsTheReadingOrderOfEachPage) {
+    WindowUnderTest w;
+    w.window.show();
+    auto* pages = w.window.findChild<PageControl*>();
+    const std::vector<std::vector<std::string>> chains = {
+        {"edit_tempdir", "btn_browsetemp", "edit_backupdir", "btn_browsebackup", "edit_clientdir",
+         "btn_browseclientdir"},
+        {"radio_storing_simple", "radio_storing_subfolder", "cb_autobackup", "edit_autobackup",
+         "listbox_files", "btn_lb_add", "btn_lb_remove"},
+        {"cb_startminimized", "cb_boot", "cb_startclient", "cb_watchclient", "combo_language"},
+        {"edit_launchpad_path", "btn_browselaunchpad", "cb_lauchpad_startup", "cb_lauchpad_watch"},
+        {"JDUrlLabel1", "JDUrlLabel2", "JDUrlLabel3"},
+    };
+    for (int page = 0; page < 5; ++page) {
+        SCOPED_TRACE(page);
+        pages->setCurrentIndex(page);
+        w.form.cb_lauchpad_startup.setChecked(true);  // enables the watch box
+        QWidget* widget = w.find<QWidget>(chains[page][0].c_str());
+        std::vector<std::string> chain;
+        for (int step = 0; step < 40 && chain.size() < chains[page].size(); ++step) {
+            if (widget->isVisible() && widget->isEnabled() &&
+                (widget->focusPolicy() & Qt::TabFocus) &&
+                pages->widget(page)->isAncestorOf(widget)) {
+                chain.push_back(widget->objectName().toStdString());
+            }
+            widget = widget->nextInFocusChain();
+        }
+        EXPECT_EQ(chain, chains[page]);
+    }
+    int saved = 0;
+    w.form.btn_savesettings.onClick = [&] { ++saved; };
+    Key(w.find<QToolButton>("btn_savesettings"), Qt::Key_Return);
+    EXPECT_EQ(saved, 1);
+    pages->setCurrentIndex(0);
+    Key(pages->tabButton(0), Qt::Key_Right);
+    EXPECT_EQ(pages->currentIndex(), 1);
+}
+
+// A screen reader names every field after its label, in the language shown.
+TEST(MainWindowAccessibility, FieldsAreNamedAfterTheirLabelsInBothLanguages) {
+    WindowUnderTest w;
+    w.form.ApplyLanguage("EN");
+    const auto name = [&](const char* widget) {
+        return QAccessible::queryAccessibleInterface(w.find<QWidget>(widget))
+            ->text(QAccessible::Name)
+            .toStdString();
+    };
+    const std::vector<std::tuple<const char*, std::string, std::string>> rows = {
+        {"edit_tempdir", "TEMP-Directory:", "TEMP-Ordner:"},
+        {"edit_clientdir", "eDonkey-Client Directory:", "Esel-Client Ordner:"},
+        {"listbox_files", "Additional files to backup:", "Zusätzlich zu sichernde Dateien:"},
+        {"edit_autobackup", "auto-backup files every ... minutes",
+         "sichere Dateien alle ... Minuten"},
+        {"UpDown1Up", "+1: auto-backup files every ... minutes",
+         "+1: sichere Dateien alle ... Minuten"},
+    };
+    for (const auto& [widget, english, german] : rows) EXPECT_EQ(name(widget), english);
+    w.form.ApplyLanguage("DE");
+    for (const auto& [widget, english, german] : rows) EXPECT_EQ(name(widget), german);
+    // The language box is labelled by its label (on Linux its name is what it shows).
+    const auto labels = QAccessible::queryAccessibleInterface(w.find<QWidget>("combo_language"))
+                            ->relations(QAccessible::Label);
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels[0].first->text(QAccessible::Name).toStdString(), "Sprache:");
 }
 
 TEST(MainWindowMinutesField, HoldsAnyThreeCharactersAndStepsWithArrowsAndKeys) {
@@ -411,7 +480,7 @@ TEST(MainWindowLayout, FixedClientAreaCaptionsFromTheModelAndCommandButtonRow) {
     for (int i = 0; i < 5; ++i) {
         auto* button = w.find<QToolButton>(commands[i]);
         EXPECT_EQ(button->geometry(), QRect(8 + 72 * i, 240, 64, 60)) << commands[i];
-        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+        EXPECT_EQ(button->focusPolicy(), Qt::StrongFocus);  // the keyboard reaches it
         EXPECT_FALSE(button->icon().isNull()) << commands[i];
     }
     w.form.btn_backup.setCaption("Backup\nfiles");
