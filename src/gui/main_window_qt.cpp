@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <QWindowStateChangeEvent>
 
+#include "gui/accessibility_qt.h"
 #include "gui/command_button_qt.h"
 #include "gui/page_control_qt.h"
 #include "gui/pictures_qt.h"
@@ -90,6 +91,7 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
       form_(form),
       binder_(form) {
     setObjectName(QStringLiteral("frm_main"));
+    InstallAccessibleRoles();
     setFixedSize(kClientWidth, kClientHeight);
     setWindowIcon(Picture(QStringLiteral("hoardwise"), {16, 22, 32, 48}));
     QFont small = font();

@@ -197,6 +197,14 @@ TEST(MainWindowAccessibility, FieldsAreNamedAfterTheirLabelsInBothLanguages) {
     for (const auto& [widget, english, german] : rows) EXPECT_EQ(name(widget), english);
     w.form.ApplyLanguage("DE");
     for (const auto& [widget, english, german] : rows) EXPECT_EQ(name(widget), german);
+    // Each control is announced as what it is.
+    const auto role = [&](QWidget* widget) {
+        return QAccessible::queryAccessibleInterface(widget)->role();
+    };
+    auto* pages = w.window.findChild<PageControl*>();
+    EXPECT_EQ(role(pages->tabButton(0)), QAccessible::PageTab);
+    EXPECT_EQ(role(w.find<QWidget>("radio_storing_simple")), QAccessible::RadioButton);
+    EXPECT_EQ(role(w.find<QWidget>("JDUrlLabel1")), QAccessible::Link);
     // The language box is labelled by its label (on Linux its name is what it shows).
     const auto labels = QAccessible::queryAccessibleInterface(w.find<QWidget>("combo_language"))
                             ->relations(QAccessible::Label);
