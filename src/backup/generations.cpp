@@ -174,11 +174,18 @@ bool MakeStagingFolder(TabfFileOperation& op, files::FolderAnchor& parent,
     return made && EnsureOwnMark(op, f.staging);
 }
 
-// Copies straight to the final names while the staging folder is the temporary.
+// Copies straight to the final names while the staging folder is the temporary, and makes
+// folders only inside it.
 class InPlace {
   public:
-    explicit InPlace(TabfFileOperation& op) : op_(op) { op_.writeInPlace = true; }
-    ~InPlace() { op_.writeInPlace = false; }
+    InPlace(TabfFileOperation& op, files::FolderAnchor& staging) : op_(op) {
+        op_.writeInPlace = true;
+        op_.makeFoldersIn = &staging;
+    }
+    ~InPlace() {
+        op_.writeInPlace = false;
+        op_.makeFoldersIn = nullptr;
+    }
     InPlace(const InPlace&) = delete;
     InPlace& operator=(const InPlace&) = delete;
 
@@ -250,10 +257,8 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     }
     bool failed = false;
     {
-        InPlace inPlace(op);
-        op.makeFoldersIn = &staging;
+        InPlace inPlace(op, staging);
         failed = !CopyPartFiles(op, jobs, known, pause, copies);
-        op.makeFoldersIn = nullptr;
     }
     if (failed || copies.written == 0) {
         // A staging folder that vanished with its disk is not made again by its removal.
