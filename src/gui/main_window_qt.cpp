@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
+#include <cmath>
 
 #include "gui/accessibility_qt.h"
 #include "gui/command_button_qt.h"
@@ -31,11 +34,32 @@ constexpr int kEditHeight = 21;
 constexpr int kCheckBoxWidth = 329;
 constexpr int kRowHeight = 17;
 
+// The window is laid out for the default desktop font (about 12 pixels high); a larger one
+// makes the window and everything in it grow with it, so that nothing is cut.
+double& Scale() {
+    static double scale = 1.0;
+    return scale;
+}
+
+double ScaleForDesktopFont() {
+    const int pixels = QFontInfo(QApplication::font()).pixelSize();
+    return std::max(1.0, pixels / 12.0);
+}
+
+int S(int pixels) {
+    return qRound(pixels * Scale());
+}
+
+// Font sizes round down, so that a text never outgrows the room it had at the default font.
+int FontPixels(int pixels) {
+    return static_cast<int>(pixels * Scale());
+}
+
 template <class W>
 W* Place(QWidget* parent, const std::string& name, int x, int y, int width, int height) {
     auto* widget = new W(parent);
     widget->setObjectName(ToQt(name));
-    widget->setGeometry(x, y, width, height);
+    widget->setGeometry(S(x), S(y), S(width), S(height));
     return widget;
 }
 
@@ -61,7 +85,7 @@ QToolButton* FlatButton(QWidget* parent, const std::string& name, int x, int y, 
     if (!withPicture) {
         // A framed 71 pixel button still holds "Hinzufügen" in full.
         QFont small = button->font();
-        small.setPixelSize(10);
+        small.setPixelSize(FontPixels(10));
         button->setFont(small);
     }
     return button;
@@ -92,10 +116,11 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
       binder_(form) {
     setObjectName(QStringLiteral("frm_main"));
     InstallAccessibleRoles();
-    setFixedSize(kClientWidth, kClientHeight);
+    Scale() = ScaleForDesktopFont();
+    setFixedSize(S(kClientWidth), S(kClientHeight));
     setWindowIcon(Picture(QStringLiteral("hoardwise"), {16, 22, 32, 48}));
     QFont small = font();
-    small.setPixelSize(11);
+    small.setPixelSize(FontPixels(11));
     setFont(small);
     binder_.windowCaption(form_.Caption, this);
     translations_.Apply(form_.CurrentLanguageCode());
@@ -105,6 +130,7 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     };
 
     pages_ = Place<PageControl>(this, "PageControl1", 8, 8, 353, 225);
+    pages_->setScale(Scale());
 
     buildDirectoriesPage(addPage(form_.TabSheet1));
     buildBackupPage(addPage(form_.TabSheet2));
@@ -258,7 +284,7 @@ void MainWindow::buildCommandButtons() {
     // Two short lines under the picture in a 64 pixel wide button: the longest German word
     // ("Einstellungen") needs the letters set a little closer.
     QFont captionFont = font();
-    captionFont.setPixelSize(10);
+    captionFont.setPixelSize(FontPixels(10));
     captionFont.setLetterSpacing(QFont::PercentageSpacing, 92);
     int x = 8;
     for (const auto& [button, picture] : commands) {
@@ -268,8 +294,8 @@ void MainWindow::buildCommandButtons() {
         PressOnEnter(widget);
         widget->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         widget->setFont(captionFont);
-        widget->setIcon(Picture(QString::fromLatin1(picture), {29}));
-        widget->setIconSize(QSize(29, 28));
+        widget->setIcon(Picture(QString::fromLatin1(picture), {S(29)}));
+        widget->setIconSize(QSize(S(29), S(28)));
         binder_.button(*button, widget);
         x += 72;
     }

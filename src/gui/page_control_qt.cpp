@@ -27,6 +27,7 @@ PageControl::PageControl(QWidget* parent)
     frame_->setFrameShape(QFrame::Box);
     frame_->setStyleSheet(QStringLiteral("QFrame#pageFrame { border: 1px solid palette(mid); }"));
     stack_ = new QStackedWidget(frame_);
+    stack_->setFont(font());
     connect(group_, &QButtonGroup::idClicked, this, [this](int id) { setCurrentIndex(id); });
 
     // The keyboard way between the pages, as with any tabbed dialog.
@@ -65,12 +66,28 @@ int PageControl::addTab(QWidget* page, const QString& text) {
                        // The page shown stands out in light and dark palettes alike.
                        "QToolButton:checked { background: palette(base);"
                        " border-top: 2px solid palette(highlight); }"));
+    tab->setFont(font());
     group_->addButton(tab, index);
     tabs_.push_back(tab);
     stack_->addWidget(page);
     if (index == 0) setCurrentIndex(0);
     relayout();
     return index;
+}
+
+void PageControl::setScale(double scale) {
+    scale_ = scale;
+    relayout();
+}
+
+// A style sheet on a widget makes its children start again from the application's font: the
+// pages and tabs are given this control's own.
+void PageControl::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::FontChange) return;
+    stack_->setFont(font());
+    for (QToolButton* tab : tabs_) tab->setFont(font());
+    relayout();
 }
 
 QString PageControl::tabText(int index) const {
@@ -127,21 +144,22 @@ void PageControl::relayout() {
     int x = 0;
     std::vector<std::pair<int, int>> placed;  // row and x of each tab
     for (QToolButton* tab : tabs_) {
+        const int tabHeight = qRound(kTabHeight * scale_);
         const int width =
-            std::max(tab->sizeHint().width(),
-                     tab->fontMetrics().horizontalAdvance(tab->text()) + 2 * kTabPadding);
+            std::max(tab->sizeHint().width(), tab->fontMetrics().horizontalAdvance(tab->text()) +
+                                                  2 * qRound(kTabPadding * scale_));
         if (x > 0 && x + width > this->width()) {
             ++row;
             x = 0;
         }
         placed.emplace_back(row, x);
-        tab->resize(width, kTabHeight);
+        tab->resize(width, tabHeight);
         x += width;
     }
     for (std::size_t i = 0; i < tabs_.size(); ++i) {
-        tabs_[i]->move(placed[i].second, placed[i].first * kTabHeight);
+        tabs_[i]->move(placed[i].second, placed[i].first * qRound(kTabHeight * scale_));
     }
-    const int top = (row + 1) * kTabHeight;
+    const int top = (row + 1) * qRound(kTabHeight * scale_);
     frame_->setGeometry(0, top, width(), std::max(0, height() - top));
     stack_->setGeometry(1, 1, std::max(0, frame_->width() - 2), std::max(0, frame_->height() - 2));
 }

@@ -29,9 +29,12 @@ class PageControl : public QWidget {
     void setCurrentIndex(int index);
     QWidget* widget(int index) const;
     QAbstractButton* tabButton(int index) const;
+    // How much larger than at the default font the tabs are drawn.
+    void setScale(double scale);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void relayout();
@@ -41,6 +44,7 @@ class PageControl : public QWidget {
     QFrame* frame_;
     QStackedWidget* stack_;
     std::vector<QToolButton*> tabs_;
+    double scale_ = 1.0;
 };
 
 }  // namespace hw

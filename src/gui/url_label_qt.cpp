@@ -6,8 +6,9 @@
 namespace hw {
 
 UrlLabel::UrlLabel(QWidget* parent) : QLabel(parent) {
+    // The window's size (which follows the desktop's font) in the link face.
     QFont linkFont(QStringLiteral("Tahoma"));
-    linkFont.setPixelSize(11);
+    linkFont.setPixelSize(parent != nullptr ? parent->fontInfo().pixelSize() : 11);
     setFont(linkFont);
     setTextFormat(Qt::PlainText);
     setCursor(Qt::PointingHandCursor);

@@ -163,4 +163,9 @@ fi
 # 5. Every caption in full on this desktop, in both languages (pictures in tests/screenshots).
 "$build/tests/hoardwise_qt_tests" --gtest_filter='WindowLayout.*' --gtest_brief=1 ||
     fail "captions cut off on the X desktop"
+# And with GNOME's look: its theme, fonts and wider indicators.
+if ls /usr/lib/*/qt6/plugins/platformthemes/libqgtk3.so >/dev/null 2>&1; then
+    QT_QPA_PLATFORMTHEME=gtk3 "$build/tests/hoardwise_qt_tests" --gtest_filter='WindowLayout.*' \
+        --gtest_brief=1 || fail "captions cut off with the GTK platform theme"
+fi
 echo "desktop test passed; pictures in $pictures"

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -64,47 +65,63 @@ QString CutOff(const QWidget* widget) {
 }
 
 TEST(WindowLayout, EveryCaptionShowsInFullInBothLanguagesAndPathsFromTheirStart) {
-    test::FakeDesktop desk;
-    MainForm& form = desk.f();
-    MainWindow window(form);
-    window.show();
-    auto* pages = window.findChild<PageControl*>(QStringLiteral("PageControl1"));
-    ASSERT_NE(pages, nullptr);
-    const QString pictures = QCoreApplication::applicationDirPath() + "/screenshots";
-    QDir().mkpath(pictures);
-
-    for (const char* code : {"EN", "DE"}) {
-        SCOPED_TRACE(code);
-        form.ApplyLanguage(code);
-        QApplication::processEvents();
-        QStringList cut;
-        for (int i = 0; i < pages->count(); ++i) {
-            const QAbstractButton* tab = pages->tabButton(i);
-            if (Widest(tab, tab->text()) + 4 > tab->width() ||
-                tab->geometry().right() >= pages->width()) {
-                cut << "tab: " + tab->text();
-            }
+    // At the desktop's default font and at a large one (16 pt), where the window grows.
+    const QFont desktopFont = QApplication::font();
+    for (const int points : {0, 16}) {
+        SCOPED_TRACE(points);
+        QFont font = desktopFont;
+        if (points > 0) font.setPointSize(points);
+        QApplication::setFont(font);
+        test::FakeDesktop desk;
+        MainForm& form = desk.f();
+        MainWindow window(form);
+        window.show();
+        auto* pages = window.findChild<PageControl*>(QStringLiteral("PageControl1"));
+        ASSERT_NE(pages, nullptr);
+        const QString pictures = QCoreApplication::applicationDirPath() + "/screenshots";
+        QDir().mkpath(pictures);
+        if (points > 0) {
+            EXPECT_GT(window.width(), MainWindow::kClientWidth);
+        } else if (QFontInfo(font).pixelSize() <= 12) {  // the font the window is laid out for
+            EXPECT_EQ(window.size(), QSize(MainWindow::kClientWidth, MainWindow::kClientHeight));
         }
-        for (int i = 0; i < pages->count(); ++i) {
-            pages->setCurrentIndex(i);
+
+        for (const char* code : {"EN", "DE"}) {
+            SCOPED_TRACE(code);
+            form.ApplyLanguage(code);
             QApplication::processEvents();
-            window.grab().save(QStringLiteral("%1/%2-page%3.png").arg(pictures, code).arg(i + 1));
-            QWidget* page = pages->widget(i);
-            for (const QWidget* child : page->findChildren<QWidget*>()) {
-                if (!page->rect().contains(child->geometry()))
-                    cut << "outside its page: " + child->objectName();
+            QStringList cut;
+            for (int i = 0; i < pages->count(); ++i) {
+                const QAbstractButton* tab = pages->tabButton(i);
+                if (Widest(tab, tab->text()) + 4 > tab->width() ||
+                    tab->geometry().right() >= pages->width()) {
+                    cut << "tab: " + tab->text();
+                }
             }
-        }
-        for (const QWidget* widget : window.findChildren<QWidget*>()) {
-            const QString what = CutOff(widget);
-            if (!what.isEmpty()) cut << what;
-        }
-        EXPECT_TRUE(cut.isEmpty()) << cut.join(QStringLiteral(" | ")).toStdString();
+            for (int i = 0; i < pages->count(); ++i) {
+                pages->setCurrentIndex(i);
+                QApplication::processEvents();
+                window.grab().save(QStringLiteral("%1/%2%3-page%4.png")
+                                       .arg(pictures, code, points > 0 ? "-16pt" : "")
+                                       .arg(i + 1));
+                QWidget* page = pages->widget(i);
+                for (const QWidget* child : page->findChildren<QWidget*>()) {
+                    if (!page->rect().contains(child->geometry()))
+                        cut << "outside its page: " + child->objectName();
+                }
+            }
+            for (const QWidget* widget : window.findChildren<QWidget*>()) {
+                const QString what = CutOff(widget);
+                if (!what.isEmpty()) cut << what;
+            }
+            EXPECT_TRUE(cut.isEmpty()) << cut.join(QStringLiteral(" | ")).toStdString();
 
-        for (const char* field : {"edit_tempdir", "edit_backupdir", "edit_clientdir"}) {
-            EXPECT_EQ(window.findChild<QLineEdit*>(field)->cursorPosition(), 0) << field;
+            for (const char* field : {"edit_tempdir", "edit_backupdir", "edit_clientdir"}) {
+                EXPECT_EQ(window.findChild<QLineEdit*>(field)->cursorPosition(), 0) << field;
+            }
         }
     }
+    QApplication::setFont(desktopFont);
 }
 
 }  // namespace
