@@ -22,6 +22,26 @@
 
 namespace hw {
 
+QString WithMnemonic(const QString& caption, const QWidget* widget) {
+    QString text = caption;
+    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    bool valid = false;
+    const int at = widget->property(kMnemonicProperty).toInt(&valid);
+    if (!valid || at < 0 || at >= caption.size() || !caption[at].isLetter()) return text;
+    // Every "&" before it was doubled.
+    const int shifted = at + static_cast<int>(caption.left(at).count(QLatin1Char('&')));
+    return text.insert(shifted, QLatin1Char('&'));
+}
+
+QString WithoutMnemonic(const QString& text) {
+    QString caption;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size()) ++i;
+        caption += text[i];
+    }
+    return caption;
+}
+
 namespace {
 
 constexpr int kListItemHeight = 13;
@@ -85,7 +105,7 @@ void ControlBinder::linkLabel(LinkLabel& link, UrlLabel* widget) {
 
 void ControlBinder::button(Button& button, QAbstractButton* widget) {
     listen(button, [&button, widget] {
-        widget->setText(ToQt(button.caption()));
+        widget->setText(WithMnemonic(ToQt(button.caption()), widget));
         widget->setEnabled(button.enabled());
     });
     QObject::connect(widget, &QAbstractButton::clicked, widget,
@@ -137,7 +157,7 @@ void ControlBinder::edit(Edit& edit, QLineEdit* widget) {
 void ControlBinder::checkBox(CheckBox& box, QCheckBox* widget) {
     Sync sync = listen(box, [&box, widget] {
         const QSignalBlocker block(widget);
-        widget->setText(ToQt(box.caption()));
+        widget->setText(WithMnemonic(ToQt(box.caption()), widget));
         widget->setChecked(box.checked());
         widget->setEnabled(box.enabled());
     });
@@ -152,7 +172,7 @@ void ControlBinder::radioButton(RadioButton& radio, QRadioButton* widget) {
     widget->setAutoExclusive(false);  // the model keeps the group
     Sync sync = listen(radio, [&radio, widget] {
         const QSignalBlocker block(widget);
-        widget->setText(ToQt(radio.caption()));
+        widget->setText(WithMnemonic(ToQt(radio.caption()), widget));
         widget->setChecked(radio.checked());
         widget->setEnabled(radio.enabled());
     });

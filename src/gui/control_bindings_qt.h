@@ -36,6 +36,13 @@ inline std::string FromQt(const QString& text) {
     return text.toStdString();
 }
 
+// A button's caption with its mnemonic letter marked: the letter at the index held in the
+// widget's property kMnemonicProperty (none when it is missing or no letter), any "&" of the
+// caption doubled. WithoutMnemonic gives the caption back.
+inline const char* const kMnemonicProperty = "hwMnemonic";
+QString WithMnemonic(const QString& caption, const QWidget* widget);
+QString WithoutMnemonic(const QString& text);
+
 // Runs a hook for the events of one object (and goes with it); the hook answers whether it
 // took the event.
 class EventHook : public QObject {

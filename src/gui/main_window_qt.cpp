@@ -127,6 +127,7 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     form_.onLanguageApplied = [this](const std::string& code) {
         translations_.Apply(code);
         for (const auto& name : accessibleNames_) name();
+        assignMnemonics();
     };
 
     pages_ = Place<PageControl>(this, "PageControl1", 8, 8, 353, 225);
@@ -141,6 +142,7 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
 
     buildCommandButtons();
     buildTimersAndTray();
+    assignMnemonics();
 }
 
 MainWindow::~MainWindow() {
@@ -163,6 +165,43 @@ void MainWindow::browseRow(QWidget* page, int y, Label& label, Edit& edit, Butto
     // A screen reader names the field after its label, in the language shown.
     caption->setBuddy(field);
     binder_.button(browse, FlatButton(page, browse.name(), 272, y + 15, 65, 22));
+}
+
+// Alt and a letter press each button and check box: the command buttons' letters first, as they
+// are shown with every page, then those of each page in reading order, each letter used once.
+void MainWindow::assignMnemonics() {
+    auto inReadingOrder = [](QList<QAbstractButton*> buttons) {
+        std::stable_sort(buttons.begin(), buttons.end(), [](QWidget* a, QWidget* b) {
+            const QPoint p = a->mapTo(a->window(), QPoint());
+            const QPoint q = b->mapTo(b->window(), QPoint());
+            return p.y() != q.y() ? p.y() < q.y() : p.x() < q.x();
+        });
+        return buttons;
+    };
+    auto assign = [](const QList<QAbstractButton*>& buttons, QString& used) {
+        for (QAbstractButton* button : buttons) {
+            const QString caption = WithoutMnemonic(button->text());
+            int at = -1;
+            for (int i = 0; i < caption.size() && at < 0; ++i) {
+                if (caption[i].isLetter() && !used.contains(caption[i].toLower())) at = i;
+            }
+            if (at >= 0) used += caption[at].toLower();
+            button->setProperty(kMnemonicProperty, at);
+            button->setText(WithMnemonic(caption, button));
+        }
+    };
+    QList<QAbstractButton*> commands;
+    for (QAbstractButton* button : findChildren<CommandButton*>()) commands << button;
+    QString shared;
+    assign(inReadingOrder(commands), shared);
+    for (int i = 0; i < pages_->count(); ++i) {
+        QString used = shared;
+        QList<QAbstractButton*> buttons;
+        for (QAbstractButton* button : pages_->widget(i)->findChildren<QAbstractButton*>()) {
+            if (!button->text().isEmpty()) buttons << button;
+        }
+        assign(inReadingOrder(buttons), used);
+    }
 }
 
 void MainWindow::nameAfter(QWidget* widget, const Label& label) {

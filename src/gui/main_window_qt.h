@@ -51,6 +51,7 @@ class MainWindow : public QWidget {
     void browseRow(QWidget* page, int y, Label& label, Edit& edit, Button& browse);
     // The widget's accessible name is the label's caption, in the language shown.
     void nameAfter(QWidget* widget, const Label& label);
+    void assignMnemonics();
 
     MainForm& form_;
     ControlBinder binder_;

@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "gui/command_button_qt.h"
+#include "gui/control_bindings_qt.h"
 #include "gui/main_window_qt.h"
 #include "gui/page_control_qt.h"
 #include "support/fake_services.h"
@@ -20,9 +21,10 @@
 namespace hw {
 namespace {
 
+// A button's mnemonic mark takes no room.
 int Widest(const QWidget* widget, const QString& text) {
     int widest = 0;
-    for (const QString& line : text.split(QLatin1Char('\n'))) {
+    for (const QString& line : WithoutMnemonic(text).split(QLatin1Char('\n'))) {
         widest = std::max(widest, widget->fontMetrics().horizontalAdvance(line));
     }
     return widest;

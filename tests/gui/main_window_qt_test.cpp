@@ -13,11 +13,13 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
 
 #include "base/errors.h"
+#include "gui/command_button_qt.h"
 #include "gui/page_control_qt.h"
 #include "support/fake_services.h"
 
@@ -174,6 +176,43 @@ TEST(MainWindowKeyboard, TabFollowsTheReadingOrderOfEachPage) {
     pages->setCurrentIndex(0);
     Key(pages->tabButton(0), Qt::Key_Right);
     EXPECT_EQ(pages->currentIndex(), 1);
+}
+
+// Every button and check box has a letter of its own on its page (the command buttons count on
+// every page), in both languages.
+TEST(MainWindowKeyboard, EveryButtonAndBoxHasALetterOfItsOwnOnItsPage) {
+    WindowUnderTest w;
+    auto* pages = w.window.findChild<PageControl*>();
+    for (const char* code : {"EN", "DE"}) {
+        w.form.ApplyLanguage(code);
+        for (int page = 0; page < pages->count(); ++page) {
+            QList<QAbstractButton*> buttons = pages->widget(page)->findChildren<QAbstractButton*>();
+            for (QAbstractButton* command : w.window.findChildren<CommandButton*>()) {
+                buttons << command;
+            }
+            QString letters;
+            QStringList unmarked;  // where the text allows no letter of its own
+            for (const QAbstractButton* button : buttons) {
+                const QString text = button->text();
+                if (text.isEmpty()) continue;  // the arrows of the minutes field
+                const int mark = text.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+                if (mark < 0) {
+                    unmarked << text.toLower();
+                } else {
+                    letters += text[mark + 1].toLower();
+                }
+            }
+            for (const QChar letter : letters) {
+                EXPECT_EQ(letters.count(letter), 1) << code << " page " << page;
+            }
+            for (const QString& text : unmarked) {
+                for (const QChar letter : text) {
+                    EXPECT_TRUE(!letter.isLetter() || letters.contains(letter))
+                        << code << " " << text.toStdString();
+                }
+            }
+        }
+    }
 }
 
 // A screen reader names every field after its label, in the language shown.
@@ -492,7 +531,7 @@ TEST(MainWindowLayout, FixedClientAreaCaptionsFromTheModelAndCommandButtonRow) {
         EXPECT_FALSE(button->icon().isNull()) << commands[i];
     }
     w.form.btn_backup.setCaption("Backup\nfiles");
-    EXPECT_EQ(w.find<QToolButton>("btn_backup")->text(), "Backup\nfiles");
+    EXPECT_EQ(w.find<QToolButton>("btn_backup")->text(), "&Backup\nfiles");  // Alt+B
 
     EXPECT_FALSE(w.find<QLineEdit>("edit_launchpad_path")->isEnabled());
     EXPECT_FALSE(w.find<QLabel>("Label11")->isEnabled());
