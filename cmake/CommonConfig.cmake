@@ -2,6 +2,12 @@
 add_library(hoardwise_common INTERFACE)
 target_compile_features(hoardwise_common INTERFACE cxx_std_17)
 target_compile_options(hoardwise_common INTERFACE -Wall -Wextra)
+
+# The test build (scripts/test, and so CI) treats every warning as an error.
+option(HOARDWISE_WERROR "Treat compiler warnings as errors" OFF)
+if(HOARDWISE_WERROR)
+    target_compile_options(hoardwise_common INTERFACE -Werror)
+endif()
 target_include_directories(hoardwise_common INTERFACE ${PROJECT_SOURCE_DIR}/src)
 
 option(HOARDWISE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
