@@ -164,7 +164,7 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     op.ClearFailure();
     // The run works relative to B's parent from here on (see files::FolderAnchor).
     files::FolderAnchor parent;
-    const std::string parentPath = files::ParentOf(backup);
+    const std::string parentPath = ParentPath(backup);
     if (!files::MakeFolders(parentPath) || !parent.Open(parentPath)) {
         const std::string cause = FailureCause(*this, errno);
         RunFailed(automatic,

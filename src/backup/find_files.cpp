@@ -5,6 +5,8 @@
 
 #include <cctype>
 
+#include "base/paths.h"
+
 namespace hw {
 
 namespace {
@@ -12,11 +14,6 @@ namespace {
 bool SameLetter(char a, char b) {
     return std::tolower(static_cast<unsigned char>(a)) ==
            std::tolower(static_cast<unsigned char>(b));
-}
-
-std::string Join(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == '/') return folder + name;
-    return folder + "/" + name;
 }
 
 }  // namespace
@@ -69,7 +66,7 @@ bool FindFiles(const std::string& folder, const std::string& mask, std::vector<s
     bool found = false;
     ForEachEntry(folder, [&](const std::string& name, unsigned char) {
         if (MaskMatches(name, mask)) {
-            list.push_back(Join(folder, name));
+            list.push_back(JoinPath(folder, name));
             found = true;
         }
         return true;
@@ -80,7 +77,7 @@ bool FindFiles(const std::string& folder, const std::string& mask, std::vector<s
 std::vector<std::string> Subfolders(const std::string& folder) {
     std::vector<std::string> subfolders;
     ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
-        const std::string path = Join(folder, name);
+        const std::string path = JoinPath(folder, name);
         struct stat info {};
         const bool isFolder =
             type == DT_DIR || ((type == DT_UNKNOWN || type == DT_LNK) &&

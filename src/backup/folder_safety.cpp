@@ -207,7 +207,7 @@ bool IsForeignHiddenFolder(const std::string& folder) {
     struct stat info {};
     struct stat parent {};
     if (::lstat(folder.c_str(), &info) != 0) return errno != ENOENT;
-    if (!S_ISDIR(info.st_mode) || ::stat(files::ParentOf(folder).c_str(), &parent) != 0 ||
+    if (!S_ISDIR(info.st_mode) || ::stat(ParentPath(folder).c_str(), &parent) != 0 ||
         IsOtherFileSystem(folder, parent.st_dev)) {
         return true;
     }

@@ -81,7 +81,7 @@ bool RoomToKeep(const std::string& folder) {
 // removed on a worker thread instead: the next rotation and the program's end wait for it, and
 // a removal cut short by a kill is finished by the next run.
 void KeepOrDiscard(TabfFileOperation& op, BackgroundRemoval& removal, const GenerationFolders& f) {
-    if (!files::Exists(f.discard) || RoomToKeep(files::ParentOf(f.discard))) return;
+    if (!files::Exists(f.discard) || RoomToKeep(ParentPath(f.discard))) return;
     op.AnnounceChange();
     removal.Start(f.discard, kOwnMark);
 }
@@ -144,7 +144,7 @@ bool ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     struct stat kept {};
     struct stat parent {};
     if (removal.Removes(f.discard) || ::lstat(f.discard.c_str(), &kept) != 0 ||
-        !S_ISDIR(kept.st_mode) || ::stat(files::ParentOf(f.discard).c_str(), &parent) != 0 ||
+        !S_ISDIR(kept.st_mode) || ::stat(ParentPath(f.discard).c_str(), &parent) != 0 ||
         kept.st_dev != parent.st_dev || !files::Exists(JoinPath(f.discard, kOwnMark))) {
         return true;
     }
@@ -292,7 +292,7 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
 
 bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                        const GenerationFolders& f) {
-    RenamesSyncedAtOnce renames(op, files::ParentOf(f.backup));
+    RenamesSyncedAtOnce renames(op, ParentPath(f.backup));
     // A marked B means the swap is already done and the complete folder holds its predecessor.
     if (files::Exists(f.backup) && !HasMark(f.backup)) {
         if (!SetOldAside(op, removal, f)) return false;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/paths.h"
 #include "ui/main_form.h"
 
 namespace hw {
@@ -45,8 +46,6 @@ inline const char* const kRecordName = ".hws-record";
 
 // A folder text as the runs use it: without trailing separators ("/" itself stays).
 std::string RunFolder(const std::string& text);
-// folder + "/" + name, with a single separator.
-std::string JoinPath(const std::string& folder, const std::string& name);
 // An additional-file entry may only name a file below the client folder: not absolute and
 // without a ".." element.
 bool IsSafeExtraEntry(const std::string& entry);

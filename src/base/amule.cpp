@@ -18,21 +18,17 @@ bool IsExecutableFile(const std::string& path) {
            ::access(path.c_str(), X_OK) == 0;
 }
 
-std::string Joined(const std::string& folder, const std::string& name) {
-    return AddTrailingSeparator(folder) + name;
-}
-
 }  // namespace
 
 bool IsAmuleConfigFolder(const std::string& folder) {
     struct stat info {};
     return LooksLikeAbsolutePath(folder) &&
-           ::stat(Joined(folder, "amule.conf").c_str(), &info) == 0 && S_ISREG(info.st_mode);
+           ::stat(JoinPath(folder, "amule.conf").c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 std::string DefaultAmuleConfigFolder() {
     const char* home = std::getenv("HOME");
-    return home != nullptr && *home != '\0' ? Joined(home, ".aMule") : std::string();
+    return home != nullptr && *home != '\0' ? JoinPath(home, ".aMule") : std::string();
 }
 
 std::string AmuleConfigFolderOf(const std::vector<std::string>& arguments) {
@@ -67,8 +63,8 @@ std::string FindOnPath(const std::string& name) {
         std::size_t end = folders.find(':', start);
         if (end == std::string::npos) end = folders.size();
         // An empty element is the current folder, which a program is never taken from.
-        if (end > start && IsExecutableFile(Joined(folders.substr(start, end - start), name))) {
-            return Joined(folders.substr(start, end - start), name);
+        if (end > start && IsExecutableFile(JoinPath(folders.substr(start, end - start), name))) {
+            return JoinPath(folders.substr(start, end - start), name);
         }
         start = end + 1;
     }
@@ -76,7 +72,7 @@ std::string FindOnPath(const std::string& name) {
 }
 
 std::string AmuleTempFolder(const std::string& config) {
-    std::ifstream in(Joined(config, "amule.conf"));
+    std::ifstream in(JoinPath(config, "amule.conf"));
     std::string line;
     bool general = false;
     while (std::getline(in, line)) {
@@ -87,11 +83,11 @@ std::string AmuleTempFolder(const std::string& config) {
             return line.substr(key.size());
         }
     }
-    return Joined(config, "Temp");
+    return JoinPath(config, "Temp");
 }
 
 bool HoldsExecutable(const std::string& folder, const std::string& name) {
-    return LooksLikeAbsolutePath(folder) && IsExecutableFile(Joined(folder, name));
+    return LooksLikeAbsolutePath(folder) && IsExecutableFile(JoinPath(folder, name));
 }
 
 }  // namespace hw

@@ -40,6 +40,27 @@ bool LooksLikeAbsolutePath(const std::string& text) {
     return !text.empty() && text.front() == '/';
 }
 
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+std::string ParentPath(const std::string& path) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    const auto slash = trimmed.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return trimmed.substr(0, slash);
+}
+
+std::string FileName(const std::string& path) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    const auto slash = trimmed.rfind('/');
+    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
 std::string StripTrailingSeparatorKeepRoot(const std::string& text) {
     return text == "/" ? text : StripTrailingSeparator(text);
 }

@@ -12,6 +12,13 @@ std::string AddTrailingSeparator(const std::string& text);
 std::string StripTrailingSeparator(const std::string& text);
 // True for a text that begins with "/".
 bool LooksLikeAbsolutePath(const std::string& text);
+// folder + "/" + name, with a single separator between them.
+std::string JoinPath(const std::string& folder, const std::string& name);
+// The folder part of a path, trailing separators ignored ("/" for a name in the root, "." for a
+// bare name).
+std::string ParentPath(const std::string& path);
+// The last element of a path, trailing separators ignored.
+std::string FileName(const std::string& path);
 // StripTrailingSeparator, except that "/" itself stays: the folder a dialog is to open in.
 std::string StripTrailingSeparatorKeepRoot(const std::string& text);
 // Where path lies below folder, decided by whole path elements after tidying both texts

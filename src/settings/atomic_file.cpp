@@ -8,6 +8,8 @@
 #include <climits>
 #include <vector>
 
+#include "base/paths.h"
+
 namespace hw {
 
 namespace {
@@ -26,18 +28,6 @@ bool StepAllowed(ReplaceStep step, const std::string& target) {
     return false;
 }
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Follows symbolic links to the file that really holds the content; that file need not exist.
 bool ResolveLinks(const std::string& path, std::string& target) {
     target = path;
@@ -53,7 +43,7 @@ bool ResolveLinks(const std::string& path, std::string& target) {
             return false;
         }
         const std::string link(buffer.data(), length);
-        target = link.front() == '/' ? link : FolderOf(target) + "/" + link;
+        target = link.front() == '/' ? link : ParentPath(target) + "/" + link;
     }
     errno = ELOOP;
     return false;
@@ -76,7 +66,7 @@ bool WriteAll(int fd, const std::string& content) {
 // writer (or another copy's file) from being reused.
 int CreateTemporary(const std::string& target, std::string& tempPath) {
     const std::string stem =
-        FolderOf(target) + "/." + NameOf(target) + ".tmp-" + std::to_string(getpid()) + "-";
+        ParentPath(target) + "/." + FileName(target) + ".tmp-" + std::to_string(getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = stem + std::to_string(attempt);
         const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -141,7 +131,7 @@ bool ReplaceFileContent(const std::string& path, const std::string& content) {
     if (close(fd) != 0) return fail(false);
     if (!StepAllowed(ReplaceStep::Rename, target) || rename(tempPath.c_str(), target.c_str()) != 0)
         return fail(false);
-    SyncFolder(FolderOf(target));
+    SyncFolder(ParentPath(target));
     return true;
 }
 

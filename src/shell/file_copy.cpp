@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/paths.h"
 #include "shell/descriptor.h"
 
 namespace hw::files {
@@ -23,11 +24,6 @@ namespace hw::files {
 namespace {
 
 using Fd = Descriptor;
-
-std::string Join(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}
 
 // Temporary files are this text followed by six letters or digits.
 const char* const kTempName = ".hws-tmp.";
@@ -43,7 +39,7 @@ void Discard(const std::string& path) {
 // short and fixed, so that it fits wherever the target's own name fits, and it matches neither
 // "*.part.met" nor "*.HWS", so a leftover is never taken for one. The X's are for mkostemp.
 std::string TempNameBeside(const std::string& target) {
-    return Join(ParentOf(target), std::string(kTempName) + "XXXXXX");
+    return JoinPath(ParentPath(target), std::string(kTempName) + "XXXXXX");
 }
 
 // Every open is without waiting (a pipe with no writer, a device); on a regular file the flag
@@ -201,7 +197,7 @@ bool SyncAndRename(Fd& out, const std::string& written, const std::string& targe
         Discard(written);
         return false;
     }
-    SyncFolder(ParentOf(target));
+    SyncFolder(ParentPath(target));
     return true;
 }
 
@@ -377,7 +373,7 @@ bool CopyTree(const std::string& source, const std::string& target, const CopyOp
     std::vector<std::string> names;
     if (!ListFolder(source, names)) return SourceFails(options);
     for (const std::string& name : names) {
-        const std::string from = Join(source, name);
+        const std::string from = JoinPath(source, name);
         struct stat entry {};
         if (::lstat(from.c_str(), &entry) != 0) return SourceFails(options);
         // A linked folder is not followed: it could lead back into the tree being copied.
@@ -385,7 +381,7 @@ bool CopyTree(const std::string& source, const std::string& target, const CopyOp
             errno = ELOOP;
             return SourceFails(options);
         }
-        if (!CopyTree(from, Join(target, name), options)) return false;
+        if (!CopyTree(from, JoinPath(target, name), options)) return false;
     }
     return true;
 }
@@ -393,8 +389,8 @@ bool CopyTree(const std::string& source, const std::string& target, const CopyOp
 bool MoveTree(const std::string& source, const std::string& target, bool syncFolders) {
     if (::rename(source.c_str(), target.c_str()) == 0) {
         if (!syncFolders) return true;
-        SyncFolder(ParentOf(target));
-        if (ParentOf(source) != ParentOf(target)) SyncFolder(ParentOf(source));
+        SyncFolder(ParentPath(target));
+        if (ParentPath(source) != ParentPath(target)) SyncFolder(ParentPath(source));
         return true;
     }
     if (errno != EXDEV) return false;
@@ -411,8 +407,8 @@ bool ExchangePaths(const std::string& first, const std::string& second, bool syn
         return false;
     }
     if (!syncFolders) return true;
-    SyncFolder(ParentOf(first));
-    if (ParentOf(first) != ParentOf(second)) SyncFolder(ParentOf(second));
+    SyncFolder(ParentPath(first));
+    if (ParentPath(first) != ParentPath(second)) SyncFolder(ParentPath(second));
     return true;
 }
 
@@ -459,7 +455,7 @@ bool SyncTree(const std::string& path) {
         std::vector<std::string> names;
         if (!ListFolder(path, names)) return false;
         for (const std::string& name : names) {
-            if (!SyncTree(Join(path, name))) return false;
+            if (!SyncTree(JoinPath(path, name))) return false;
         }
     } else if (!S_ISREG(info.st_mode)) {
         return true;
@@ -471,22 +467,6 @@ bool SyncTree(const std::string& path) {
 bool SyncFolder(const std::string& path) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return fd.ok() && ::fsync(fd.get()) == 0;
-}
-
-std::string ParentOf(const std::string& path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-    const auto slash = trimmed.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return trimmed.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-    const auto slash = trimmed.rfind('/');
-    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
 bool IsFolder(const std::string& path) {

@@ -99,10 +99,6 @@ bool SyncTree(const std::string& path);
 // fsync of the folder itself, so that renames and new names in it are durable.
 bool SyncFolder(const std::string& path);
 
-// The folder part of a path ("/" for a name in the root, "." for a bare name).
-std::string ParentOf(const std::string& path);
-// The last element of a path, trailing separators ignored.
-std::string NameOf(const std::string& path);
 bool IsFolder(const std::string& path);
 bool IsFile(const std::string& path);
 bool Exists(const std::string& path);

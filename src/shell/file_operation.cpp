@@ -5,21 +5,15 @@
 #include <cerrno>
 #include <exception>
 
+#include "base/paths.h"
 #include "shell/file_copy.h"
 
 namespace hw {
 
-namespace {
-
-std::string Join(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string TabfFileOperation::TargetFor(const std::string& source) const {
-    if (files::IsFolder(DestFolder)) return Join(DestFolder, files::NameOf(source));
+    if (files::IsFolder(DestFolder)) return JoinPath(DestFolder, FileName(source));
     return DestFolder;
 }
 
@@ -92,11 +86,11 @@ bool TabfFileOperation::CopyTo(const std::string& source, std::string& target,
                                const files::CopyOptions& options) {
     if (files::CopyTree(source, target, options)) return true;
     if (writeInPlace && errno == EISDIR && !stepFailedInSource_ && files::IsFolder(target)) {
-        target = Join(target, files::NameOf(source));
+        target = JoinPath(target, FileName(source));
         if (files::CopyTree(source, target, options)) return true;
     }
     if (errno != ENOENT || !files::Exists(source)) return false;
-    const std::string folder = files::ParentOf(target);
+    const std::string folder = ParentPath(target);
     if (makeFoldersIn != nullptr ? !makeFoldersIn->MakeBelow(folder)
                                  : !files::MakeFolders(folder)) {
         return false;
@@ -110,7 +104,7 @@ bool TabfFileOperation::CopyTo(const std::string& source, std::string& target,
 bool TabfFileOperation::MoveOne(const std::string& source) {
     if (!files::Exists(source)) return false;
     const std::string target = TargetFor(source);
-    if (!files::MakeFolders(files::ParentOf(target))) return false;
+    if (!files::MakeFolders(ParentPath(target))) return false;
     AnnounceChange();
     return files::MoveTree(source, target, syncAfterRename);
 }

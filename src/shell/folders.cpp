@@ -10,17 +10,13 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/paths.h"
 #include "shell/descriptor.h"
 #include "shell/file_copy.h"
 
 namespace hw::files {
 
 namespace {
-
-std::string Join(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}
 
 bool FailedAt(std::string* failedAt, const std::string& path, int code) {
     if (failedAt != nullptr) *failedAt = path;
@@ -40,7 +36,7 @@ bool RemoveEntries(int folder, dev_t device, const std::string& shown, std::stri
     std::stable_partition(names.begin(), names.end(),
                           [&](const std::string& name) { return name != last; });
     for (const std::string& name : names) {
-        if (!RemoveAt(folder, name, device, Join(shown, name), failedAt, last)) return false;
+        if (!RemoveAt(folder, name, device, JoinPath(shown, name), failedAt, last)) return false;
     }
     return true;
 }
@@ -101,11 +97,11 @@ bool IsMountRootAt(int folder, const char* name) {
 }
 
 bool RemoveTree(const std::string& path, std::string* failedAt, const std::string& last) {
-    const std::string name = NameOf(path);
+    const std::string name = FileName(path);
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
         return FailedAt(failedAt, path, EINVAL);
     }
-    Descriptor parent(::open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Descriptor parent(::open(ParentPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     struct stat info {};
     if (!parent.ok() || ::fstat(parent.get(), &info) != 0) return FailedAt(failedAt, path, errno);
     return RemoveAt(parent.get(), name, info.st_dev, path, failedAt, last);

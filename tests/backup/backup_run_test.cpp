@@ -8,6 +8,7 @@
 
 #include "backup/backup_fixture.h"
 #include "backup/find_files.h"
+#include "base/paths.h"
 #include "shell/file_copy.h"
 #include "support/child_with_alarm.h"
 #include "support/scratch_mounts.h"
@@ -183,7 +184,7 @@ TEST(BackupRun, AFailedPartFileCopyLeavesBothGenerationsAsTheyWere) {
     ASSERT_EQ(shown.substr(0, intro.size()), intro);
     const std::string named = shown.substr(intro.size());
     EXPECT_TRUE(FileExists(named)) << named;  // a file of the generation that was kept
-    EXPECT_EQ(files::ParentOf(named), d.B);
+    EXPECT_EQ(ParentPath(named), d.B);
     EXPECT_EQ(d.captions().back(), "Error ...");
     EXPECT_EQ(d.f().runFailure(), shown);  // what the tray icon would announce
 }
