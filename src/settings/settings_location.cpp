@@ -12,12 +12,6 @@ namespace hw {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool Exists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
@@ -46,7 +40,7 @@ std::string SettingsLocation(const std::string& executablePath, const std::strin
                              const std::string& home,
                              const std::function<bool(const std::string& folder)>& refusesWrites) {
     const std::string beside = SettingsFileBesideExecutable(executablePath);
-    if (beside.empty() || Exists(beside) || !refusesWrites(FolderOf(beside))) return beside;
+    if (beside.empty() || Exists(beside) || !refusesWrites(ParentPath(beside))) return beside;
     std::string configHome;
     if (LooksLikeAbsolutePath(xdgConfigHome)) {
         configHome = xdgConfigHome;
