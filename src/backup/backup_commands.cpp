@@ -1,6 +1,6 @@
 // The Backup and Restore buttons.
-#include "backup/find_files.h"
 #include "base/paths.h"
+#include "shell/find_files.h"
 #include "ui/main_form.h"
 
 namespace hw {

@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "backup/find_files.h"
 #include "backup/run_support.h"
 #include "shell/file_copy.h"
+#include "shell/find_files.h"
 
 namespace fs = std::filesystem;
 

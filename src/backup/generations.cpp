@@ -9,9 +9,9 @@
 #include <set>
 
 #include "backup/copy_records.h"
-#include "backup/find_files.h"
 #include "backup/run_support.h"
 #include "shell/file_copy.h"
+#include "shell/find_files.h"
 
 namespace hw {
 

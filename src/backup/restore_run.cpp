@@ -3,13 +3,14 @@
 #include <cerrno>
 #include <vector>
 
-#include "backup/find_files.h"
 #include "backup/folder_safety.h"
 #include "backup/generations.h"
+#include "backup/manual_run_scope.h"
 #include "backup/part_file_copies.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"
+#include "shell/find_files.h"
 #include "ui/main_form.h"
 
 namespace hw {

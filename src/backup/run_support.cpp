@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "backup/find_files.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"
+#include "shell/find_files.h"
 
 namespace hw {
 

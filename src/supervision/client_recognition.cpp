@@ -1,6 +1,6 @@
 // Which program in the client folder is the client: a Windows client under Wine, whose file
 // keeps its Windows name, or aMule, by its programs or by its configuration folder.
-#include "backup/find_files.h"
+#include "shell/find_files.h"
 #include "base/amule.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"

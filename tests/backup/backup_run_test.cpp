@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "backup/backup_fixture.h"
-#include "backup/find_files.h"
+#include "shell/find_files.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"
 #include "support/child_with_alarm.h"

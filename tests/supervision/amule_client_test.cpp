@@ -12,7 +12,7 @@
 #include <functional>
 #include <thread>
 
-#include "backup/find_files.h"
+#include "shell/find_files.h"
 #include "base/amule.h"
 #include "supervision/process_table_linux.h"
 #include "supervision/program_starter_linux.h"

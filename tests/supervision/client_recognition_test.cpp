@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "backup/find_files.h"
+#include "shell/find_files.h"
 #include "support/fake_services.h"
 
 namespace hw {

@@ -1,4 +1,4 @@
-#include "backup/find_files.h"
+#include "shell/find_files.h"
 
 #include <gtest/gtest.h>
 
