@@ -1,9 +1,9 @@
 // Which program in the client folder is the client: a Windows client under Wine, whose file
 // keeps its Windows name, or aMule, by its programs or by its configuration folder.
-#include "shell/find_files.h"
 #include "base/amule.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"
+#include "shell/find_files.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 

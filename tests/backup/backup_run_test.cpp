@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "backup/backup_fixture.h"
-#include "shell/find_files.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"
+#include "shell/find_files.h"
 #include "support/child_with_alarm.h"
 #include "support/scratch_mounts.h"
 

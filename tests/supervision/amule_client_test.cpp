@@ -12,8 +12,8 @@
 #include <functional>
 #include <thread>
 
-#include "shell/find_files.h"
 #include "base/amule.h"
+#include "shell/find_files.h"
 #include "supervision/process_table_linux.h"
 #include "supervision/program_starter_linux.h"
 #include "support/fake_services.h"
