@@ -97,6 +97,32 @@ void AddUnlistedSources(const std::string& temp, const std::string& backup, bool
     }
 }
 
+// Why a run may not use this backup folder; empty when it may. The rotation moves and deletes
+// whole folders: none may take the client's own files with it (`shownAlways`: shown in
+// automatic mode too, or no backup would ever be made unseen). B becomes B_old and B_old is
+// thrown away: both may hold only what the backup made, and the hidden folders, which are
+// reused and removed unasked, must carry the program's mark as well. All is checked before
+// anything is copied.
+std::string Refusal(const MainForm& f, const std::string& backup, const std::string& temp,
+                    const std::string& client, bool& shownAlways) {
+    shownAlways = true;
+    if (!LooksLikeAbsolutePath(backup)) return f.msg_backupdir_not_absolute;
+    const GenerationFolders folders(backup);
+    std::vector<std::string> guarded{temp};
+    if (LooksLikeAbsolutePath(client)) guarded.push_back(client);
+    if (AnyOverlaps(folders.All(), guarded)) return f.msg_backupdir_overlaps;
+    shownAlways = false;
+    // A mount point cannot be renamed: the staging folder would land on the parent's disk.
+    for (const std::string& folder : {folders.backup, folders.old}) {
+        if (IsMountPoint(folder)) return f.msg_backupdir_mount_point + folder;
+        if (HoldsForeignEntries(folder, kNewestMark)) return f.msg_backupdir_foreign + folder;
+    }
+    for (const std::string& folder : {folders.staging, folders.complete, folders.discard}) {
+        if (IsForeignHiddenFolder(folder)) return f.msg_backupdir_foreign + folder;
+    }
+    return {};
+}
+
 }  // namespace
 
 void MainForm::RunFailed(bool automatic, const std::string& text, bool alwaysShown) {
@@ -128,38 +154,14 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
         return RunOutcome::Skipped;
     }
 
-    // The rotation moves and deletes whole folders: refuse any that would take the client's
-    // own files with it. Shown in automatic mode too, or no backup would ever be made unseen.
-    if (!LooksLikeAbsolutePath(backup)) {
-        RunFailed(automatic, msg_backupdir_not_absolute, true);
+    const std::string client = RunFolder(edit_clientdir.text());
+    bool shownAlways = false;
+    const std::string refusal = Refusal(*this, backup, temp, client, shownAlways);
+    if (!refusal.empty()) {
+        RunFailed(automatic, refusal, shownAlways);
         return RunOutcome::Failed;
     }
     const GenerationFolders folders(backup);
-    const std::string client = RunFolder(edit_clientdir.text());
-    std::vector<std::string> guarded{temp};
-    if (LooksLikeAbsolutePath(client)) guarded.push_back(client);
-    if (AnyOverlaps(folders.All(), guarded)) {
-        RunFailed(automatic, msg_backupdir_overlaps, true);
-        return RunOutcome::Failed;
-    }
-    // Checked before anything is copied: the staging folder would land on the parent's disk.
-    // B becomes B_old and B_old is thrown away: both may hold only what the backup made, and the
-    // hidden folders, which are reused and removed unasked, must carry the program's mark as
-    // well. All refusals are silent in automatic mode, like every other outcome there.
-    for (const std::string& folder : {folders.backup, folders.old}) {
-        const bool mountPoint = IsMountPoint(folder);
-        if (mountPoint || HoldsForeignEntries(folder, kNewestMark)) {
-            RunFailed(automatic,
-                      (mountPoint ? msg_backupdir_mount_point : msg_backupdir_foreign) + folder);
-            return RunOutcome::Failed;
-        }
-    }
-    for (const std::string& folder : {folders.staging, folders.complete, folders.discard}) {
-        if (IsForeignHiddenFolder(folder)) {
-            RunFailed(automatic, msg_backupdir_foreign + folder);
-            return RunOutcome::Failed;
-        }
-    }
 
     TabfFileOperation& op = abfFileOperation1;
     op.ClearFailure();
