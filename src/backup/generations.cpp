@@ -139,7 +139,8 @@ bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
 // disk. A staging folder that could not be cleared is removed, and the run starts from an empty
 // one as before; false when even that failed: what is left must not become a generation.
 bool ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
-                         const std::vector<PartFileJob>& jobs, const GenerationFolders& f,
+                         const std::vector<PartFileJob>& jobs,
+                         const std::set<std::string>& subfolders, const GenerationFolders& f,
                          bool trustRecords, CopyRecords& known) {
     struct stat kept {};
     struct stat parent {};
@@ -152,12 +153,7 @@ bool ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     if (!files::MoveTree(f.discard, f.staging, false)) return true;
     if (trustRecords) known = LoadCopyRecords(f.staging);
     std::set<std::string> written;
-    std::set<std::string> subfolders;
-    for (const PartFileJob& job : jobs) {
-        written.insert(job.place);
-        const auto slash = job.place.find('/');
-        if (slash != std::string::npos) subfolders.insert(job.place.substr(0, slash));
-    }
+    for (const PartFileJob& job : jobs) written.insert(job.place);
     if (KeepOnlyNamesWritten(op, f.staging, "", written, subfolders)) return true;
     known.clear();
     return DeleteIfPresent(op, f.staging);
@@ -249,9 +245,15 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                             const std::function<void()>& pause, PartFileCopies& copies) {
     // A complete generation is put in place by the repair first; it is never overwritten.
     if (files::Exists(f.complete) || !DeleteIfPresent(op, f.staging)) return StageResult::Failed;
+    // The subfolders of the temp folder that part files come from (subfolder mode).
+    std::set<std::string> subfolders;
+    for (const PartFileJob& job : jobs) {
+        const auto slash = job.place.find('/');
+        if (slash != std::string::npos) subfolders.insert(job.place.substr(0, slash));
+    }
     CopyRecords known;
     files::FolderAnchor staging;
-    if (!ReuseKeptGeneration(op, removal, jobs, f, trustRecords, known) ||
+    if (!ReuseKeptGeneration(op, removal, jobs, subfolders, f, trustRecords, known) ||
         !MakeStagingFolder(op, parent, f) || !staging.Open(f.staging)) {
         return StageResult::Failed;
     }
@@ -267,11 +269,6 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     }
     // A subfolder whose files were all left out (their downloads completed) has no place in the
     // generation; rmdir removes only an empty one.
-    std::set<std::string> subfolders;
-    for (const PartFileJob& job : jobs) {
-        const auto slash = job.place.find('/');
-        if (slash != std::string::npos) subfolders.insert(job.place.substr(0, slash));
-    }
     for (const std::string& subfolder : subfolders) {
         ::rmdir(JoinPath(f.staging, subfolder).c_str());
     }

@@ -168,12 +168,16 @@ bool StillAsRecorded(const std::string& source, const std::string& target,
            SameTime(to.st_ctim, record.copyChanged);
 }
 
-// The record of a finished copy: the source as it was read, the target as it is now.
+// The record of a finished copy: the source as it was read, the target as it is now. A copy
+// that cannot be looked at gets no trusted record (it is read again next time), and stays made.
 bool Record(const struct stat& source, const struct timespec& readAt, const std::string& target,
             CopyRecord* record) {
     if (record == nullptr) return true;
     struct stat copy {};
-    if (::lstat(target.c_str(), &copy) != 0) return false;
+    if (::lstat(target.c_str(), &copy) != 0) {
+        *record = CopyRecord{};
+        return true;
+    }
     *record = CopyRecord{source.st_ino,
                          source.st_size,
                          source.st_mtim,
