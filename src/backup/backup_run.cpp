@@ -254,11 +254,9 @@ bool MainForm::BackupAdditionalFiles(bool automatic) {
         if (copied) {
             abfFileOperation1.SetFileList({source});
             abfFileOperation1.DestFolder = JoinPath(JoinPath(backup, kExtrasFolder), entry);
-            if (backup == promoted && generation.IsOpen()) {
-                abfFileOperation1.makeFoldersIn = &generation;
-            }
-            copied = abfFileOperation1.Copy();
-            abfFileOperation1.makeFoldersIn = nullptr;
+            TabfFileOperation::CopyMode mode;
+            if (backup == promoted && generation.IsOpen()) mode.within = &generation;
+            copied = abfFileOperation1.Copy(mode).Ok();
             if (!copied && backup == promoted && generation.IsOpen() && !generation.StillThere()) {
                 RunFailed(automatic, msg_folder_gone + backup);
                 return false;

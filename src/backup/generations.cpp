@@ -22,10 +22,7 @@ namespace {
 bool DeleteIfPresent(TabfFileOperation& op, const std::string& path) {
     if (!files::Exists(path)) return true;
     op.SetFileList({path});
-    op.deleteLast = kOwnMark;
-    const bool deleted = op.Delete();
-    op.deleteLast.clear();
-    return deleted;
+    return op.Delete(kOwnMark);
 }
 
 // Removes what a failed step left, keeping that failure as the one to report.
@@ -36,11 +33,14 @@ void RemoveAfterFailure(TabfFileOperation& op, const std::string& path) {
     if (failedCode != 0) op.SetFailure(failedPath, failedCode);
 }
 
+using FolderSync = TabfFileOperation::FolderSync;
+
 // Only ever called with a target that does not exist, so the source gets exactly that name.
-bool MoveTo(TabfFileOperation& op, const std::string& from, const std::string& to) {
+bool MoveTo(TabfFileOperation& op, const std::string& from, const std::string& to,
+            FolderSync sync = FolderSync::EachRename) {
     op.SetFileList({from});
     op.DestFolder = to;
-    return op.Move();
+    return op.Move(sync);
 }
 
 bool HasMark(const std::string& folder) {
@@ -56,12 +56,13 @@ bool EnsureOwnMark(TabfFileOperation& op, const std::string& folder) {
     return op.CreateEmpty();
 }
 
-// Renames B_old out of the way to be thrown away, so that the name is free.
+// Renames B_old out of the way to be thrown away, so that the name is free. Part of the
+// rotation: the caller syncs the folder.
 bool SetOldAside(TabfFileOperation& op, BackgroundRemoval& removal, const GenerationFolders& f) {
     if (!files::Exists(f.old)) return true;
     removal.Wait();
     return DeleteIfPresent(op, f.discard) && EnsureOwnMark(op, f.old) &&
-           MoveTo(op, f.old, f.discard);
+           MoveTo(op, f.old, f.discard, FolderSync::ByCaller);
 }
 
 // A disk with less than this share of its space or of its inodes free keeps no generation
@@ -164,54 +165,29 @@ bool ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
 bool MakeStagingFolder(TabfFileOperation& op, files::FolderAnchor& parent,
                        const GenerationFolders& f) {
     op.SetFileList({f.staging});
-    op.makeFoldersIn = &parent;
-    const bool made = op.MakeFolder();
-    op.makeFoldersIn = nullptr;
-    return made && EnsureOwnMark(op, f.staging);
+    return op.MakeFolder(&parent) && EnsureOwnMark(op, f.staging);
 }
 
-// Copies straight to the final names while the staging folder is the temporary, and makes
-// folders only inside it.
-class InPlace {
-  public:
-    InPlace(TabfFileOperation& op, files::FolderAnchor& staging) : op_(op) {
-        op_.writeInPlace = true;
-        op_.makeFoldersIn = &staging;
-    }
-    ~InPlace() {
-        op_.writeInPlace = false;
-        op_.makeFoldersIn = nullptr;
-    }
-    InPlace(const InPlace&) = delete;
-    InPlace& operator=(const InPlace&) = delete;
-
-  private:
-    TabfFileOperation& op_;
-};
-
 // The rotation, and the rename that marks the staged generation complete right before it,
-// rename only names in B's parent folder. Their folder syncs wait for the last of
-// them, and one sync makes them all durable; the file systems journal renames in their order,
-// so a power cut leaves some first of them done, as a kill would, and the repair goes on from
-// there.
+// rename only names in B's parent folder, each without a sync of it (FolderSync::ByCaller).
+// One sync makes them all durable, at the latest when this goes out of scope; the file systems
+// journal renames in their order, so a power cut leaves some first of them done, as a kill
+// would, and the repair goes on from there.
 class RenamesSyncedAtOnce {
   public:
-    RenamesSyncedAtOnce(TabfFileOperation& op, const std::string& folder)
-        : op_(op), folder_(folder) {
-        op_.syncAfterRename = false;
-    }
+    explicit RenamesSyncedAtOnce(const std::string& folder) : folder_(folder) {}
     ~RenamesSyncedAtOnce() { Sync(); }
     RenamesSyncedAtOnce(const RenamesSyncedAtOnce&) = delete;
     RenamesSyncedAtOnce& operator=(const RenamesSyncedAtOnce&) = delete;
     void Sync() {
-        if (op_.syncAfterRename) return;
-        op_.syncAfterRename = true;
+        if (synced_) return;
+        synced_ = true;
         files::SyncFolder(folder_);
     }
 
   private:
-    TabfFileOperation& op_;
     std::string folder_;
+    bool synced_ = false;
 };
 
 }  // namespace
@@ -257,11 +233,7 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
         !MakeStagingFolder(op, parent, f) || !staging.Open(f.staging)) {
         return StageResult::Failed;
     }
-    bool failed = false;
-    {
-        InPlace inPlace(op, staging);
-        failed = !CopyPartFiles(op, jobs, known, pause, copies);
-    }
+    const bool failed = !CopyPartFiles(op, staging, jobs, known, pause, copies);
     if (failed || copies.written == 0) {
         // A staging folder that vanished with its disk is not made again by its removal.
         if (staging.StillThere()) RemoveAfterFailure(op, f.staging);
@@ -279,9 +251,7 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     if (complete) {
         op.SetFileList({f.staging});
         // The rotation that follows at once syncs this rename along with its own.
-        op.syncAfterRename = false;
-        complete = op.Flush() && MoveTo(op, f.staging, f.complete);
-        op.syncAfterRename = true;
+        complete = op.Flush() && MoveTo(op, f.staging, f.complete, FolderSync::ByCaller);
     }
     if (!complete && staging.StillThere()) RemoveAfterFailure(op, f.staging);
     return complete ? StageResult::Staged : StageResult::Failed;
@@ -289,23 +259,28 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
 
 bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                        const GenerationFolders& f) {
-    RenamesSyncedAtOnce renames(op, ParentPath(f.backup));
+    RenamesSyncedAtOnce renames(ParentPath(f.backup));
     // A marked B means the swap is already done and the complete folder holds its predecessor.
     if (files::Exists(f.backup) && !HasMark(f.backup)) {
         if (!SetOldAside(op, removal, f)) return false;
         op.SetFileList({f.complete});
         op.DestFolder = f.backup;
-        if (!op.Exchange()) {
+        if (!op.Exchange(FolderSync::ByCaller)) {
             // Where the file system cannot swap, B is missing for a moment; a run or restore
             // that follows a kill just then finds the complete generation and puts it in place.
             const int error = op.LastErrorCode();
-            if ((error != EINVAL && error != ENOSYS) || !MoveTo(op, f.backup, f.old)) return false;
+            if ((error != EINVAL && error != ENOSYS) ||
+                !MoveTo(op, f.backup, f.old, FolderSync::ByCaller)) {
+                return false;
+            }
         }
     }
     if (!files::Exists(f.backup)) {
-        if (!MoveTo(op, f.complete, f.backup)) return false;
+        if (!MoveTo(op, f.complete, f.backup, FolderSync::ByCaller)) return false;
     } else if (files::Exists(f.complete)) {
-        if (!SetOldAside(op, removal, f) || !MoveTo(op, f.complete, f.old)) return false;
+        if (!SetOldAside(op, removal, f) || !MoveTo(op, f.complete, f.old, FolderSync::ByCaller)) {
+            return false;
+        }
     }
     // The mark goes only once the new B is durable.
     renames.Sync();

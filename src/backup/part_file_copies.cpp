@@ -14,27 +14,30 @@ namespace {
 enum class CopyEnd { Copied, TooLong, BadName, Damaged, Missing, Unreadable, NotWritten };
 
 // With `made` given, the copy's record goes there, checked against `known` first.
-CopyEnd CopyChecked(TabfFileOperation& op, const std::string& from, const std::string& to,
+CopyEnd CopyChecked(TabfFileOperation& op, TabfFileOperation::CopyMode mode,
+                    const std::string& from, const std::string& to,
                     const files::CopyRecord* known = nullptr, files::CopyRecord* made = nullptr) {
     op.SetFileList({from});
     op.DestFolder = to;
-    op.knownCopy = known;
-    op.madeCopy = made;
-    const bool copied = op.Copy();
-    op.knownCopy = nullptr;
-    op.madeCopy = nullptr;
-    if (copied) return CopyEnd::Copied;
-    const int error = op.LastErrorCode();
-    if (!op.LastFailureInSource()) {
-        if (error == ENAMETOOLONG) return CopyEnd::TooLong;
-        // What a disk answers for a name it cannot store (":" or a line break on exFAT, bytes
-        // that are no UTF-8); only that file is left out.
-        if (error == EINVAL || error == EILSEQ) return CopyEnd::BadName;
-        return CopyEnd::NotWritten;
+    mode.known = known;
+    mode.made = made;
+    const files::CopyResult copied = op.Copy(mode);
+    const int error = copied.error;
+    switch (copied.status) {
+        case files::CopyStatus::Copied:
+            return CopyEnd::Copied;
+        case files::CopyStatus::SourceRefused:
+            return CopyEnd::Damaged;
+        case files::CopyStatus::SourceFailed:
+            return error == ENOENT || error == ENOTDIR ? CopyEnd::Missing : CopyEnd::Unreadable;
+        case files::CopyStatus::TargetFailed:
+            break;
     }
-    if (error == EBADMSG) return CopyEnd::Damaged;
-    if (error == ENOENT || error == ENOTDIR) return CopyEnd::Missing;
-    return CopyEnd::Unreadable;
+    if (error == ENAMETOOLONG) return CopyEnd::TooLong;
+    // What a disk answers for a name it cannot store (":" or a line break on exFAT, bytes that
+    // are no UTF-8); only that file is left out.
+    if (error == EINVAL || error == EILSEQ) return CopyEnd::BadName;
+    return CopyEnd::NotWritten;
 }
 
 bool WorthRereading(CopyEnd end) {
@@ -45,7 +48,8 @@ bool WorthRereading(CopyEnd end) {
 // file meanwhile, and keeps one more of the last whole version ("NNN.part.met.bak"): while the
 // file is missing or damaged, such a copy is its newest good state when it is newer than the
 // last good backup copy.
-CopyEnd CopyClientsSpare(TabfFileOperation& op, const PartFileJob& job) {
+CopyEnd CopyClientsSpare(TabfFileOperation& op, const TabfFileOperation::CopyMode& mode,
+                         const PartFileJob& job) {
     struct stat previous {};
     const bool hasPrevious = ::stat(job.previous.c_str(), &previous) == 0;
     for (const char* suffix : kClientSpareSuffixes) {
@@ -57,7 +61,7 @@ CopyEnd CopyClientsSpare(TabfFileOperation& op, const PartFileJob& job) {
                              info.st_mtim.tv_nsec <= previous.st_mtim.tv_nsec))) {
             continue;
         }
-        const CopyEnd end = CopyChecked(op, spare, job.target);
+        const CopyEnd end = CopyChecked(op, mode, spare, job.target);
         if (end == CopyEnd::Copied || end == CopyEnd::NotWritten) return end;
     }
     return CopyEnd::Missing;
@@ -65,14 +69,19 @@ CopyEnd CopyClientsSpare(TabfFileOperation& op, const PartFileJob& job) {
 
 }  // namespace
 
-PartFileCheckScope::PartFileCheckScope(TabfFileOperation& op) : op_(op) {
-    op_.acceptCopy = [](const std::string& bytes) { return IsWellFormedPartFile(bytes); };
+TabfFileOperation::CopyMode PartFilesOnly() {
+    TabfFileOperation::CopyMode mode;
+    mode.accept = [](const std::string& bytes) { return IsWellFormedPartFile(bytes); };
+    return mode;
 }
 
-bool CopyPartFiles(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
-                   const CopyRecords& known, const std::function<void()>& pause,
-                   PartFileCopies& copies) {
-    PartFileCheckScope check(op);
+bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging,
+                   const std::vector<PartFileJob>& jobs, const CopyRecords& known,
+                   const std::function<void()>& pause, PartFileCopies& copies) {
+    // The staging folder is the temporary: copies go straight to their final names.
+    TabfFileOperation::CopyMode mode = PartFilesOnly();
+    mode.inPlace = true;
+    mode.within = &staging;
     std::vector<CopyEnd> ends;
     ends.reserve(jobs.size());
     std::vector<files::CopyRecord> made(jobs.size());
@@ -80,7 +89,7 @@ bool CopyPartFiles(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
     for (std::size_t k = 0; k < jobs.size(); ++k) {
         const PartFileJob& job = jobs[k];
         const auto record = known.find(job.place);
-        ends.push_back(CopyChecked(op, job.source, job.target,
+        ends.push_back(CopyChecked(op, mode, job.source, job.target,
                                    record == known.end() ? nullptr : &record->second, &made[k]));
         if (ends.back() == CopyEnd::NotWritten) {
             copies.notWritten = job.previous;
@@ -92,7 +101,7 @@ bool CopyPartFiles(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
         pause();
         for (std::size_t k = 0; k < jobs.size(); ++k) {
             if (!WorthRereading(ends[k])) continue;
-            ends[k] = CopyChecked(op, jobs[k].source, jobs[k].target, nullptr, &made[k]);
+            ends[k] = CopyChecked(op, mode, jobs[k].source, jobs[k].target, nullptr, &made[k]);
             if (ends[k] == CopyEnd::NotWritten) {
                 copies.notWritten = jobs[k].previous;
                 return false;
@@ -103,7 +112,7 @@ bool CopyPartFiles(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
         const PartFileJob& job = jobs[k];
         if (ends[k] == CopyEnd::Damaged || ends[k] == CopyEnd::Missing ||
             ends[k] == CopyEnd::Unreadable) {
-            const CopyEnd spare = CopyClientsSpare(op, job);
+            const CopyEnd spare = CopyClientsSpare(op, mode, job);
             if (spare == CopyEnd::NotWritten) {
                 copies.notWritten = job.previous;
                 return false;
@@ -130,7 +139,7 @@ bool CopyPartFiles(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
             case CopyEnd::Damaged:
             case CopyEnd::Unreadable: {
                 // The last good state of the download survives this run and every later one.
-                const CopyEnd carried = CopyChecked(op, job.previous, job.target);
+                const CopyEnd carried = CopyChecked(op, mode, job.previous, job.target);
                 if (carried == CopyEnd::NotWritten) {
                     copies.notWritten = job.previous;
                     return false;

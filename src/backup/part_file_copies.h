@@ -31,28 +31,19 @@ struct PartFileCopies {
     CopyRecords records;               // of the copies made or kept, by place
 };
 
-// Copies each source to its target when its bytes are a well-formed part file. Sources found
+// Copies each source to its target, in place in the staging folder held open, when its bytes
+// are a well-formed part file; folders are made only inside it. Sources found
 // damaged or missing are read once more after `pause` (one pause for all of them), since the
 // client may be rewriting them; one still missing is left out (its download completed). For a
 // source still damaged, or one that cannot be read, its previous copy is carried over when
 // that is well-formed. A target whose record in `known` still holds is kept unread. False when a
 // target could not be written: the staging folder is then unusable, and `notWritten` names the
 // file.
-bool CopyPartFiles(TabfFileOperation& op, const std::vector<PartFileJob>& jobs,
-                   const CopyRecords& known, const std::function<void()>& pause,
-                   PartFileCopies& copies);
+bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging,
+                   const std::vector<PartFileJob>& jobs, const CopyRecords& known,
+                   const std::function<void()>& pause, PartFileCopies& copies);
 
-// Makes the file operation refuse, for its lifetime, every copy that is not a well-formed part
-// file.
-class PartFileCheckScope {
-  public:
-    explicit PartFileCheckScope(TabfFileOperation& op);
-    ~PartFileCheckScope() { op_.acceptCopy = nullptr; }
-    PartFileCheckScope(const PartFileCheckScope&) = delete;
-    PartFileCheckScope& operator=(const PartFileCheckScope&) = delete;
-
-  private:
-    TabfFileOperation& op_;
-};
+// A copy that refuses every file that is not a well-formed part file (SourceRefused).
+TabfFileOperation::CopyMode PartFilesOnly();
 
 }  // namespace hw

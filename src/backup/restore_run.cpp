@@ -46,7 +46,6 @@ void MainForm::RestorePartFiles() {
     const bool subfolders = radio_storing_subfolder.checked();
     const std::string client = RunFolder(edit_clientdir.text());
     TabfFileOperation& op = abfFileOperation1;
-    op.writeInPlace = false;
     RepairBeforeRestore(op, temp, backup, client, discardRemoval_);
 
     std::vector<std::string> sources;
@@ -72,19 +71,18 @@ void MainForm::RestorePartFiles() {
     RemoveCopyLeftovers(op, RestoreTargetFolders(temp, client, listbox_files.items()));
     bool failed = false;
     std::string damaged;
-    {
-        // A damaged copy would replace the client's file, which may still be good.
-        PartFileCheckScope check(op);
-        for (const std::string& source : sources) {
-            std::string name = LastElement(source);
-            name.resize(name.size() - std::string(kBackupSuffix).size());
-            op.SetFileList({source});
-            op.DestFolder = subfolders ? JoinPath(JoinPath(temp, NextToLastElement(source)), name)
-                                       : JoinPath(temp, name);
-            if (op.Copy()) continue;
-            failed = true;
-            if (op.LastFailureInSource() && op.LastErrorCode() == EBADMSG) damaged += source + "\n";
-        }
+    // A damaged copy would replace the client's file, which may still be good.
+    const TabfFileOperation::CopyMode partFilesOnly = PartFilesOnly();
+    for (const std::string& source : sources) {
+        std::string name = LastElement(source);
+        name.resize(name.size() - std::string(kBackupSuffix).size());
+        op.SetFileList({source});
+        op.DestFolder = subfolders ? JoinPath(JoinPath(temp, NextToLastElement(source)), name)
+                                   : JoinPath(temp, name);
+        const files::CopyResult copied = op.Copy(partFilesOnly);
+        if (copied.Ok()) continue;
+        failed = true;
+        if (copied.status == files::CopyStatus::SourceRefused) damaged += source + "\n";
     }
     if (failed) {
         ShowMessage(msg_restore_failed, msg_error_caption);
@@ -109,7 +107,7 @@ void MainForm::RestoreAdditionalFiles() {
         if (copied) {
             abfFileOperation1.SetFileList({source});
             abfFileOperation1.DestFolder = target;
-            copied = abfFileOperation1.Copy();
+            copied = abfFileOperation1.Copy().Ok();
         }
         if (!copied) errors += ExtraEntryShown(client, entry) + "\n";
     }

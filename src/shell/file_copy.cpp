@@ -83,14 +83,17 @@ int OpenToOverwrite(const std::string& path, mode_t mode, struct stat& info) {
     return fresh.release();
 }
 
-// Marks the failure being reported as the source's; errno is kept.
-bool SourceFails(const CopyOptions& options) {
-    if (options.sourceFailed != nullptr) *options.sourceFailed = true;
-    return false;
+// A failure that errno describes.
+CopyResult Failure(CopyStatus status) {
+    return {status, errno != 0 ? errno : EIO};
 }
 
-void ClearBlame(const CopyOptions& options) {
-    if (options.sourceFailed != nullptr) *options.sourceFailed = false;
+CopyResult SourceFailure() {
+    return Failure(CopyStatus::SourceFailed);
+}
+
+CopyResult TargetFailure() {
+    return Failure(CopyStatus::TargetFailed);
 }
 
 // The whole content of an open file from its start. `size` is what fstat told: a read that
@@ -170,13 +173,13 @@ bool StillAsRecorded(const std::string& source, const std::string& target,
 
 // The record of a finished copy: the source as it was read, the target as it is now. A copy
 // that cannot be looked at gets no trusted record (it is read again next time), and stays made.
-bool Record(const struct stat& source, const struct timespec& readAt, const std::string& target,
+void Record(const struct stat& source, const struct timespec& readAt, const std::string& target,
             CopyRecord* record) {
-    if (record == nullptr) return true;
+    if (record == nullptr) return;
     struct stat copy {};
     if (::lstat(target.c_str(), &copy) != 0) {
         *record = CopyRecord{};
-        return true;
+        return;
     }
     *record = CopyRecord{source.st_ino,
                          source.st_size,
@@ -185,7 +188,6 @@ bool Record(const struct stat& source, const struct timespec& readAt, const std:
                          copy.st_ino,
                          copy.st_ctim,
                          Before(source.st_ctim, readAt)};
-    return true;
 }
 
 // Makes a finished temporary copy durable and puts it in the target's place, so that the
@@ -280,36 +282,24 @@ namespace {
 // rewrites a file in place in several writes could otherwise leave a copy mixed from two
 // versions that still looks well-formed. One change is met by reading again; `info` ends as the
 // state of the bytes read.
-bool ReadSteady(int in, struct stat& info, std::string& bytes, const CopyOptions& options) {
+CopyResult ReadSteady(int in, struct stat& info, std::string& bytes, const CopyOptions& options) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!ReadWhole(in, info.st_size, bytes)) return false;
+        if (!ReadWhole(in, info.st_size, bytes)) return SourceFailure();
         if (options.afterRead) options.afterRead();
         struct stat after {};
-        if (::fstat(in, &after) != 0) return false;
+        if (::fstat(in, &after) != 0) return SourceFailure();
         if (after.st_size == info.st_size && SameTime(after.st_mtim, info.st_mtim) &&
             SameTime(after.st_ctim, info.st_ctim)) {
-            return true;
+            return {};
         }
         info = after;
     }
-    errno = EBADMSG;
-    return false;
+    return {CopyStatus::SourceRefused, 0};
 }
 
-// The source is read once into memory and judged there, and exactly what was judged is
-// written: a change of the source meanwhile cannot slip into the copy.
-bool CopyJudged(int in, struct stat info, const std::string& target, const CopyOptions& options) {
-    const struct timespec readAt = CoarseNow();
-    std::string bytes;
-    if (!ReadSteady(in, info, bytes, options)) return SourceFails(options);
-    if (!options.accept(bytes)) {
-        errno = EBADMSG;
-        return SourceFails(options);
-    }
-    if (options.inPlace) {
-        return OverwriteWith(target, bytes, info, options) &&
-               Record(info, readAt, target, options.made);
-    }
+// Writes the judged bytes under a temporary name beside the target and renames them over it.
+bool WriteBeside(const std::string& target, const std::string& bytes, const struct stat& source,
+                 const CopyOptions& options) {
     std::string written = TempNameBeside(target);
     Fd out(::mkostemp(&written[0], O_CLOEXEC));
     if (!out.ok()) return false;
@@ -317,77 +307,93 @@ bool CopyJudged(int in, struct stat info, const std::string& target, const CopyO
         Discard(written);
         return false;
     }
-    KeepMode(out.get(), info);
-    KeepTimes(out.get(), info);
-    return SyncAndRename(out, written, target, options) &&
-           Record(info, readAt, target, options.made);
+    KeepMode(out.get(), source);
+    KeepTimes(out.get(), source);
+    return SyncAndRename(out, written, target, options);
+}
+
+// The source is read once into memory and judged there, and exactly what was judged is
+// written: a change of the source meanwhile cannot slip into the copy.
+CopyResult CopyJudged(int in, struct stat info, const std::string& target,
+                      const CopyOptions& options) {
+    const struct timespec readAt = CoarseNow();
+    std::string bytes;
+    const CopyResult read = ReadSteady(in, info, bytes, options);
+    if (!read.Ok()) return read;
+    if (!options.accept(bytes)) return {CopyStatus::SourceRefused, 0};
+    const bool written = options.inPlace ? OverwriteWith(target, bytes, info, options)
+                                         : WriteBeside(target, bytes, info, options);
+    if (!written) return TargetFailure();
+    Record(info, readAt, target, options.made);
+    return {};
 }
 
 }  // namespace
 
-bool CopyFile(const std::string& source, const std::string& target, const CopyOptions& options) {
-    ClearBlame(options);
+CopyResult CopyFile(const std::string& source, const std::string& target,
+                    const CopyOptions& options) {
     // Most downloads have not changed since the generation that a backup overwrites.
     if (options.accept && options.inPlace && options.known != nullptr &&
         StillAsRecorded(source, target, *options.known)) {
         if (options.made != nullptr) *options.made = *options.known;
-        return true;
+        return {};
     }
     struct stat info {};
     Fd in(OpenRegular(source, O_RDONLY, 0, info));
-    if (!in.ok()) return SourceFails(options);
+    if (!in.ok()) return SourceFailure();
     if (options.accept) return CopyJudged(in.get(), info, target, options);
 
     struct stat before {};
     std::string written = options.inPlace ? target : TempNameBeside(target);
     Fd out(options.inPlace ? OpenToOverwrite(target, info.st_mode & 0777, before)
                            : ::mkostemp(&written[0], O_CLOEXEC));
-    if (!out.ok()) return false;
+    if (!out.ok()) return TargetFailure();
     bool readFailed = false;
     const bool emptied = !options.inPlace || before.st_size == 0 || ::ftruncate(out.get(), 0) == 0;
     if (!emptied || !CopyAllBytes(in.get(), out.get(), &readFailed, options.write)) {
-        if (errno == 0) errno = EIO;
+        const CopyResult failed = readFailed ? SourceFailure() : TargetFailure();
         Discard(written);
-        return readFailed ? SourceFails(options) : false;
+        return failed;
     }
     KeepMode(out.get(), info);
     KeepTimes(out.get(), info);
-    if (options.inPlace) return out.close();
-    return SyncAndRename(out, written, target, options);
+    const bool done = options.inPlace ? out.close() : SyncAndRename(out, written, target, options);
+    return done ? CopyResult{} : TargetFailure();
 }
 
-bool CopyTree(const std::string& source, const std::string& target, const CopyOptions& options) {
-    ClearBlame(options);
+CopyResult CopyTree(const std::string& source, const std::string& target,
+                    const CopyOptions& options) {
     // Judged copies take regular files only, which the open and its fstat tell by themselves:
     // no look at the path first. Their sources come from a listing of regular files, so only a
     // name replaced in between could open something else.
     if (options.accept) return CopyFile(source, target, options);
     struct stat info {};
-    if (::stat(source.c_str(), &info) != 0) return SourceFails(options);
+    if (::stat(source.c_str(), &info) != 0) return SourceFailure();
     // A device is not even opened: opening some has effects of its own.
     if (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)) {
         errno = EINVAL;
-        return SourceFails(options);
+        return SourceFailure();
     }
     if (!S_ISDIR(info.st_mode)) return CopyFile(source, target, options);
 
     if (::mkdir(target.c_str(), info.st_mode & 07777) != 0 &&
         !(errno == EEXIST && IsFolder(target)))
-        return false;
+        return TargetFailure();
     std::vector<std::string> names;
-    if (!ListFolder(source, names)) return SourceFails(options);
+    if (!ListFolder(source, names)) return SourceFailure();
     for (const std::string& name : names) {
         const std::string from = JoinPath(source, name);
         struct stat entry {};
-        if (::lstat(from.c_str(), &entry) != 0) return SourceFails(options);
+        if (::lstat(from.c_str(), &entry) != 0) return SourceFailure();
         // A linked folder is not followed: it could lead back into the tree being copied.
         if (S_ISLNK(entry.st_mode) && IsFolder(from)) {
             errno = ELOOP;
-            return SourceFails(options);
+            return SourceFailure();
         }
-        if (!CopyTree(from, JoinPath(target, name), options)) return false;
+        const CopyResult copied = CopyTree(from, JoinPath(target, name), options);
+        if (!copied.Ok()) return copied;
     }
-    return true;
+    return {};
 }
 
 bool MoveTree(const std::string& source, const std::string& target, bool syncFolders) {
@@ -398,7 +404,11 @@ bool MoveTree(const std::string& source, const std::string& target, bool syncFol
         return true;
     }
     if (errno != EXDEV) return false;
-    if (!CopyTree(source, target, CopyOptions{})) return false;
+    const CopyResult copied = CopyTree(source, target, CopyOptions{});
+    if (!copied.Ok()) {
+        errno = copied.error;
+        return false;
+    }
     return RemoveTree(source);
 }
 

@@ -1,5 +1,5 @@
 // The file-system steps behind the file operation: crash-safe file copies, folder trees,
-// durability. Failures return false with errno set.
+// durability. A copy returns a CopyResult; the other steps return false with errno set.
 #pragma once
 
 #include <sys/types.h>
@@ -42,6 +42,24 @@ struct CopyRecord {
 // the change time may follow the modification time that any tool can set back.
 bool KeepsRealChangeTimes(const std::string& path);
 
+// How a copy ended.
+enum class CopyStatus {
+    Copied,
+    SourceFailed,   // the source is missing, unreadable or not a regular file
+    SourceRefused,  // judged: its bytes were refused, or it kept changing while it was read
+    TargetFailed,   // the copy could not be written
+};
+
+// What a copy did, and the system's error for a failed source or target (0 otherwise).
+struct CopyResult {
+    CopyStatus status = CopyStatus::Copied;
+    int error = 0;
+    bool Ok() const { return status == CopyStatus::Copied; }
+    bool InSource() const {
+        return status == CopyStatus::SourceFailed || status == CopyStatus::SourceRefused;
+    }
+};
+
 struct CopyOptions {
     // Write straight to the target and skip the sync (a folder that is itself the temporary);
     // an existing file there is overwritten, one with further hard links replaced. Otherwise go
@@ -53,10 +71,10 @@ struct CopyOptions {
     std::function<void()> beforeRename;
     // Judges the bytes before the copy is kept. The source is read into memory once, judged
     // there, and exactly those bytes are written. A copy it refuses is not written (the target
-    // keeps what it held) and the call fails with EBADMSG. Only regular files are copied while
-    // it is set: a folder fails with EISDIR. A source that changes while it is read is read
-    // once more; one that changes again fails with EBADMSG. In place, bytes the target holds
-    // already are not written again.
+    // keeps what it held): SourceRefused. Only regular files are copied while it is set: a
+    // folder fails with EISDIR. A source that changes while it is read is read once more; one
+    // that changes again is refused as well. In place, bytes the target holds already are not
+    // written again.
     std::function<bool(const std::string& bytes)> accept;
     // In place and judged: what an earlier copy to the target recorded. While the source and the
     // target both still match it, the target is kept and neither is read.
@@ -65,9 +83,6 @@ struct CopyOptions {
     CopyRecord* made = nullptr;
     // Judged: called each time the source has been read whole, before it is looked at again.
     std::function<void()> afterRead;
-    // When set, receives after a failure whether it lay in the source (missing, unreadable, not
-    // a regular file, refused by `accept`) rather than in writing the copy.
-    bool* sourceFailed = nullptr;
 };
 
 // A regular file to exactly `target`, keeping its bytes, permissions and modification time.
@@ -75,10 +90,12 @@ struct CopyOptions {
 // open ever waits. Unless inPlace, the bytes go to a temporary name beside the target, are
 // synced, and are then renamed over it, so `target` holds either its old content or the
 // complete copy.
-bool CopyFile(const std::string& source, const std::string& target, const CopyOptions& options);
+CopyResult CopyFile(const std::string& source, const std::string& target,
+                    const CopyOptions& options);
 // A file, or a folder with everything in it, to exactly `target` (a folder is merged into an
 // existing one of that name).
-bool CopyTree(const std::string& source, const std::string& target, const CopyOptions& options);
+CopyResult CopyTree(const std::string& source, const std::string& target,
+                    const CopyOptions& options);
 // Renames; across file systems copies and then removes the source. The folders of both names
 // are synced unless `syncFolders` is false (the caller syncs once after several renames).
 bool MoveTree(const std::string& source, const std::string& target, bool syncFolders = true);

@@ -10,154 +10,150 @@
 
 namespace hw {
 
-namespace {}  // namespace
+namespace {
+
+files::CopyResult FailedStep() {
+    return {files::CopyStatus::TargetFailed, errno != 0 ? errno : EIO};
+}
+
+}  // namespace
 
 std::string TabfFileOperation::TargetFor(const std::string& source) const {
     if (files::IsFolder(DestFolder)) return JoinPath(DestFolder, FileName(source));
     return DestFolder;
 }
 
-bool TabfFileOperation::Run(bool (TabfFileOperation::*step)(const std::string& source)) {
-    lastError_ = 0;
-    lastFailureInSource_ = false;
-    bool ok = true;
+files::CopyResult TabfFileOperation::Run(const Step& step, bool intoDestFolder) {
+    files::CopyResult first;
     try {
         std::size_t entries = 0;
         for (const std::string& source : fileList_) entries += source.empty() ? 0 : 1;
         // Several entries to copy or move always go into DestFolder, which is created for them.
-        const bool intoDestFolder =
-            step == &TabfFileOperation::CopyOne || step == &TabfFileOperation::MoveOne;
-        if (entries > 1 && intoDestFolder && !files::MakeFolders(DestFolder)) {
-            lastError_ = errno;
-            return false;
-        }
+        if (entries > 1 && intoDestFolder && !files::MakeFolders(DestFolder)) return FailedStep();
         for (const std::string& source : fileList_) {
             if (source.empty()) continue;
             errno = 0;
-            stepFailedInSource_ = false;
             failedAt_.clear();
-            if (!(this->*step)(source)) {
-                if (lastError_ == 0) {
-                    lastError_ = errno != 0 ? errno : EIO;
-                    lastFailureInSource_ = stepFailedInSource_;
-                }
-                if (!stepFailedInSource_) {
-                    failedPath_ = failedAt_.empty() ? source : failedAt_;
-                    failedCode_ = errno != 0 ? errno : EIO;
-                }
-                ok = false;
+            const files::CopyResult done = step(source);
+            if (done.Ok()) continue;
+            if (first.Ok()) first = done;
+            if (!done.InSource()) {
+                failedPath_ = failedAt_.empty() ? source : failedAt_;
+                failedCode_ = done.error != 0 ? done.error : EIO;
             }
         }
     } catch (const std::exception&) {
         // Out of memory in a path text or a listing: a failed step like any other.
-        if (lastError_ == 0) lastError_ = ENOMEM;
+        if (first.Ok()) first = {files::CopyStatus::TargetFailed, ENOMEM};
         failedCode_ = ENOMEM;
-        ok = false;
     }
-    return ok;
+    return first;
 }
 
-bool TabfFileOperation::CopyOne(const std::string& source) {
+bool TabfFileOperation::RunSimple(const std::function<bool(const std::string& source)>& step,
+                                  bool intoDestFolder) {
+    const files::CopyResult done = Run(
+        [&](const std::string& source) {
+            return step(source) ? files::CopyResult{} : FailedStep();
+        },
+        intoDestFolder);
+    lastError_ = done.error;
+    return done.Ok();
+}
+
+files::CopyResult TabfFileOperation::CopyOne(const std::string& source, const CopyMode& mode) {
     // In place the destination is a new name in the run's own folder: it is tried as the file
     // itself first, and only an existing folder there (EISDIR) sends the copy into it.
-    std::string target = writeInPlace ? DestFolder : TargetFor(source);
-    // Missing folders on the way are created only when the first attempt finds them missing:
-    // a backup makes thousands of copies into folders that mostly exist.
+    std::string target = mode.inPlace ? DestFolder : TargetFor(source);
     files::CopyOptions options;
-    options.inPlace = writeInPlace;
+    options.inPlace = mode.inPlace;
     options.write = byteWrite;
-    options.accept = acceptCopy;
-    options.sourceFailed = &stepFailedInSource_;
-    options.known = knownCopy;
-    options.made = madeCopy;
+    options.accept = mode.accept;
+    options.known = mode.known;
+    options.made = mode.made;
     options.afterRead = afterRead;
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };
     if (beforeCopy) beforeCopy(source);
-    if (CopyTo(source, target, options)) return true;
-    const int error = errno;
+    const files::CopyResult copied = CopyTo(source, target, mode, options);
+    if (copied.Ok()) return copied;
     // In place, a failed copy leaves no file of an older generation under the name.
-    if (writeInPlace) ::unlink(target.c_str());
+    if (mode.inPlace) ::unlink(target.c_str());
     failedAt_ = target;
-    errno = error;
-    return false;
+    return copied;
 }
 
-bool TabfFileOperation::CopyTo(const std::string& source, std::string& target,
-                               const files::CopyOptions& options) {
-    if (files::CopyTree(source, target, options)) return true;
-    if (writeInPlace && errno == EISDIR && !stepFailedInSource_ && files::IsFolder(target)) {
+files::CopyResult TabfFileOperation::CopyTo(const std::string& source, std::string& target,
+                                            const CopyMode& mode,
+                                            const files::CopyOptions& options) {
+    files::CopyResult copied = files::CopyTree(source, target, options);
+    if (copied.Ok()) return copied;
+    if (mode.inPlace && copied.status == files::CopyStatus::TargetFailed &&
+        copied.error == EISDIR && files::IsFolder(target)) {
         target = JoinPath(target, FileName(source));
-        if (files::CopyTree(source, target, options)) return true;
+        copied = files::CopyTree(source, target, options);
+        if (copied.Ok()) return copied;
     }
-    if (errno != ENOENT || !files::Exists(source)) return false;
+    // Missing folders on the way are created only when the first attempt finds them missing:
+    // a backup makes thousands of copies into folders that mostly exist.
+    if (copied.error != ENOENT || !files::Exists(source)) return copied;
     const std::string folder = ParentPath(target);
-    if (makeFoldersIn != nullptr ? !makeFoldersIn->MakeBelow(folder)
-                                 : !files::MakeFolders(folder)) {
-        return false;
+    if (mode.within != nullptr ? !mode.within->MakeBelow(folder) : !files::MakeFolders(folder)) {
+        return FailedStep();
     }
-    if (files::CopyTree(source, target, options)) return true;
+    copied = files::CopyTree(source, target, options);
     // exFAT through FUSE answers ENOENT for a name it cannot store, in a folder that is there.
-    if (errno == ENOENT && !stepFailedInSource_ && files::IsFolder(folder)) errno = EINVAL;
-    return false;
+    if (copied.status == files::CopyStatus::TargetFailed && copied.error == ENOENT &&
+        files::IsFolder(folder)) {
+        copied.error = EINVAL;
+    }
+    return copied;
 }
 
-bool TabfFileOperation::MoveOne(const std::string& source) {
-    if (!files::Exists(source)) return false;
-    const std::string target = TargetFor(source);
-    if (!files::MakeFolders(ParentPath(target))) return false;
-    AnnounceChange();
-    return files::MoveTree(source, target, syncAfterRename);
+files::CopyResult TabfFileOperation::Copy(const CopyMode& mode) {
+    return Run([&](const std::string& source) { return CopyOne(source, mode); }, true);
 }
 
-bool TabfFileOperation::DeleteOne(const std::string& source) {
-    AnnounceChange();
-    return files::RemoveTree(source, &failedAt_, deleteLast);
+bool TabfFileOperation::Move(FolderSync sync) {
+    return RunSimple(
+        [&](const std::string& source) {
+            if (!files::Exists(source)) return false;
+            const std::string target = TargetFor(source);
+            if (!files::MakeFolders(ParentPath(target))) return false;
+            AnnounceChange();
+            return files::MoveTree(source, target, sync == FolderSync::EachRename);
+        },
+        true);
 }
 
-bool TabfFileOperation::ExchangeOne(const std::string& source) {
-    AnnounceChange();
-    return files::ExchangePaths(source, DestFolder, syncAfterRename);
-}
-
-bool TabfFileOperation::CreateEmptyOne(const std::string& source) {
-    return files::CreateEmptyFile(source);
-}
-
-bool TabfFileOperation::MakeFolderOne(const std::string& source) {
-    return makeFoldersIn != nullptr ? makeFoldersIn->MakeBelow(source) : files::MakeFolders(source);
-}
-
-bool TabfFileOperation::FlushOne(const std::string& source) {
-    if (flushMethod == FlushMethod::FileSystem) return files::SyncFileSystem(source);
-    return files::SyncTree(source);
-}
-
-bool TabfFileOperation::Copy() {
-    return Run(&TabfFileOperation::CopyOne);
-}
-
-bool TabfFileOperation::Move() {
-    return Run(&TabfFileOperation::MoveOne);
-}
-
-bool TabfFileOperation::Delete() {
-    return Run(&TabfFileOperation::DeleteOne);
+bool TabfFileOperation::Delete(const std::string& removedLast) {
+    return RunSimple([&](const std::string& source) {
+        AnnounceChange();
+        return files::RemoveTree(source, &failedAt_, removedLast);
+    });
 }
 
 bool TabfFileOperation::Flush() {
-    return Run(&TabfFileOperation::FlushOne);
+    return RunSimple([&](const std::string& source) {
+        if (flushMethod == FlushMethod::FileSystem) return files::SyncFileSystem(source);
+        return files::SyncTree(source);
+    });
 }
 
-bool TabfFileOperation::Exchange() {
-    return Run(&TabfFileOperation::ExchangeOne);
+bool TabfFileOperation::Exchange(FolderSync sync) {
+    return RunSimple([&](const std::string& source) {
+        AnnounceChange();
+        return files::ExchangePaths(source, DestFolder, sync == FolderSync::EachRename);
+    });
 }
 
 bool TabfFileOperation::CreateEmpty() {
-    return Run(&TabfFileOperation::CreateEmptyOne);
+    return RunSimple([](const std::string& source) { return files::CreateEmptyFile(source); });
 }
 
-bool TabfFileOperation::MakeFolder() {
-    return Run(&TabfFileOperation::MakeFolderOne);
+bool TabfFileOperation::MakeFolder(files::FolderAnchor* within) {
+    return RunSimple([&](const std::string& source) {
+        return within != nullptr ? within->MakeBelow(source) : files::MakeFolders(source);
+    });
 }
 
 }  // namespace hw

@@ -1,5 +1,6 @@
-// Copy, move and delete for the backup engine, one call per step, success as a Boolean. No
-// dialogs: the callers report. Copies never leave a truncated file under the final name.
+// Copy, move and delete for the backup engine, one call per step: a copy returns what became
+// of it, the other steps success as a Boolean. No dialogs: the callers report. Copies never
+// leave a truncated file under the final name.
 #pragma once
 
 #include <functional>
@@ -10,6 +11,26 @@
 
 namespace hw {
 
+// How TabfFileOperation::Copy writes. By default through a temporary name beside each final one,
+// unjudged, making missing folders wherever needed.
+struct CopyMode {
+    // Only while filling a folder that is itself the temporary: copies write straight to
+    // their final names (overwriting a file there) and are not synced; the caller makes
+    // them durable (Flush) before the folder is renamed into place. A failed copy removes
+    // the name.
+    bool inPlace = false;
+    // When set, a file is kept only when its bytes pass, and exactly the bytes judged are
+    // written; a refused copy ends SourceRefused. Folders are then not copied.
+    std::function<bool(const std::string& bytes)> accept;
+    // For a judged copy in place: what the earlier copy to DestFolder recorded (see
+    // files::CopyOptions::known), and where the record of this copy goes.
+    const files::CopyRecord* known = nullptr;
+    files::CopyRecord* made = nullptr;
+    // When set, folders are made only below this folder and relative to it (see
+    // files::FolderAnchor), and fail with ENOENT once it is gone from its path.
+    files::FolderAnchor* within = nullptr;
+};
+
 class TabfFileOperation {
   public:
     // How a staged folder is made durable by Flush.
@@ -17,6 +38,12 @@ class TabfFileOperation {
         FileSystem,  // one sync of the file system holding the folder
         EachFile,    // one fsync of every file and folder below it
     };
+    // Whether Move and Exchange sync the folders they rename in.
+    enum class FolderSync {
+        EachRename,
+        ByCaller,  // the caller makes several renames in one folder durable with one sync
+    };
+    using CopyMode = hw::CopyMode;
 
     void SetFileList(const std::vector<std::string>& files) { fileList_ = files; }
     const std::vector<std::string>& FileList() const { return fileList_; }
@@ -26,48 +53,31 @@ class TabfFileOperation {
     // is an existing folder, otherwise to exactly that path, creating missing folders and
     // replacing an existing file. A file is written under a temporary name beside its final
     // one, synced, then renamed over it. Only regular files are copied: a pipe, a device or a
-    // socket fails without being read or waited for.
-    bool Copy();
+    // socket fails without being read or waited for. The result is that of the first copy that
+    // failed.
+    files::CopyResult Copy(const CopyMode& mode = {});
     // Each entry to DestFolder (into it when it is an existing folder, else to that path).
-    bool Move();
-    // Each entry with everything in it, for good.
-    bool Delete();
+    bool Move(FolderSync sync = FolderSync::EachRename);
+    // Each entry with everything in it, for good; a name `removedLast` in any of its folders
+    // goes after everything else there (see files::RemoveTree).
+    bool Delete(const std::string& removedLast = {});
     // Makes every file and folder below the entries durable (see flushMethod).
     bool Flush();
     // Swaps each entry with DestFolder in one step, so that neither name is missing at any
     // moment. False (LastErrorCode EINVAL or ENOSYS) where the file system cannot swap.
-    bool Exchange();
+    bool Exchange(FolderSync sync = FolderSync::EachRename);
     // Creates an empty file at each entry.
     bool CreateEmpty();
-    // Creates each entry as a folder with any missing folder above it, relative to makeFoldersIn
-    // when that is set.
-    bool MakeFolder();
+    // Creates each entry as a folder with any missing folder above it, relative to `within`
+    // when that is given.
+    bool MakeFolder(files::FolderAnchor* within = nullptr);
 
-    // Set only while filling a folder that is itself the temporary: copies then write straight
-    // to their final names (overwriting a file there) and are not synced, and Flush makes them
-    // durable before the folder is renamed into place. A failed copy removes the name.
-    bool writeInPlace = false;
-    // When set, Copy keeps a file only when its bytes pass, and writes exactly the bytes judged;
-    // a refused copy fails with LastErrorCode EBADMSG. Folders are then not copied.
-    std::function<bool(const std::string& bytes)> acceptCopy;
     FlushMethod flushMethod = FlushMethod::FileSystem;
-    // When false, Move and Exchange leave their folders unsynced: the caller makes several
-    // renames in one folder durable with one sync of it afterwards.
-    bool syncAfterRename = true;
-    // A name that Delete removes after everything else in its folder (see files::RemoveTree).
-    std::string deleteLast;
     // Replaceable so that tests can make a copy fail part-way (a full disk, the Nth file).
     files::ByteWrite byteWrite;
     // Called right before every rename, swap and delete that the operation makes, the final
     // rename of a copy included, so that a test can stop the process at each of them in turn.
     std::function<void()> beforeChange;
-    // When set, Copy and MakeFolder make folders only below this folder and relative to it (see
-    // files::FolderAnchor), and fail with ENOENT once it is gone from its path.
-    files::FolderAnchor* makeFoldersIn = nullptr;
-    // For a judged copy in place: what the earlier copy to DestFolder recorded (see
-    // files::CopyOptions::known), and where the record of this copy goes. Set per call.
-    const files::CopyRecord* knownCopy = nullptr;
-    files::CopyRecord* madeCopy = nullptr;
     // Called with each source right before Copy opens it, so that a test can remove or rewrite
     // it at that moment, as a client may.
     std::function<void(const std::string& source)> beforeCopy;
@@ -79,12 +89,8 @@ class TabfFileOperation {
         if (beforeChange) beforeChange();
     }
 
-    // errno of the first failure of the last call, 0 after success (ENAMETOOLONG for a name
-    // past the file system's limit).
+    // errno of the first failure of the last call other than Copy, 0 after success.
     int LastErrorCode() const { return lastError_; }
-    // After a failed Copy: true when the first failure lay in reading its source (missing,
-    // unreadable, not a regular file, refused by acceptCopy), false when writing failed.
-    bool LastFailureInSource() const { return lastFailureInSource_; }
     // The path and errno of the latest call that failed other than in a source: the entry, the
     // copy's target, or what a Delete could not remove inside its entry. Kept, whatever calls
     // succeed meanwhile, until ClearFailure, so that a caller's tidying up does not hide it.
@@ -97,25 +103,23 @@ class TabfFileOperation {
     }
 
   private:
-    bool Run(bool (TabfFileOperation::*step)(const std::string& source));
-    bool CopyOne(const std::string& source);
-    bool MoveOne(const std::string& source);
-    bool DeleteOne(const std::string& source);
-    bool FlushOne(const std::string& source);
-    bool ExchangeOne(const std::string& source);
-    bool CreateEmptyOne(const std::string& source);
-    bool MakeFolderOne(const std::string& source);
+    using Step = std::function<files::CopyResult(const std::string& source)>;
+    // Runs the step for each entry; the result of the first that failed.
+    files::CopyResult Run(const Step& step, bool intoDestFolder);
+    // Run for a step that reports success and sets errno; keeps LastErrorCode.
+    bool RunSimple(const std::function<bool(const std::string& source)>& step,
+                   bool intoDestFolder = false);
+    files::CopyResult CopyOne(const std::string& source, const CopyMode& mode);
     std::string TargetFor(const std::string& source) const;
     // CopyOne's attempts; `target` ends as the path last tried.
-    bool CopyTo(const std::string& source, std::string& target, const files::CopyOptions& options);
+    files::CopyResult CopyTo(const std::string& source, std::string& target, const CopyMode& mode,
+                             const files::CopyOptions& options);
 
     std::vector<std::string> fileList_;
     std::string failedAt_;  // set by a step that knows better than its entry where it failed
     std::string failedPath_;
     int failedCode_ = 0;
     int lastError_ = 0;
-    bool lastFailureInSource_ = false;
-    bool stepFailedInSource_ = false;
 };
 
 }  // namespace hw

@@ -99,11 +99,12 @@ TEST(FileOperation, InPlaceCopyIntoAnExistingFolderGoesUnderTheSourcesName) {
     for (bool judged : {false, true}) {
         SCOPED_TRACE(judged ? "judged" : "plain");
         TabfFileOperation op;
-        op.writeInPlace = true;
-        if (judged) op.acceptCopy = [](const std::string&) { return true; };
+        TabfFileOperation::CopyMode mode;
+        mode.inPlace = true;
+        if (judged) mode.accept = [](const std::string&) { return true; };
         op.SetFileList({dir / "t/x.part.met"});
         op.DestFolder = dir / "into";
-        EXPECT_TRUE(op.Copy());
+        EXPECT_TRUE(op.Copy(mode).Ok());
         EXPECT_EQ(ReadFile(dir / "into/x.part.met"), "content");
         ::unlink((dir / "into/x.part.met").c_str());
     }

@@ -50,11 +50,11 @@ TEST(FileOperation, EmptyListSucceedsAndTouchesNothing) {
     TempDir dir;
     TabfFileOperation op;
     op.DestFolder = dir / "never";
-    EXPECT_TRUE(op.Copy());
+    EXPECT_TRUE(op.Copy().Ok());
     EXPECT_TRUE(op.Move());
     EXPECT_TRUE(op.Delete());
     op.SetFileList({"", ""});
-    EXPECT_TRUE(op.Copy());
+    EXPECT_TRUE(op.Copy().Ok());
     EXPECT_FALSE(FolderExists(dir / "never"));
 }
 
@@ -70,37 +70,36 @@ TEST(FileOperation, CopyWritesToTheExactPathOrIntoAnExistingFolder) {
 
     {  // missing folders on the way are created; the last element is the file name
         op.DestFolder = dir / "B/deeper/x.part.met.HWS";
-        EXPECT_TRUE(op.Copy());
+        EXPECT_TRUE(op.Copy().Ok());
         EXPECT_EQ(ReadFile(dir / "B/deeper/x.part.met.HWS"), binary);
         EXPECT_EQ(Names(dir / "B/deeper"), std::vector<std::string>{"x.part.met.HWS"});
     }
     {  // an existing file is replaced
         WriteFile(dir / "B/old.HWS", "a much longer old content that must not remain");
         op.DestFolder = dir / "B/old.HWS";
-        EXPECT_TRUE(op.Copy());
+        EXPECT_TRUE(op.Copy().Ok());
         EXPECT_EQ(ReadFile(dir / "B/old.HWS"), binary);
     }
     {  // an existing folder takes the file under its own name
         std::filesystem::create_directories(dir / "into");
         op.DestFolder = dir / "into";
-        EXPECT_TRUE(op.Copy());
+        EXPECT_TRUE(op.Copy().Ok());
         EXPECT_EQ(ReadFile(dir / "into/x.part.met"), binary);
     }
     {  // a missing source fails; "=" is part of a name, not a pair
         op.SetFileList({dir / "t/missing.part.met"});
         op.DestFolder = dir / "B/m";
-        EXPECT_FALSE(op.Copy());
+        EXPECT_FALSE(op.Copy().Ok());
         EXPECT_FALSE(FileExists(dir / "B/m"));
         WriteFile(dir / "t/a=b.met", "pair?");
         op.SetFileList({dir / "t/a=b.met"});
         op.DestFolder = dir / "B/c=d.met";
-        EXPECT_TRUE(op.Copy());
+        EXPECT_TRUE(op.Copy().Ok());
         EXPECT_EQ(ReadFile(dir / "B/c=d.met"), "pair?");
     }
     {  // a target whose parent is a regular file cannot be written, even by root
         op.DestFolder = dir / "t/x.part.met/below";
-        EXPECT_FALSE(op.Copy());
-        EXPECT_EQ(op.LastErrorCode(), ENOTDIR);
+        EXPECT_EQ(op.Copy().error, ENOTDIR);
     }
 }
 
@@ -112,10 +111,11 @@ TEST(FileOperation, CopyKeepsTheModificationTimeAndPermissions) {
     ::chmod((dir / "src.met").c_str(), 0640);
     for (bool inPlace : {false, true}) {
         TabfFileOperation op;
-        op.writeInPlace = inPlace;
+        TabfFileOperation::CopyMode mode;
+        mode.inPlace = inPlace;
         op.SetFileList({dir / "src.met"});
         op.DestFolder = dir / (inPlace ? "in.met" : "safe.met");
-        ASSERT_TRUE(op.Copy());
+        ASSERT_TRUE(op.Copy(mode).Ok());
         struct stat info {};
         ASSERT_EQ(::stat(op.DestFolder.c_str(), &info), 0);
         EXPECT_EQ(info.st_mtim.tv_sec, 1200000000);
@@ -133,65 +133,72 @@ TEST(FileOperation, CopyFailingMidwayLeavesTheOldTargetWholeAndNoTemporaryFile) 
     op.SetFileList({dir / "src/new.met"});
 
     op.DestFolder = dir / "dst/new.met";
-    EXPECT_FALSE(op.Copy());
-    EXPECT_EQ(op.LastErrorCode(), ENOSPC);
+    EXPECT_EQ(op.Copy().error, ENOSPC);
     EXPECT_EQ(ReadFile(dir / "dst/new.met"), "old and good");
     EXPECT_EQ(Names(dir / "dst"), std::vector<std::string>{"new.met"});
 
     op.DestFolder = dir / "dst/fresh.met";  // nothing appears under a new name either
-    EXPECT_FALSE(op.Copy());
+    EXPECT_FALSE(op.Copy().Ok());
     EXPECT_EQ(Names(dir / "dst"), std::vector<std::string>{"new.met"});
 
-    op.writeInPlace = true;  // in a staging folder the partial file is removed as well
+    TabfFileOperation::CopyMode inPlace;  // in a staging folder the partial file goes as well
+    inPlace.inPlace = true;
     op.DestFolder = dir / "stage/new.met";
-    EXPECT_FALSE(op.Copy());
+    EXPECT_FALSE(op.Copy(inPlace).Ok());
     EXPECT_TRUE(Names(dir / "stage").empty());
 }
 
 TEST(FileOperation, AFailedCopyTellsWhetherItsSourceOrTheWritingFailed) {
     struct Case {
         const char* what;
-        std::function<void(const std::string& dir, TabfFileOperation& op)> prepare;
+        std::function<void(const std::string& dir, TabfFileOperation& op,
+                           TabfFileOperation::CopyMode& mode)>
+            prepare;
+        files::CopyStatus status;
         int error;
-        bool inSource;
     };
+    using files::CopyStatus;
+    using Mode = TabfFileOperation::CopyMode;
     const auto refuse = [](const std::string& bytes) { return bytes != "old"; };
     const std::vector<Case> cases = {
-        {"missing source", [](const std::string&, TabfFileOperation&) {}, ENOENT, true},
+        {"missing source", [](const std::string&, TabfFileOperation&, Mode&) {},
+         CopyStatus::SourceFailed, ENOENT},
         {"removed right before it is opened",
-         [](const std::string& dir, TabfFileOperation& op) {
+         [](const std::string& dir, TabfFileOperation& op, Mode&) {
              WriteFile(dir + "/src", "x");
              op.beforeCopy = [](const std::string& source) { ::unlink(source.c_str()); };
          },
-         ENOENT, true},
+         CopyStatus::SourceFailed, ENOENT},
         {"a pipe",
-         [](const std::string& dir, TabfFileOperation&) { ::mkfifo((dir + "/src").c_str(), 0644); },
-         EINVAL, true},
+         [](const std::string& dir, TabfFileOperation&, Mode&) {
+             ::mkfifo((dir + "/src").c_str(), 0644);
+         },
+         CopyStatus::SourceFailed, EINVAL},
         {"a folder while copies are judged",
-         [&](const std::string& dir, TabfFileOperation& op) {
+         [&](const std::string& dir, TabfFileOperation&, Mode& mode) {
              WriteFile(dir + "/src/inner", "x");
-             op.acceptCopy = refuse;
+             mode.accept = refuse;
          },
-         EISDIR, true},
+         CopyStatus::SourceFailed, EISDIR},
         {"refused by the judge",
-         [&](const std::string& dir, TabfFileOperation& op) {
+         [&](const std::string& dir, TabfFileOperation&, Mode& mode) {
              WriteFile(dir + "/src", "old");
-             op.acceptCopy = refuse;
+             mode.accept = refuse;
          },
-         EBADMSG, true},
+         CopyStatus::SourceRefused, 0},
         {"the target's folder is a file",
-         [](const std::string& dir, TabfFileOperation& op) {
+         [](const std::string& dir, TabfFileOperation& op, Mode&) {
              WriteFile(dir + "/src", "x");
              WriteFile(dir + "/dst", "old");
              op.DestFolder = dir + "/dst/inside";
          },
-         ENOTDIR, false},
+         CopyStatus::TargetFailed, ENOTDIR},
         {"the disk is full",
-         [](const std::string& dir, TabfFileOperation& op) {
+         [](const std::string& dir, TabfFileOperation& op, Mode&) {
              WriteFile(dir + "/src", std::string(5000, 'x'));
              op.byteWrite = HalfThenDiskFull;
          },
-         ENOSPC, false},
+         CopyStatus::TargetFailed, ENOSPC},
     };
     for (const Case& c : cases) {
         for (bool inPlace : {false, true}) {
@@ -200,14 +207,15 @@ TEST(FileOperation, AFailedCopyTellsWhetherItsSourceOrTheWritingFailed) {
             // In place, copies only ever go to new names.
             if (!inPlace) WriteFile(dir / "dst", "old");
             TabfFileOperation op;
-            op.writeInPlace = inPlace;
+            Mode mode;
+            mode.inPlace = inPlace;
             op.SetFileList({dir / "src"});
             op.DestFolder = dir / "dst";
-            c.prepare(dir.path(), op);
+            c.prepare(dir.path(), op, mode);
             const bool targetThere = FileExists(dir / "dst");
-            EXPECT_FALSE(op.Copy());
-            EXPECT_EQ(op.LastErrorCode(), c.error) << std::strerror(op.LastErrorCode());
-            EXPECT_EQ(op.LastFailureInSource(), c.inSource);
+            const files::CopyResult copied = op.Copy(mode);
+            EXPECT_EQ(copied.status, c.status);
+            EXPECT_EQ(copied.error, c.error) << std::strerror(copied.error);
             EXPECT_EQ(FileExists(dir / "dst"), targetThere);
             if (targetThere) {
                 EXPECT_EQ(ReadFile(dir / "dst"), "old");
@@ -227,15 +235,16 @@ TEST(FileOperation, AJudgedCopyHoldsExactlyTheBytesTheJudgeAccepted) {
         WriteFile(dir / "src", std::string("part\0file", 9));
         std::string judged;
         TabfFileOperation op;
-        op.writeInPlace = inPlace;
-        op.acceptCopy = [&](const std::string& bytes) {
+        TabfFileOperation::CopyMode mode;
+        mode.inPlace = inPlace;
+        mode.accept = [&](const std::string& bytes) {
             judged = bytes;
             WriteFile(dir / "src", "rewritten by its owner meanwhile");
             return true;
         };
         op.SetFileList({dir / "src"});
         op.DestFolder = dir / "dst";
-        EXPECT_TRUE(op.Copy());
+        EXPECT_TRUE(op.Copy(mode).Ok());
         EXPECT_EQ(judged, std::string("part\0file", 9));
         EXPECT_EQ(ReadFile(dir / "dst"), judged);
     }
@@ -252,7 +261,8 @@ TEST(FileOperation, AJudgedCopyReadsASourceAgainThatChangedWhileItWasRead) {
         WriteFile(dir / "dst", "older");
         int reads = 0;
         TabfFileOperation op;
-        op.acceptCopy = [](const std::string&) { return true; };
+        TabfFileOperation::CopyMode mode;
+        mode.accept = [](const std::string&) { return true; };
         op.afterRead = [&] {
             // Past the coarse clock tick, so that the second half shows in the times as well.
             ::usleep(20000);
@@ -260,11 +270,9 @@ TEST(FileOperation, AJudgedCopyReadsASourceAgainThatChangedWhileItWasRead) {
         };
         op.SetFileList({dir / "src"});
         op.DestFolder = dir / "dst";
-        EXPECT_EQ(op.Copy(), rewrites == 1);
+        EXPECT_EQ(op.Copy(mode).status,
+                  rewrites == 1 ? files::CopyStatus::Copied : files::CopyStatus::SourceRefused);
         EXPECT_EQ(ReadFile(dir / "dst"), rewrites == 1 ? "AAAABBBB" : "older");
-        if (rewrites == 2) {
-            EXPECT_EQ(op.LastErrorCode(), EBADMSG);
-        }
     }
 }
 
@@ -295,15 +303,16 @@ TEST(FileOperation, AJudgedCopyInPlaceRewritesAnOlderFileOnlyWhereItDiffers) {
         if (c.older != nullptr) WriteFile(dir / "dst", c.older);
         int writes = 0;
         TabfFileOperation op;
-        op.writeInPlace = true;
-        op.acceptCopy = [](const std::string&) { return true; };
+        TabfFileOperation::CopyMode mode;
+        mode.inPlace = true;
+        mode.accept = [](const std::string&) { return true; };
         op.byteWrite = [&](int to, const char* data, std::size_t size) {
             ++writes;
             return files::WriteAllBytes(to, data, size);
         };
         op.SetFileList({dir / "src"});
         op.DestFolder = dir / "dst";
-        ASSERT_TRUE(op.Copy());
+        ASSERT_TRUE(op.Copy(mode).Ok());
         EXPECT_EQ(ReadFile(dir / "dst"), c.now);
         EXPECT_EQ(writes, c.writes);
         struct stat info {};
@@ -362,20 +371,21 @@ TEST(FileOperation, AJudgedCopyInPlaceKeepsARecordedCopyOfTheUnchangedSourceUnre
         int judged = 0;
         files::CopyRecord record;
         TabfFileOperation op;
-        op.writeInPlace = true;
-        op.acceptCopy = [&](const std::string&) { return ++judged > 0; };
+        TabfFileOperation::CopyMode mode;
+        mode.inPlace = true;
+        mode.accept = [&](const std::string&) { return ++judged > 0; };
         op.SetFileList({dir / "src"});
         op.DestFolder = dir / "dst";
-        op.madeCopy = &record;
-        ASSERT_TRUE(op.Copy());
+        mode.made = &record;
+        ASSERT_TRUE(op.Copy(mode).Ok());
         c.between(dir.path());
         // Past the kernel's coarse clock tick, so that a change of the copy shows in its times.
         ::usleep(20000);
         judged = 0;
         files::CopyRecord again;
-        op.knownCopy = &record;
-        op.madeCopy = &again;
-        ASSERT_TRUE(op.Copy());
+        mode.known = &record;
+        mode.made = &again;
+        ASSERT_TRUE(op.Copy(mode).Ok());
         EXPECT_EQ(judged, c.judged);
         EXPECT_EQ(ReadFile(dir / "dst"), ReadFile(dir / "src"));
     }
@@ -396,11 +406,12 @@ TEST(FileOperation, AJudgedCopyInPlaceReplacesAnOlderReadOnlyFileForAnOrdinaryUs
     const int exitCode = InChildWithAlarm([&] {
         if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) return 2;
         TabfFileOperation op;
-        op.writeInPlace = true;
-        op.acceptCopy = [](const std::string&) { return true; };
+        TabfFileOperation::CopyMode mode;
+        mode.inPlace = true;
+        mode.accept = [](const std::string&) { return true; };
         op.SetFileList({dir / "src"});
         op.DestFolder = dir / "dst";
-        return op.Copy() ? 0 : 1;
+        return op.Copy(mode).Ok() ? 0 : 1;
     });
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(ReadFile(dir / "dst"), "new bytes");
@@ -469,7 +480,7 @@ TEST(FileOperation, CopiesAFolderWithItsContents) {
     TabfFileOperation op;
     op.SetFileList({dir / "src"});
     op.DestFolder = dir / "copy";
-    EXPECT_TRUE(op.Copy());
+    EXPECT_TRUE(op.Copy().Ok());
     EXPECT_EQ(ReadFile(dir / "copy/a.met"), "a");
     EXPECT_EQ(ReadFile(dir / "copy/sub/b.dat"), "b");
 }
@@ -517,10 +528,11 @@ TEST(FileOperation, PipesDevicesAndSocketsAreNeitherReadNorWaitedFor) {
         for (bool inPlace : {false, true}) {
             const int result = InChildWithAlarm([&] {
                 TabfFileOperation op;
-                op.writeInPlace = inPlace;
+                TabfFileOperation::CopyMode mode;
+                mode.inPlace = inPlace;
                 op.SetFileList({source});
                 op.DestFolder = dir / "b/001.part.met.HWS";
-                return op.Copy() ? 1 : 0;
+                return op.Copy(mode).Ok() ? 1 : 0;
             });
             EXPECT_EQ(result, 0) << "1: copied, -1: hung" << (inPlace ? " in place" : "");
             EXPECT_TRUE(!FolderExists(dir / "b") || Names(dir / "b").empty());
@@ -537,7 +549,7 @@ TEST(FileOperation, TemporaryNamesFitWhereverTheTargetsNameFits) {
         TabfFileOperation op;
         op.SetFileList({dir / ("src/" + name)});
         op.DestFolder = dir / ("dst/" + name);
-        EXPECT_TRUE(op.Copy());
+        EXPECT_TRUE(op.Copy().Ok());
         EXPECT_EQ(ReadFile(dir / ("dst/" + name)), "content");
         EXPECT_EQ(Names(dir / "dst").size(), 1u);
         std::filesystem::remove(dir / ("dst/" + name));
@@ -546,8 +558,7 @@ TEST(FileOperation, TemporaryNamesFitWhereverTheTargetsNameFits) {
     WriteFile(dir / "src/short", "s");
     op.SetFileList({dir / "src/short"});
     op.DestFolder = dir / ("dst/" + std::string(256, 'n'));
-    EXPECT_FALSE(op.Copy());
-    EXPECT_EQ(op.LastErrorCode(), ENAMETOOLONG);
+    EXPECT_EQ(op.Copy().error, ENAMETOOLONG);
     EXPECT_TRUE(Names(dir / "dst").empty());
 }
 
@@ -569,7 +580,7 @@ TEST(FileOperation, OwnTemporaryFilesAreRecognisedByTheirExactPattern) {
         op.beforeChange = [&] { seen = Names(dir / "dst"); };
         op.SetFileList({dir / "src.met"});
         op.DestFolder = dir / "dst/src.met";
-        ASSERT_TRUE(op.Copy());
+        ASSERT_TRUE(op.Copy().Ok());
         ASSERT_EQ(seen.size(), 1u);
         EXPECT_TRUE(files::IsOwnTempName(seen[0])) << seen[0];
         EXPECT_EQ(Names(dir / "dst"), std::vector<std::string>{"src.met"});
@@ -611,11 +622,11 @@ TEST(FileOperation, TheChangeHookRunsRightBeforeEveryRenameSwapAndDelete) {
     ASSERT_TRUE(op.Move());  // a still there, b not yet
     op.SetFileList({dir / "b/f"});
     op.DestFolder = dir / "b/f2";
-    ASSERT_TRUE(op.Copy());  // the rename of the finished copy
-    op.writeInPlace = true;
+    ASSERT_TRUE(op.Copy().Ok());  // the rename of the finished copy
+    TabfFileOperation::CopyMode inPlace;
+    inPlace.inPlace = true;
     op.DestFolder = dir / "b/f3";
-    ASSERT_TRUE(op.Copy());  // in place: nothing is renamed
-    op.writeInPlace = false;
+    ASSERT_TRUE(op.Copy(inPlace).Ok());  // in place: nothing is renamed
     op.SetFileList({dir / "c"});
     op.DestFolder = dir / "b";
     ASSERT_TRUE(op.Exchange());  // b still holds f2
