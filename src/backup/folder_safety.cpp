@@ -10,6 +10,7 @@
 #include "backup/run_support.h"
 #include "shell/file_copy.h"
 #include "shell/find_files.h"
+#include "shell/folders.h"
 
 namespace fs = std::filesystem;
 
@@ -38,7 +39,7 @@ struct Located {
 // whatever the spelling used.
 std::string SpeltAsListed(const std::string& parent, const std::string& name) {
     std::string found;
-    ForEachEntry(parent, [&](const std::string& listed, unsigned char) {
+    files::ForEachEntry(parent, [&](const std::string& listed, unsigned char) {
         if (listed == name) {
             found = listed;
             return false;
@@ -158,7 +159,7 @@ bool IsOtherFileSystem(const std::string& folder, dev_t device) {
 bool HoldsOnlyCopies(const std::string& folder, dev_t device) {
     if (IsOtherFileSystem(folder, device)) return false;
     bool only = true;
-    const bool listed = ForEachEntry(folder, [&](const std::string& name, unsigned char) {
+    const bool listed = files::ForEachEntry(folder, [&](const std::string& name, unsigned char) {
         const std::string path = JoinPath(folder, name);
         struct stat info {};
         only = ::lstat(path.c_str(), &info) == 0 &&
@@ -182,24 +183,27 @@ bool HoldsForeignEntries(const std::string& folder, const std::string& marker) {
                !IsFolderEntry(in, name, type);
     };
     bool foreign = false;
-    const bool listed = ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
-        if (isBackupFile(folder, name, type)) return true;
-        const bool isFolder = IsFolderEntry(folder, name, type);
-        if ((name == marker || name == kOwnMark || name == kRecordName) && !isFolder) return true;
-        const std::string path = JoinPath(folder, name);
-        if (isFolder && name == kExtrasFolder && HoldsOnlyCopies(path, info.st_dev)) return true;
-        if (isFolder && name != kExtrasFolder && !IsOtherFileSystem(path, info.st_dev)) {
-            bool onlyBackups = true;
-            const bool inner =
-                ForEachEntry(path, [&](const std::string& innerName, unsigned char t) {
-                    onlyBackups = isBackupFile(path, innerName, t);
-                    return onlyBackups;
-                });
-            if (inner && onlyBackups) return true;
-        }
-        foreign = true;
-        return false;
-    });
+    const bool listed =
+        files::ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
+            if (isBackupFile(folder, name, type)) return true;
+            const bool isFolder = IsFolderEntry(folder, name, type);
+            if ((name == marker || name == kOwnMark || name == kRecordName) && !isFolder)
+                return true;
+            const std::string path = JoinPath(folder, name);
+            if (isFolder && name == kExtrasFolder && HoldsOnlyCopies(path, info.st_dev))
+                return true;
+            if (isFolder && name != kExtrasFolder && !IsOtherFileSystem(path, info.st_dev)) {
+                bool onlyBackups = true;
+                const bool inner =
+                    files::ForEachEntry(path, [&](const std::string& innerName, unsigned char t) {
+                        onlyBackups = isBackupFile(path, innerName, t);
+                        return onlyBackups;
+                    });
+                if (inner && onlyBackups) return true;
+            }
+            foreign = true;
+            return false;
+        });
     return foreign || !listed;
 }
 
@@ -213,7 +217,8 @@ bool IsForeignHiddenFolder(const std::string& folder) {
     }
     // A run killed right after making the folder leaves it empty, before its mark.
     bool empty = true;
-    if (!ForEachEntry(folder, [&](const std::string&, unsigned char) { return empty = false; })) {
+    if (!files::ForEachEntry(folder,
+                             [&](const std::string&, unsigned char) { return empty = false; })) {
         return true;
     }
     if (empty) return false;

@@ -12,6 +12,7 @@
 #include "backup/run_support.h"
 #include "shell/file_copy.h"
 #include "shell/find_files.h"
+#include "shell/folders.h"
 
 namespace hw {
 
@@ -93,34 +94,27 @@ void KeepOrDiscard(TabfFileOperation& op, BackgroundRemoval& removal, const Gene
 bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
                           const std::string& prefix, const std::set<std::string>& written,
                           const std::set<std::string>& subfolders) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return false;
     std::vector<std::string> unwanted;
     std::vector<std::string> deeper;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        unsigned char type = entry->d_type;
-        if (type == DT_UNKNOWN) {
-            struct stat info {};
-            if (::lstat(JoinPath(folder, name).c_str(), &info) == 0) {
-                type = S_ISREG(info.st_mode) ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : DT_LNK;
+    const bool listed =
+        files::ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
+            if (type == DT_UNKNOWN) {
+                struct stat info {};
+                if (::lstat(JoinPath(folder, name).c_str(), &info) == 0) {
+                    type = S_ISREG(info.st_mode) ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : DT_LNK;
+                }
             }
-        }
-        if (type == DT_REG && written.count(prefix + name) != 0) continue;
-        // The mark stays; the record is rewritten in place once the copies are made.
-        if (type == DT_REG && prefix.empty() && (name == kOwnMark || name == kRecordName)) {
-            continue;
-        }
-        if (type == DT_DIR && prefix.empty() && subfolders.count(name) != 0) {
-            deeper.push_back(name);
-            continue;
-        }
-        unwanted.push_back(JoinPath(folder, name));
-    }
-    const bool listed = errno == 0;
-    ::closedir(dir);
+            // The mark stays; the record is rewritten in place once the copies are made.
+            const bool kept = written.count(prefix + name) != 0 ||
+                              (prefix.empty() && (name == kOwnMark || name == kRecordName));
+            if (type == DT_REG && kept) return true;
+            if (type == DT_DIR && prefix.empty() && subfolders.count(name) != 0) {
+                deeper.push_back(name);
+            } else {
+                unwanted.push_back(JoinPath(folder, name));
+            }
+            return true;
+        });
     if (!listed) return false;
     for (const std::string& path : unwanted) {
         op.SetFileList({path});
@@ -295,7 +289,7 @@ std::vector<std::string> ExtrasFolders(const GenerationFolders& f) {
         struct stat info {};
         if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
         found.push_back(folder);
-        ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
+        files::ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
             if (type == DT_DIR || type == DT_UNKNOWN) collect(JoinPath(folder, name));
             return true;
         });

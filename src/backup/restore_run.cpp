@@ -11,6 +11,7 @@
 #include "base/paths.h"
 #include "shell/file_copy.h"
 #include "shell/find_files.h"
+#include "shell/folders.h"
 #include "ui/main_form.h"
 
 namespace hw {
@@ -54,7 +55,8 @@ void MainForm::RestorePartFiles() {
     if (!found) {
         // A backup disk that is not mounted leaves B missing, or its mount point empty.
         bool empty = true;
-        ForEachEntry(backup, [&](const std::string&, unsigned char) { return empty = false; });
+        files::ForEachEntry(backup,
+                            [&](const std::string&, unsigned char) { return empty = false; });
         const bool absent = LooksLikeAbsolutePath(backup) && empty;
         ShowMessage(absent ? msg_nothing_to_restore + "\n\n" + msg_backupdir_missing + backup
                            : msg_nothing_to_restore,

@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "base/paths.h"
+#include "shell/folders.h"
 
 namespace hw {
 
@@ -23,21 +24,6 @@ bool SameLetters(const std::string& a, const std::string& b) {
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (!SameLetter(a[i], b[i])) return false;
     }
-    return true;
-}
-
-bool ForEachEntry(const std::string& folder,
-                  const std::function<bool(const std::string& name, unsigned char type)>& visit) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return false;
-    bool goOn = true;
-    while (goOn) {
-        const dirent* entry = ::readdir(dir);
-        if (entry == nullptr) break;
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") goOn = visit(name, entry->d_type);
-    }
-    ::closedir(dir);
     return true;
 }
 
@@ -64,7 +50,7 @@ bool MaskMatches(const std::string& name, const std::string& mask) {
 
 bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list) {
     bool found = false;
-    ForEachEntry(folder, [&](const std::string& name, unsigned char) {
+    files::ForEachEntry(folder, [&](const std::string& name, unsigned char) {
         if (MaskMatches(name, mask)) {
             list.push_back(JoinPath(folder, name));
             found = true;
@@ -76,7 +62,7 @@ bool FindFiles(const std::string& folder, const std::string& mask, std::vector<s
 
 std::vector<std::string> Subfolders(const std::string& folder) {
     std::vector<std::string> subfolders;
-    ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
+    files::ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
         const std::string path = JoinPath(folder, name);
         struct stat info {};
         const bool isFolder =

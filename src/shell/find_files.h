@@ -1,7 +1,6 @@
 // Folder listing by name mask, path splitting and the text test used for folder containment.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,11 +11,6 @@ namespace hw {
 bool MaskMatches(const std::string& name, const std::string& mask);
 // True when both texts are equal but for the case of their letters.
 bool SameLetters(const std::string& a, const std::string& b);
-// Visits every entry of the folder except "." and ".." with its type from the listing
-// (DT_REG, DT_DIR, ... or DT_UNKNOWN), until a visit returns false. False when the folder
-// cannot be listed.
-bool ForEachEntry(const std::string& folder,
-                  const std::function<bool(const std::string& name, unsigned char type)>& visit);
 // Appends folder + "/" + name for every entry of the folder (file or folder alike) whose name
 // matches the mask, in the order the listing yields them. True when at least one matched.
 bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list);

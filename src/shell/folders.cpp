@@ -68,22 +68,42 @@ bool RemoveAt(int parent, const std::string& name, dev_t device, const std::stri
 
 }  // namespace
 
-bool ListFolderAt(int folder, std::vector<std::string>& names) {
+bool ForEachEntryAt(int folder, const EntryVisit& visit) {
+    // The listing gets a descriptor of its own: closedir closes it, and the caller's stays.
     const int listing = ::dup(folder);
     DIR* dir = listing < 0 ? nullptr : ::fdopendir(listing);
     if (dir == nullptr) {
         if (listing >= 0) ::close(listing);
         return false;
     }
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
+    for (;;) {
+        // readdir tells the end from a failure only by errno.
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) break;
         const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
+        if (name == "." || name == "..") continue;
+        if (!visit(name, entry->d_type)) {
+            errno = 0;
+            break;
+        }
     }
     const int readError = errno;
     ::closedir(dir);
     errno = readError;
     return readError == 0;
+}
+
+bool ForEachEntry(const std::string& path, const EntryVisit& visit) {
+    const Descriptor folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.ok() && ForEachEntryAt(folder.get(), visit);
+}
+
+bool ListFolderAt(int folder, std::vector<std::string>& names) {
+    return ForEachEntryAt(folder, [&](const std::string& name, unsigned char) {
+        names.push_back(name);
+        return true;
+    });
 }
 
 bool IsMountRootAt(int folder, const char* name) {

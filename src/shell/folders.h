@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,6 +23,15 @@ bool RemoveTree(const std::string& path, std::string* failedAt = nullptr,
 // Creates the folder and any missing folder above it.
 bool MakeFolders(const std::string& path);
 
+// Called for an entry of a folder with its name and its type as the listing gives it (DT_REG,
+// DT_DIR, ... or DT_UNKNOWN); returns false to stop the walk.
+using EntryVisit = std::function<bool(const std::string& name, unsigned char type)>;
+// Visits every entry of the open folder but "." and "..", in the listing's order, until a visit
+// returns false. False with errno set when the folder cannot be listed or its listing breaks
+// off; a visit that stops the walk is no failure. The descriptor stays the caller's.
+bool ForEachEntryAt(int folder, const EntryVisit& visit);
+// The same for the folder at `path` (a link to a folder is followed).
+bool ForEachEntry(const std::string& path, const EntryVisit& visit);
 // Appends the name of every entry of the open folder but "." and "..". False with errno set.
 bool ListFolderAt(int folder, std::vector<std::string>& names);
 

@@ -1,6 +1,5 @@
 #include "supervision/process_table_linux.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +9,8 @@
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#include "shell/folders.h"
 
 namespace hw {
 
@@ -182,17 +183,12 @@ LinuxProcessTable::LinuxProcessTable(std::string procRoot) : procRoot_(std::move
 template <typename Visit>
 void LinuxProcessTable::ForEachMatch(const std::string& exeName, const Visit& visit) {
     if (exeName.empty()) return;
-    DIR* dir = opendir(procRoot_.c_str());
-    if (!dir) return;
-    bool goOn = true;
-    while (goOn) {
-        const dirent* entry = readdir(dir);
-        if (!entry) break;
-        if (!IsPidName(entry->d_name)) continue;
-        const std::string processDir = procRoot_ + "/" + entry->d_name;
-        if (Matches(processDir, exeName) && !HasEnded(processDir)) goOn = visit(processDir);
-    }
-    closedir(dir);
+    // A listing cut short leaves out processes, as one that ends meanwhile would.
+    files::ForEachEntry(procRoot_, [&](const std::string& name, unsigned char) {
+        if (!IsPidName(name.c_str())) return true;
+        const std::string processDir = procRoot_ + "/" + name;
+        return !(Matches(processDir, exeName) && !HasEnded(processDir)) || visit(processDir);
+    });
 }
 
 bool LinuxProcessTable::IsProcessRunning(const std::string& exeName) {
