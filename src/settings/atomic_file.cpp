@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <vector>
 
 #include "base/paths.h"
@@ -13,20 +14,6 @@
 namespace hw {
 
 namespace {
-
-ReplaceFault& Fault() {
-    static ReplaceFault fault;
-    return fault;
-}
-
-// False (with errno set) when the test seam fails this step.
-bool StepAllowed(ReplaceStep step, const std::string& target) {
-    if (!Fault()) return true;
-    const int error = Fault()(step, target);
-    if (error == 0) return true;
-    errno = error;
-    return false;
-}
 
 // Follows symbolic links to the file that really holds the content; that file need not exist.
 bool ResolveLinks(const std::string& path, std::string& target) {
@@ -49,54 +36,32 @@ bool ResolveLinks(const std::string& path, std::string& target) {
     return false;
 }
 
-bool WriteAll(int fd, const std::string& content) {
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = write(fd, content.data() + done, content.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Opens a new, not yet existing file beside the target. O_EXCL keeps a leftover of a killed
-// writer (or another copy's file) from being reused.
-int CreateTemporary(const std::string& target, std::string& tempPath) {
-    const std::string stem =
-        ParentPath(target) + "/." + FileName(target) + ".tmp-" + std::to_string(getpid()) + "-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = stem + std::to_string(attempt);
-        const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
-void SyncFolder(const std::string& folder) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    // The new file is already in place; a folder that cannot be synced (some file systems
-    // refuse) does not make the write a failure.
-    fsync(fd);
-    close(fd);
-}
-
 // Sets errno for a file that is not read: EISDIR for a folder, EINVAL for anything else.
 bool NotARegularFile(const struct stat& info) {
     errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
     return false;
 }
 
-}  // namespace
-
-void SetReplaceFaultForTesting(ReplaceFault fault) {
-    Fault() = std::move(fault);
+// The process's file creation mask. Read from the kernel's status text where it is there:
+// setting the mask to read it back would change it for a moment for every thread.
+mode_t CurrentUmask() {
+    std::string status;
+    const std::string key = "\nUmask:";
+    if (ReadWholeFile("/proc/self/status", status)) {
+        const std::size_t at = status.find(key);
+        if (at != std::string::npos) {
+            return static_cast<mode_t>(std::strtoul(status.c_str() + at + key.size(), nullptr, 8));
+        }
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
 }
 
-bool ReplaceFileContent(const std::string& path, const std::string& content) {
+}  // namespace
+
+bool ReplaceFileContent(const std::string& path, const std::string& content,
+                        const files::ByteWrite& write) {
     std::string target;
     if (!ResolveLinks(path, target)) return false;
 
@@ -105,34 +70,17 @@ bool ReplaceFileContent(const std::string& path, const std::string& content) {
     // The rename needs only the folder to be writable; a file the user made read-only must
     // still refuse the new content, as an in-place write would.
     if (hadFile && faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return false;
-
-    std::string tempPath;
-    if (!StepAllowed(ReplaceStep::Create, target)) return false;
-    const int fd = CreateTemporary(target, tempPath);
-    if (fd < 0) return false;
-
-    auto fail = [&](bool stillOpen) {
-        const int error = errno;
-        if (stillOpen) close(fd);
-        unlink(tempPath.c_str());
-        errno = error;
-        return false;
-    };
-
-    if (hadFile) {
+    // A new file gets the bits that any new file of this user gets.
+    const mode_t mode = hadFile ? old.st_mode & 07777 : 0666 & ~CurrentUmask();
+    return files::ReplaceFile(target, [&](int fd) {
         // Owner first: changing it may clear set-id bits, which the mode then restores.
-        if (fchown(fd, old.st_uid, old.st_gid) != 0) {
-            // Only the superuser may give a file away; the bits below still apply.
+        if (hadFile && fchown(fd, old.st_uid, old.st_gid) != 0) {
+            // Only the superuser may give a file away; the bits apply all the same.
         }
-        if (fchmod(fd, old.st_mode & 07777) != 0) return fail(true);
-    }
-    if (!StepAllowed(ReplaceStep::Write, target) || !WriteAll(fd, content)) return fail(true);
-    if (!StepAllowed(ReplaceStep::Sync, target) || fsync(fd) != 0) return fail(true);
-    if (close(fd) != 0) return fail(false);
-    if (!StepAllowed(ReplaceStep::Rename, target) || rename(tempPath.c_str(), target.c_str()) != 0)
-        return fail(false);
-    SyncFolder(ParentPath(target));
-    return true;
+        if (fchmod(fd, mode) != 0) return false;
+        return write ? write(fd, content.data(), content.size())
+                     : files::WriteAllBytes(fd, content.data(), content.size());
+    });
 }
 
 bool ReadWholeFile(const std::string& path, std::string& content) {

@@ -177,12 +177,12 @@ std::string IniReadString(const std::string& path, const std::string& section,
 }
 
 bool IniWriteString(const std::string& path, const std::string& section, const std::string& key,
-                    const std::string& value) {
+                    const std::string& value, const files::ByteWrite& write) {
     std::string text;
     // Only a missing file starts empty; one that exists but cannot be read must not be replaced
     // by a file holding just this key.
     if (!ReadSettingsText(path, text) && errno != ENOENT) return false;
-    return ReplaceFileContent(path, IniSetValue(text, section, key, value));
+    return ReplaceFileContent(path, IniSetValue(text, section, key, value), write);
 }
 
 }  // namespace hw

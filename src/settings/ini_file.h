@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "shell/file_copy.h"
+
 namespace hw {
 
 // What every read gives for a missing file, section or key.
@@ -33,8 +35,9 @@ bool ReadSettingsText(const std::string& path, std::string& text);
 // the whole file as UTF-8. Only a regular file is read; anything else counts as unreadable.
 std::string IniReadString(const std::string& path, const std::string& section,
                           const std::string& key);
-// Replaces the file crash-safely. False (errno set) when it cannot be read or written.
+// Replaces the file crash-safely, its bytes written through `write` when given. False (errno
+// set) when it cannot be read or written.
 bool IniWriteString(const std::string& path, const std::string& section, const std::string& key,
-                    const std::string& value);
+                    const std::string& value, const files::ByteWrite& write = {});
 
 }  // namespace hw

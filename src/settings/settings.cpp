@@ -51,7 +51,8 @@ std::string MainForm::ReadSetting(const std::string& section, const std::string&
 void MainForm::WriteSetting(const std::string& section, const std::string& key,
                             const std::string& value) {
     const std::string path = SettingsFilePath();
-    if (path.empty() || !IniWriteString(path, section, key, value)) {
+    // The form's file operation carries the one seam through which a test fills the disk.
+    if (path.empty() || !IniWriteString(path, section, key, value, abfFileOperation1.byteWrite)) {
         throw HandlerError("nach " + path + " kann nicht geschrieben werden");
     }
 }

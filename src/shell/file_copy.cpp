@@ -190,23 +190,6 @@ void Record(const struct stat& source, const struct timespec& readAt, const std:
                          Before(source.st_ctim, readAt)};
 }
 
-// Makes a finished temporary copy durable and puts it in the target's place, so that the
-// target holds either its old content or the whole copy.
-bool SyncAndRename(Fd& out, const std::string& written, const std::string& target,
-                   const CopyOptions& options) {
-    if (::fsync(out.get()) != 0 || !out.close()) {
-        Discard(written);
-        return false;
-    }
-    if (options.beforeRename) options.beforeRename();
-    if (::rename(written.c_str(), target.c_str()) != 0) {
-        Discard(written);
-        return false;
-    }
-    SyncFolder(ParentPath(target));
-    return true;
-}
-
 // Makes `target` hold exactly `bytes`, rewriting the file there. Bytes it holds already are
 // not written again: a backup finds most downloads unchanged since the generation it reuses.
 bool OverwriteWith(const std::string& target, const std::string& bytes, const struct stat& source,
@@ -300,16 +283,33 @@ CopyResult ReadSteady(int in, struct stat& info, std::string& bytes, const CopyO
 // Writes the judged bytes under a temporary name beside the target and renames them over it.
 bool WriteBeside(const std::string& target, const std::string& bytes, const struct stat& source,
                  const CopyOptions& options) {
-    std::string written = TempNameBeside(target);
-    Fd out(::mkostemp(&written[0], O_CLOEXEC));
-    if (!out.ok()) return false;
-    if (!WriteThrough(options.write, out.get(), bytes.data(), bytes.size())) {
-        Discard(written);
-        return false;
+    return ReplaceFile(
+        target,
+        [&](int out) {
+            if (!WriteThrough(options.write, out, bytes.data(), bytes.size())) return false;
+            KeepMode(out, source);
+            KeepTimes(out, source);
+            return true;
+        },
+        options.beforeRename);
+}
+
+// Rewrites the target itself, in a folder that is the temporary as a whole.
+CopyResult CopyInPlace(int in, const struct stat& info, const std::string& target,
+                       const CopyOptions& options) {
+    struct stat before {};
+    Fd out(OpenToOverwrite(target, info.st_mode & 0777, before));
+    if (!out.ok()) return TargetFailure();
+    bool readFailed = false;
+    if ((before.st_size != 0 && ::ftruncate(out.get(), 0) != 0) ||
+        !CopyAllBytes(in, out.get(), &readFailed, options.write)) {
+        const CopyResult failed = readFailed ? SourceFailure() : TargetFailure();
+        Discard(target);
+        return failed;
     }
-    KeepMode(out.get(), source);
-    KeepTimes(out.get(), source);
-    return SyncAndRename(out, written, target, options);
+    KeepMode(out.get(), info);
+    KeepTimes(out.get(), info);
+    return out.close() ? CopyResult{} : TargetFailure();
 }
 
 // The source is read once into memory and judged there, and exactly what was judged is
@@ -342,23 +342,37 @@ CopyResult CopyFile(const std::string& source, const std::string& target,
     Fd in(OpenRegular(source, O_RDONLY, 0, info));
     if (!in.ok()) return SourceFailure();
     if (options.accept) return CopyJudged(in.get(), info, target, options);
-
-    struct stat before {};
-    std::string written = options.inPlace ? target : TempNameBeside(target);
-    Fd out(options.inPlace ? OpenToOverwrite(target, info.st_mode & 0777, before)
-                           : ::mkostemp(&written[0], O_CLOEXEC));
-    if (!out.ok()) return TargetFailure();
+    if (options.inPlace) return CopyInPlace(in.get(), info, target, options);
     bool readFailed = false;
-    const bool emptied = !options.inPlace || before.st_size == 0 || ::ftruncate(out.get(), 0) == 0;
-    if (!emptied || !CopyAllBytes(in.get(), out.get(), &readFailed, options.write)) {
-        const CopyResult failed = readFailed ? SourceFailure() : TargetFailure();
+    const bool copied = ReplaceFile(
+        target,
+        [&](int out) {
+            if (!CopyAllBytes(in.get(), out, &readFailed, options.write)) return false;
+            KeepMode(out, info);
+            KeepTimes(out, info);
+            return true;
+        },
+        options.beforeRename);
+    if (copied) return {};
+    return readFailed ? SourceFailure() : TargetFailure();
+}
+
+bool ReplaceFile(const std::string& target, const std::function<bool(int fd)>& fill,
+                 const std::function<void()>& beforeRename) {
+    std::string written = TempNameBeside(target);
+    Fd out(::mkostemp(&written[0], O_CLOEXEC));
+    if (!out.ok()) return false;
+    if (!fill(out.get()) || ::fsync(out.get()) != 0 || !out.close()) {
         Discard(written);
-        return failed;
+        return false;
     }
-    KeepMode(out.get(), info);
-    KeepTimes(out.get(), info);
-    const bool done = options.inPlace ? out.close() : SyncAndRename(out, written, target, options);
-    return done ? CopyResult{} : TargetFailure();
+    if (beforeRename) beforeRename();
+    if (::rename(written.c_str(), target.c_str()) != 0) {
+        Discard(written);
+        return false;
+    }
+    SyncFolder(ParentPath(target));
+    return true;
 }
 
 CopyResult CopyTree(const std::string& source, const std::string& target,

@@ -96,6 +96,13 @@ CopyResult CopyFile(const std::string& source, const std::string& target,
 // existing one of that name).
 CopyResult CopyTree(const std::string& source, const std::string& target,
                     const CopyOptions& options);
+// Puts a new file in the place of `target`, so that a reader sees either the old content or the
+// new one in full: `fill` writes the new file (open under a temporary name beside the target,
+// mode 0600 until it sets another), which is then synced and renamed over the target, and the
+// folder is synced. `beforeRename` runs right before the rename. On failure the temporary file
+// is gone and the target untouched; false with errno set.
+bool ReplaceFile(const std::string& target, const std::function<bool(int fd)>& fill,
+                 const std::function<void()>& beforeRename = {});
 // Renames; across file systems copies and then removes the source. The folders of both names
 // are synced unless `syncFolders` is false (the caller syncs once after several renames).
 bool MoveTree(const std::string& source, const std::string& target, bool syncFolders = true);

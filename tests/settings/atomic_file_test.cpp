@@ -33,27 +33,20 @@ mode_t ModeOf(const std::string& path) {
     return info.st_mode & 07777;
 }
 
-struct FaultGuard {
-    ~FaultGuard() { SetReplaceFaultForTesting(nullptr); }
-};
-
-TEST(ReplaceFileContent, FailureAtAnyStepKeepsTheOldFileAndLeavesNoTemporaryFile) {
-    FaultGuard guard;
-    for (ReplaceStep failing :
-         {ReplaceStep::Create, ReplaceStep::Write, ReplaceStep::Sync, ReplaceStep::Rename}) {
+TEST(ReplaceFileContent, AFailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
+    {
         test::TempDir dir;
         const std::string path = dir / "hoardwise.INI";
         test::WriteFile(path, "old content\n");
-        SetReplaceFaultForTesting([failing](ReplaceStep step, const std::string&) {
-            return step == failing ? ENOSPC : 0;
-        });
         errno = 0;
-        EXPECT_FALSE(ReplaceFileContent(path, "new content\n"));
+        EXPECT_FALSE(ReplaceFileContent(path, "new content\n", [](int, const char*, std::size_t) {
+            errno = ENOSPC;
+            return false;
+        }));
         EXPECT_EQ(errno, ENOSPC);
         EXPECT_EQ(test::ReadFile(path), "old content\n");
         EXPECT_EQ(FileCount(dir.path()), 1);
     }
-    SetReplaceFaultForTesting(nullptr);
     test::TempDir dir;
     EXPECT_TRUE(ReplaceFileContent(dir / "f", "new\n"));
     EXPECT_EQ(test::ReadFile(dir / "f"), "new\n");

@@ -57,17 +57,14 @@ class FileWatchingAutostart : public Autostart {
     const MainForm* form_;
 };
 
-struct FaultGuard {
-    ~FaultGuard() { SetReplaceFaultForTesting(nullptr); }
-};
-
 // Makes the nth replacement of the settings file (counting from 1) fail as a full disk would.
-void FailNthWrite(int n) {
+void FailNthWrite(FakeDesktop& desk, int n) {
     auto count = std::make_shared<int>(0);
-    SetReplaceFaultForTesting([count, n](ReplaceStep step, const std::string&) {
-        if (step != ReplaceStep::Create) return 0;
-        return ++*count == n ? ENOSPC : 0;
-    });
+    desk.f().abfFileOperation1.byteWrite = [count, n](int to, const char* data, std::size_t size) {
+        if (++*count != n) return files::WriteAllBytes(to, data, size);
+        errno = ENOSPC;
+        return false;
+    };
 }
 
 TEST(SaveSettings, FirstSaveWritesEverySectionAndKeyInOrderWithAutostartBetween) {
@@ -173,7 +170,6 @@ TEST(SaveSettings, KeepsCommentsUnknownContentAndAnEarlierClientExe) {
 }
 
 TEST(SaveSettings, WriteFailureStopsAtThatKeyWithTheGermanErrorAndTheProgramKeepsRunning) {
-    FaultGuard guard;
     {
         FakeDesktop desk;  // the file's folder is a regular file: even root cannot write
         test::WriteFile(desk.home / "plain", "x");
@@ -189,7 +185,7 @@ TEST(SaveSettings, WriteFailureStopsAtThatKeyWithTheGermanErrorAndTheProgramKeep
     {
         FakeDesktop desk;  // the disk fills up at the fifth key: ENABLED
         desk.f().clientExe = "amule";
-        FailNthWrite(5);
+        FailNthWrite(desk, 5);
         EXPECT_THROW(desk.f().SaveSettings(), HandlerError);
         const std::string saved = test::ReadFile(desk.f().SettingsFilePath());
         EXPECT_EQ(IniFindValue(saved, "DIRECTORIES", "CLIENTEXE"), "amule");
@@ -199,7 +195,7 @@ TEST(SaveSettings, WriteFailureStopsAtThatKeyWithTheGermanErrorAndTheProgramKeep
     }
     {
         FakeDesktop desk;  // failing at START WITH WINDOWS: the autostart entry was already set
-        FailNthWrite(9);
+        FailNthWrite(desk, 9);
         EXPECT_THROW(desk.f().SaveSettings(), HandlerError);
         EXPECT_EQ(desk.autostart.calls, std::vector<bool>{false});
     }
@@ -207,7 +203,7 @@ TEST(SaveSettings, WriteFailureStopsAtThatKeyWithTheGermanErrorAndTheProgramKeep
         FakeDesktop desk;
         desk.f().msg_confirm_close = "Close Hoardwise ?";
         desk.dialogs.answers = {true};
-        FailNthWrite(1);
+        FailNthWrite(desk, 1);
         bool allowClose = true;
         desk.f().Dispatch([&] {
             if (viaClose) {
@@ -216,7 +212,6 @@ TEST(SaveSettings, WriteFailureStopsAtThatKeyWithTheGermanErrorAndTheProgramKeep
                 desk.f().btn_exit.userClick();
             }
         });
-        SetReplaceFaultForTesting(nullptr);
         ASSERT_EQ(desk.dialogs.count(Shown::Kind::ErrorReport), 1);
         EXPECT_EQ(desk.dialogs.shown.back().caption, "Hoardwise 2.11");
         EXPECT_EQ(desk.dialogs.shown.back().text,
