@@ -63,46 +63,46 @@ void MainForm::LoadSettings() {
     const std::string path = SettingsFilePath();
     std::string text;
     const bool readable = !path.empty() && ReadSettingsText(path, text);
-    auto stored = [&](const char* section, const char* key) -> std::string {
+    const StoredSetting stored = [&](const char* section, const char* key) -> std::string {
         if (!readable) return kMissingSetting;
         return IniFindValue(text, section, key).value_or(kMissingSetting);
     };
-
-    auto isEnglish = [this] { return CurrentLanguageCode() == "EN"; };
-    // On a first start (no settings file) with aMule set up, its folders stand ready.
-    const std::string amule = DefaultAmuleConfigFolder();
-    const bool amuleReady = !readable && IsAmuleConfigFolder(amule);
-    auto loadPath = [&](Edit& edit, const char* section, const char* key,
-                        const RememberedPathText& remembered, const std::string& preset = "") {
-        const std::string value = stored(section, key);
-        if (Present(value)) {
-            edit.setText(value);
-        } else if (amuleReady && !preset.empty()) {
-            edit.setText(preset);
-        } else {
-            edit.setText(isEnglish() ? remembered.en : remembered.de);
-        }
-    };
-    auto loadSwitch = [&](CheckBox& box, const char* section, const char* key) {
-        const std::string value = stored(section, key);
-        if (Present(value)) box.setChecked(value == "TRUE");
-    };
-
     const std::string language = stored(kGeneral, "LANGUAGE");
     ApplyLanguage(Present(language) ? language : "EN");
+    // On a first start (no settings file) with aMule set up, its folders stand ready.
+    LoadFolders(stored, !readable);
+    LoadAutobackup(stored);
+    LoadAdditionalFiles(stored);
+    LoadStartup(stored);
+}
 
-    loadPath(edit_tempdir, kDirectories, "TEMPDIR", tempdir_text,
+void MainForm::LoadPath(Edit& edit, const std::string& value, const RememberedPathText& remembered,
+                        const std::string& preset) {
+    if (Present(value)) {
+        edit.setText(value);
+    } else if (!preset.empty()) {
+        edit.setText(preset);
+    } else {
+        edit.setText(CurrentLanguageCode() == "EN" ? remembered.en : remembered.de);
+    }
+}
+
+void MainForm::LoadFolders(const StoredSetting& stored, bool firstStart) {
+    const std::string amule = DefaultAmuleConfigFolder();
+    const bool amuleReady = firstStart && IsAmuleConfigFolder(amule);
+    LoadPath(edit_tempdir, stored(kDirectories, "TEMPDIR"), tempdir_text,
              amuleReady ? AmuleTempFolder(amule) : "");
-    loadPath(edit_backupdir, kDirectories, "BACKUPDIR", backupdir_text);
-
+    LoadPath(edit_backupdir, stored(kDirectories, "BACKUPDIR"), backupdir_text);
     const std::string exe = stored(kDirectories, "CLIENTEXE");
     if (Present(exe) && exe != "0") {
         clientExe = exe;
         Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + exe);
     }
+    LoadPath(edit_clientdir, stored(kDirectories, "CLIENTDIR"), clientdir_text,
+             amuleReady ? amule : "");
+}
 
-    loadPath(edit_clientdir, kDirectories, "CLIENTDIR", clientdir_text, amule);
-
+void MainForm::LoadAutobackup(const StoredSetting& stored) {
     const std::string interval = stored(kAutobackup, "INTERVAL");
     if (Present(interval)) {
         int minutes = kDefaultIntervalMinutes;
@@ -112,7 +112,6 @@ void MainForm::LoadSettings() {
         // schedule fire without pause nor overflow the period.
         timer_autobackup.setInterval(std::clamp(minutes, UpDown1.min(), UpDown1.max()) * 60000);
     }
-
     const std::string enabled = stored(kAutobackup, "ENABLED");
     if (Present(enabled)) {
         const bool on = enabled == "TRUE";
@@ -121,13 +120,14 @@ void MainForm::LoadSettings() {
         pop_enabledisable.setCaption(
             LanguageText(*this, on ? TextId::MenuDisableAutobackup : TextId::MenuEnableAutobackup));
     }
+}
 
+void MainForm::LoadAdditionalFiles(const StoredSetting& stored) {
     const std::string files = stored(kAdditionalFiles, "LBSTRING");
     if (Present(files)) {
         listbox_files.clear();
         for (const std::string& entry : SplitFileList(files)) listbox_files.add(entry);
     }
-
     const std::string method = stored(kFileStoring, "METHOD");
     if (Present(method)) {
         if (method == "SIMPLE") {
@@ -136,10 +136,15 @@ void MainForm::LoadSettings() {
             radio_storing_subfolder.setChecked(true);
         }
     }
+}
 
+void MainForm::LoadStartup(const StoredSetting& stored) {
+    auto loadSwitch = [&](CheckBox& box, const char* section, const char* key) {
+        const std::string value = stored(section, key);
+        if (Present(value)) box.setChecked(value == "TRUE");
+    };
     loadSwitch(cb_startminimized, kGeneral, "START MINIMIZED");
     loadSwitch(cb_boot, kGeneral, "START WITH WINDOWS");
-
     const std::string startClient = stored(kGeneral, "START DONKEYCLIENT");
     if (Present(startClient)) {
         cb_startclient.setChecked(startClient == "TRUE");
@@ -152,10 +157,8 @@ void MainForm::LoadSettings() {
             BringMainWindowToFront();
         }
     }
-
     loadSwitch(cb_watchclient, kGeneral, "RESTART DONKEYCLIENT");
-    loadPath(edit_launchpad_path, kLaunchpad, "PATH", launchpad_path_text);
-
+    LoadPath(edit_launchpad_path, stored(kLaunchpad, "PATH"), launchpad_path_text);
     const std::string startApp = stored(kLaunchpad, "STARTUP");
     if (Present(startApp)) {
         cb_lauchpad_startup.setChecked(startApp == "TRUE");
@@ -164,7 +167,6 @@ void MainForm::LoadSettings() {
             BringMainWindowToFront();
         }
     }
-
     loadSwitch(cb_lauchpad_watch, kLaunchpad, "RESTART");
 }
 

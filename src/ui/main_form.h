@@ -278,6 +278,16 @@ class MainForm {
     // Shows a failure of a backup run (in manual mode, or when alwaysShown) and keeps its text.
     void RunFailed(bool automatic, const std::string& text, bool alwaysShown = false);
     void RefreshStatusText(int minutes);
+    // LoadSettings' steps, one group of keys each, in the order the keys are read; `stored`
+    // gives a key's value from the one reading of the file.
+    using StoredSetting = std::function<std::string(const char* section, const char* key)>;
+    void LoadFolders(const StoredSetting& stored, bool firstStart);
+    void LoadAutobackup(const StoredSetting& stored);
+    void LoadAdditionalFiles(const StoredSetting& stored);
+    void LoadStartup(const StoredSetting& stored);
+    // A path field gets the stored value, else `preset`, else its placeholder.
+    void LoadPath(Edit& edit, const std::string& value, const RememberedPathText& remembered,
+                  const std::string& preset = "");
     BackgroundRemoval discardRemoval_;
     friend class ManualRunScope;
 };
