@@ -97,6 +97,63 @@ void AddUnlistedSources(const std::string& temp, const std::string& backup, bool
     }
 }
 
+// The part files of the temp folder, and those of the newest generation that it lacks.
+std::vector<std::string> PartFileSources(const std::string& temp, const std::string& backup,
+                                         bool subfolders) {
+    std::vector<std::string> sources;
+    subfolders ? FindFilesInSubfolders(temp, kPartFileMask, sources)
+               : FindFiles(temp, kPartFileMask, sources);
+    // A client that writes a part file anew may have it removed just as the folder is listed;
+    // the newest generation names what to look for once more after the run's pause.
+    AddUnlistedSources(temp, backup, subfolders, sources);
+    return sources;
+}
+
+std::vector<PartFileJob> PartFileJobs(const std::vector<std::string>& sources,
+                                      const GenerationFolders& folders, bool subfolders) {
+    std::vector<PartFileJob> jobs;
+    for (const std::string& source : sources) {
+        const std::string name = LastElement(source) + kBackupSuffix;
+        const std::string place = subfolders ? JoinPath(NextToLastElement(source), name) : name;
+        jobs.push_back(
+            {source, JoinPath(folders.staging, place), JoinPath(folders.backup, place), place});
+    }
+    return jobs;
+}
+
+// What a run that copied its part files tells: `failure` fails it (and is shown unless the run
+// is automatic), `notice` is shown to a manual run only. Both empty where there is nothing.
+struct RunReport {
+    std::string failure;
+    std::string notice;
+    std::string caption;
+};
+
+// Names the backup's disk would not take, else files lost, else success.
+RunReport LeftOutReport(const MainForm& f, const PartFileCopies& copies) {
+    if (!copies.tooLong.empty() || !copies.badName.empty()) {
+        std::string text;
+        if (!copies.tooLong.empty()) text += f.msg_names_too_long + Lines(copies.tooLong);
+        if (!copies.tooLong.empty() && !copies.badName.empty()) text += "\n";
+        if (!copies.badName.empty()) text += f.msg_names_unstorable + Lines(copies.badName);
+        return {text, "", ""};
+    }
+    if (!copies.lost.empty()) return {f.msg_backup_failed, "", ""};
+    return {"", f.msg_backup_ok, f.msg_info_caption};
+}
+
+// Damaged part files, kept from the older copy or lost. Only a file that is in no generation
+// at all makes the run a failure.
+RunReport DamagedReport(const MainForm& f, const PartFileCopies& copies) {
+    if (copies.kept.empty() && copies.lost.empty()) return {};
+    std::string damaged;
+    if (!copies.kept.empty()) damaged += f.msg_damaged_kept + Lines(copies.kept);
+    if (!copies.kept.empty() && !copies.lost.empty()) damaged += "\n";
+    if (!copies.lost.empty()) damaged += f.msg_damaged_lost + Lines(copies.lost);
+    if (!copies.lost.empty()) return {damaged, "", ""};
+    return {"", damaged, f.msg_error_caption};
+}
+
 // Why a run may not use this backup folder; empty when it may. The rotation moves and deletes
 // whole folders: none may take the client's own files with it (`shownAlways`: shown in
 // automatic mode too, or no backup would ever be made unseen). B becomes B_old and B_old is
@@ -143,12 +200,7 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     if (!automatic) scope.emplace(*this);
 
     const bool subfolders = radio_storing_subfolder.checked();
-    std::vector<std::string> sources;
-    subfolders ? FindFilesInSubfolders(temp, kPartFileMask, sources)
-               : FindFiles(temp, kPartFileMask, sources);
-    // A client that writes a part file anew may have it removed just as the folder is listed;
-    // the newest generation names what to look for once more after the run's pause.
-    AddUnlistedSources(temp, backup, subfolders, sources);
+    const std::vector<std::string> sources = PartFileSources(temp, backup, subfolders);
     if (sources.empty()) {
         if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
         return RunOutcome::Skipped;
@@ -176,13 +228,7 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     }
     RemoveCopyLeftovers(op, RestoreTargetFolders(temp, client, listbox_files.items()));
     RemoveCopyLeftovers(op, ExtrasFolders(folders));
-    std::vector<PartFileJob> jobs;
-    for (const std::string& source : sources) {
-        const std::string name = LastElement(source) + kBackupSuffix;
-        const std::string place = subfolders ? JoinPath(NextToLastElement(source), name) : name;
-        jobs.push_back(
-            {source, JoinPath(folders.staging, place), JoinPath(folders.backup, place), place});
-    }
+    const std::vector<PartFileJob> jobs = PartFileJobs(sources, folders, subfolders);
     // Records of copies are only as good as the change times they hold.
     const bool trustRecords =
         files::KeepsRealChangeTimes(temp) && files::KeepsRealChangeTimes(parentPath);
@@ -208,27 +254,11 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
         if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
         return RunOutcome::Skipped;
     }
-    if (!copies.tooLong.empty() || !copies.badName.empty()) {
-        std::string text;
-        if (!copies.tooLong.empty()) text += msg_names_too_long + Lines(copies.tooLong);
-        if (!copies.tooLong.empty() && !copies.badName.empty()) text += "\n";
-        if (!copies.badName.empty()) text += msg_names_unstorable + Lines(copies.badName);
-        RunFailed(automatic, text);
-    } else if (!copies.lost.empty()) {
-        RunFailed(automatic, msg_backup_failed);
-    } else if (!automatic) {
-        ShowMessage(msg_backup_ok, msg_info_caption);
-    }
-    if (!copies.kept.empty() || !copies.lost.empty()) {
-        std::string damaged;
-        if (!copies.kept.empty()) damaged += msg_damaged_kept + Lines(copies.kept);
-        if (!copies.kept.empty() && !copies.lost.empty()) damaged += "\n";
-        if (!copies.lost.empty()) damaged += msg_damaged_lost + Lines(copies.lost);
-        // Only a file that is in no generation at all makes the run a failure.
-        if (!copies.lost.empty()) {
-            RunFailed(automatic, damaged);
-        } else if (!automatic) {
-            ShowMessage(damaged, msg_error_caption);
+    for (const RunReport& report : {LeftOutReport(*this, copies), DamagedReport(*this, copies)}) {
+        if (!report.failure.empty()) {
+            RunFailed(automatic, report.failure);
+        } else if (!automatic && !report.notice.empty()) {
+            ShowMessage(report.notice, report.caption);
         }
     }
     bool complete = !leftOut;
