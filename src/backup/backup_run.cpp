@@ -191,8 +191,8 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     runFailure_.clear();
     // A manual run may wait in a message box while the schedule ticks; it is not interleaved.
     if (automatic && ManualRunActive()) return RunOutcome::Skipped;
-    const std::string temp = RunFolder(edit_tempdir.text());
-    const std::string backup = RunFolder(edit_backupdir.text());
+    const std::string temp = TrimTrailingSeparators(edit_tempdir.text());
+    const std::string backup = TrimTrailingSeparators(edit_backupdir.text());
     if (automatic && !IsClientRunning()) {
         return RunOutcome::Skipped;
     }
@@ -206,7 +206,7 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
         return RunOutcome::Skipped;
     }
 
-    const std::string client = RunFolder(edit_clientdir.text());
+    const std::string client = TrimTrailingSeparators(edit_clientdir.text());
     bool shownAlways = false;
     const std::string refusal = Refusal(*this, backup, temp, client, shownAlways);
     if (!refusal.empty()) {
@@ -270,13 +270,13 @@ bool MainForm::BackupAdditionalFiles(bool automatic) {
     // The new generation is held open: a disk that vanishes gets no extras folder made in its
     // place.
     files::FolderAnchor generation;
-    const std::string promoted = RunFolder(edit_backupdir.text());
+    const std::string promoted = TrimTrailingSeparators(edit_backupdir.text());
     generation.Open(promoted);
     std::string errors;
     for (const std::string& entry : listbox_files.items()) {
         // Read again for every entry: a box of this run may have let the fields change.
-        const std::string client = RunFolder(edit_clientdir.text());
-        const std::string backup = RunFolder(edit_backupdir.text());
+        const std::string client = TrimTrailingSeparators(edit_clientdir.text());
+        const std::string backup = TrimTrailingSeparators(edit_backupdir.text());
         const std::string source = JoinPath(client, entry);
         // An entry from a hand-edited settings file must not reach outside the client folder.
         bool copied =

@@ -42,10 +42,10 @@ void RepairBeforeRestore(TabfFileOperation& op, const std::string& temp, const s
 
 void MainForm::RestorePartFiles() {
     ManualRunScope scope(*this);
-    const std::string temp = RunFolder(edit_tempdir.text());
-    const std::string backup = RunFolder(edit_backupdir.text());
+    const std::string temp = TrimTrailingSeparators(edit_tempdir.text());
+    const std::string backup = TrimTrailingSeparators(edit_backupdir.text());
     const bool subfolders = radio_storing_subfolder.checked();
-    const std::string client = RunFolder(edit_clientdir.text());
+    const std::string client = TrimTrailingSeparators(edit_clientdir.text());
     TabfFileOperation& op = abfFileOperation1;
     RepairBeforeRestore(op, temp, backup, client, discardRemoval_);
 
@@ -99,8 +99,8 @@ void MainForm::RestoreAdditionalFiles() {
     std::string errors;
     for (const std::string& entry : listbox_files.items()) {
         // Read again for every entry: a box of this run may have let the fields change.
-        const std::string backup = RunFolder(edit_backupdir.text());
-        const std::string client = RunFolder(edit_clientdir.text());
+        const std::string backup = TrimTrailingSeparators(edit_backupdir.text());
+        const std::string client = TrimTrailingSeparators(edit_clientdir.text());
         const std::string source = JoinPath(JoinPath(backup, kExtrasFolder), entry);
         const std::string target = JoinPath(client, entry);
         // An entry from a hand-edited settings file must not write outside the client folder.

@@ -9,12 +9,6 @@
 
 namespace hw {
 
-std::string RunFolder(const std::string& text) {
-    std::string folder = text;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return folder;
-}
-
 bool IsSafeExtraEntry(const std::string& entry) {
     if (entry.empty() || LooksLikeAbsolutePath(entry)) return false;
     for (const std::string& element : SplitText(entry, "/")) {

@@ -30,8 +30,6 @@ inline const char* const kOwnMark = ".hws-generation";
 // What the copies of a generation were made from (see files::CopyRecord).
 inline const char* const kRecordName = ".hws-record";
 
-// A folder text as the runs use it: without trailing separators ("/" itself stays).
-std::string RunFolder(const std::string& text);
 // An additional-file entry may only name a file below the client folder: not absolute and
 // without a ".." element.
 bool IsSafeExtraEntry(const std::string& entry);

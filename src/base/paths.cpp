@@ -45,9 +45,14 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-std::string ParentPath(const std::string& path) {
-    std::string trimmed = path;
+std::string TrimTrailingSeparators(const std::string& text) {
+    std::string trimmed = text;
     while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    return trimmed;
+}
+
+std::string ParentPath(const std::string& path) {
+    const std::string trimmed = TrimTrailingSeparators(path);
     const auto slash = trimmed.rfind('/');
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
@@ -55,8 +60,7 @@ std::string ParentPath(const std::string& path) {
 }
 
 std::string FileName(const std::string& path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    const std::string trimmed = TrimTrailingSeparators(path);
     const auto slash = trimmed.rfind('/');
     return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }

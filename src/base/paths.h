@@ -12,6 +12,8 @@ std::string AddTrailingSeparator(const std::string& text);
 std::string StripTrailingSeparator(const std::string& text);
 // True for a text that begins with "/".
 bool LooksLikeAbsolutePath(const std::string& text);
+// The text without any "/" at its end, except that "/" itself stays.
+std::string TrimTrailingSeparators(const std::string& text);
 // folder + "/" + name, with a single separator between them.
 std::string JoinPath(const std::string& folder, const std::string& name);
 // The folder part of a path, trailing separators ignored ("/" for a name in the root, "." for a

@@ -174,7 +174,7 @@ void MainForm::SaveSettings() {
     // The config folder of an installed copy may not exist before the first save; a failure
     // here shows as the write failure of the first key.
     const std::string path = SettingsFilePath();
-    if (!path.empty()) CreatePrivateFolders(path.substr(0, path.rfind('/') + 1));
+    if (!path.empty()) CreatePrivateFolders(ParentPath(path));
     WriteSetting(kDirectories, "TEMPDIR", edit_tempdir.text());
     WriteSetting(kDirectories, "BACKUPDIR", edit_backupdir.text());
     WriteSetting(kDirectories, "CLIENTDIR", edit_clientdir.text());

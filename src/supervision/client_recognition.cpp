@@ -74,7 +74,7 @@ void MainForm::AskClientExe() {
     if (chosen.empty()) return;
     const std::string& file = chosen.front();
     // Only the name is kept: the client is always started from the client folder.
-    clientExe = file.substr(file.rfind('/') + 1);
+    clientExe = FileName(file);
     Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + clientExe);
 }
 

@@ -85,10 +85,10 @@ TEST(TextHelpers, SplitDropsEmptyPiecesAndContainsCountsCase) {
 }
 
 TEST(RunPaths, FolderTextsJoinsAndAdditionalEntries) {
-    EXPECT_EQ(RunFolder("/b/"), "/b");
-    EXPECT_EQ(RunFolder("/b///"), "/b");
-    EXPECT_EQ(RunFolder("/"), "/");
-    EXPECT_EQ(RunFolder(""), "");
+    EXPECT_EQ(TrimTrailingSeparators("/b/"), "/b");
+    EXPECT_EQ(TrimTrailingSeparators("/b///"), "/b");
+    EXPECT_EQ(TrimTrailingSeparators("/"), "/");
+    EXPECT_EQ(TrimTrailingSeparators(""), "");
     EXPECT_EQ(JoinPath("/", "x"), "/x");
     EXPECT_EQ(JoinPath("/b", "x"), "/b/x");
     EXPECT_EQ(NextToLastElement("/t/Temp1/003.part.met"), "Temp1");
