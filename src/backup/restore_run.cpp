@@ -73,8 +73,11 @@ void MainForm::RestorePartFiles() {
     RemoveCopyLeftovers(op, RestoreTargetFolders(temp, client, listbox_files.items()));
     bool failed = false;
     std::string damaged;
-    // A damaged copy would replace the client's file, which may still be good.
-    const TabfFileOperation::CopyMode partFilesOnly = PartFilesOnly();
+    // A damaged copy would replace the client's file, which may still be good. The copies wait
+    // under temporary names until all are written, so that one sync makes them durable.
+    std::vector<files::StagedCopy> staged;
+    TabfFileOperation::CopyMode partFilesOnly = PartFilesOnly();
+    partFilesOnly.staged = &staged;
     for (const std::string& source : sources) {
         std::string name = LastElement(source);
         name.resize(name.size() - std::string(kBackupSuffix).size());
@@ -86,6 +89,7 @@ void MainForm::RestorePartFiles() {
         failed = true;
         if (copied.status == files::CopyStatus::SourceRefused) damaged += source + "\n";
     }
+    if (!op.PutInPlace(staged)) failed = true;
     if (failed) {
         ShowMessage(msg_restore_failed, msg_error_caption);
     } else {

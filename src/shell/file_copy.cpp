@@ -13,7 +13,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "base/paths.h"
@@ -280,10 +282,34 @@ CopyResult ReadSteady(int in, struct stat& info, std::string& bytes, const CopyO
     return {CopyStatus::SourceRefused, 0};
 }
 
+// Writes a new file beside the target through `fill`, under a temporary name that `written`
+// receives; synced when `sync`. On failure it is gone.
+bool WriteNewBeside(const std::string& target, const std::function<bool(int fd)>& fill, bool sync,
+                    std::string& written) {
+    written = TempNameBeside(target);
+    Fd out(::mkostemp(&written[0], O_CLOEXEC));
+    if (!out.ok()) return false;
+    if (!fill(out.get()) || (sync && ::fsync(out.get()) != 0) || !out.close()) {
+        Discard(written);
+        return false;
+    }
+    return true;
+}
+
+// A copy through a temporary name: put in place at once, or staged for the caller.
+bool CopyBeside(const std::string& target, const std::function<bool(int fd)>& fill,
+                const CopyOptions& options) {
+    if (options.staged == nullptr) return ReplaceFile(target, fill, options.beforeRename);
+    std::string written;
+    if (!WriteNewBeside(target, fill, false, written)) return false;
+    options.staged->push_back({written, target});
+    return true;
+}
+
 // Writes the judged bytes under a temporary name beside the target and renames them over it.
 bool WriteBeside(const std::string& target, const std::string& bytes, const struct stat& source,
                  const CopyOptions& options) {
-    return ReplaceFile(
+    return CopyBeside(
         target,
         [&](int out) {
             if (!WriteThrough(options.write, out, bytes.data(), bytes.size())) return false;
@@ -291,7 +317,7 @@ bool WriteBeside(const std::string& target, const std::string& bytes, const stru
             KeepTimes(out, source);
             return true;
         },
-        options.beforeRename);
+        options);
 }
 
 // Rewrites the target itself, in a folder that is the temporary as a whole.
@@ -344,7 +370,7 @@ CopyResult CopyFile(const std::string& source, const std::string& target,
     if (options.accept) return CopyJudged(in.get(), info, target, options);
     if (options.inPlace) return CopyInPlace(in.get(), info, target, options);
     bool readFailed = false;
-    const bool copied = ReplaceFile(
+    const bool copied = CopyBeside(
         target,
         [&](int out) {
             if (!CopyAllBytes(in.get(), out, &readFailed, options.write)) return false;
@@ -352,20 +378,15 @@ CopyResult CopyFile(const std::string& source, const std::string& target,
             KeepTimes(out, info);
             return true;
         },
-        options.beforeRename);
+        options);
     if (copied) return {};
     return readFailed ? SourceFailure() : TargetFailure();
 }
 
 bool ReplaceFile(const std::string& target, const std::function<bool(int fd)>& fill,
                  const std::function<void()>& beforeRename) {
-    std::string written = TempNameBeside(target);
-    Fd out(::mkostemp(&written[0], O_CLOEXEC));
-    if (!out.ok()) return false;
-    if (!fill(out.get()) || ::fsync(out.get()) != 0 || !out.close()) {
-        Discard(written);
-        return false;
-    }
+    std::string written;
+    if (!WriteNewBeside(target, fill, true, written)) return false;
     if (beforeRename) beforeRename();
     if (::rename(written.c_str(), target.c_str()) != 0) {
         Discard(written);
@@ -373,6 +394,51 @@ bool ReplaceFile(const std::string& target, const std::function<bool(int fd)>& f
     }
     SyncFolder(ParentPath(target));
     return true;
+}
+
+bool PutStagedInPlace(const std::vector<StagedCopy>& staged, std::string& failedAt,
+                      const std::function<void()>& beforeRename) {
+    int firstError = 0;
+    auto fail = [&](const StagedCopy& copy) {
+        if (firstError == 0) {
+            firstError = errno != 0 ? errno : EIO;
+            failedAt = copy.target;
+        }
+        Discard(copy.written);
+    };
+    // One sync of a file system costs about what one fsync does, and makes every copy on it
+    // durable; where it fails, each copy is synced by itself.
+    std::map<dev_t, bool> synced;
+    std::vector<const StagedCopy*> durable;
+    for (const StagedCopy& copy : staged) {
+        struct stat info {};
+        if (::stat(copy.written.c_str(), &info) != 0) {
+            fail(copy);
+            continue;
+        }
+        const auto device = synced.find(info.st_dev);
+        const bool fileSystemSynced = device != synced.end()
+                                          ? device->second
+                                          : (synced[info.st_dev] = SyncFileSystem(copy.written));
+        Fd fd(fileSystemSynced ? -1 : ::open(copy.written.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fileSystemSynced && (!fd.ok() || ::fsync(fd.get()) != 0)) {
+            fail(copy);
+            continue;
+        }
+        durable.push_back(&copy);
+    }
+    std::set<std::string> folders;
+    for (const StagedCopy* copy : durable) {
+        if (beforeRename) beforeRename();
+        if (::rename(copy->written.c_str(), copy->target.c_str()) != 0) {
+            fail(*copy);
+            continue;
+        }
+        folders.insert(ParentPath(copy->target));
+    }
+    for (const std::string& folder : folders) SyncFolder(folder);
+    errno = firstError;
+    return firstError == 0;
 }
 
 CopyResult CopyTree(const std::string& source, const std::string& target,

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "shell/folders.h"
 
@@ -60,6 +61,12 @@ struct CopyResult {
     }
 };
 
+// A finished copy left under its temporary name beside its target (see CopyOptions::staged).
+struct StagedCopy {
+    std::string written;
+    std::string target;
+};
+
 struct CopyOptions {
     // Write straight to the target and skip the sync (a folder that is itself the temporary);
     // an existing file there is overwritten, one with further hard links replaced. Otherwise go
@@ -83,6 +90,9 @@ struct CopyOptions {
     CopyRecord* made = nullptr;
     // Judged: called each time the source has been read whole, before it is looked at again.
     std::function<void()> afterRead;
+    // Not in place: when set, a finished copy stays under its temporary name, unsynced, and is
+    // added here; PutStagedInPlace makes many of them durable at once and renames them.
+    std::vector<StagedCopy>* staged = nullptr;
 };
 
 // A regular file to exactly `target`, keeping its bytes, permissions and modification time.
@@ -96,6 +106,13 @@ CopyResult CopyFile(const std::string& source, const std::string& target,
 // existing one of that name).
 CopyResult CopyTree(const std::string& source, const std::string& target,
                     const CopyOptions& options);
+// Makes the staged copies durable with one sync of each file system they lie on, then renames
+// each over its target (calling `beforeRename` first) and syncs each folder once. A target thus
+// holds its old content or the whole copy at any moment, and what a kill leaves are temporary
+// files (IsOwnTempName). A copy that cannot be put in place is removed; false with errno of the
+// first failure, whose target `failedAt` receives.
+bool PutStagedInPlace(const std::vector<StagedCopy>& staged, std::string& failedAt,
+                      const std::function<void()>& beforeRename = {});
 // Puts a new file in the place of `target`, so that a reader sees either the old content or the
 // new one in full: `fill` writes the new file (open under a temporary name beside the target,
 // mode 0600 until it sets another), which is then synced and renamed over the target, and the

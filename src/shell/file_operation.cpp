@@ -72,6 +72,7 @@ files::CopyResult TabfFileOperation::CopyOne(const std::string& source, const Co
     options.known = mode.known;
     options.made = mode.made;
     options.afterRead = afterRead;
+    options.staged = mode.staged;
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };
     if (beforeCopy) beforeCopy(source);
     const files::CopyResult copied = CopyTo(source, target, mode, options);
@@ -144,6 +145,14 @@ bool TabfFileOperation::Exchange(FolderSync sync) {
         AnnounceChange();
         return files::ExchangePaths(source, DestFolder, sync == FolderSync::EachRename);
     });
+}
+
+bool TabfFileOperation::PutInPlace(const std::vector<files::StagedCopy>& staged) {
+    std::string failedAt;
+    const bool placed = files::PutStagedInPlace(staged, failedAt, [this] { AnnounceChange(); });
+    lastError_ = placed ? 0 : errno;
+    if (!placed) SetFailure(failedAt, lastError_);
+    return placed;
 }
 
 bool TabfFileOperation::CreateEmpty() {

@@ -29,6 +29,9 @@ struct CopyMode {
     // When set, folders are made only below this folder and relative to it (see
     // files::FolderAnchor), and fail with ENOENT once it is gone from its path.
     files::FolderAnchor* within = nullptr;
+    // Not in place: when set, each finished copy stays under its temporary name, unsynced, and
+    // is added here for PutInPlace.
+    std::vector<files::StagedCopy>* staged = nullptr;
 };
 
 class TabfFileOperation {
@@ -66,6 +69,9 @@ class TabfFileOperation {
     // Swaps each entry with DestFolder in one step, so that neither name is missing at any
     // moment. False (LastErrorCode EINVAL or ENOSYS) where the file system cannot swap.
     bool Exchange(FolderSync sync = FolderSync::EachRename);
+    // Puts copies that Copy staged in place, all made durable at once (see
+    // files::PutStagedInPlace); beforeChange runs before each rename. The entries do not count.
+    bool PutInPlace(const std::vector<files::StagedCopy>& staged);
     // Creates an empty file at each entry.
     bool CreateEmpty();
     // Creates each entry as a folder with any missing folder above it, relative to `within`
