@@ -98,11 +98,9 @@ void AddUnlistedSources(const std::string& temp, const std::string& backup, bool
 }
 
 // The part files of the temp folder, and those of the newest generation that it lacks.
-std::vector<std::string> PartFileSources(const std::string& temp, const std::string& backup,
-                                         bool subfolders) {
-    std::vector<std::string> sources;
-    subfolders ? FindFilesInSubfolders(temp, kPartFileMask, sources)
-               : FindFiles(temp, kPartFileMask, sources);
+std::vector<std::string> PartFileSources(const TempFolderListing& listing, const std::string& temp,
+                                         const std::string& backup, bool subfolders) {
+    std::vector<std::string> sources = listing.partFiles;
     // A client that writes a part file anew may have it removed just as the folder is listed;
     // the newest generation names what to look for once more after the run's pause.
     AddUnlistedSources(temp, backup, subfolders, sources);
@@ -200,7 +198,9 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     if (!automatic) scope.emplace(*this);
 
     const bool subfolders = radio_storing_subfolder.checked();
-    const std::vector<std::string> sources = PartFileSources(temp, backup, subfolders);
+    // The temp folder is listed once: for the part files and for leftovers of copies.
+    const TempFolderListing listing = ListTempFolder(temp, subfolders);
+    const std::vector<std::string> sources = PartFileSources(listing, temp, backup, subfolders);
     if (sources.empty()) {
         if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
         return RunOutcome::Skipped;
@@ -226,8 +226,11 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
                   msg_backup_failed + "\n\n" + msg_not_changed + parentPath + "\n\n" + cause);
         return RunOutcome::Failed;
     }
-    RemoveCopyLeftovers(op, RestoreTargetFolders(temp, client, listbox_files.items()));
-    RemoveCopyLeftovers(op, ExtrasFolders(folders));
+    RemoveLeftoverFiles(op, listing.leftovers);
+    std::vector<std::string> others = ExtraTargetFolders(client, listbox_files.items());
+    const std::vector<std::string> extras = ExtrasFolders(folders);
+    others.insert(others.end(), extras.begin(), extras.end());
+    RemoveCopyLeftovers(op, others);
     const std::vector<PartFileJob> jobs = PartFileJobs(sources, folders, subfolders);
     // Records of copies are only as good as the change times they hold.
     const bool trustRecords =

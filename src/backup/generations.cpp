@@ -306,14 +306,18 @@ void RemoveCopyLeftovers(TabfFileOperation& op, const std::vector<std::string>& 
     for (const std::string& folder : folders) {
         std::vector<std::string> entries;
         FindFiles(folder, "*", entries);
-        for (const std::string& path : entries) {
-            struct stat info {};
-            if (!files::IsOwnTempName(LastElement(path)) || ::lstat(path.c_str(), &info) != 0 ||
-                !S_ISREG(info.st_mode))
-                continue;
-            op.SetFileList({path});
-            op.Delete();
-        }
+        RemoveLeftoverFiles(op, entries);
+    }
+}
+
+void RemoveLeftoverFiles(TabfFileOperation& op, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        struct stat info {};
+        if (!files::IsOwnTempName(LastElement(path)) || ::lstat(path.c_str(), &info) != 0 ||
+            !S_ISREG(info.st_mode))
+            continue;
+        op.SetFileList({path});
+        op.Delete();
     }
 }
 

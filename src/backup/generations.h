@@ -62,5 +62,7 @@ std::vector<std::string> ExtrasFolders(const GenerationFolders& folders);
 
 // Removes the temporary files that copies cut short left in these folders, and nothing else.
 void RemoveCopyLeftovers(TabfFileOperation& op, const std::vector<std::string>& folders);
+// Removes each of these paths that is a regular file with a copy's temporary name.
+void RemoveLeftoverFiles(TabfFileOperation& op, const std::vector<std::string>& paths);
 
 }  // namespace hw

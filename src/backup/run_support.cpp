@@ -1,11 +1,15 @@
 #include "backup/run_support.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <vector>
 
 #include "base/paths.h"
 #include "shell/file_copy.h"
 #include "shell/find_files.h"
+#include "shell/folders.h"
 
 namespace hw {
 
@@ -21,16 +25,52 @@ std::vector<std::string> RestoreTargetFolders(const std::string& temp, const std
                                               const std::vector<std::string>& entries) {
     std::vector<std::string> folders{temp};
     for (const std::string& subfolder : Subfolders(temp)) folders.push_back(subfolder);
-    if (LooksLikeAbsolutePath(client)) {
-        for (const std::string& entry : entries) {
-            if (!IsSafeExtraEntry(entry)) continue;
-            const std::string folder = ParentPath(JoinPath(client, entry));
-            if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
-                folders.push_back(folder);
-            }
+    for (const std::string& folder : ExtraTargetFolders(client, entries)) {
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+            folders.push_back(folder);
         }
     }
     return folders;
+}
+
+std::vector<std::string> ExtraTargetFolders(const std::string& client,
+                                            const std::vector<std::string>& entries) {
+    std::vector<std::string> folders;
+    if (!LooksLikeAbsolutePath(client)) return folders;
+    for (const std::string& entry : entries) {
+        if (!IsSafeExtraEntry(entry)) continue;
+        const std::string folder = ParentPath(JoinPath(client, entry));
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+            folders.push_back(folder);
+        }
+    }
+    return folders;
+}
+
+TempFolderListing ListTempFolder(const std::string& temp, bool subfolders) {
+    TempFolderListing listing;
+    std::vector<std::string> inner;
+    files::ForEachEntry(temp, [&](const std::string& name, unsigned char type) {
+        const std::string path = JoinPath(temp, name);
+        struct stat info {};
+        // A link to a folder counts as a subfolder, as the listing by mask takes it.
+        const bool isFolder =
+            type == DT_DIR || ((type == DT_UNKNOWN || type == DT_LNK) &&
+                               ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+        if (files::IsOwnTempName(name)) listing.leftovers.push_back(path);
+        if (!subfolders && MaskMatches(name, kPartFileMask)) listing.partFiles.push_back(path);
+        if (isFolder) inner.push_back(path);
+        return true;
+    });
+    for (const std::string& folder : inner) {
+        files::ForEachEntry(folder, [&](const std::string& name, unsigned char) {
+            const std::string path = JoinPath(folder, name);
+            if (files::IsOwnTempName(name)) listing.leftovers.push_back(path);
+            if (subfolders && MaskMatches(name, kPartFileMask)) listing.partFiles.push_back(path);
+            return true;
+        });
+    }
+    return listing;
 }
 
 std::string ExtraEntryShown(const std::string& folder, const std::string& entry) {

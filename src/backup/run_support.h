@@ -38,6 +38,19 @@ bool IsSafeExtraEntry(const std::string& entry);
 // client path). Each once.
 std::vector<std::string> RestoreTargetFolders(const std::string& temp, const std::string& client,
                                               const std::vector<std::string>& entries);
+// The folder of every safe additional-file entry in the client folder, for a full client path;
+// each once.
+std::vector<std::string> ExtraTargetFolders(const std::string& client,
+                                            const std::vector<std::string>& entries);
+
+// What one walk of the temp folder and its immediate subfolders finds: the part files to back up
+// (at the top, or in subfolder mode in the subfolders), in the order listed, and the temporary
+// files that copies cut short left anywhere there.
+struct TempFolderListing {
+    std::vector<std::string> partFiles;
+    std::vector<std::string> leftovers;
+};
+TempFolderListing ListTempFolder(const std::string& temp, bool subfolders);
 // An additional-file entry as the error lists name it: its path in `folder`, or the entry as
 // written when it is refused for being absolute.
 std::string ExtraEntryShown(const std::string& folder, const std::string& entry);
