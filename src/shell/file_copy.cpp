@@ -205,11 +205,10 @@ bool LinkIfUnchanged(const std::string& source, const std::string& target, const
 
 // The record of a finished copy: the source as it was read, the target as it is now. A copy
 // that cannot be looked at gets no trusted record (it is read again next time), and stays made.
-void Record(const struct stat& source, const struct timespec& readAt, const std::string& target,
+void Record(const struct stat& source, const struct timespec& readAt, const struct stat* copy,
             CopyRecord* record) {
     if (record == nullptr) return;
-    struct stat copy {};
-    if (::lstat(target.c_str(), &copy) != 0) {
+    if (copy == nullptr) {
         *record = CopyRecord{};
         return;
     }
@@ -217,15 +216,16 @@ void Record(const struct stat& source, const struct timespec& readAt, const std:
                          source.st_size,
                          source.st_mtim,
                          source.st_ctim,
-                         copy.st_ino,
-                         copy.st_ctim,
+                         copy->st_ino,
+                         copy->st_ctim,
                          Before(source.st_ctim, readAt)};
 }
 
 // Makes `target` hold exactly `bytes`, rewriting the file there. Bytes it holds already are
 // not written again: a backup finds most downloads unchanged since the generation it reuses.
+// `written` receives the file as it is at the end; its change time counts for its record.
 bool OverwriteWith(const std::string& target, const std::string& bytes, const struct stat& source,
-                   const CopyOptions& options) {
+                   const CopyOptions& options, struct stat& written) {
     struct stat have {};
     Fd out(OpenToOverwrite(target, source.st_mode & 0777, have));
     if (!out.ok()) return false;
@@ -239,7 +239,7 @@ bool OverwriteWith(const std::string& target, const std::string& bytes, const st
     }
     if (!SameMode(have, source)) KeepMode(out.get(), source);
     if (!same || !SameTime(have.st_mtim, source.st_mtim)) KeepTimes(out.get(), source);
-    return out.close();
+    return ::fstat(out.get(), &written) == 0 && out.close();
 }
 
 bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
@@ -377,10 +377,17 @@ CopyResult CopyJudged(int in, struct stat info, const std::string& target,
     const CopyResult read = ReadSteady(in, info, bytes, options);
     if (!read.Ok()) return read;
     if (!options.accept(bytes)) return {CopyStatus::SourceRefused, 0};
-    const bool written = options.inPlace ? OverwriteWith(target, bytes, info, options)
-                                         : WriteBeside(target, bytes, info, options);
-    if (!written) return TargetFailure();
-    Record(info, readAt, target, options.made);
+    struct stat copy {};
+    bool looked = true;
+    if (options.inPlace) {
+        if (!OverwriteWith(target, bytes, info, options, copy)) return TargetFailure();
+    } else {
+        if (!WriteBeside(target, bytes, info, options)) return TargetFailure();
+        // A rename moves the change time: the copy is looked at in its place.
+        looked = options.made != nullptr && options.staged == nullptr &&
+                 ::lstat(target.c_str(), &copy) == 0;
+    }
+    Record(info, readAt, looked ? &copy : nullptr, options.made);
     return {};
 }
 
