@@ -8,6 +8,7 @@ namespace hw {
 
 void MainForm::FormCreate() {
     LoadSettings();
+    LoadLastBackup();
 }
 
 void MainForm::btn_exitClick() {

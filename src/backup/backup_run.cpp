@@ -187,6 +187,18 @@ void MainForm::RunFailed(bool automatic, const std::string& text, bool alwaysSho
 
 MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     runFailure_.clear();
+    runFiles_ = 0;
+    runDamaged_ = 0;
+    const RunOutcome outcome = RunBackup(automatic);
+    // A run that found nothing to do made no backup, and is no part of the history.
+    if (outcome != RunOutcome::Skipped) {
+        std::string message = outcome == RunOutcome::Failed ? runFailure_ : msg_backup_ok;
+        RecordRun(false, automatic, outcome == RunOutcome::Succeeded, message);
+    }
+    return outcome;
+}
+
+MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
     // A manual run may wait in a message box while the schedule ticks; it is not interleaved.
     if (automatic && ManualRunActive()) return RunOutcome::Skipped;
     const std::string temp = TrimTrailingSeparators(edit_tempdir.text());
@@ -251,6 +263,8 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
         RunFailed(automatic, BackupFailure(*this, folders, parent, copies.notWritten));
         return RunOutcome::Failed;
     }
+    runFiles_ = copies.written;
+    runDamaged_ = copies.kept.size() + copies.lost.size();
     const bool leftOut = !copies.tooLong.empty() || !copies.badName.empty() || !copies.lost.empty();
     if (staged == StageResult::NothingStaged && !leftOut) {
         // Every part file vanished since the listing: their downloads completed.

@@ -40,14 +40,17 @@ void RepairBeforeRestore(TabfFileOperation& op, const std::string& temp, const s
 
 }  // namespace
 
-void MainForm::RestorePartFiles() {
+void MainForm::RestorePartFiles(bool older) {
     ManualRunScope scope(*this);
+    runFiles_ = 0;
+    runDamaged_ = 0;
     const std::string temp = TrimTrailingSeparators(edit_tempdir.text());
-    const std::string backup = TrimTrailingSeparators(edit_backupdir.text());
+    const std::string newest = TrimTrailingSeparators(edit_backupdir.text());
     const bool subfolders = radio_storing_subfolder.checked();
     const std::string client = TrimTrailingSeparators(edit_clientdir.text());
     TabfFileOperation& op = abfFileOperation1;
-    RepairBeforeRestore(op, temp, backup, client, discardRemoval_);
+    RepairBeforeRestore(op, temp, newest, client, discardRemoval_);
+    const std::string backup = older ? newest + kOldSuffix : newest;
 
     std::vector<std::string> sources;
     const bool found = subfolders ? FindFilesInSubfolders(backup, kBackupFileMask, sources)
@@ -58,15 +61,18 @@ void MainForm::RestorePartFiles() {
         files::ForEachEntry(backup,
                             [&](const std::string&, unsigned char) { return empty = false; });
         const bool absent = LooksLikeAbsolutePath(backup) && empty;
-        ShowMessage(absent ? msg_nothing_to_restore + "\n\n" + msg_backupdir_missing + backup
-                           : msg_nothing_to_restore,
-                    msg_error_caption);
+        const std::string text =
+            absent ? msg_nothing_to_restore + "\n\n" + msg_backupdir_missing + backup
+                   : msg_nothing_to_restore;
+        ShowMessage(text, msg_error_caption);
+        RecordRun(true, false, false, text);
         return;
     }
     // A relative text (a placeholder) would put the files beside wherever the program was
     // started, an empty one into "/", and the run would still report success.
     if (!LooksLikeAbsolutePath(temp)) {
         ShowMessage(msg_tempdir_not_absolute, msg_error_caption);
+        RecordRun(true, false, false, msg_tempdir_not_absolute);
         return;
     }
 
@@ -87,23 +93,27 @@ void MainForm::RestorePartFiles() {
         const files::CopyResult copied = op.Copy(partFilesOnly);
         if (copied.Ok()) continue;
         failed = true;
-        if (copied.status == files::CopyStatus::SourceRefused) damaged += source + "\n";
+        if (copied.status == files::CopyStatus::SourceRefused) {
+            damaged += source + "\n";
+            ++runDamaged_;
+        }
     }
     if (!op.PutInPlace(staged)) failed = true;
-    if (failed) {
-        ShowMessage(msg_restore_failed, msg_error_caption);
-    } else {
-        ShowMessage(msg_restore_ok, msg_info_caption);
-    }
+    runFiles_ = staged.size();
+    const std::string outcome = failed ? msg_restore_failed : msg_restore_ok;
+    ShowMessage(outcome, failed ? msg_error_caption : msg_info_caption);
     if (!damaged.empty()) ShowMessage(msg_restore_damaged + damaged, msg_error_caption);
-    RestoreAdditionalFiles();
+    RestoreAdditionalFiles(older);
+    RecordRun(true, false, !failed,
+              damaged.empty() ? outcome : outcome + "\n" + msg_restore_damaged + damaged);
 }
 
-void MainForm::RestoreAdditionalFiles() {
+void MainForm::RestoreAdditionalFiles(bool older) {
     std::string errors;
     for (const std::string& entry : listbox_files.items()) {
         // Read again for every entry: a box of this run may have let the fields change.
-        const std::string backup = TrimTrailingSeparators(edit_backupdir.text());
+        const std::string newest = TrimTrailingSeparators(edit_backupdir.text());
+        const std::string backup = older ? newest + kOldSuffix : newest;
         const std::string client = TrimTrailingSeparators(edit_clientdir.text());
         const std::string source = JoinPath(JoinPath(backup, kExtrasFolder), entry);
         const std::string target = JoinPath(client, entry);

@@ -2,9 +2,11 @@
 // item, and the status text that the tray icon shows.
 #include <algorithm>
 
+#include "base/amule.h"
 #include "base/app_title.h"
 #include "base/errors.h"
 #include "base/numbers.h"
+#include "base/paths.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 
@@ -84,11 +86,23 @@ void MainForm::RefreshStatusText() {
     RefreshStatusText(UpDown1.position());
 }
 
+bool MainForm::ClientKnown() const {
+    return !clientExe.empty() ||
+           IsAmuleConfigFolder(StripTrailingSeparatorKeepRoot(edit_clientdir.text()));
+}
+
 void MainForm::RefreshStatusText(int minutes) {
-    abfTrayIcon1.setHint(cb_autobackup.checked() ? LanguageText(*this, TextId::TrayHintOnPrefix) +
-                                                       std::to_string(minutes) +
-                                                       LanguageText(*this, TextId::TrayHintOnSuffix)
-                                                 : LanguageText(*this, TextId::TrayHintOff));
+    // Automatic backups run only while the client runs: without a client they never would.
+    std::string status = LanguageText(*this, TextId::TrayHintOff);
+    if (cb_autobackup.checked() && !ClientKnown()) {
+        status = LanguageText(*this, TextId::TrayHintWaiting);
+    } else if (cb_autobackup.checked()) {
+        status = LanguageText(*this, TextId::TrayHintOnPrefix) + std::to_string(minutes) +
+                 LanguageText(*this, TextId::TrayHintOnSuffix);
+    }
+    abfTrayIcon1.setHint(status);
+    abfTrayIcon1.setDetail(LastBackupText());
+    label_lastbackup.setCaption(abfTrayIcon1.detail());
 }
 
 void MainForm::edit_autobackupExit() {

@@ -293,7 +293,8 @@ void ControlBinder::trayIcon(TrayIcon& tray, std::function<QSystemTrayIcon*()> m
                                  dispatch(click);
                              });
         }
-        (*icon)->setToolTip(ToQt(tray.hint()));
+        (*icon)->setToolTip(
+            ToQt(tray.detail().empty() ? tray.hint() : tray.hint() + "\n" + tray.detail()));
         (*icon)->setVisible(tray.visible());
         if (*noticesShown != tray.noticeCount()) {
             *noticesShown = tray.noticeCount();

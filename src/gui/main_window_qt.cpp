@@ -232,9 +232,12 @@ void MainWindow::buildBackupPage(QWidget* page) {
                         Place<QRadioButton>(page, form_.radio_storing_subfolder.name(), 148, 28,
                                             199, kRowHeight + 2));
 
-    auto* autoBackup = Place<QLabel>(page, form_.Label6.name(), 8, 56, 200, kRowHeight);
+    // The heading keeps to its text, so that the last backup's line fits beside it.
+    auto* autoBackup = Place<QLabel>(page, form_.Label6.name(), 8, 56, 84, kRowHeight);
     Underline(autoBackup);
     binder_.label(form_.Label6, autoBackup);
+    binder_.label(form_.label_lastbackup,
+                  Place<QLabel>(page, form_.label_lastbackup.name(), 96, 57, 247, kRowHeight - 2));
     binder_.checkBox(form_.cb_autobackup, Place<QCheckBox>(page, form_.cb_autobackup.name(), 8, 76,
                                                            168, kRowHeight + 2));
     auto* minutes = Place<QLineEdit>(page, form_.edit_autobackup.name(), 178, 75, 33, kEditHeight);
@@ -259,6 +262,8 @@ void MainWindow::buildBackupPage(QWidget* page) {
     binder_.button(form_.btn_lb_add, FlatButton(page, form_.btn_lb_add.name(), 272, 124, 71, 22));
     binder_.button(form_.btn_lb_remove,
                    FlatButton(page, form_.btn_lb_remove.name(), 272, 150, 71, 22));
+    // The history of all runs in the free space beside the list's heading.
+    binder_.button(form_.btn_history, FlatButton(page, form_.btn_history.name(), 272, 99, 71, 22));
     // The minutes field is read with the words around it; its arrows with it.
     auto nameMinutes = [this, minutes, up, down] {
         const QString every =
@@ -271,7 +276,7 @@ void MainWindow::buildBackupPage(QWidget* page) {
     accessibleNames_.push_back(nameMinutes);
     TabOrder(page, {&form_.radio_storing_simple, &form_.radio_storing_subfolder,
                     &form_.cb_autobackup, &form_.edit_autobackup, &form_.listbox_files,
-                    &form_.btn_lb_add, &form_.btn_lb_remove});
+                    &form_.btn_lb_add, &form_.btn_lb_remove, &form_.btn_history});
 }
 
 void MainWindow::buildGeneralPage(QWidget* page) {
@@ -350,8 +355,8 @@ void MainWindow::buildTimersAndTray() {
 
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("PopupMenu1"));
-    for (MenuItem* item :
-         {&form_.pop_restore, &form_.pop_enabledisable, &form_.N1, &form_.pop_exit}) {
+    for (MenuItem* item : {&form_.pop_restore, &form_.pop_enabledisable, &form_.pop_backup,
+                           &form_.N1, &form_.pop_exit}) {
         if (item == &form_.N1) {
             menu->addSeparator()->setObjectName(ToQt(item->name()));
             continue;

@@ -261,6 +261,12 @@ void TrayIcon::setHint(const std::string& hint) {
     notifyView();
 }
 
+void TrayIcon::setDetail(const std::string& detail) {
+    if (detail_ == detail) return;
+    detail_ = detail;
+    notifyView();
+}
+
 void TrayIcon::setVisible(bool visible) {
     if (visible_ == visible) return;
     visible_ = visible;

@@ -223,6 +223,9 @@ class TrayIcon : public Control {
     const std::string& hint() const { return hint_; }
     // Longer texts are cut to their first 63 characters (not bytes).
     void setHint(const std::string& hint);
+    // A second line below the hint, not cut.
+    const std::string& detail() const { return detail_; }
+    void setDetail(const std::string& detail);
     bool visible() const { return visible_; }
     void setVisible(bool visible);
     Handler onClick;
@@ -237,6 +240,7 @@ class TrayIcon : public Control {
 
   private:
     std::string hint_;
+    std::string detail_;
     bool visible_ = false;
     std::string noticeTitle_;
     std::string noticeText_;

@@ -19,6 +19,17 @@ enum class TextId {
     TrayHintOff,            // tray hint while auto-backup is off
     AutobackupFailedStart,  // notice of a failed automatic backup, before what failed
     AutobackupFailedEnd,    // ... after it
+    TrayHintWaiting,        // tray hint while auto-backup is on but no client is known
+    LastBackupPrefix,       // label_lastbackup and the tray hint's second line, before the run
+    LastBackupNone,         // ... when no backup has run yet
+    PartFilesSuffix,        // after a number of part files
+    RunSucceeded,           // a run's outcome
+    RunFailedPrefix,        // ... before the short reason
+    NewestBackupPrefix,     // the restore question: the newest generation, before its time
+    OlderBackupPrefix,      // ... the older one
+    NoNewestBackup,         // ... when there is no newest generation
+    NewestHoldsFewer,       // ... when the newest holds fewer part files than the older one
+    RestoreOlderQuestion,   // the question that offers the older generation
 };
 
 // The text for the language that form.CurrentLanguageCode() gives.

@@ -280,7 +280,9 @@ const std::vector<CaptionText>& CaptionsAfterSelector() {
 
 const std::vector<CaptionText>& CaptionsLast() {
     static const std::vector<CaptionText> texts = {
+        {Get<&MainForm::pop_backup>, {"Backup files", "Dateien sichern"}},
         {Get<&MainForm::pop_exit>, {"Exit", "Beenden"}},
+        {Get<&MainForm::btn_history>, {"History", "Verlauf"}},
         {Get<&MainForm::btn_lb_add>, {"Add", "Hinzufügen"}},
         {Get<&MainForm::btn_lb_remove>, {"Remove", "Entfernen"}},
     };
@@ -301,9 +303,26 @@ const Bilingual& MomentText(TextId id) {
         {"The automatic backup failed:\n", "Die automatische Sicherung ist fehlgeschlagen:\n"},
         {"\nNo further notice until a backup succeeds.",
          "\nKein weiterer Hinweis, bis eine Sicherung gelingt."},
+        {"Hoardwise [Autobackup waits for a client: set its folder]",
+         "Hoardwise [Autobackup wartet auf einen Client-Ordner]"},
+        {"Last backup: ", "Letzte Sicherung: "},
+        {"Last backup: none yet", "Letzte Sicherung: noch keine"},
+        {" part files", " Part-Dateien"},
+        {"successful", "erfolgreich"},
+        {"failed: ", "fehlgeschlagen: "},
+        {"Newest backup: ", "Neueste Sicherung: "},
+        {"Older backup: ", "Ältere Sicherung: "},
+        {"There is no newest backup: the backup folder is missing or empty.",
+         "Es gibt keine neueste Sicherung: Der Backup-Ordner fehlt oder ist leer."},
+        {"The newest backup holds fewer part files than the older one. Yes restores the newest "
+         "backup, No offers the older one.",
+         "Die neueste Sicherung enthält weniger Part-Dateien als die ältere. Ja stellt die "
+         "neueste Sicherung wieder her, Nein bietet die ältere an."},
+        {"Restore the older backup instead ?",
+         "Stattdessen die ältere Sicherung wiederherstellen ?"},
     };
     static_assert(sizeof(texts) / sizeof(texts[0]) ==
-                      static_cast<std::size_t>(TextId::AutobackupFailedEnd) + 1,
+                      static_cast<std::size_t>(TextId::RestoreOlderQuestion) + 1,
                   "one text for every TextId");
     return texts[static_cast<int>(id)];
 }

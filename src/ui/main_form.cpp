@@ -54,7 +54,9 @@ MainForm::MainForm(Services services_) : services(std::move(services_)) {
                                                           &btn_exit,
                                                           &pop_restore,
                                                           &pop_enabledisable,
-                                                          &pop_exit}) {
+                                                          &pop_backup,
+                                                          &pop_exit,
+                                                          &btn_history}) {
         c->setCaption(c->name());
     }
     N1.setCaption("-");
@@ -89,6 +91,8 @@ MainForm::MainForm(Services services_) : services(std::move(services_)) {
     // window raises nothing.
     btn_exit.onClick = [this] { btn_exitClick(); };
     pop_exit.onClick = [this] { btn_exitClick(); };
+    pop_backup.onClick = [this] { pop_backupClick(); };
+    btn_history.onClick = [this] { btn_historyClick(); };
     combo_language.onChange = [this] { combo_languageChange(); };
     btn_savesettings.onClick = [this] { btn_savesettingsClick(); };
     btn_backup.onClick = [this] { btn_backupClick(); };

@@ -2,6 +2,8 @@
 // values, and the handlers. Handlers are defined in the file of their subsystem.
 #pragma once
 
+#include <cstddef>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -60,6 +62,9 @@ class MainForm {
     ListBox listbox_files{"listbox_files"};
     Button btn_lb_add{"btn_lb_add"};
     Button btn_lb_remove{"btn_lb_remove"};
+    // When the last backup ran and how it ended, and the history of all runs.
+    Label label_lastbackup{"label_lastbackup"};
+    Button btn_history{"btn_history"};
 
     // General Settings
     CheckBox cb_startminimized{"cb_startminimized"};
@@ -98,6 +103,7 @@ class MainForm {
     TrayIcon abfTrayIcon1{"abfTrayIcon1"};
     MenuItem pop_restore{"pop_restore"};
     MenuItem pop_enabledisable{"pop_enabledisable"};
+    MenuItem pop_backup{"pop_backup"};
     MenuItem N1{"N1"};
     MenuItem pop_exit{"pop_exit"};
     OpenDialog OpenDialog1{"OpenDialog1", "", "", false};
@@ -227,14 +233,26 @@ class MainForm {
     // Failed: runFailure() then holds what the manual run shows.
     enum class RunOutcome { Skipped, Succeeded, Failed };
     RunOutcome BackupPartFiles(bool automatic);
-    void RestorePartFiles();
+    // From B, or from B_old (`older`) when the user chose the older generation.
+    void RestorePartFiles(bool older = false);
     // False when an entry could not be copied.
     bool BackupAdditionalFiles(bool automatic);
     const std::string& runFailure() const { return runFailure_; }
+    // The history of runs (see backup/run_history.h); empty: the user's state folder.
+    std::string historyFile;
+    std::string HistoryFilePath() const;
+    // The clock of the history and of the last-backup line; tests put in their own.
+    std::function<std::time_t()> now = [] { return std::time(nullptr); };
+    // Reads the last backup from the history, for a window that has just started.
+    void LoadLastBackup();
+    void btn_historyClick();
+    void pop_backupClick();
+    // The last-backup line in the current language.
+    std::string LastBackupText() const;
     // Waits before damaged part files are read again, since the client may be rewriting them:
     // one second when empty. Tests put in their own, so that they never sleep.
     std::function<void()> pauseBeforeRereading;
-    void RestoreAdditionalFiles();
+    void RestoreAdditionalFiles(bool older = false);
     void btn_backupClick();
     void btn_restoreClick();
     // True while a manual backup or restore runs (it may wait in a message box whose loop still
@@ -277,6 +295,20 @@ class MainForm {
     bool automaticFailureNoticed_ = false;
     // Shows a failure of a backup run (in manual mode, or when alwaysShown) and keeps its text.
     void RunFailed(bool automatic, const std::string& text, bool alwaysShown = false);
+    // The backup run itself; BackupPartFiles adds it to the history.
+    RunOutcome RunBackup(bool automatic);
+    // Appends a run to the history; a backup also becomes the last-backup line.
+    void RecordRun(bool restore, bool automatic, bool succeeded, const std::string& message);
+    // Of the run under way: part files copied or restored, damaged ones.
+    std::size_t runFiles_ = 0;
+    std::size_t runDamaged_ = 0;
+    // The last backup run: when, how many part files, and how it ended.
+    std::time_t lastBackupWhen_ = 0;
+    std::size_t lastBackupFiles_ = 0;
+    bool lastBackupSucceeded_ = false;
+    std::string lastBackupMessage_;
+    // True when a client is known that automatic backups can wait for.
+    bool ClientKnown() const;
     void RefreshStatusText(int minutes);
     // LoadSettings' steps, one group of keys each, in the order the keys are read; `stored`
     // gives a key's value from the one reading of the file.

@@ -86,7 +86,9 @@ TEST(RestoreCommand, AnythingButYesChangesNothingNotEvenTheFields) {
         d.f().btn_restore.userClick();
         ASSERT_EQ(d.desk.dialogs.shown.size(), 1u);
         EXPECT_EQ(d.desk.dialogs.shown[0].kind, Shown::Kind::Question);
-        EXPECT_EQ(d.desk.dialogs.shown[0].text, kQuestion);
+        EXPECT_EQ(
+            d.desk.dialogs.shown[0].text.rfind(std::string(kQuestion) + "\n\nNewest backup: ", 0),
+            0u);
         EXPECT_EQ(d.f().edit_tempdir.text(), d.T + "/");
         EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("client"));
     }
@@ -108,6 +110,55 @@ TEST(RestoreCommand, RefusedWhileTheClientRunsAndNothingIsTouched) {
     EXPECT_EQ(d.captions(), Strings{"Error ..."});
     EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("client"));
     EXPECT_EQ(d.f().edit_tempdir.text(), d.T + "/");
+}
+
+// The question names the newest generation; where it is missing or holds fewer part files than
+// the older one, it says so and the older one is offered, restored only on a second Yes.
+TEST(RestoreCommand, NamesTheNewestGenerationAndOffersTheOlderOneWhereItHoldsMore) {
+    struct Case {
+        const char* what;
+        int newest, older;  // part files in B and B_old (-1: B is missing)
+        std::vector<bool> answers;
+        std::size_t questions;
+        const char* restored;  // the content of 001.part.met afterwards
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"B as full as B_old",    2, 2, {true},         1, "newest"},
+        {"fewer, newest chosen",  1, 2, {true},         1, "newest"},
+        {"fewer, older chosen",   1, 2, {false, true},  2, "older"},
+        {"fewer, neither",        1, 2, {false, false}, 2, "client"},
+        {"B empty, older chosen", 0, 2, {true},         1, "older"},
+        {"B missing",            -1, 2, {true},         1, "older"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BackupDesk d;
+        WriteFile(d.T + "/001.part.met", PartMet("client"));
+        fs::create_directories(d.B);
+        for (int i = 0; i < c.older; ++i) {
+            WriteFile(d.B + "_old/00" + std::to_string(i + 1) + ".part.met.HWS", PartMet("older"));
+        }
+        for (int i = 0; i < c.newest; ++i) {
+            WriteFile(d.B + "/00" + std::to_string(i + 1) + ".part.met.HWS", PartMet("newest"));
+        }
+        if (c.newest < 0) fs::remove_all(d.B);
+        d.desk.dialogs.answers.assign(c.answers.begin(), c.answers.end());
+        d.f().btn_restore.userClick();
+        EXPECT_EQ(static_cast<std::size_t>(d.desk.dialogs.count(Shown::Kind::Question)),
+                  c.questions);
+        const std::string first = d.desk.dialogs.shown[0].text;
+        EXPECT_EQ(first.find("Older backup: ") != std::string::npos, c.newest < c.older);
+        if (c.newest > 0) {
+            EXPECT_NE(first.find("\n\nNewest backup: "), std::string::npos) << first;
+            EXPECT_NE(first.find(", " + std::to_string(c.newest) + " part files"),
+                      std::string::npos);
+        } else {
+            EXPECT_NE(first.find("There is no newest backup"), std::string::npos) << first;
+        }
+        EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet(c.restored));
+    }
 }
 
 TEST(BackupCommands, PlaceholdersFindNothingAndTouchNoFile) {

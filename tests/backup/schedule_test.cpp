@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "backup/backup_fixture.h"
 #include "support/fake_services.h"
 
@@ -11,7 +13,10 @@ using test::Shown;
 struct Schedule : ::testing::Test {
     test::FakeDesktop desk;
     MainForm& f = desk.f();
-    void SetUp() override { f.ApplyLanguage("EN"); }
+    void SetUp() override {
+        f.ApplyLanguage("EN");
+        f.clientExe = "emule.exe";
+    }
 };
 
 TEST_F(Schedule, LeavingTheMinutesFieldHoldsItToTheRangeOrReportsANonNumber) {
@@ -29,6 +34,7 @@ TEST_F(Schedule, LeavingTheMinutesFieldHoldsItToTheRangeOrReportsANonNumber) {
         test::FakeDesktop d;
         MainForm& form = d.f();
         form.ApplyLanguage("EN");
+        form.clientExe = "emule.exe";
         form.cb_autobackup.setChecked(true);
         form.edit_autobackup.userTyped(c.typed);
         form.Dispatch([&] { form.edit_autobackup.userLeft(); });
@@ -94,6 +100,53 @@ TEST_F(Schedule, TheTrayMenuSwitchesAtOnceAndTheHintFollowsAtTheNextTick) {
     EXPECT_EQ(f.pop_enabledisable.caption(), "Autobackup deaktivieren");
     f.timer_observer.tick();
     EXPECT_EQ(f.abfTrayIcon1.hint(), "Hoardwise [Autobackup alle 30 ] Minuten");
+}
+
+// The window and the tray tell when the last backup ran and how it ended, also after a restart;
+// without a client automatic backups never run, and the status says they wait for one.
+TEST(LastBackup, TheStatusTellsHowTheLastBackupEndedAndThatAutomaticBackupsWaitForAClient) {
+    test::BackupDesk d;
+    MainForm& f = d.f();
+    std::time_t clock = 1796646060;  // a fixed moment; the text shows its local time
+    f.now = [&] { return clock; };
+    d.desk.processes.running = {"emule.exe"};
+    f.cb_autobackup.setChecked(true);
+    f.RefreshStatusText();
+    EXPECT_EQ(f.label_lastbackup.caption(), "Last backup: none yet");
+    EXPECT_EQ(f.abfTrayIcon1.hint(), "Hoardwise [Autobackup every 30 ] minutes");
+
+    test::WriteFile(d.T + "/001.part.met", test::PartMet("1"));
+    test::WriteFile(d.T + "/002.part.met", test::PartMet("2"));
+    f.BackupPartFiles(false);
+    char time[8] = {};
+    struct tm local {};
+    std::strftime(time, sizeof time, "%H:%M", ::localtime_r(&clock, &local));
+    EXPECT_EQ(f.label_lastbackup.caption(),
+              "Last backup: " + std::string(time) + ", 2 part files, successful");
+    EXPECT_EQ(f.abfTrayIcon1.detail(), f.label_lastbackup.caption());
+
+    clock += 86400;  // a day later the date is shown as well
+    f.edit_backupdir.setText("relative/backup");
+    f.BackupPartFiles(true);
+    const std::string failed = f.label_lastbackup.caption();
+    EXPECT_EQ(failed.rfind("Last backup: ", 0), 0u) << failed;
+    EXPECT_NE(
+        failed.find(" " + std::string(time) + ", failed: The Backup-Directory must be a full"),
+        std::string::npos)
+        << failed;
+
+    test::FakeDesktop restarted;  // the line comes back from the history
+    restarted.f().historyFile = f.historyFile;
+    restarted.f().ApplyLanguage("DE");
+    restarted.f().LoadLastBackup();
+    EXPECT_EQ(restarted.f().label_lastbackup.caption().rfind("Letzte Sicherung: ", 0), 0u);
+    EXPECT_NE(restarted.f().label_lastbackup.caption().find(", fehlgeschlagen: "),
+              std::string::npos);
+
+    f.clientExe.clear();
+    f.edit_clientdir.setText(d.root / "nothing");
+    f.RefreshStatusText();
+    EXPECT_EQ(f.abfTrayIcon1.hint(), "Hoardwise [Autobackup waits for a client: set its folder]");
 }
 
 TEST_F(Schedule, SubfolderStoringWithTheBackupTextContainingTheTempTextWarnsEveryPeriod) {

@@ -443,18 +443,25 @@ TEST(MainWindowTray, IconMadeWhenFirstShownItsMenuAndClickMapTheModel) {
     ASSERT_NE(tray, nullptr);
     EXPECT_FALSE(tray->icon().isNull());
     EXPECT_EQ(tray->toolTip(), "Autobackup disabled");
+    w.form.abfTrayIcon1.setDetail("Last backup: 14:21, 8 part files, successful");
+    EXPECT_EQ(tray->toolTip(), "Autobackup disabled\nLast backup: 14:21, 8 part files, successful");
     EXPECT_TRUE(tray->isVisible());
     w.form.abfTrayIcon1.setVisible(false);
     EXPECT_FALSE(tray->isVisible());
 
     ASSERT_NE(tray->contextMenu(), nullptr);
     const QList<QAction*> actions = tray->contextMenu()->actions();
-    ASSERT_EQ(actions.size(), 4);
+    ASSERT_EQ(actions.size(), 5);
     EXPECT_EQ(actions[0]->objectName(), "pop_restore");
-    EXPECT_TRUE(actions[2]->isSeparator());
+    EXPECT_TRUE(actions[3]->isSeparator());
+    // "Backup files" does what the button does: here it finds no part file and says so.
+    w.form.ApplyLanguage("EN");
+    EXPECT_EQ(actions[2]->text(), "Backup files");
+    actions[2]->trigger();
+    EXPECT_EQ(w.desk.dialogs.messageTexts().back(), w.form.msg_no_partmets);
     w.form.pop_exit.setCaption("Exit");
-    EXPECT_EQ(actions[3]->text(), "Exit");
-    actions[3]->trigger();  // the exit command asks; no answer scripted means No
+    EXPECT_EQ(actions[4]->text(), "Exit");
+    actions[4]->trigger();  // the exit command asks; no answer scripted means No
     EXPECT_EQ(w.desk.dialogs.count(Shown::Kind::Question), 1);
     EXPECT_EQ(w.desk.window.quitRequests, 0);
 

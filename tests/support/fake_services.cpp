@@ -155,6 +155,7 @@ FakeDesktop::FakeDesktop(const std::string& executablePath) {
     Services s = services();
     s.executablePath = executablePath.empty() ? home / "hoardwise" : executablePath;
     form = std::make_unique<MainForm>(s);
+    form->historyFile = home / "history.log";
 }
 
 Services FakeDesktop::services() {

@@ -1,0 +1,97 @@
+// What the user sees of past runs: the history file, and the line about the last backup on the
+// Backup Settings page and in the tray hint.
+#include <cstdlib>
+
+#include "backup/run_history.h"
+#include "ui/language.h"
+#include "ui/main_form.h"
+
+namespace hw {
+
+namespace {
+
+// The day is left out for a run of today.
+std::string ShortTime(std::time_t when, std::time_t now) {
+    struct tm then {};
+    struct tm today {};
+    if (::localtime_r(&when, &then) == nullptr || ::localtime_r(&now, &today) == nullptr) {
+        return {};
+    }
+    const bool sameDay = then.tm_year == today.tm_year && then.tm_yday == today.tm_yday;
+    char text[32] = {};
+    std::strftime(text, sizeof text, sameDay ? "%H:%M" : "%Y-%m-%d %H:%M", &then);
+    return text;
+}
+
+// The first line of a failure that says more than that the backup failed.
+std::string ShortReason(const std::string& message, const std::string& generic) {
+    std::size_t start = 0;
+    while (start < message.size()) {
+        std::size_t end = message.find_first_of("\n|", start);
+        if (end == std::string::npos) end = message.size();
+        std::string line = message.substr(start, end - start);
+        while (!line.empty() && line.front() == ' ') line.erase(line.begin());
+        while (!line.empty() && (line.back() == ' ' || line.back() == ':')) line.pop_back();
+        if (!line.empty() && line != generic)
+            return line.size() > 100 ? line.substr(0, 97) + "..." : line;
+        start = end + 1;
+    }
+    return generic;
+}
+
+}  // namespace
+
+std::string MainForm::HistoryFilePath() const {
+    if (!historyFile.empty()) return historyFile;
+    const char* home = std::getenv("HOME");
+    return DefaultHistoryFile(std::getenv("XDG_STATE_HOME"), home != nullptr ? home : "");
+}
+
+void MainForm::RecordRun(bool restore, bool automatic, bool succeeded, const std::string& message) {
+    RunRecord run;
+    run.when = now();
+    run.restore = restore;
+    run.automatic = automatic;
+    run.files = runFiles_;
+    run.damaged = runDamaged_;
+    run.succeeded = succeeded;
+    run.message = message;
+    // The history is for reading; a run is not failed for a line that could not be written.
+    AppendRunRecord(HistoryFilePath(), run);
+    if (restore) return;
+    lastBackupWhen_ = run.when;
+    lastBackupFiles_ = run.files;
+    lastBackupSucceeded_ = succeeded;
+    lastBackupMessage_ = message;
+    RefreshStatusText();
+}
+
+void MainForm::LoadLastBackup() {
+    const std::optional<RunRecord> run = LastBackupRun(HistoryFilePath());
+    if (!run) return;
+    lastBackupWhen_ = run->when;
+    lastBackupFiles_ = run->files;
+    lastBackupSucceeded_ = run->succeeded;
+    lastBackupMessage_ = run->message;
+    RefreshStatusText();
+}
+
+std::string MainForm::LastBackupText() const {
+    if (lastBackupWhen_ == 0) return LanguageText(*this, TextId::LastBackupNone);
+    std::string text =
+        LanguageText(*this, TextId::LastBackupPrefix) + ShortTime(lastBackupWhen_, now()) + ", ";
+    if (!lastBackupSucceeded_) {
+        return text + LanguageText(*this, TextId::RunFailedPrefix) +
+               ShortReason(lastBackupMessage_, msg_backup_failed);
+    }
+    return text + std::to_string(lastBackupFiles_) + LanguageText(*this, TextId::PartFilesSuffix) +
+           ", " + LanguageText(*this, TextId::RunSucceeded);
+}
+
+void MainForm::btn_historyClick() {
+    const std::string path = HistoryFilePath();
+    if (path.empty()) return;
+    services.window->OpenUrl("file://" + path);
+}
+
+}  // namespace hw

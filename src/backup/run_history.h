@@ -1,0 +1,42 @@
+// The history of backup and restore runs: one line a run in a text file of the user's state
+// folder, for the user to read and for the window to show the last backup. Nothing decides by
+// it.
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace hw {
+
+// One run as the history keeps it.
+struct RunRecord {
+    std::time_t when = 0;
+    bool restore = false;
+    bool automatic = false;
+    std::size_t files = 0;    // part files copied or restored
+    std::size_t damaged = 0;  // damaged part files (kept from an older copy, lost, not restored)
+    bool succeeded = false;
+    std::string message;  // what the run showed, or would have shown had it been manual
+};
+
+// The newest runs the history keeps.
+constexpr std::size_t kHistoryRuns = 1000;
+
+// $XDG_STATE_HOME/hoardwise/history.log, by default ~/.local/state/hoardwise/history.log;
+// empty when neither is known.
+std::string DefaultHistoryFile(const char* stateHome, const std::string& home);
+// "2026-12-07T14:21:05+0100<TAB>backup<TAB>manual<TAB>8<TAB>0<TAB>succeeded<TAB>message", the
+// time local, the message on one line.
+std::string FormatRunRecord(const RunRecord& run);
+std::optional<RunRecord> ParseRunRecord(const std::string& line);
+// Adds the run with one append; once the file holds a tenth more than `keep` runs it is
+// replaced by the newest `keep` in one step. Makes the folder when missing. False when it could
+// not write.
+bool AppendRunRecord(const std::string& path, const RunRecord& run,
+                     std::size_t keep = kHistoryRuns);
+// The newest backup run in the file.
+std::optional<RunRecord> LastBackupRun(const std::string& path);
+
+}  // namespace hw
