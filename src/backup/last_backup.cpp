@@ -76,10 +76,11 @@ void MainForm::LoadLastBackup() {
     RefreshStatusText();
 }
 
-std::string MainForm::LastBackupText() const {
+std::string MainForm::LastBackupText(bool brief) const {
     if (lastBackupWhen_ == 0) return LanguageText(*this, TextId::LastBackupNone);
     std::string text =
-        LanguageText(*this, TextId::LastBackupPrefix) + ShortTime(lastBackupWhen_, now()) + ", ";
+        LanguageText(*this, brief ? TextId::LastBackupBrief : TextId::LastBackupPrefix) +
+        ShortTime(lastBackupWhen_, now()) + ", ";
     if (!lastBackupSucceeded_) {
         return text + LanguageText(*this, TextId::RunFailedPrefix) +
                ShortReason(lastBackupMessage_, msg_backup_failed);

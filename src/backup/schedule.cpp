@@ -102,7 +102,7 @@ void MainForm::RefreshStatusText(int minutes) {
     }
     abfTrayIcon1.setHint(status);
     abfTrayIcon1.setDetail(LastBackupText());
-    label_lastbackup.setCaption(abfTrayIcon1.detail());
+    label_lastbackup.setCaption(LastBackupText(true));
 }
 
 void MainForm::edit_autobackupExit() {

@@ -94,6 +94,16 @@ void ControlBinder::label(Label& label, QLabel* widget) {
     });
 }
 
+void ControlBinder::statusLabel(Label& label, QLabel* widget) {
+    widget->setTextFormat(Qt::PlainText);
+    listen(label, [&label, widget] {
+        const QString text = ToQt(label.caption());
+        widget->setText(widget->fontMetrics().elidedText(text, Qt::ElideRight, widget->width()));
+        widget->setToolTip(text);
+        widget->setEnabled(label.enabled());
+    });
+}
+
 void ControlBinder::linkLabel(LinkLabel& link, UrlLabel* widget) {
     listen(link, [&link, widget] {
         widget->setText(ToQt(link.caption()));

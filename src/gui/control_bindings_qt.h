@@ -70,6 +70,8 @@ class ControlBinder {
     void windowCaption(Captioned& caption, QWidget* window);
     void tabSheet(TabSheet& sheet, PageControl* pages, int index);
     void label(Label& label, QLabel* widget);
+    // A label whose text may be longer than its place: cut with "…", whole in its tooltip.
+    void statusLabel(Label& label, QLabel* widget);
     void linkLabel(LinkLabel& link, UrlLabel* widget);
     void button(Button& button, QAbstractButton* widget);
     void menuItem(MenuItem& item, QAction* action);

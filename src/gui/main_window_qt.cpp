@@ -236,8 +236,8 @@ void MainWindow::buildBackupPage(QWidget* page) {
     auto* autoBackup = Place<QLabel>(page, form_.Label6.name(), 8, 56, 84, kRowHeight);
     Underline(autoBackup);
     binder_.label(form_.Label6, autoBackup);
-    binder_.label(form_.label_lastbackup,
-                  Place<QLabel>(page, form_.label_lastbackup.name(), 96, 57, 247, kRowHeight - 2));
+    binder_.statusLabel(form_.label_lastbackup, Place<QLabel>(page, form_.label_lastbackup.name(),
+                                                              94, 57, 249, kRowHeight - 2));
     binder_.checkBox(form_.cb_autobackup, Place<QCheckBox>(page, form_.cb_autobackup.name(), 8, 76,
                                                            168, kRowHeight + 2));
     auto* minutes = Place<QLineEdit>(page, form_.edit_autobackup.name(), 178, 75, 33, kEditHeight);

@@ -22,6 +22,7 @@ enum class TextId {
     TrayHintWaiting,        // tray hint while auto-backup is on but no client is known
     LastBackupPrefix,       // label_lastbackup and the tray hint's second line, before the run
     LastBackupNone,         // ... when no backup has run yet
+    LastBackupBrief,        // label_lastbackup beside its heading, before the run
     PartFilesSuffix,        // after a number of part files
     RunSucceeded,           // a run's outcome
     RunFailedPrefix,        // ... before the short reason

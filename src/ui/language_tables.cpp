@@ -307,6 +307,7 @@ const Bilingual& MomentText(TextId id) {
          "Hoardwise [Autobackup wartet auf einen Client-Ordner]"},
         {"Last backup: ", "Letzte Sicherung: "},
         {"Last backup: none yet", "Letzte Sicherung: noch keine"},
+        {"Last: ", "Zuletzt: "},
         {" part files", " Part-Dateien"},
         {"successful", "erfolgreich"},
         {"failed: ", "fehlgeschlagen: "},

@@ -247,8 +247,9 @@ class MainForm {
     void LoadLastBackup();
     void btn_historyClick();
     void pop_backupClick();
-    // The last-backup line in the current language.
-    std::string LastBackupText() const;
+    // The last-backup line in the current language; `brief` for the page, where the heading
+    // says what it is about.
+    std::string LastBackupText(bool brief = false) const;
     // Waits before damaged part files are read again, since the client may be rewriting them:
     // one second when empty. Tests put in their own, so that they never sleep.
     std::function<void()> pauseBeforeRereading;

@@ -121,14 +121,15 @@ TEST(LastBackup, TheStatusTellsHowTheLastBackupEndedAndThatAutomaticBackupsWaitF
     char time[8] = {};
     struct tm local {};
     std::strftime(time, sizeof time, "%H:%M", ::localtime_r(&clock, &local));
-    EXPECT_EQ(f.label_lastbackup.caption(),
+    EXPECT_EQ(f.abfTrayIcon1.detail(),
               "Last backup: " + std::string(time) + ", 2 part files, successful");
-    EXPECT_EQ(f.abfTrayIcon1.detail(), f.label_lastbackup.caption());
+    EXPECT_EQ(f.label_lastbackup.caption(),
+              "Last: " + std::string(time) + ", 2 part files, successful");
 
     clock += 86400;  // a day later the date is shown as well
     f.edit_backupdir.setText("relative/backup");
     f.BackupPartFiles(true);
-    const std::string failed = f.label_lastbackup.caption();
+    const std::string failed = f.abfTrayIcon1.detail();
     EXPECT_EQ(failed.rfind("Last backup: ", 0), 0u) << failed;
     EXPECT_NE(
         failed.find(" " + std::string(time) + ", failed: The Backup-Directory must be a full"),
@@ -139,9 +140,8 @@ TEST(LastBackup, TheStatusTellsHowTheLastBackupEndedAndThatAutomaticBackupsWaitF
     restarted.f().historyFile = f.historyFile;
     restarted.f().ApplyLanguage("DE");
     restarted.f().LoadLastBackup();
-    EXPECT_EQ(restarted.f().label_lastbackup.caption().rfind("Letzte Sicherung: ", 0), 0u);
-    EXPECT_NE(restarted.f().label_lastbackup.caption().find(", fehlgeschlagen: "),
-              std::string::npos);
+    EXPECT_EQ(restarted.f().label_lastbackup.caption().rfind("Zuletzt: ", 0), 0u);
+    EXPECT_NE(restarted.f().abfTrayIcon1.detail().find(", fehlgeschlagen: "), std::string::npos);
 
     f.clientExe.clear();
     f.edit_clientdir.setText(d.root / "nothing");
