@@ -336,9 +336,23 @@ bool CopyBeside(const std::string& target, const std::function<bool(int fd)>& fi
     return true;
 }
 
+// True when the target is a regular file of its own that holds exactly these bytes, with the
+// source's permissions and modification time: a copy would change nothing.
+bool HoldsAlready(const std::string& target, const std::string& bytes, const struct stat& source) {
+    struct stat have {};
+    Fd fd(OpenRegular(target, O_RDONLY, 0, have));
+    std::string old;
+    return fd.ok() && have.st_nlink == 1 && have.st_size == static_cast<off_t>(bytes.size()) &&
+           SameMode(have, source) && SameTime(have.st_mtim, source.st_mtim) &&
+           ReadWhole(fd.get(), have.st_size, old) && old == bytes;
+}
+
 // Writes the judged bytes under a temporary name beside the target and renames them over it.
+// A staged copy is left out where the target holds these bytes already: a restore over files
+// that are still good then costs a read of each instead of a new file.
 bool WriteBeside(const std::string& target, const std::string& bytes, const struct stat& source,
                  const CopyOptions& options) {
+    if (options.staged != nullptr && HoldsAlready(target, bytes, source)) return true;
     return CopyBeside(
         target,
         [&](int out) {

@@ -101,7 +101,8 @@ struct CopyOptions {
     // Judged: called each time the source has been read whole, before it is looked at again.
     std::function<void()> afterRead;
     // Not in place: when set, a finished copy stays under its temporary name, unsynced, and is
-    // added here; PutStagedInPlace makes many of them durable at once and renames them.
+    // added here; PutStagedInPlace makes many of them durable at once and renames them. A judged
+    // copy whose target holds its bytes, permissions and time already is not made.
     std::vector<StagedCopy>* staged = nullptr;
 };
 

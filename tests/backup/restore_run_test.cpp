@@ -32,6 +32,15 @@ TEST(RestoreRun, ReplacesBackedUpFilesAndLeavesOthersAlone) {
     EXPECT_EQ(Names(d.B), (Strings{"001.part.met.HWS", "notes.txt"}));  // nothing moved in B
     EXPECT_EQ(d.messages(), Strings{kOk});
     EXPECT_EQ(d.captions(), Strings{"Info ..."});
+
+    // A file that holds the backup's bytes, permissions and time already stays the same file.
+    struct stat before {};
+    struct stat after {};
+    ASSERT_EQ(::stat((d.T + "/001.part.met").c_str(), &before), 0);
+    d.f().RestorePartFiles();
+    ASSERT_EQ(::stat((d.T + "/001.part.met").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(d.messages(), (Strings{kOk, kOk}));
 }
 
 TEST(RestoreRun, NothingFoundRestoresNoAdditionalFilesEither) {
