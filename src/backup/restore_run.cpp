@@ -91,7 +91,11 @@ void MainForm::RestorePartFiles(bool older) {
         op.DestFolder = subfolders ? JoinPath(JoinPath(temp, NextToLastElement(source)), name)
                                    : JoinPath(temp, name);
         const files::CopyResult copied = op.Copy(partFilesOnly);
-        if (copied.Ok()) continue;
+        // Counted also where the file held the backup's bytes already and was left alone.
+        if (copied.Ok()) {
+            ++runFiles_;
+            continue;
+        }
         failed = true;
         if (copied.status == files::CopyStatus::SourceRefused) {
             damaged += source + "\n";
@@ -99,7 +103,6 @@ void MainForm::RestorePartFiles(bool older) {
         }
     }
     if (!op.PutInPlace(staged)) failed = true;
-    runFiles_ = staged.size();
     const std::string outcome = failed ? msg_restore_failed : msg_restore_ok;
     ShowMessage(outcome, failed ? msg_error_caption : msg_info_caption);
     if (!damaged.empty()) ShowMessage(msg_restore_damaged + damaged, msg_error_caption);
