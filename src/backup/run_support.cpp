@@ -52,14 +52,9 @@ TempFolderListing ListTempFolder(const std::string& temp, bool subfolders) {
     std::vector<std::string> inner;
     files::ForEachEntry(temp, [&](const std::string& name, unsigned char type) {
         const std::string path = JoinPath(temp, name);
-        struct stat info {};
-        // A link to a folder counts as a subfolder, as the listing by mask takes it.
-        const bool isFolder =
-            type == DT_DIR || ((type == DT_UNKNOWN || type == DT_LNK) &&
-                               ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
         if (files::IsOwnTempName(name)) listing.leftovers.push_back(path);
         if (!subfolders && MaskMatches(name, kPartFileMask)) listing.partFiles.push_back(path);
-        if (isFolder) inner.push_back(path);
+        if (IsFolderEntry(path, type)) inner.push_back(path);
         return true;
     });
     for (const std::string& folder : inner) {

@@ -60,15 +60,17 @@ bool FindFiles(const std::string& folder, const std::string& mask, std::vector<s
     return found;
 }
 
+bool IsFolderEntry(const std::string& path, unsigned char type) {
+    struct stat info {};
+    return type == DT_DIR || ((type == DT_UNKNOWN || type == DT_LNK) &&
+                              ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+}
+
 std::vector<std::string> Subfolders(const std::string& folder) {
     std::vector<std::string> subfolders;
     files::ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
         const std::string path = JoinPath(folder, name);
-        struct stat info {};
-        const bool isFolder =
-            type == DT_DIR || ((type == DT_UNKNOWN || type == DT_LNK) &&
-                               ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
-        if (isFolder) subfolders.push_back(path);
+        if (IsFolderEntry(path, type)) subfolders.push_back(path);
         return true;
     });
     return subfolders;

@@ -14,6 +14,8 @@ bool SameLetters(const std::string& a, const std::string& b);
 // Appends folder + "/" + name for every entry of the folder (file or folder alike) whose name
 // matches the mask, in the order the listing yields them. True when at least one matched.
 bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list);
+// True for a listed entry that is a folder or a link to one.
+bool IsFolderEntry(const std::string& path, unsigned char type);
 // Every immediate subfolder (a link to a folder counts), as folder + "/" + name.
 std::vector<std::string> Subfolders(const std::string& folder);
 // FindFiles in every immediate subfolder of the folder. True when any of them found an entry.
