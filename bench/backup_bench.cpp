@@ -1,100 +1,130 @@
-// One manual backup of 1,000 and 10,000 synthetic part files against a fresh copy of the same
-// folder: `rm -rf C && cp -r T C && sync -f C` (a backup also throws a generation away). Both
-// sides run in turn, each from the same state (the previous generation present, everything
-// synced), and the median of the per-pair ratios is printed. Goal: at most 0.5.
+// How long Hoardwise takes for its four bulk jobs on 1,000 to 50,000 synthetic part files, against
+// copying the same folder with `cp -r` and with `rsync -a --delete`, each followed by `sync -f`
+// (the program syncs all it writes):
+//   first backup     into an empty backup folder;
+//   repeated backup  with B, B_old and the hidden kept generation present and a tenth of the part
+//                    files rewritten before each round; cp copies all anew after an rm -rf of its
+//                    previous copy, rsync writes what changed in its previous copy;
+//   restore to empty the backup folder into an empty temp folder;
+//   restore over     the backup folder over a temp folder in which a tenth of the files changed
+//                    since (and the same in the tools' earlier copies of the backup folder).
+// The tools copy the folders as they stand (a backup copy carries ".HWS" after the name): the
+// same amount of data. Each round runs the three sides in turn, each after a sync, the first
+// one changing from round to round so that none always follows another's writeback. The table
+// shows medians over the rounds: of each side's time and of the per-round ratio Hoardwise time
+// / tool time.
 //
-// The part files were last written an hour ago, as most downloads were; before each pair of
-// runs a share of them is rewritten (new content and size), as active downloads are, with the
-// time of a minute earlier (the shortest interval of automatic backups: the runs here follow
-// each other within a second, which no client and schedule do).
-//
-// backup_bench [folder] [runs] [percent rewritten]: the folder defaults to the build folder's
-// disk, runs to 7, the share to 10 and 0 (both measured). As root a tmpfs is measured as well.
-#include <fcntl.h>
+// backup_bench [folder] [--rounds 7] [--files 1000,10000,50000] [--fs disk,tmpfs,exfat]
+// --rounds may list one count per size, in the order of --files; the last one holds for the rest.
+// The folder is the disk measured, and holds the exFAT image; it defaults to the build folder.
+// The tmpfs and the exFAT image on a loop device need root.
 #include <stdlib.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/services.h"
+#include "part_files.h"
+#include "scratch_mount.h"
 #include "ui/main_form.h"
 
 namespace fs = std::filesystem;
 
+namespace hw::bench {
+
 namespace {
 
-class SilentDialogs : public hw::Dialogs {
+// What a backup adds to the name of its copy of a part file.
+constexpr const char* kBackupSuffix = ".HWS";
+constexpr int kRewrittenPercent = 10;
+// Room on a scratch file system per part file: some eight copies of it (the temp folder, three
+// generations, the one being written, the tools' copies) at 4 KB blocks, with well over a tenth
+// left free so that the hidden generation is kept as on a roomy disk.
+constexpr long long kScratchBytesPerFile = 80 * 1024;
+constexpr long long kScratchMinBytes = 256LL << 20;
+
+const std::vector<std::string> kJobs = {"first backup", "repeated backup", "restore to empty",
+                                        "restore over"};
+const std::vector<std::string> kFileSystems = {"disk", "tmpfs", "exfat"};
+
+class SilentDialogs : public Dialogs {
   public:
     void ShowMessage(const std::string&, const std::string&) override {}
     void ShowErrorReport(const std::string&, const std::string&) override {}
     bool AskYesNo(const std::string&) override { return true; }
-    std::vector<std::string> OpenFiles(const hw::OpenDialog&, const std::string&) override {
+    std::vector<std::string> OpenFiles(const OpenDialog&, const std::string&) override {
         return {};
     }
-    std::string BrowseFolder(const hw::FolderBrowse&) override { return {}; }
+    std::string BrowseFolder(const FolderBrowse&) override { return {}; }
 };
 
-class NoProcesses : public hw::ProcessTable {
+class NoProcesses : public ProcessTable {
   public:
     bool IsProcessRunning(const std::string&) override { return false; }
     std::vector<std::vector<std::string>> ArgumentsOf(const std::string&) override { return {}; }
 };
 
-// A part.met as the clients write it: a header, one 16-byte hash per 9.28 MB part of the
-// download, then tags (file name, sizes, and the gaps still missing). 0.2 to 22 KB.
-std::string MakePartMet(std::mt19937& random, int index) {
-    std::string out;
-    auto put = [&](std::uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
-    };
-    auto putBytes = [&](int count) {
-        for (int i = 0; i < count; ++i) out.push_back(static_cast<char>(random()));
-    };
-    const std::uint64_t fileSize =
-        std::uniform_int_distribution<std::uint64_t>(200'000, 4'400'000'000ULL)(random);
-    const std::uint64_t partSize = 9'728'000;
-    const std::uint64_t parts = (fileSize + partSize - 1) / partSize;
-    put(0xE0, 1);        // version
-    put(1700000000, 4);  // date
-    putBytes(16);        // file hash
-    const std::uint64_t hashes = parts > 1 ? parts : 0;
-    put(hashes, 2);
-    putBytes(static_cast<int>(16 * hashes));
-    const int gaps = std::uniform_int_distribution<int>(0, 12)(random);
-    put(4 + 2 * gaps, 4);  // tag count
-    const std::string name = "download-" + std::to_string(index) + "-" +
-                             std::string(std::uniform_int_distribution<int>(10, 90)(random), 'n');
-    put(0x02, 1), put(1, 2), put(0x01, 1), put(name.size(), 2), out += name;  // file name
-    put(0x03, 1), put(1, 2), put(0x02, 1), put(fileSize, 4);                  // file size
-    put(0x03, 1), put(1, 2), put(0x08, 1), put(fileSize / 3, 4);              // transferred
-    put(0x03, 1), put(1, 2), put(0x13, 1), put(1, 4);                         // priority
-    for (int g = 0; g < 2 * gaps; ++g) {
-        put(0x03, 1), put(3, 2), put(g % 2 ? 0x0A : 0x09, 1), put(g, 2), put(random(), 4);
+struct Options {
+    std::string folder = HOARDWISE_BENCH_DEFAULT_DIR;
+    std::vector<int> rounds{7};
+    std::vector<int> sizes{1000, 10000, 50000};
+    std::vector<std::string> fileSystems = kFileSystems;
+};
+
+std::vector<std::string> SplitList(const std::string& text) {
+    std::vector<std::string> items;
+    std::stringstream in(text);
+    for (std::string item; std::getline(in, item, ',');) items.push_back(item);
+    return items;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    bool folderGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool valueFollows = i + 1 < argc;
+        if (arg == "--rounds" && valueFollows) {
+            options.rounds.clear();
+            for (const std::string& item : SplitList(argv[++i])) {
+                options.rounds.push_back(std::atoi(item.c_str()));
+                if (options.rounds.back() < 1) return false;
+            }
+        } else if (arg == "--files" && valueFollows) {
+            options.sizes.clear();
+            for (const std::string& item : SplitList(argv[++i])) {
+                options.sizes.push_back(std::atoi(item.c_str()));
+                if (options.sizes.back() < 1) return false;
+            }
+        } else if (arg == "--fs" && valueFollows) {
+            options.fileSystems = SplitList(argv[++i]);
+            for (const std::string& name : options.fileSystems) {
+                if (std::find(kFileSystems.begin(), kFileSystems.end(), name) == kFileSystems.end())
+                    return false;
+            }
+        } else if (arg.rfind("-", 0) == 0 || folderGiven) {
+            return false;
+        } else {
+            options.folder = arg;
+            folderGiven = true;
+        }
     }
-    return out;
+    return !options.sizes.empty() && !options.fileSystems.empty() && !options.rounds.empty();
 }
 
 double Seconds(const std::chrono::steady_clock::time_point& start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-std::unique_ptr<hw::MainForm> MakeForm(hw::Services& services, const std::string& root) {
-    auto form = std::make_unique<hw::MainForm>(services);
-    form->edit_tempdir.setText(root + "/temp");
-    form->edit_backupdir.setText(root + "/backup");
-    form->edit_clientdir.setText(root + "/client");
-    return form;
 }
 
 double Median(std::vector<double> values) {
@@ -103,115 +133,298 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-std::string PartPath(const std::string& root, int index) {
-    return root + "/temp/" + std::to_string(100000 + index) + ".part.met";
+// A failed command is reported: its time would say nothing.
+void RunCommand(const std::string& command) {
+    if (std::system(command.c_str()) != 0) std::printf("error: failed: %s\n", command.c_str());
 }
 
-void WritePart(const std::string& root, int index, std::mt19937& random, time_t age) {
-    std::ofstream(PartPath(root, index), std::ios::binary) << MakePartMet(random, index);
-    const struct timespec written = {::time(nullptr) - age, 0};
-    const struct timespec times[2] = {written, written};
-    ::utimensat(AT_FDCWD, PartPath(root, index).c_str(), times, 0);
-}
-
-// Prints one line: the medians of both sides and of their ratio.
-void Measure(const std::string& label, const std::string& base, int files, int runs,
-             int percentRewritten) {
-    std::string pattern = base + "/hoardwise-bench-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        std::perror(base.c_str());
-        return;
-    }
-    const std::string root = pattern;
-    fs::create_directories(root + "/temp");
-    std::mt19937 random(static_cast<unsigned>(files));
-    for (int i = 0; i < files; ++i) WritePart(root, i, random, 3600);
-    SilentDialogs dialogs;
-    NoProcesses processes;
-    hw::Services services;
-    services.dialogs = &dialogs;
-    services.processes = &processes;
-    // The steady state of a backup folder: B, B_old and whatever the engine keeps beside them.
-    for (int i = 0; i < 3; ++i) MakeForm(services, root)->btn_backupClick();
-    const std::string copy = root + "/cp-copy";
-    const std::string command = "rm -rf '" + copy + "' && cp -r '" + root + "/temp' '" + copy +
-                                "' && sync -f '" + copy + "'";
-    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "cp failed\n");
-
-    std::vector<double> backups, copies, ratios;
-    const int rewritten = files * percentRewritten / 100;
-    for (int run = 0; run < runs; ++run) {
-        for (int k = 0; k < rewritten; ++k) {
-            WritePart(root, (run * rewritten + k) % files, random, 60);
-        }
-        double backup = 0, cp = 0;
-        // Alternating which side goes first, so that neither always follows the other's
-        // writeback.
-        for (int side = 0; side < 2; ++side) {
-            const bool backupNow = (side == 0) == (run % 2 == 0);
-            ::sync();
-            if (backupNow) {
-                auto form = MakeForm(services, root);
-                const auto start = std::chrono::steady_clock::now();
-                form->btn_backupClick();
-                form.reset();  // waits for a removal the run left in the background
-                backup = Seconds(start);
-            } else {
-                const auto start = std::chrono::steady_clock::now();
-                if (std::system(command.c_str()) != 0) std::fprintf(stderr, "cp failed\n");
-                cp = Seconds(start);
-            }
-        }
-        backups.push_back(backup);
-        copies.push_back(cp);
-        ratios.push_back(backup / cp);
-    }
-    std::printf(
-        "%-28s %6d files, %3d%% rewritten: backup %8.1f ms, cp -r + sync -f %8.1f ms, median "
-        "ratio %.2f (range %.2f-%.2f, %d runs)\n",
-        label.c_str(), files, percentRewritten, Median(backups) * 1000, Median(copies) * 1000,
-        Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
-        *std::max_element(ratios.begin(), ratios.end()), runs);
-    std::fflush(stdout);
-    fs::remove_all(root);
+void Recreate(const std::string& folder) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
 }
 
 std::string FileSystemOf(const std::string& folder) {
     std::string out;
-    const std::string command = "df --output=fstype '" + folder + "' 2>/dev/null | tail -n 1";
+    const std::string command = "df --output=fstype " + ShellQuoted(folder) + " 2>/dev/null";
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char line[64] = {};
-        if (std::fgets(line, sizeof line, pipe) != nullptr) out = line;
+        while (std::fgets(line, sizeof line, pipe) != nullptr) out = line;
         ::pclose(pipe);
     }
     while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
     return out;
 }
 
+// One measurement's folders, all below a scratch folder on the file system measured.
+struct Folders {
+    explicit Folders(const std::string& scratch)
+        : root(scratch),
+          temp(root + "/temp"),
+          generations(root + "/generations"),
+          backup(generations + "/backup"),
+          client(root + "/client"),
+          cpCopy(root + "/cp"),
+          rsyncCopy(root + "/rsync") {}
+    std::string root, temp, generations, backup, client, cpCopy, rsyncCopy;
+};
+
+// Hoardwise through its window's handlers, every question answered yes, no client running.
+class Hoardwise {
+  public:
+    explicit Hoardwise(const Folders& folders) : folders_(folders) {
+        services_.dialogs = &dialogs_;
+        services_.processes = &processes_;
+    }
+    // Made before the clock starts, the form is gone when it stops: its end waits for a removal
+    // the run left in the background.
+    void MakeForm() {
+        form_ = std::make_unique<MainForm>(services_);
+        form_->edit_tempdir.setText(folders_.temp);
+        form_->edit_backupdir.setText(folders_.backup);
+        form_->edit_clientdir.setText(folders_.client);
+        form_->radio_storing_simple.setChecked(true);
+        // The history goes beside the folders, not into the user's own.
+        form_->historyFile = folders_.client + "/history.log";
+    }
+    void Backup() {
+        form_->btn_backupClick();
+        form_.reset();
+    }
+    void Restore() {
+        form_->btn_restoreClick();
+        form_.reset();
+    }
+
+  private:
+    const Folders& folders_;
+    SilentDialogs dialogs_;
+    NoProcesses processes_;
+    Services services_;
+    std::unique_ptr<MainForm> form_;
+};
+
+// One side of a round: its set-up and its check are not timed.
+struct Side {
+    std::function<void()> prepare;
+    std::function<void()> run;
+    std::function<void()> check;
+};
+
+// A tool's side: a shell command, after `prepare` when given.
+Side ToolSide(std::function<void()> prepare, const std::string& command) {
+    return Side{std::move(prepare), [command] { RunCommand(command); }, nullptr};
+}
+
+enum SideIndex { kHoardwise, kCp, kRsync, kSideCount };
+
+struct Row {
+    int job = 0;
+    std::string fileSystem;
+    int files = 0;
+    int rounds = 0;
+    std::array<double, kSideCount> seconds{};
+    double ratioCp = 0, ratioRsync = 0;
+};
+
+Row MeasureJob(const std::array<Side, kSideCount>& sides,
+               const std::function<void(int round)>& beforeRound, int rounds) {
+    std::array<std::vector<double>, kSideCount> times;
+    std::vector<double> ratiosCp, ratiosRsync;
+    for (int round = 0; round < rounds; ++round) {
+        if (beforeRound) beforeRound(round);
+        std::array<double, kSideCount> took{};
+        for (int k = 0; k < kSideCount; ++k) {
+            const int side = (round + k) % kSideCount;
+            const Side& s = sides[side];
+            if (s.prepare) s.prepare();
+            ::sync();
+            const auto start = std::chrono::steady_clock::now();
+            s.run();
+            took[side] = Seconds(start);
+            if (s.check) s.check();
+        }
+        for (int side = 0; side < kSideCount; ++side) times[side].push_back(took[side]);
+        ratiosCp.push_back(took[kHoardwise] / took[kCp]);
+        ratiosRsync.push_back(took[kHoardwise] / took[kRsync]);
+    }
+    Row row;
+    for (int side = 0; side < kSideCount; ++side) row.seconds[side] = Median(times[side]);
+    row.ratioCp = Median(ratiosCp);
+    row.ratioRsync = Median(ratiosRsync);
+    return row;
+}
+
+// Rewrites the round's tenth of the part files, as a client does with its active downloads,
+// with the same bytes in each target folder (a name there carries the target's suffix). Dated a
+// minute back, the shortest interval of automatic backups: the rounds here follow each other
+// within seconds, which no client and schedule do.
+void RewriteShare(std::mt19937& random, int files, int round,
+                  const std::vector<std::pair<std::string, std::string>>& targets) {
+    const int rewritten = std::max(files * kRewrittenPercent / 100, 1);
+    for (int k = 0; k < rewritten; ++k) {
+        const int index = (round * rewritten + k) % files;
+        const std::string bytes = MakePartMet(random, index);
+        for (const auto& [folder, suffix] : targets) {
+            WritePart(folder + "/" + PartName(index) + suffix, bytes, 60);
+        }
+    }
+}
+
+void MeasureScene(const std::string& base, const std::string& label, int files, int rounds,
+                  std::vector<Row>& rows) {
+    std::string pattern = base + "/hoardwise-bench-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::perror(base.c_str());
+        return;
+    }
+    const Folders f(pattern);
+    fs::create_directories(f.temp);
+    std::mt19937 random(static_cast<unsigned>(files));
+    // Most downloads were last written an hour ago.
+    for (int i = 0; i < files; ++i) {
+        WritePart(f.temp + "/" + PartName(i), MakePartMet(random, i), 3600);
+    }
+    Hoardwise hoardwise(f);
+    const std::string where = label + ", " + std::to_string(files) + " files";
+    auto count = [&](const std::string& folder, const std::string& suffix) {
+        return [=] {
+            const int found = CountNamesEndingIn(folder, suffix);
+            if (found != files) {
+                std::printf("error: %s: %s holds %d of %d *%s files\n", where.c_str(),
+                            folder.c_str(), found, files, suffix.c_str());
+            }
+        };
+    };
+    auto remove = [](const std::string& folder) { return [folder] { fs::remove_all(folder); }; };
+    auto makeForm = [&] { hoardwise.MakeForm(); };
+    auto backup = [&] { hoardwise.Backup(); };
+    auto restore = [&] { hoardwise.Restore(); };
+    const auto backedUp = count(f.backup, std::string(".part.met") + kBackupSuffix);
+    const auto restored = count(f.temp, ".part.met");
+    auto sync = [](const std::string& folder) { return " && sync -f " + ShellQuoted(folder); };
+    auto cp = [&](const std::string& from, const std::string& to) {
+        return "cp -r " + ShellQuoted(from) + " " + ShellQuoted(to) + sync(to);
+    };
+    auto rsync = [&](const std::string& from, const std::string& to) {
+        return "rsync -a --delete " + ShellQuoted(from + "/") + " " + ShellQuoted(to + "/") +
+               sync(to);
+    };
+
+    auto measure = [&](int job, const std::array<Side, kSideCount>& sides,
+                       const std::function<void(int)>& beforeRound = nullptr) {
+        const auto start = std::chrono::steady_clock::now();
+        Row row = MeasureJob(sides, beforeRound, rounds);
+        row.job = job;
+        row.fileSystem = label;
+        row.files = files;
+        row.rounds = rounds;
+        rows.push_back(row);
+        std::fprintf(stderr, "%s, %s: %.0f s\n", where.c_str(), kJobs[job].c_str(), Seconds(start));
+    };
+    const Side freshBackup{[&] {
+                               Recreate(f.generations);
+                               makeForm();
+                           },
+                           backup, backedUp};
+    measure(0, {freshBackup, ToolSide(remove(f.cpCopy), cp(f.temp, f.cpCopy)),
+                ToolSide(remove(f.rsyncCopy), rsync(f.temp, f.rsyncCopy))});
+
+    // The steady state of a backup folder: B, B_old and the generation kept hidden beside them.
+    for (int i = 0; i < 3; ++i) {
+        makeForm();
+        backup();
+    }
+    const std::string cpAnew = "rm -rf " + ShellQuoted(f.cpCopy) + " && " + cp(f.temp, f.cpCopy);
+    measure(1,
+            {Side{makeForm, backup, backedUp}, ToolSide(nullptr, cpAnew),
+             ToolSide(nullptr, rsync(f.temp, f.rsyncCopy))},
+            [&](int round) {
+                RewriteShare(random, files, round, {{f.temp, ""}});
+            });
+
+    const Side emptyRestore{[&] {
+                                Recreate(f.temp);
+                                makeForm();
+                            },
+                            restore, restored};
+    measure(2, {emptyRestore, ToolSide(remove(f.cpCopy), cp(f.backup, f.cpCopy)),
+                ToolSide(remove(f.rsyncCopy), rsync(f.backup, f.rsyncCopy))});
+
+    // cp writes over every file of its previous copy; rsync only over those that differ.
+    const std::vector<std::pair<std::string, std::string>> restoreTargets = {
+        {f.temp, ""}, {f.cpCopy, kBackupSuffix}, {f.rsyncCopy, kBackupSuffix}};
+    measure(3,
+            {Side{makeForm, restore, restored}, ToolSide(nullptr, cp(f.backup + "/.", f.cpCopy)),
+             ToolSide(nullptr, rsync(f.backup, f.rsyncCopy))},
+            [&](int round) { RewriteShare(random, files, round, restoreTargets); });
+    fs::remove_all(f.root);
+}
+
+void PrintTable(std::vector<Row> rows) {
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const Row& a, const Row& b) { return a.job < b.job; });
+    int jobWidth = 3, fsWidth = 11;
+    for (const Row& row : rows) {
+        jobWidth = std::max(jobWidth, static_cast<int>(kJobs[row.job].size()));
+        fsWidth = std::max(fsWidth, static_cast<int>(row.fileSystem.size()));
+    }
+    std::printf("\n%-*s  %-*s  %6s  %6s  %12s  %10s  %13s  %13s  %16s  %13s\n", jobWidth, "job",
+                fsWidth, "file system", "files", "rounds", "Hoardwise ms", "cp+sync ms",
+                "rsync+sync ms", "ratio cp+sync", "ratio rsync+sync", "s/1000 files");
+    for (const Row& row : rows) {
+        std::printf("%-*s  %-*s  %6d  %6d  %12.1f  %10.1f  %13.1f  %13.2f  %16.2f  %13.3f\n",
+                    jobWidth, kJobs[row.job].c_str(), fsWidth, row.fileSystem.c_str(), row.files,
+                    row.rounds, row.seconds[kHoardwise] * 1000, row.seconds[kCp] * 1000,
+                    row.seconds[kRsync] * 1000, row.ratioCp, row.ratioRsync,
+                    row.seconds[kHoardwise] * 1000 / row.files);
+    }
+    std::printf(
+        "Medians over the rounds; ratio = Hoardwise time / tool time per round; s/1000 files is "
+        "Hoardwise's.\n");
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
-    const std::string folder = argc > 1 ? argv[1] : HOARDWISE_BENCH_DEFAULT_DIR;
-    const int runs = std::max(argc > 2 ? std::atoi(argv[2]) : 7, 1);
-    const std::vector<int> shares = argc > 3
-                                        ? std::vector<int>{std::clamp(std::atoi(argv[3]), 0, 100)}
-                                        : std::vector<int>{10, 0};
-    const std::vector<int> sizes{1000, 10000};
-    auto measureAll = [&](const std::string& label, const std::string& base) {
-        for (int share : shares) {
-            for (int files : sizes) Measure(label, base, files, runs, share);
-        }
-    };
-    measureAll(FileSystemOf(folder) + " " + folder, folder);
+}  // namespace hw::bench
 
-    std::string mountPoint = folder + "/hoardwise-tmpfs-XXXXXX";
-    if (::mkdtemp(mountPoint.data()) == nullptr) return 0;
-    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=1g") == 0) {
-        measureAll("tmpfs", mountPoint);
-        ::umount2(mountPoint.c_str(), MNT_DETACH);
-    } else {
-        std::printf("tmpfs: not measured (cannot mount one here)\n");
+int main(int argc, char** argv) {
+    using namespace hw::bench;
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: %s [folder] [--rounds 7[,7,3]] [--files 1000,10000,50000] "
+                     "[--fs disk,tmpfs,exfat]\n",
+                     argv[0]);
+        return 2;
     }
-    ::rmdir(mountPoint.c_str());
+    if (std::system("command -v rsync >/dev/null 2>&1") != 0) {
+        std::fprintf(stderr, "rsync is not installed\n");
+        return 1;
+    }
+    const long long scratchBytes =
+        std::max(kScratchMinBytes, *std::max_element(options.sizes.begin(), options.sizes.end()) *
+                                       kScratchBytesPerFile);
+    std::vector<Row> rows;
+    for (const std::string& name : options.fileSystems) {
+        ScratchMount mount;
+        std::string why;
+        if (name == "tmpfs") why = mount.MountTmpfs(options.folder, scratchBytes);
+        if (name == "exfat") why = mount.MountExfat(options.folder, scratchBytes);
+        if (!why.empty()) {
+            std::printf("%s: not measured (%s)\n", name.c_str(), why.c_str());
+            continue;
+        }
+        const bool disk = name == "disk";
+        const std::string label =
+            disk ? "disk (" + FileSystemOf(options.folder) + ")" : mount.kind();
+        if (disk) std::printf("disk: %s\n", options.folder.c_str());
+        std::fflush(stdout);
+        for (std::size_t i = 0; i < options.sizes.size(); ++i) {
+            const int rounds = options.rounds[std::min(i, options.rounds.size() - 1)];
+            MeasureScene(disk ? options.folder : mount.path(), label, options.sizes[i], rounds,
+                         rows);
+        }
+    }
+    PrintTable(rows);
     return 0;
 }
