@@ -227,9 +227,7 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
         !MakeStagingFolder(op, parent, f) || !staging.Open(f.staging)) {
         return StageResult::Failed;
     }
-    // Unchanged part files take the newest generation's copies, which that run recorded.
-    const CopyRecords newest = trustRecords ? LoadCopyRecords(f.backup) : CopyRecords{};
-    const bool failed = !CopyPartFiles(op, staging, jobs, known, newest, pause, copies);
+    const bool failed = !CopyPartFiles(op, staging, jobs, known, pause, copies);
     if (failed || copies.written == 0) {
         // A staging folder that vanished with its disk is not made again by its removal.
         if (staging.StillThere()) RemoveAfterFailure(op, f.staging);

@@ -13,16 +13,14 @@ namespace {
 
 enum class CopyEnd { Copied, TooLong, BadName, Damaged, Missing, Unreadable, NotWritten };
 
-// With `made` given, the copy's record goes there, checked against `linkable` and `known` first.
+// With `made` given, the copy's record goes there, checked against `known` first.
 CopyEnd CopyChecked(TabfFileOperation& op, TabfFileOperation::CopyMode mode,
                     const std::string& from, const std::string& to,
-                    const files::CopyRecord* known = nullptr, files::CopyRecord* made = nullptr,
-                    const files::LinkableCopy* linkable = nullptr) {
+                    const files::CopyRecord* known = nullptr, files::CopyRecord* made = nullptr) {
     op.SetFileList({from});
     op.DestFolder = to;
     mode.known = known;
     mode.made = made;
-    mode.linkable = linkable;
     const files::CopyResult copied = op.Copy(mode);
     const int error = copied.error;
     switch (copied.status) {
@@ -79,8 +77,7 @@ TabfFileOperation::CopyMode PartFilesOnly() {
 
 bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging,
                    const std::vector<PartFileJob>& jobs, const CopyRecords& known,
-                   const CopyRecords& newest, const std::function<void()>& pause,
-                   PartFileCopies& copies) {
+                   const std::function<void()>& pause, PartFileCopies& copies) {
     // The staging folder is the temporary: copies go straight to their final names.
     TabfFileOperation::CopyMode mode = PartFilesOnly();
     mode.inPlace = true;
@@ -92,12 +89,8 @@ bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging,
     for (std::size_t k = 0; k < jobs.size(); ++k) {
         const PartFileJob& job = jobs[k];
         const auto record = known.find(job.place);
-        const auto inNewest = newest.find(job.place);
-        files::LinkableCopy linkable;
-        if (inNewest != newest.end()) linkable = {job.previous, inNewest->second};
         ends.push_back(CopyChecked(op, mode, job.source, job.target,
-                                   record == known.end() ? nullptr : &record->second, &made[k],
-                                   inNewest == newest.end() ? nullptr : &linkable));
+                                   record == known.end() ? nullptr : &record->second, &made[k]));
         if (ends.back() == CopyEnd::NotWritten) {
             copies.notWritten = job.previous;
             return false;

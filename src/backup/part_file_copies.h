@@ -36,15 +36,12 @@ struct PartFileCopies {
 // damaged or missing are read once more after `pause` (one pause for all of them), since the
 // client may be rewriting them; one still missing is left out (its download completed). For a
 // source still damaged, or one that cannot be read, its previous copy is carried over when
-// that is well-formed. A source unchanged since the newest generation's copy (its record in
-// `newest` still holds) gets that copy under a second name; a target whose record in `known`
-// still holds is kept unread. False when a
+// that is well-formed. A target whose record in `known` still holds is kept unread. False when a
 // target could not be written: the staging folder is then unusable, and `notWritten` names the
 // file.
 bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging,
                    const std::vector<PartFileJob>& jobs, const CopyRecords& known,
-                   const CopyRecords& newest, const std::function<void()>& pause,
-                   PartFileCopies& copies);
+                   const std::function<void()>& pause, PartFileCopies& copies);
 
 // A copy that refuses every file that is not a well-formed part file (SourceRefused).
 TabfFileOperation::CopyMode PartFilesOnly();

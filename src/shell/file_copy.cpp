@@ -173,36 +173,6 @@ bool StillAsRecorded(const std::string& source, const std::string& target,
            SameTime(to.st_ctim, record.copyChanged);
 }
 
-// Makes `target` a name of the linkable copy when the source and that copy are still as its
-// record says. The record then made is that one, with the change time the new name gave the copy.
-// False when it is not, or when the disk takes no second name (the caller copies instead).
-bool LinkIfUnchanged(const std::string& source, const std::string& target, const LinkableCopy& from,
-                     CopyRecord* made) {
-    const CopyRecord& record = from.record;
-    struct stat now {};
-    struct stat copy {};
-    if (!record.trusted || ::stat(source.c_str(), &now) != 0 || !S_ISREG(now.st_mode) ||
-        !SameFile(now, record) || ::lstat(from.path.c_str(), &copy) != 0 ||
-        !S_ISREG(copy.st_mode) || copy.st_ino != record.copyInode || copy.st_size != record.size ||
-        !SameTime(copy.st_ctim, record.copyChanged)) {
-        return false;
-    }
-    struct stat there {};
-    const bool present = ::lstat(target.c_str(), &there) == 0;
-    if (!present || there.st_ino != copy.st_ino || there.st_dev != copy.st_dev) {
-        if ((present && ::unlink(target.c_str()) != 0) ||
-            ::link(from.path.c_str(), target.c_str()) != 0 ||
-            ::lstat(target.c_str(), &there) != 0) {
-            return false;
-        }
-    }
-    if (made != nullptr) {
-        *made = record;
-        made->copyChanged = there.st_ctim;
-    }
-    return true;
-}
-
 // The record of a finished copy: the source as it was read, the target as it is now. A copy
 // that cannot be looked at gets no trusted record (it is read again next time), and stays made.
 void Record(const struct stat& source, const struct timespec& readAt, const struct stat* copy,
@@ -409,12 +379,7 @@ CopyResult CopyJudged(int in, struct stat info, const std::string& target,
 
 CopyResult CopyFile(const std::string& source, const std::string& target,
                     const CopyOptions& options) {
-    // Most downloads have not changed since the newest generation, or even since the one that a
-    // backup overwrites.
-    if (options.accept && options.inPlace && options.linkable != nullptr &&
-        LinkIfUnchanged(source, target, *options.linkable, options.made)) {
-        return {};
-    }
+    // Most downloads have not changed since the generation that a backup overwrites.
     if (options.accept && options.inPlace && options.known != nullptr &&
         StillAsRecorded(source, target, *options.known)) {
         if (options.made != nullptr) *options.made = *options.known;

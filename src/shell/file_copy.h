@@ -61,12 +61,6 @@ struct CopyResult {
     }
 };
 
-// A copy of the same source in another generation, with the record taken when it was made.
-struct LinkableCopy {
-    std::string path;
-    CopyRecord record;
-};
-
 // A finished copy left under its temporary name beside its target (see CopyOptions::staged).
 struct StagedCopy {
     std::string written;
@@ -92,10 +86,6 @@ struct CopyOptions {
     // In place and judged: what an earlier copy to the target recorded. While the source and the
     // target both still match it, the target is kept and neither is read.
     const CopyRecord* known = nullptr;
-    // In place and judged: a copy of this source in the newest generation. While the source and
-    // that copy both still match its record, the target becomes another name of that copy:
-    // nothing is read or written. A file with a second name is never written into (see inPlace).
-    const LinkableCopy* linkable = nullptr;
     // Judged: receives the record of the copy made or kept.
     CopyRecord* made = nullptr;
     // Judged: called each time the source has been read whole, before it is looked at again.

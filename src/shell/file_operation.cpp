@@ -71,7 +71,6 @@ files::CopyResult TabfFileOperation::CopyOne(const std::string& source, const Co
     options.accept = mode.accept;
     options.known = mode.known;
     options.made = mode.made;
-    options.linkable = mode.linkable;
     options.afterRead = afterRead;
     options.staged = mode.staged;
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };

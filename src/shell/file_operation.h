@@ -26,9 +26,6 @@ struct CopyMode {
     // files::CopyOptions::known), and where the record of this copy goes.
     const files::CopyRecord* known = nullptr;
     files::CopyRecord* made = nullptr;
-    // Judged in place: a copy of the source in the newest generation that the target may become
-    // another name of (see files::CopyOptions::linkable).
-    const files::LinkableCopy* linkable = nullptr;
     // When set, folders are made only below this folder and relative to it (see
     // files::FolderAnchor), and fail with ENOENT once it is gone from its path.
     files::FolderAnchor* within = nullptr;

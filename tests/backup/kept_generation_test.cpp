@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "backup/backup_fixture.h"
-#include "shell/file_copy.h"
 #include "support/scratch_mounts.h"
 
 namespace hw::test {
@@ -72,25 +71,6 @@ TEST(KeptGeneration, IsOverwrittenByTheNextRunAndHoldsNothingOfItsOwnAfterwards)
     EXPECT_EQ(ReadFile(d.root / "outside"), "not the backup's");
     EXPECT_EQ(ReadFile(d.root / "snapshot"), PartMet("g1 003.part.met"));
     EXPECT_FALSE(fs::is_symlink(d.B + "/002.part.met.HWS"));
-}
-
-// A part file unchanged since the newest generation gets that copy under a second name (nothing
-// written); a changed one gets a file of its own, and the shared copy keeps its bytes.
-TEST(KeptGeneration, UnchangedPartFilesShareTheNewestCopyAndAChangedOneNeverWritesIntoIt) {
-    BackupDesk d;
-    if (!files::KeepsRealChangeTimes(d.T)) GTEST_SKIP() << "no change times to trust here";
-    WriteParts(d, {"001.part.met", "002.part.met"}, "g1");
-    ::usleep(20000);  // past the clock tick of the writes, so that their records are trusted
-    d.f().BackupPartFiles(false);
-    for (int run = 1; run < 3; ++run) {
-        if (run == 2) WriteParts(d, {"002.part.met"}, "g2");
-        d.f().BackupPartFiles(false);
-        d.f().FinishBackgroundWork();
-        EXPECT_EQ(Inode(d.B + "/001.part.met.HWS"), Inode(d.B + "_old/001.part.met.HWS")) << run;
-    }
-    EXPECT_EQ(ReadFile(d.B + "/002.part.met.HWS"), PartMet("g2 002.part.met"));
-    EXPECT_EQ(ReadFile(d.B + "_old/002.part.met.HWS"), PartMet("g1 002.part.met"));
-    EXPECT_EQ(ReadFile(d.B + ".hws-discard/002.part.met.HWS"), PartMet("g1 002.part.met"));
 }
 
 TEST(KeptGeneration, InSubfolderModeKeepsOnlyTheSubfoldersStillBackedUp) {

@@ -83,14 +83,9 @@ class KilledBackup : public ::testing::Test {
     std::map<std::string, std::string> sources;
 };
 
-// Kills the process half-way through writing the copy with the given number. The client has
-// rewritten every part file first, so that each is copied again rather than taken over from
-// the newest generation.
-std::function<void()> KillDuringCopy(BackupDesk& d,
-                                     const std::map<std::string, std::string>& sources,
-                                     int number) {
-    return [&d, &sources, number] {
-        for (const auto& [name, content] : sources) WriteFile(d.T + "/" + name, content);
+// Kills the process half-way through writing the copy with the given number.
+std::function<void()> KillDuringCopy(BackupDesk& d, int number) {
+    return [&d, number] {
         auto calls = std::make_shared<int>(0);
         d.f().abfFileOperation1.byteWrite = [calls, number](int to, const char* data,
                                                             std::size_t size) {
@@ -106,11 +101,11 @@ std::function<void()> KillDuringCopy(BackupDesk& d,
 TEST_F(KilledBackup, MidCopyLeavesWholeGenerationsAndTheNextRunRemovesTheStaging) {
     for (int number : {1, 150, 300}) {  // while staging the part files
         SCOPED_TRACE(number);
-        RunChildAndKill(KillDuringCopy(d, sources, number), 0);
+        RunChildAndKill(KillDuringCopy(d, number), 0);
         EXPECT_TRUE(FolderExists(d.B + ".hws-staging"));
         ExpectBothGenerationsWhole();
     }
-    RunChildAndKill(KillDuringCopy(d, sources, 301), 0);  // while copying the additional file
+    RunChildAndKill(KillDuringCopy(d, 301), 0);  // while copying the additional file
     ExpectBothGenerationsWhole();
 
     d.f().BackupPartFiles(false);
