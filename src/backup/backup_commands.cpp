@@ -3,6 +3,7 @@
 
 #include <ctime>
 
+#include "backup/run_history.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"
@@ -45,13 +46,8 @@ Generation LookAt(const std::string& folder, bool subfolders) {
 
 // "Newest backup: 2026-12-07 14:21, 8 part files"
 std::string Describe(const MainForm& f, TextId prefix, const Generation& generation) {
-    struct tm local {};
-    char when[32] = {};
-    if (::localtime_r(&generation.when, &local) != nullptr) {
-        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M", &local);
-    }
-    return LanguageText(f, prefix) + when + ", " + std::to_string(generation.files) +
-           LanguageText(f, TextId::PartFilesSuffix);
+    return LanguageText(f, prefix) + LocalTime(generation.when, "%Y-%m-%d %H:%M") + ", " +
+           std::to_string(generation.files) + LanguageText(f, TextId::PartFilesSuffix);
 }
 
 }  // namespace

@@ -12,15 +12,8 @@ namespace {
 
 // The day is left out for a run of today.
 std::string ShortTime(std::time_t when, std::time_t now) {
-    struct tm then {};
-    struct tm today {};
-    if (::localtime_r(&when, &then) == nullptr || ::localtime_r(&now, &today) == nullptr) {
-        return {};
-    }
-    const bool sameDay = then.tm_year == today.tm_year && then.tm_yday == today.tm_yday;
-    char text[32] = {};
-    std::strftime(text, sizeof text, sameDay ? "%H:%M" : "%Y-%m-%d %H:%M", &then);
-    return text;
+    const bool sameDay = LocalTime(when, "%Y-%m-%d") == LocalTime(now, "%Y-%m-%d");
+    return LocalTime(when, sameDay ? "%H:%M" : "%Y-%m-%d %H:%M");
 }
 
 // The first line of a failure that says more than that the backup failed.

@@ -1,6 +1,7 @@
 #include "backup/run_history.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -51,6 +52,16 @@ bool ParseCount(const std::string& text, std::size_t& count) {
 
 }  // namespace
 
+std::string LocalTime(std::time_t when, const char* format) {
+    struct tm local {};
+    char text[40] = {};
+    if (::localtime_r(&when, &local) == nullptr ||
+        std::strftime(text, sizeof text, format, &local) == 0) {
+        return {};
+    }
+    return text;
+}
+
 std::string DefaultHistoryFile(const char* stateHome, const std::string& home) {
     std::string folder;
     if (stateHome != nullptr && LooksLikeAbsolutePath(stateHome)) {
@@ -64,14 +75,9 @@ std::string DefaultHistoryFile(const char* stateHome, const std::string& home) {
 }
 
 std::string FormatRunRecord(const RunRecord& run) {
-    struct tm local {};
-    char when[40] = {};
-    const std::time_t time = run.when;
-    if (::localtime_r(&time, &local) == nullptr ||
-        std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%S%z", &local) == 0) {
-        return {};
-    }
-    return std::string(when) + "\t" + (run.restore ? "restore" : "backup") + "\t" +
+    const std::string when = LocalTime(run.when, "%Y-%m-%dT%H:%M:%S%z");
+    if (when.empty()) return {};
+    return when + "\t" + (run.restore ? "restore" : "backup") + "\t" +
            (run.automatic ? "automatic" : "manual") + "\t" + std::to_string(run.files) + "\t" +
            std::to_string(run.damaged) + "\t" + (run.succeeded ? "succeeded" : "failed") + "\t" +
            OneLine(run.message);
@@ -100,8 +106,14 @@ bool AppendRunRecord(const std::string& path, const RunRecord& run, std::size_t 
     const std::string line = FormatRunRecord(run) + "\n";
     if (path.empty() || line.size() < 2) return false;
     CreatePrivateFolders(ParentPath(path));
+    // No run takes fewer bytes than this: a file smaller than that many runs is not read.
+    constexpr std::size_t kShortestLine = 50;
+    struct stat info {};
+    const bool mayBeFull =
+        ::stat(path.c_str(), &info) == 0 &&
+        static_cast<std::size_t>(info.st_size) >= (keep + keep / 10) * kShortestLine;
     std::string text;
-    if (ReadWholeFile(path, text)) {
+    if (mayBeFull && ReadWholeFile(path, text)) {
         std::vector<std::string> lines = Lines(text);
         if (lines.size() + 1 > keep + keep / 10) {
             std::string kept;

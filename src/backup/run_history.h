@@ -24,6 +24,9 @@ struct RunRecord {
 // The newest runs the history keeps.
 constexpr std::size_t kHistoryRuns = 1000;
 
+// The time in the local time zone, in strftime's `format`; empty when it cannot be shown.
+std::string LocalTime(std::time_t when, const char* format);
+
 // $XDG_STATE_HOME/hoardwise/history.log, by default ~/.local/state/hoardwise/history.log;
 // empty when neither is known.
 std::string DefaultHistoryFile(const char* stateHome, const std::string& home);

@@ -1,8 +1,5 @@
 #include "backup/run_support.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <vector>
 
