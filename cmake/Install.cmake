@@ -5,13 +5,14 @@ include(GNUInstallDirs)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-install(TARGETS hoardwise RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS hoardwise hoardwise-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The menu entry's Exec names the installed program; its folder is known only when installing
-# (--prefix, DESTDIR or the package's /usr), so the entry is written then.
-configure_file(${PROJECT_SOURCE_DIR}/cmake/InstallDesktopEntry.cmake.in
-    ${PROJECT_BINARY_DIR}/InstallDesktopEntry.cmake @ONLY)
-install(SCRIPT ${PROJECT_BINARY_DIR}/InstallDesktopEntry.cmake)
+# The menu entry's Exec and the service unit's ExecStart name the installed programs; their
+# folder is known only when installing (--prefix, DESTDIR or the package's /usr), so both are
+# written then.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/InstallStartEntries.cmake.in
+    ${PROJECT_BINARY_DIR}/InstallStartEntries.cmake @ONLY)
+install(SCRIPT ${PROJECT_BINARY_DIR}/InstallStartEntries.cmake)
 
 set(HW_ICON_DIR ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/pictures/hoardwise.svg

@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "app/running_copy.h"
 #include "base/app_title.h"
 #include "base/errors.h"
 #include "base/executable_path.h"
@@ -11,6 +12,7 @@
 #include "gui/qt_services_qt.h"
 #include "gui/single_instance_qt.h"
 #include "settings/autostart_linux.h"
+#include "supervision/named_lock_linux.h"
 #include "supervision/process_table_linux.h"
 #include "supervision/program_starter_linux.h"
 #include "ui/main_form.h"
@@ -27,7 +29,7 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
 
     // Declared before the window and the model so that it answers later copies until both are
     // gone; its test still runs after the window is built.
-    SingleInstance guard(QString::fromUtf8(kAppTitle));
+    SingleInstance guard;
 
     Services services;
     services.dialogs = &dialogs;
@@ -45,7 +47,14 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
     // A second copy ends here, before the creation handler: it never loads the settings and
     // never starts a program.
     if (guard.AlreadyRun()) {
-        guard.ActivatePrevInstance();
+        // The command line has no window to bring forward: the user learns what runs instead.
+        const std::string holder = NamedLock::Holder(NamedLock::InstancePath("Default"));
+        if (holder.empty() || HeldByWindow(holder)) {
+            guard.ActivatePrevInstance();
+        } else {
+            const std::string language = form.ReadSetting("GENERAL SETTINGS", "LANGUAGE");
+            dialogs.ShowMessage(RunningCopyText(holder, language == "DE" ? "DE" : "EN"), kAppTitle);
+        }
         return;
     }
     QObject::connect(&guard, &SingleInstance::activationRequested, &window,

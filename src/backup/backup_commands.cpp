@@ -1,9 +1,5 @@
 // The Backup and Restore buttons.
-#include <sys/stat.h>
-
-#include <ctime>
-
-#include "backup/run_history.h"
+#include "backup/generation_summary.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"
@@ -27,35 +23,18 @@ bool BackupInsideTemp(const MainForm& f) {
            TextContains(f.edit_backupdir.text(), f.edit_tempdir.text());
 }
 
-// What a generation holds, for the restore question. Its time is the folder's: the last name
-// put in or taken out of it was the mark that a backup removes once the generation is in place.
-struct Generation {
-    bool present = false;
-    std::time_t when = 0;
-    std::size_t files = 0;
-};
-
-Generation LookAt(const std::string& folder, bool subfolders) {
-    std::vector<std::string> found;
-    subfolders ? FindFilesInSubfolders(folder, kBackupFileMask, found)
-               : FindFiles(folder, kBackupFileMask, found);
-    struct stat info {};
-    if (found.empty() || ::stat(folder.c_str(), &info) != 0) return {};
-    return {true, info.st_mtim.tv_sec, found.size()};
-}
-
-// "Newest backup: 2026-12-07 14:21, 8 part files"
-std::string Describe(const MainForm& f, TextId prefix, const Generation& generation) {
-    return LanguageText(f, prefix) + LocalTime(generation.when, "%Y-%m-%d %H:%M") + ", " +
-           std::to_string(generation.files) + LanguageText(f, TextId::PartFilesSuffix);
-}
-
 }  // namespace
 
+void MainForm::RefuseRun(const std::string& text) {
+    runEnd_ = RunEnd::Refused;
+    ShowMessage(text, msg_error_caption);
+}
+
 void MainForm::btn_backupClick() {
+    runEnd_ = RunEnd::None;
     TidyDirectoryFields(*this);
     if (BackupInsideTemp(*this)) {
-        ShowMessage(msg_backup_in_temp, msg_error_caption);
+        RefuseRun(msg_backup_in_temp);
         return;
     }
     BackupPartFiles(false);
@@ -66,14 +45,15 @@ void MainForm::pop_backupClick() {
 }
 
 void MainForm::btn_restoreClick() {
+    runEnd_ = RunEnd::None;
     // The question names what a restore brings back; where the newest generation is missing or
     // holds fewer part files than the older one, the older one is offered as well.
     const std::string backup = TrimTrailingSeparators(edit_backupdir.text());
     const bool subfolders = radio_storing_subfolder.checked();
-    const Generation newest = LookAt(backup, subfolders);
-    const Generation older = LookAt(backup + kOldSuffix, subfolders);
+    const GenerationSummary newest = SummarizeGeneration(backup, subfolders);
+    const GenerationSummary older = SummarizeGeneration(backup + kOldSuffix, subfolders);
     const std::string olderText =
-        older.present ? Describe(*this, TextId::OlderBackupPrefix, older) : "";
+        older.present ? DescribeGeneration(*this, TextId::OlderBackupPrefix, older) : "";
     bool fromOlder = false;
     if (!newest.present && older.present) {
         if (!services.dialogs->AskYesNo(msg_confirm_restore + "\n\n" +
@@ -84,9 +64,10 @@ void MainForm::btn_restoreClick() {
         // A missing B is replaced by B_old before a restore; an empty one is passed over.
         fromOlder = files::Exists(backup);
     } else if (newest.present && older.present && newest.files < older.files) {
-        const std::string question =
-            msg_confirm_restore + "\n\n" + Describe(*this, TextId::NewestBackupPrefix, newest) +
-            "\n" + olderText + "\n\n" + LanguageText(*this, TextId::NewestHoldsFewer);
+        const std::string question = msg_confirm_restore + "\n\n" +
+                                     DescribeGeneration(*this, TextId::NewestBackupPrefix, newest) +
+                                     "\n" + olderText + "\n\n" +
+                                     LanguageText(*this, TextId::NewestHoldsFewer);
         if (!services.dialogs->AskYesNo(question)) {
             if (!services.dialogs->AskYesNo(LanguageText(*this, TextId::RestoreOlderQuestion) +
                                             "\n\n" + olderText)) {
@@ -97,22 +78,27 @@ void MainForm::btn_restoreClick() {
     } else {
         std::string question = msg_confirm_restore;
         if (newest.present) {
-            question += "\n\n" + Describe(*this, TextId::NewestBackupPrefix, newest);
+            question += "\n\n" + DescribeGeneration(*this, TextId::NewestBackupPrefix, newest);
         }
         if (!services.dialogs->AskYesNo(question)) return;
     }
+    RestoreWhenClientStopped(fromOlder);
+}
+
+void MainForm::RestoreWhenClientStopped(bool older) {
+    runEnd_ = RunEnd::None;
     // A running client rewrites its part files from memory within a minute, so a restore now
     // would be lost while reported as done.
     if (IsClientRunning()) {
-        ShowMessage(msg_restore_client_running, msg_error_caption);
+        RefuseRun(msg_restore_client_running);
         return;
     }
     TidyDirectoryFields(*this);
     if (BackupInsideTemp(*this)) {
-        ShowMessage(msg_backup_in_temp, msg_error_caption);
+        RefuseRun(msg_backup_in_temp);
         return;
     }
-    RestorePartFiles(fromOlder);
+    RestorePartFiles(older);
 }
 
 }  // namespace hw

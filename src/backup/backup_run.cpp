@@ -189,7 +189,14 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     runFailure_.clear();
     runFiles_ = 0;
     runDamaged_ = 0;
+    runEnd_ = RunEnd::None;
     const RunOutcome outcome = RunBackup(automatic);
+    if (outcome == RunOutcome::Succeeded) {
+        // A run succeeds with damaged part files only where each kept its older copy.
+        runEnd_ = runDamaged_ > 0 ? RunEnd::Damaged : RunEnd::Succeeded;
+    } else if (outcome == RunOutcome::Failed && runEnd_ != RunEnd::Refused) {
+        runEnd_ = RunEnd::Failed;
+    }
     // A run that found nothing to do made no backup, and is no part of the history.
     if (outcome != RunOutcome::Skipped) {
         std::string message = outcome == RunOutcome::Failed ? runFailure_ : msg_backup_ok;
@@ -222,6 +229,7 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
     bool shownAlways = false;
     const std::string refusal = Refusal(*this, backup, temp, client, shownAlways);
     if (!refusal.empty()) {
+        runEnd_ = RunEnd::Refused;
         RunFailed(automatic, refusal, shownAlways);
         return RunOutcome::Failed;
     }

@@ -32,6 +32,23 @@ std::string ShortReason(const std::string& message, const std::string& generic) 
     return generic;
 }
 
+// "Backup (automatic): 8 part files, 1 damaged, successful", or "Backup: failed: " and what
+// the run showed.
+std::string RunLine(const MainForm& f, const RunRecord& run) {
+    std::string line =
+        LanguageText(f, run.restore ? TextId::RunLineRestore : TextId::RunLineBackup);
+    if (run.automatic) line += LanguageText(f, TextId::RunLineAutomatic);
+    line += ": ";
+    if (!run.succeeded) {
+        return line + LanguageText(f, TextId::RunFailedPrefix) + OneLine(run.message);
+    }
+    line += std::to_string(run.files) + LanguageText(f, TextId::PartFilesSuffix);
+    if (run.damaged > 0) {
+        line += ", " + std::to_string(run.damaged) + LanguageText(f, TextId::DamagedSuffix);
+    }
+    return line + ", " + LanguageText(f, TextId::RunSucceeded);
+}
+
 }  // namespace
 
 std::string MainForm::HistoryFilePath() const {
@@ -51,6 +68,7 @@ void MainForm::RecordRun(bool restore, bool automatic, bool succeeded, const std
     run.message = message;
     // The history is for reading; a run is not failed for a line that could not be written.
     AppendRunRecord(HistoryFilePath(), run);
+    if (onRunRecorded) onRunRecorded(RunLine(*this, run));
     if (restore) return;
     lastBackupWhen_ = run.when;
     lastBackupFiles_ = run.files;

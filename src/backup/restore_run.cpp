@@ -44,6 +44,7 @@ void MainForm::RestorePartFiles(bool older) {
     ManualRunScope scope(*this);
     runFiles_ = 0;
     runDamaged_ = 0;
+    runEnd_ = RunEnd::Failed;
     const std::string temp = TrimTrailingSeparators(edit_tempdir.text());
     const std::string newest = TrimTrailingSeparators(edit_backupdir.text());
     const bool subfolders = radio_storing_subfolder.checked();
@@ -71,13 +72,14 @@ void MainForm::RestorePartFiles(bool older) {
     // A relative text (a placeholder) would put the files beside wherever the program was
     // started, an empty one into "/", and the run would still report success.
     if (!LooksLikeAbsolutePath(temp)) {
-        ShowMessage(msg_tempdir_not_absolute, msg_error_caption);
+        RefuseRun(msg_tempdir_not_absolute);
         RecordRun(true, false, false, msg_tempdir_not_absolute);
         return;
     }
 
     RemoveCopyLeftovers(op, RestoreTargetFolders(temp, client, listbox_files.items()));
     bool failed = false;
+    bool otherFailure = false;
     std::string damaged;
     // A damaged copy would replace the client's file, which may still be good. The copies wait
     // under temporary names until all are written, so that one sync makes them durable.
@@ -100,18 +102,23 @@ void MainForm::RestorePartFiles(bool older) {
         if (copied.status == files::CopyStatus::SourceRefused) {
             damaged += source + "\n";
             ++runDamaged_;
+        } else {
+            otherFailure = true;
         }
     }
-    if (!op.PutInPlace(staged)) failed = true;
+    if (!op.PutInPlace(staged)) failed = otherFailure = true;
     const std::string outcome = failed ? msg_restore_failed : msg_restore_ok;
     ShowMessage(outcome, failed ? msg_error_caption : msg_info_caption);
     if (!damaged.empty()) ShowMessage(msg_restore_damaged + damaged, msg_error_caption);
-    RestoreAdditionalFiles(older);
+    const bool extrasRestored = RestoreAdditionalFiles(older);
+    runEnd_ = !extrasRestored || otherFailure ? RunEnd::Failed
+              : failed                        ? RunEnd::Damaged
+                                              : RunEnd::Succeeded;
     RecordRun(true, false, !failed,
               damaged.empty() ? outcome : outcome + "\n" + msg_restore_damaged + damaged);
 }
 
-void MainForm::RestoreAdditionalFiles(bool older) {
+bool MainForm::RestoreAdditionalFiles(bool older) {
     std::string errors;
     for (const std::string& entry : listbox_files.items()) {
         // Read again for every entry: a box of this run may have let the fields change.
@@ -130,7 +137,9 @@ void MainForm::RestoreAdditionalFiles(bool older) {
         }
         if (!copied) errors += ExtraEntryShown(client, entry) + "\n";
     }
-    if (!errors.empty()) ShowMessage(msg_extra_restore_errors + errors, msg_error_caption);
+    if (errors.empty()) return true;
+    ShowMessage(msg_extra_restore_errors + errors, msg_error_caption);
+    return false;
 }
 
 }  // namespace hw

@@ -18,20 +18,6 @@ namespace hw {
 
 namespace {
 
-// Fields are separated by tabs and runs by line breaks, so neither may stand in a message.
-std::string OneLine(const std::string& text) {
-    std::string line;
-    for (const char c : text) {
-        if (c == '\n') {
-            if (!line.empty() && line.back() != ' ') line += " | ";
-        } else {
-            line += c == '\t' || c == '\r' ? ' ' : c;
-        }
-    }
-    while (!line.empty() && (line.back() == ' ' || line.back() == '|')) line.pop_back();
-    return line;
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -51,6 +37,19 @@ bool ParseCount(const std::string& text, std::size_t& count) {
 }
 
 }  // namespace
+
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (const char c : text) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() != ' ') line += " | ";
+        } else {
+            line += c == '\t' || c == '\r' ? ' ' : c;
+        }
+    }
+    while (!line.empty() && (line.back() == ' ' || line.back() == '|')) line.pop_back();
+    return line;
+}
 
 std::string LocalTime(std::time_t when, const char* format) {
     struct tm local {};

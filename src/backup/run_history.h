@@ -30,6 +30,9 @@ std::string LocalTime(std::time_t when, const char* format);
 // $XDG_STATE_HOME/hoardwise/history.log, by default ~/.local/state/hoardwise/history.log;
 // empty when neither is known.
 std::string DefaultHistoryFile(const char* stateHome, const std::string& home);
+// The text on one line: line breaks become " | ", tabs spaces (fields are separated by tabs and
+// runs by line breaks, so neither may stand in a message).
+std::string OneLine(const std::string& text);
 // "2026-12-07T14:21:05+0100<TAB>backup<TAB>manual<TAB>8<TAB>0<TAB>succeeded<TAB>message", the
 // time local, the message on one line.
 std::string FormatRunRecord(const RunRecord& run);

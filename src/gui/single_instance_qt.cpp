@@ -1,5 +1,6 @@
 #include "gui/single_instance_qt.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -25,21 +26,14 @@ void HoldUntilExit(std::unique_ptr<NamedLock> lock) {
 }  // namespace
 
 struct SingleInstance::Private {
-    QString title;
     std::string folder = NamedLock::RuntimeFolder();
     QLocalServer server;
 
-    std::string LockPath(const char* kind) const {
-        return folder + "/" + title.toStdString() + ".OneInstance." + kind;
-    }
-    QString SocketPath() const {
-        return QString::fromStdString(folder) + "/" + title + ".OneInstance.socket";
-    }
+    std::string LockPath(const char* kind) const { return NamedLock::InstancePath(kind); }
+    QString SocketPath() const { return QString::fromStdString(NamedLock::InstancePath("socket")); }
 };
 
-SingleInstance::SingleInstance(const QString& appTitle, QObject* parent)
-    : QObject(parent), d_(std::make_unique<Private>()) {
-    d_->title = appTitle;
+SingleInstance::SingleInstance(QObject* parent) : QObject(parent), d_(std::make_unique<Private>()) {
     connect(&d_->server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* peer = d_->server.nextPendingConnection()) {
             connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
@@ -65,6 +59,7 @@ bool SingleInstance::AlreadyRun() {
     auto instance = std::make_unique<NamedLock>(d_->LockPath("Default"));
     if (instance->TryLock()) {
         anotherRuns = false;
+        instance->SetHolder("window " + std::to_string(QCoreApplication::applicationPid()));
         HoldUntilExit(std::move(instance));
         // We hold the instance lock, so a socket left by a copy that died is stale.
         QLocalServer::removeServer(d_->SocketPath());

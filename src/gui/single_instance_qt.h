@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
 #include <memory>
 
 namespace hw {
@@ -11,7 +10,7 @@ namespace hw {
 class SingleInstance : public QObject {
     Q_OBJECT
   public:
-    explicit SingleInstance(const QString& appTitle, QObject* parent = nullptr);
+    explicit SingleInstance(QObject* parent = nullptr);
     ~SingleInstance() override;
 
     // True when another copy runs and this one must end. When false, this copy owns the

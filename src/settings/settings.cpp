@@ -36,6 +36,7 @@ const char* Switch(bool on) {
 }  // namespace
 
 std::string MainForm::SettingsFilePath() const {
+    if (!settingsFile.empty()) return settingsFile;
     // The one place that reads the environment: where the user's config folder is.
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     return SettingsLocation(services.executablePath, configHome ? configHome : "",
@@ -152,7 +153,7 @@ void MainForm::LoadStartup(const StoredSetting& stored) {
         const bool amuleRuns =
             IsAmuleConfigFolder(StripTrailingSeparatorKeepRoot(edit_clientdir.text())) &&
             IsClientRunning();
-        if (cb_startclient.checked() && !amuleRuns) {
+        if (cb_startclient.checked() && !amuleRuns && startProgramsOnLoad) {
             LaunchClient();
             BringMainWindowToFront();
         }
@@ -162,7 +163,7 @@ void MainForm::LoadStartup(const StoredSetting& stored) {
     const std::string startApp = stored(kLaunchpad, "STARTUP");
     if (Present(startApp)) {
         cb_lauchpad_startup.setChecked(startApp == "TRUE");
-        if (cb_lauchpad_startup.checked()) {
+        if (cb_lauchpad_startup.checked() && startProgramsOnLoad) {
             LaunchProgram(edit_launchpad_path.text(), true);
             BringMainWindowToFront();
         }

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "base/app_title.h"
+
 namespace hw {
 
 namespace {
@@ -46,6 +48,26 @@ void NamedLock::Unlock() {
     flock(fd_, LOCK_UN);
     close(fd_);
     fd_ = -1;
+}
+
+bool NamedLock::SetHolder(const std::string& text) {
+    if (fd_ < 0 || ftruncate(fd_, 0) != 0) return false;
+    return pwrite(fd_, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+}
+
+std::string NamedLock::Holder(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return {};
+    char buffer[256];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    close(fd);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::string NamedLock::InstancePath(const std::string& kind) {
+    const std::string folder = RuntimeFolder();
+    if (folder.empty()) return {};
+    return folder + "/" + kAppTitle + ".OneInstance." + kind;
 }
 
 std::string NamedLock::RuntimeFolder() {

@@ -18,11 +18,19 @@ class NamedLock {
     bool TryLock();
     void Unlock();
     bool Locked() const { return fd_ >= 0; }
+    // Writes who holds the lock into its file, for a copy that finds it taken to tell the user.
+    bool SetHolder(const std::string& text);
+    // What the holder wrote; empty when nothing can be read.
+    static std::string Holder(const std::string& path);
     const std::string& path() const { return path_; }
 
     // The user's private runtime folder ($XDG_RUNTIME_DIR or /run/user/UID), else a folder of
     // the user's own in the temp folder. Empty when none can be had safely.
     static std::string RuntimeFolder();
+    // The lock file `kind` ("Default": held by the running copy, "CriticalSection": held while
+    // a copy tests it) of the program's one copy per user, in RuntimeFolder(). Empty without
+    // that folder.
+    static std::string InstancePath(const std::string& kind);
 
   private:
     std::string path_;

@@ -31,6 +31,35 @@ enum class TextId {
     NoNewestBackup,         // ... when there is no newest generation
     NewestHoldsFewer,       // ... when the newest holds fewer part files than the older one
     RestoreOlderQuestion,   // the question that offers the older generation
+    RunLineBackup,          // a run told as one line: a backup
+    RunLineRestore,         // ... a restore
+    RunLineAutomatic,       // ... after either, for an automatic run
+    DamagedSuffix,          // after a number of damaged part files
+    // The command line
+    RunsAlready,      // another copy holds the instance lock, before which one
+    HolderWindow,     // ... the window
+    HolderProcess,    // ... after the holder, before its process id
+    TempNotSet,       // the temp folder is a placeholder
+    BackupNotSet,     // the backup folder is a placeholder
+    RestoreNeedsYes,  // a restore without --yes, after what it would restore
+    StatusTemp,       // the status report's labels
+    StatusBackup,
+    StatusClientFolder,
+    StatusClient,
+    StatusAutobackup,
+    NotSet,         // a folder that is a placeholder
+    NoClient,       // no client known
+    ClientRunning,  // after the client's name
+    ClientNotRunning,
+    GenerationMissing,    // a generation without part files
+    DamagedCopiesSuffix,  // after a number of damaged backup copies
+    AutobackupEvery,      // before the minutes
+    MinutesSuffix,        // after them
+    AutobackupOff,
+    ProgramStarted,     // a program the observer started, before its command line
+    ProgramNotStarted,  // ... that could not be started
+    RunStartedPrefix,   // the command line's run begins, before the autobackup setting
+    RunEndedPrefix,     // ... ends, before the signal's name
 };
 
 // The text for the language that form.CurrentLanguageCode() gives.

@@ -321,10 +321,45 @@ const Bilingual& MomentText(TextId id) {
          "neueste Sicherung wieder her, Nein bietet die ältere an."},
         {"Restore the older backup instead ?",
          "Stattdessen die ältere Sicherung wiederherstellen ?"},
+        {"Backup", "Sicherung"},
+        {"Restore", "Wiederherstellung"},
+        {" (automatic)", " (automatisch)"},
+        {" damaged", " beschädigt"},
+        {"Hoardwise runs already: ", "Hoardwise läuft bereits: "},
+        {"the window", "das Fenster"},
+        {", process ", ", Prozess "},
+        {"the temp folder is not set: edit the settings file or run the window once",
+         "der Temp-Ordner ist nicht gesetzt: Einstellungsdatei bearbeiten oder einmal das Fenster "
+         "starten"},
+        {"the backup folder is not set: edit the settings file or run the window once",
+         "der Backup-Ordner ist nicht gesetzt: Einstellungsdatei bearbeiten oder einmal das "
+         "Fenster starten"},
+        {"Nothing was restored. Add --yes to restore the newest backup, --yes --older for the "
+         "older one.",
+         "Nichts wurde wiederhergestellt. Mit --yes wird die neueste Sicherung wiederhergestellt, "
+         "mit --yes --older die ältere."},
+        {"Temp folder: ", "Temp-Ordner: "},
+        {"Backup folder: ", "Backup-Ordner: "},
+        {"Client folder: ", "Client-Ordner: "},
+        {"Client: ", "Client: "},
+        {"Autobackup: ", "Autobackup: "},
+        {"not set", "nicht gesetzt"},
+        {"none known", "keiner bekannt"},
+        {", running", ", läuft"},
+        {", not running", ", läuft nicht"},
+        {"none", "keine"},
+        {" damaged", " beschädigt"},
+        {"every ", "alle "},
+        {" minutes", " Minuten"},
+        {"off", "aus"},
+        {"started: ", "gestartet: "},
+        {"could not start: ", "konnte nicht starten: "},
+        {"running; autobackup: ", "läuft; Autobackup: "},
+        {"ended by ", "beendet durch "},
     };
-    static_assert(sizeof(texts) / sizeof(texts[0]) ==
-                      static_cast<std::size_t>(TextId::RestoreOlderQuestion) + 1,
-                  "one text for every TextId");
+    static_assert(
+        sizeof(texts) / sizeof(texts[0]) == static_cast<std::size_t>(TextId::RunEndedPrefix) + 1,
+        "one text for every TextId");
     return texts[static_cast<int>(id)];
 }
 

@@ -189,6 +189,12 @@ class MainForm {
     void combo_languageChange();
 
     // ---- Settings (settings/settings.cpp) ------------------------------------------------------
+    // A settings file named by the caller (the command line's --settings); empty: the one that
+    // the location rule finds for the executable.
+    std::string settingsFile;
+    // False where the settings are read only to back up, restore or report: the loader then
+    // starts neither the client nor the AppRunner program.
+    bool startProgramsOnLoad = true;
     std::string SettingsFilePath() const;
     std::string ReadSetting(const std::string& section, const std::string& key) const;
     void WriteSetting(const std::string& section, const std::string& key, const std::string& value);
@@ -233,6 +239,13 @@ class MainForm {
     // Failed: runFailure() then holds what the manual run shows.
     enum class RunOutcome { Skipped, Succeeded, Failed };
     RunOutcome BackupPartFiles(bool automatic);
+    // How the last backup or restore that ran or was refused ended, for a front end that has
+    // no boxes to show (Damaged: done, but damaged part files were kept from an older copy or,
+    // in a restore, damaged copies left out). None: nothing ran.
+    enum class RunEnd { None, Succeeded, Failed, Refused, Damaged };
+    RunEnd lastRunEnd() const { return runEnd_; }
+    // Told every run as the history records it, as one line in the current language.
+    std::function<void(const std::string& line)> onRunRecorded;
     // From B, or from B_old (`older`) when the user chose the older generation.
     void RestorePartFiles(bool older = false);
     // False when an entry could not be copied.
@@ -253,9 +266,12 @@ class MainForm {
     // Waits before damaged part files are read again, since the client may be rewriting them:
     // one second when empty. Tests put in their own, so that they never sleep.
     std::function<void()> pauseBeforeRereading;
-    void RestoreAdditionalFiles(bool older = false);
+    // False when an entry could not be restored.
+    bool RestoreAdditionalFiles(bool older = false);
     void btn_backupClick();
     void btn_restoreClick();
+    // The restore once its source is chosen: refused while the client runs.
+    void RestoreWhenClientStopped(bool older);
     // True while a manual backup or restore runs (it may wait in a message box whose loop still
     // delivers timer ticks); a scheduled backup is held back meanwhile.
     bool ManualRunActive() const { return manualRunDepth_ > 0; }
@@ -292,6 +308,9 @@ class MainForm {
     bool applyingInterval_ = false;
     bool clientQuestionPending_ = false;
     std::string runFailure_;
+    RunEnd runEnd_ = RunEnd::None;
+    // Shows why a run may not start, and marks it refused.
+    void RefuseRun(const std::string& text);
     // A failed automatic backup was announced; no further notice until one succeeds.
     bool automaticFailureNoticed_ = false;
     // Shows a failure of a backup run (in manual mode, or when alwaysShown) and keeps its text.

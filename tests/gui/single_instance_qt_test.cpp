@@ -77,23 +77,23 @@ class SingleInstanceProcesses : public ::testing::Test {
 };
 
 TEST_F(SingleInstanceProcesses, GuardWithinOneProcessAnswersLikeTwoCopies) {
-    SingleInstance first(kAppTitle);
+    SingleInstance first;
     ASSERT_FALSE(first.AlreadyRun());
     QSignalSpy asked(&first, &SingleInstance::activationRequested);
 
-    SingleInstance second(kAppTitle);
+    SingleInstance second;
     EXPECT_TRUE(second.AlreadyRun());
     EXPECT_TRUE(second.ActivatePrevInstance());
     EXPECT_TRUE(asked.wait(5000));
 }
 
 TEST_F(SingleInstanceProcesses, TheInstanceLockOutlivesTheGuardUntilTheProcessEnds) {
-    { ASSERT_FALSE(SingleInstance(kAppTitle).AlreadyRun()); }
-    EXPECT_TRUE(SingleInstance(kAppTitle).AlreadyRun());
+    { ASSERT_FALSE(SingleInstance().AlreadyRun()); }
+    EXPECT_TRUE(SingleInstance().AlreadyRun());
 }
 
 TEST_F(SingleInstanceProcesses, SecondCopyAsksTheFirstToComeForwardAndEndsWithZero) {
-    SingleInstance first(kAppTitle);
+    SingleInstance first;
     ASSERT_FALSE(first.AlreadyRun());
     QSignalSpy asked(&first, &SingleInstance::activationRequested);
 
@@ -117,7 +117,7 @@ TEST_F(SingleInstanceProcesses, CopyKilledHardDoesNotBlockTheNextStart) {
     ASSERT_TRUE(SomeCopyListens());
     EXPECT_EQ(next->state(), QProcess::Running);
 
-    SingleInstance third(kAppTitle);
+    SingleInstance third;
     EXPECT_TRUE(third.AlreadyRun());  // and the new copy really holds the lock
 }
 

@@ -13,6 +13,8 @@ expect_eq() {  # what, actual, expected
 # The files the desktop looks for below a prefix, each with its mode.
 expected_files() {
     echo "755 bin/hoardwise"
+    echo "755 bin/hoardwise-cli"
+    echo "644 lib/systemd/user/hoardwise.service"
     echo "644 share/applications/hoardwise.desktop"
     echo "644 share/icons/hicolor/scalable/apps/hoardwise.svg"
     for size in 16 32 48 64 128 256; do
@@ -58,6 +60,13 @@ check_desktop_data() {  # root, prefix below the root, Exec line expected
         fail "desktop-file-validate: $report"
     report=$(appstreamcli validate --no-net --strict "$metainfo" 2>&1) ||
         fail "appstreamcli validate: $report"
+}
+
+# The user service starts the command line at its installed path.
+check_service() {  # root, prefix below the root, ExecStart line expected
+    local unit=$1$2/lib/systemd/user/hoardwise.service
+    expect_eq "ExecStart line" "$(grep '^ExecStart=' "$unit")" "$3"
+    expect_eq "Restart line" "$(grep '^Restart=' "$unit")" "Restart=on-failure"
 }
 
 finish() {

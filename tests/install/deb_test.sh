@@ -28,4 +28,5 @@ expect_eq "owners other than root" "$(dpkg-deb -c "$deb" | awk '$2 != "root/root
 dpkg -x "$deb" "$scratch/root"
 check_tree "$scratch/root" /usr
 check_desktop_data "$scratch/root" /usr "Exec=/usr/bin/hoardwise"
+check_service "$scratch/root" /usr "ExecStart=/usr/bin/hoardwise-cli run"
 finish

@@ -11,5 +11,9 @@ prefix="$scratch/my apps"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 check_tree "$prefix" ""
 check_desktop_data "$prefix" "" "Exec=\"$prefix/bin/hoardwise\""
+check_service "$prefix" "" "ExecStart=\"$prefix/bin/hoardwise-cli\" run"
+# systemd's own reading of the unit, which also finds the program it names.
+report=$(systemd-analyze verify --man=no "$prefix/lib/systemd/user/hoardwise.service" 2>&1) ||
+    fail "systemd-analyze verify: $report"
 cmp -s "$build/hoardwise" "$prefix/bin/hoardwise" || fail "installed program is not the built one"
 finish

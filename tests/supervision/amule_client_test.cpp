@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,6 +17,7 @@
 #include "shell/find_files.h"
 #include "supervision/process_table_linux.h"
 #include "supervision/program_starter_linux.h"
+#include "support/cli_process.h"
 #include "support/fake_services.h"
 
 namespace hw {
@@ -173,6 +175,35 @@ TEST_F(AmuleDaemon, IsRecognisedBackedUpRestartedOnItsConfigurationAndGetsItsDow
     ASSERT_TRUE(TickUntilAnswering());
     const std::string downloads = Command("show dl");
     for (const char* hash : kHashes) EXPECT_NE(downloads.find(hash), std::string::npos) << hash;
+}
+
+// The same daemon guarded by the command line's run, as on a server without a desktop.
+TEST_F(AmuleDaemon, TheCommandLineRunStartsItRestartsItAndBacksItUp) {
+    const test::PrivateRuntime runtime(home.path());
+    test::WriteFile(home / "hoardwise.INI",
+                    "[DIRECTORIES]\nTEMPDIR=" + temp + "\nBACKUPDIR=" + home / "backup" +
+                        "\nCLIENTDIR=" + config +
+                        "\nCLIENTEXE=amuled\n[AUTOBACKUP]\nENABLED=TRUE\nINTERVAL=1\n"
+                        "[GENERAL SETTINGS]\nSTART DONKEYCLIENT=TRUE\nRESTART DONKEYCLIENT=TRUE\n");
+    test::CliProcess service({"--settings", home / "hoardwise.INI", "run"});
+    ASSERT_TRUE(WaitFor([&] { return Answers(); }, 30)) << service.err();
+    for (const char* link : kLinks) Command(std::string("add ") + link);
+    ASSERT_TRUE(WaitFor([&] { return PartFiles().size() == 3; }, 20));
+
+    Stop(SIGKILL);
+    EXPECT_TRUE(WaitFor([&] { return Answers(); }, 60)) << "not restarted\n" << service.err();
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            std::vector<std::string> copies;
+            FindFiles(home / "backup", "*.part.met.HWS", copies);
+            return copies.size() == 3;
+        },
+        90))
+        << service.err();
+    service.Signal(SIGTERM);
+    EXPECT_EQ(service.Wait(30), 0) << service.err();
+    EXPECT_NE(service.err().find("Backup (automatic): 3 part files, successful"), std::string::npos)
+        << service.err();
 }
 
 }  // namespace

@@ -1,0 +1,322 @@
+// The command line: the window's backup, restore and supervision without a window, for a
+// machine without a desktop (a server that runs the client's daemon). It reads the window's
+// settings file and holds the window's single-instance lock while it changes anything.
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/console_services.h"
+#include "app/running_copy.h"
+#include "app/timer_loop.h"
+#include "backup/generation_summary.h"
+#include "backup/run_history.h"
+#include "backup/run_support.h"
+#include "base/amule.h"
+#include "base/executable_path.h"
+#include "base/paths.h"
+#include "settings/ini_file.h"
+#include "supervision/named_lock_linux.h"
+#include "supervision/process_table_linux.h"
+#include "supervision/program_starter_linux.h"
+#include "ui/language.h"
+#include "ui/main_form.h"
+
+namespace hw {
+namespace {
+
+const char* const kProgram = "hoardwise-cli";
+
+// Exit codes: the run's outcome for backup and restore; every refusal, bad input included, is 2.
+enum Exit { kSucceeded = 0, kFailed = 1, kRefused = 2, kDamaged = 3 };
+
+const char* const kUsage =
+    "Usage: hoardwise-cli [--settings FILE] COMMAND [OPTION]...\n"
+    "Back up and restore the part files of an eDonkey-network client, and keep the client\n"
+    "running, without a window. Reads the window's settings file.\n"
+    "\n"
+    "Commands:\n"
+    "  backup           make one backup, as the window's \"Backup files\" button does\n"
+    "  restore          show what a restore would bring back; with --yes, restore it\n"
+    "                   (refused while the client runs)\n"
+    "  status           show the folders, the client, the backups and the schedule\n"
+    "  run              back up on the settings' schedule and restart the client (and the\n"
+    "                   AppRunner program) when it stops, until SIGTERM or SIGINT\n"
+    "\n"
+    "Options:\n"
+    "  --settings FILE  read this settings file instead of the window's\n"
+    "  --yes            restore without asking\n"
+    "  --older          restore the older backup instead of the newest one\n"
+    "  --help           display this help and exit\n"
+    "  --version        output version information and exit\n"
+    "\n"
+    "Exit status: 0 done; 1 failed; 2 refused (bad input, folders not set or unsafe,\n"
+    "another copy of Hoardwise runs, the client runs during a restore, a restore\n"
+    "without --yes); 3 done, but damaged part files were kept from the older copy\n"
+    "(backup) or left out (restore).\n";
+
+struct Options {
+    std::string command;
+    std::string settings;
+    bool yes = false;
+    bool older = false;
+    bool help = false;
+    bool version = false;
+    std::string error;  // what is wrong with the command line
+};
+
+Options ParseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc && options.error.empty(); ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help") {
+            options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
+        } else if (argument == "--yes") {
+            options.yes = true;
+        } else if (argument == "--older") {
+            options.older = true;
+        } else if (argument == "--settings" || argument.rfind("--settings=", 0) == 0) {
+            if (argument == "--settings" && i + 1 >= argc) {
+                options.error = "option '--settings' requires an argument";
+            } else {
+                options.settings = argument == "--settings" ? argv[++i] : argument.substr(11);
+                if (options.settings.empty()) options.error = "the settings file's name is empty";
+            }
+        } else if (argument.rfind("-", 0) == 0) {
+            options.error = "unrecognized option '" + argument + "'";
+        } else if (!options.command.empty()) {
+            options.error = "extra operand '" + argument + "'";
+        } else if (argument == "backup" || argument == "restore" || argument == "status" ||
+                   argument == "run") {
+            options.command = argument;
+        } else {
+            options.error = "unknown command '" + argument + "'";
+        }
+    }
+    if (options.error.empty() && !options.help && !options.version) {
+        if (options.command.empty()) {
+            options.error = "missing command";
+        } else if ((options.yes || options.older) && options.command != "restore") {
+            options.error = "--yes and --older belong to the restore command";
+        }
+    }
+    return options;
+}
+
+void Complain(const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+}
+
+// One labelled line of the status report, the values aligned.
+void StatusLine(const std::string& label, const std::string& value) {
+    std::string padded = label;
+    std::size_t shown = 0;
+    for (const unsigned char c : label) shown += (c & 0xC0) != 0x80;
+    if (shown < 18) padded.append(18 - shown, ' ');
+    std::printf("%s%s\n", padded.c_str(), value.c_str());
+}
+
+std::string FolderOrNotSet(const MainForm& f, const Edit& edit) {
+    return LooksLikeAbsolutePath(edit.text()) ? edit.text() : LanguageText(f, TextId::NotSet);
+}
+
+std::string GenerationLine(const MainForm& f, const std::string& folder) {
+    const GenerationSummary g =
+        SummarizeGeneration(folder, f.radio_storing_subfolder.checked(), true);
+    if (!g.present) return LanguageText(f, TextId::GenerationMissing);
+    std::string line = LocalTime(g.when, "%Y-%m-%d %H:%M") + ", " + std::to_string(g.files) +
+                       LanguageText(f, TextId::PartFilesSuffix);
+    if (g.damaged > 0) {
+        line += ", " + std::to_string(g.damaged) + LanguageText(f, TextId::DamagedCopiesSuffix);
+    }
+    return line + " (" + folder + ")";
+}
+
+std::string AutobackupLine(MainForm& f) {
+    if (!f.cb_autobackup.checked()) return LanguageText(f, TextId::AutobackupOff);
+    return LanguageText(f, TextId::AutobackupEvery) + std::to_string(f.UpDown1.position()) +
+           LanguageText(f, TextId::MinutesSuffix);
+}
+
+int Status(MainForm& f) {
+    auto label = [&f](TextId id) { return LanguageText(f, id); };
+    StatusLine(label(TextId::StatusTemp), FolderOrNotSet(f, f.edit_tempdir));
+    StatusLine(label(TextId::StatusBackup), FolderOrNotSet(f, f.edit_backupdir));
+    StatusLine(label(TextId::StatusClientFolder), FolderOrNotSet(f, f.edit_clientdir));
+    std::string client = label(TextId::NoClient);
+    if (!f.clientExe.empty()) {
+        client = f.clientExe +
+                 label(f.IsClientRunning() ? TextId::ClientRunning : TextId::ClientNotRunning);
+    }
+    StatusLine(label(TextId::StatusClient), client);
+    const std::string backup = TrimTrailingSeparators(f.edit_backupdir.text());
+    const bool backupSet = LooksLikeAbsolutePath(backup);
+    StatusLine(label(TextId::NewestBackupPrefix),
+               backupSet ? GenerationLine(f, backup) : label(TextId::NotSet));
+    StatusLine(label(TextId::OlderBackupPrefix),
+               backupSet ? GenerationLine(f, backup + kOldSuffix) : label(TextId::NotSet));
+    StatusLine(label(TextId::StatusAutobackup), AutobackupLine(f));
+    std::printf("%s\n", f.LastBackupText().c_str());
+    return kSucceeded;
+}
+
+int ExitOf(MainForm::RunEnd end) {
+    switch (end) {
+        case MainForm::RunEnd::Succeeded:
+            return kSucceeded;
+        case MainForm::RunEnd::Damaged:
+            return kDamaged;
+        case MainForm::RunEnd::Refused:
+            return kRefused;
+        case MainForm::RunEnd::Failed:
+        case MainForm::RunEnd::None:  // nothing to back up: told, and no backup made
+            break;
+    }
+    return kFailed;
+}
+
+int Restore(MainForm& f, ConsoleDialogs& dialogs, const Options& options) {
+    if (!options.yes) {
+        const std::string backup = TrimTrailingSeparators(f.edit_backupdir.text());
+        bool any = false;
+        for (const auto& [prefix, folder] :
+             {std::pair{TextId::NewestBackupPrefix, backup},
+              std::pair{TextId::OlderBackupPrefix, backup + kOldSuffix}}) {
+            const GenerationSummary g =
+                SummarizeGeneration(folder, f.radio_storing_subfolder.checked());
+            if (g.present) std::printf("%s\n", DescribeGeneration(f, prefix, g).c_str());
+            any = any || g.present;
+        }
+        if (!any) WriteLines(stdout, f.msg_nothing_to_restore);
+        WriteLines(stdout, LanguageText(f, TextId::RestoreNeedsYes));
+        return kRefused;
+    }
+    dialogs.answer = true;
+    f.Dispatch([&] { options.older ? f.RestoreWhenClientStopped(true) : f.btn_restoreClick(); });
+    return ExitOf(f.lastRunEnd());
+}
+
+int Run(MainForm& f) {
+    f.onRunRecorded = [](const std::string& line) { WriteLines(stderr, line); };
+    WriteLines(stderr, LanguageText(f, TextId::RunStartedPrefix) + AutobackupLine(f));
+    f.timer_mini_on_start.destroy();
+    const int signal = RunTimersUntilSignal(f, {&f.timer_observer, &f.timer_autobackup});
+    if (signal < 0) {
+        Complain(std::string("cannot wait for signals: ") + std::strerror(errno));
+        return kFailed;
+    }
+    const char* name = signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGHUP";
+    WriteLines(stderr, LanguageText(f, TextId::RunEndedPrefix) + name);
+    return kSucceeded;
+}
+
+int RunCommand(const Options& options) {
+    ConsoleDialogs dialogs(options.command == "run" ? stderr : stdout, stderr);
+    LinuxProcessTable processes;
+    LinuxProgramStarter linuxStarter;
+    ToldProgramStarter starter(linuxStarter);
+    HeadlessWindow window;
+    Services services;
+    services.dialogs = &dialogs;
+    services.processes = &processes;
+    services.starter = &starter;
+    services.window = &window;
+    // The settings file is found as the window finds its own: beside the window's executable.
+    const std::string self = ExecutablePath();
+    services.executablePath = self.empty() ? "" : JoinPath(ParentPath(self), "hoardwise");
+
+    MainForm form(services);
+    form.settingsFile = options.settings;
+    form.startProgramsOnLoad = options.command == "run";
+    dialogs.errorCaption = &form.msg_error_caption;
+
+    const std::string path = form.SettingsFilePath();
+    std::string text;
+    if (path.empty() || !ReadSettingsText(path, text)) {
+        Complain("cannot read the settings file " + (path.empty() ? "" : "'" + path + "'") + ": " +
+                 std::strerror(errno) +
+                 "\nRun the window once, or name a settings file with --settings FILE.");
+        return kRefused;
+    }
+    const std::string language = IniFindValue(text, "GENERAL SETTINGS", "LANGUAGE").value_or("EN");
+
+    // Two runs on the same folders at once are never safe; a report only reads.
+    NamedLock lock(NamedLock::InstancePath("Default"));
+    if (options.command != "status") {
+        if (lock.path().empty() || !lock.TryLock()) {
+            Complain(RunningCopyText(NamedLock::Holder(lock.path()), language));
+            return kRefused;
+        }
+        lock.SetHolder(options.command + " " + std::to_string(getpid()));
+    }
+    if (options.command == "run") {
+        // Blocked before the settings may start a program, so that an early SIGTERM waits for
+        // the loop rather than ending the program halfway; started programs unblock them.
+        sigset_t ending;
+        sigemptyset(&ending);
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&ending, signal);
+        sigprocmask(SIG_BLOCK, &ending, nullptr);
+        starter.tell = [&form](bool started, const std::string& commandLine) {
+            WriteLines(stderr, LanguageText(form, started ? TextId::ProgramStarted
+                                                          : TextId::ProgramNotStarted) +
+                                   commandLine);
+        };
+    }
+    form.Dispatch([&form] { form.FormCreate(); });
+
+    if (options.command == "status") return Status(form);
+    for (const auto& [edit, id] : {std::pair{&form.edit_tempdir, TextId::TempNotSet},
+                                   std::pair{&form.edit_backupdir, TextId::BackupNotSet}}) {
+        if (!LooksLikeAbsolutePath(edit->text())) {
+            Complain(LanguageText(form, id));
+            return kRefused;
+        }
+    }
+    int code = kSucceeded;
+    if (options.command == "backup") {
+        form.Dispatch([&form] { form.btn_backupClick(); });
+        code = ExitOf(form.lastRunEnd());
+    } else if (options.command == "restore") {
+        code = Restore(form, dialogs, options);
+    } else {
+        code = Run(form);
+    }
+    // The generation thrown away is removed before the lock is given up.
+    form.FinishBackgroundWork();
+    return code;
+}
+
+}  // namespace
+}  // namespace hw
+
+int main(int argc, char** argv) {
+    const hw::Options options = hw::ParseOptions(argc, argv);
+    if (!options.error.empty()) {
+        hw::Complain(options.error);
+        std::fprintf(stderr, "Try '%s --help' for more information.\n", hw::kProgram);
+        return hw::kRefused;
+    }
+    if (options.help) {
+        std::fputs(hw::kUsage, stdout);
+        return hw::kSucceeded;
+    }
+    if (options.version) {
+        std::printf("%s (Hoardwise) %s\n", hw::kProgram, HOARDWISE_VERSION);
+        return hw::kSucceeded;
+    }
+    try {
+        return hw::RunCommand(options);
+    } catch (const std::exception& error) {
+        hw::Complain(error.what());
+    } catch (...) {
+        hw::Complain("unknown error");
+    }
+    return hw::kFailed;
+}

@@ -1,0 +1,61 @@
+// The desktop's services for a run without a window: a box becomes lines of text, a question
+// gets the answer the command line gave, and there is no window to show or hide.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/services.h"
+
+namespace hw {
+
+class ConsoleDialogs : public Dialogs {
+  public:
+    // Errors (boxes with this caption, and the error report) go to `errors`, the rest to `info`.
+    ConsoleDialogs(std::FILE* info, std::FILE* errors) : info_(info), errors_(errors) {}
+    const std::string* errorCaption = nullptr;
+    bool answer = false;  // to every question
+
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void ShowErrorReport(const std::string& text, const std::string& caption) override;
+    bool AskYesNo(const std::string& question) override;
+    std::vector<std::string> OpenFiles(const OpenDialog&, const std::string&) override {
+        return {};
+    }
+    std::string BrowseFolder(const FolderBrowse&) override { return {}; }
+
+  private:
+    std::FILE* info_;
+    std::FILE* errors_;
+};
+
+class HeadlessWindow : public WindowService {
+  public:
+    void BringMainWindowToFront() override {}
+    bool NotificationAreaAvailable() override { return false; }
+    void HideApplication() override {}
+    void MinimizeApplication() override {}
+    void RestoreApplication() override {}
+    void Quit() override {}
+    bool SessionEnding() override { return false; }
+    void OpenUrl(const std::string&) override {}
+};
+
+// Starts programs through another starter and tells each start, once `tell` is set.
+class ToldProgramStarter : public ProgramStarter {
+  public:
+    explicit ToldProgramStarter(ProgramStarter& starter) : starter_(starter) {}
+    std::function<void(bool started, const std::string& commandLine)> tell;
+    bool StartProgram(const std::string& commandLine,
+                      const std::vector<std::string>& arguments = {}) override;
+
+  private:
+    ProgramStarter& starter_;
+};
+
+// Writes the text as lines, without the trailing blanks and line breaks that boxes carry.
+void WriteLines(std::FILE* out, const std::string& text);
+
+}  // namespace hw

@@ -1,0 +1,21 @@
+#include "app/running_copy.h"
+
+#include "ui/language.h"
+
+namespace hw {
+
+bool HeldByWindow(const std::string& holder) {
+    return holder.rfind("window ", 0) == 0;
+}
+
+std::string RunningCopyText(const std::string& holder, const std::string& language) {
+    const std::size_t space = holder.find(' ');
+    std::string text = LanguageText(language, TextId::RunsAlready);
+    if (space == std::string::npos) return text + holder;
+    const std::string kind = holder.substr(0, space);
+    text +=
+        kind == "window" ? LanguageText(language, TextId::HolderWindow) : "hoardwise-cli " + kind;
+    return text + LanguageText(language, TextId::HolderProcess) + holder.substr(space + 1);
+}
+
+}  // namespace hw

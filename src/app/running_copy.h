@@ -1,0 +1,15 @@
+// What the user is told when another copy of the program holds the instance lock.
+#pragma once
+
+#include <string>
+
+namespace hw {
+
+// From what the holder wrote into the lock ("window 1234", "run 1234"): "Hoardwise runs
+// already: the window, process 1234" in the language of the code ("EN" English, else German).
+std::string RunningCopyText(const std::string& holder, const std::string& language);
+
+// True when the holder is a window, which a later window brings forward instead.
+bool HeldByWindow(const std::string& holder);
+
+}  // namespace hw

@@ -1,0 +1,180 @@
+// The command line as the real program: its commands against a settings file of their own, with
+// their codes, their output and the files they leave.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "backup/run_support.h"
+#include "supervision/process_table_linux.h"
+#include "support/cli_process.h"
+
+namespace hw {
+namespace {
+
+using test::CliProcess;
+using test::CliResult;
+using test::RunCli;
+
+std::string PartMet(const std::string& text) {
+    std::string file(27, '\0');
+    file[0] = '\xE0';
+    return file + text;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class CommandLine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::WriteFile(T + "/001.part.met", PartMet("one"));
+        test::WriteFile(T + "/002.part.met", PartMet("two"));
+        WriteSettings("");
+    }
+    void WriteSettings(const std::string& more, const std::string& temp = "") {
+        test::WriteFile(settings, "[DIRECTORIES]\nTEMPDIR=" + (temp.empty() ? T : temp) +
+                                      "\nBACKUPDIR=" + B + "\nCLIENTDIR=" + C +
+                                      "\nCLIENTEXE=fakeclient\n" + more);
+        test::WriteFile(C + "/fakeclient", "");
+    }
+    CliResult Cli(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--settings", settings});
+        return RunCli(arguments);
+    }
+
+    test::TempDir root;
+    test::PrivateRuntime runtime{root.path()};
+    std::string settings = root / "hoardwise.INI";
+    std::string T = root / "temp";
+    std::string B = root / "backup";
+    std::string C = root / "client";
+};
+
+TEST_F(CommandLine, BacksUpReportsAndRestoresWithTheButtonsOutcomesAsCodes) {
+    CliResult r = Cli({"backup"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Backing up *.PART.METs successful !\n");
+    EXPECT_EQ(test::ReadFile(B + "/002.part.met.HWS"), PartMet("two"));
+
+    // A damaged part file keeps its older copy: done, with code 3 and the file named.
+    test::WriteFile(T + "/002.part.met", "cut short");
+    r = Cli({"backup"});
+    EXPECT_EQ(r.code, 3) << r.out << r.err;
+    EXPECT_TRUE(Contains(r.out + r.err, T + "/002.part.met")) << r.out << r.err;
+    EXPECT_EQ(test::ReadFile(B + "/002.part.met.HWS"), PartMet("two"));
+
+    r = Cli({"status"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    for (const std::string& line :
+         std::vector<std::string>{"Temp folder:      " + T, "Backup folder:    " + B,
+                                  "Client:           fakeclient, not running",
+                                  "Autobackup:       off", "Last backup: "}) {
+        EXPECT_TRUE(Contains(r.out, line)) << line << "\n" << r.out;
+    }
+    EXPECT_TRUE(Contains(r.out, ", 2 part files (" + B + ")")) << r.out;
+    EXPECT_TRUE(Contains(r.out, ", 2 part files (" + B + "_old)")) << r.out;
+
+    // Without --yes a restore only tells what it would bring back.
+    std::filesystem::remove_all(T);
+    std::filesystem::create_directories(T);
+    r = Cli({"restore"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.out, "Newest backup: ")) << r.out;
+    EXPECT_FALSE(test::FileExists(T + "/001.part.met"));
+    r = Cli({"restore", "--yes"});
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_EQ(test::ReadFile(T + "/002.part.met"), PartMet("two"));
+    r = Cli({"restore", "--yes", "--older"});
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_EQ(test::ReadFile(T + "/001.part.met"), PartMet("one"));
+}
+
+TEST_F(CommandLine, RefusesBadInputUnsetOrUnsafeFoldersWithACodeAndAClearMessage) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string settingsMore;
+        std::string temp;
+        int code;
+        std::string says;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {{"--settings", "/nonexistent/hoardwise.INI", "status"}, "", "", 2, "cannot read the settings file '/nonexistent/hoardwise.INI': No such file or directory"},
+        {{"frobnicate"}, "", "", 2, "unknown command 'frobnicate'"},
+        {{"backup", "--fast"}, "", "", 2, "unrecognized option '--fast'"},
+        {{"status", "--yes"}, "", "", 2, "--yes and --older belong to the restore command"},
+        {{"--settings"}, "", "", 2, "option '--settings' requires an argument"},
+        {{"backup"}, "", "<Please select the TEMP-Folder>", 2, "the temp folder is not set: edit the settings file or run the window once"},
+        {{"backup"}, "[GENERAL SETTINGS]\nLANGUAGE=DE\n", "<TEMP-Ordner>", 2, "der Temp-Ordner ist nicht gesetzt"},
+        {{"backup"}, "[FILESTORING]\nMETHOD=SUBFOLDERS\n", root.path(), 2, "The Backup-Directory must not be a subfolder of the Temp-Directory!"},
+        {{"--help"}, "", "", 0, ""},
+        {{"--version"}, "", "", 0, ""},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        WriteSettings(c.settingsMore, c.temp);
+        std::vector<std::string> arguments = c.arguments;
+        if (c.arguments.front() != "--settings" && c.arguments.front().rfind("--", 0) != 0) {
+            arguments.insert(arguments.begin(), {"--settings", settings});
+        }
+        const CliResult r = RunCli(arguments);
+        EXPECT_EQ(r.code, c.code) << c.arguments.front() << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, c.says)) << r.err;
+    }
+    EXPECT_TRUE(Contains(RunCli({"--help"}).out, "Usage: hoardwise-cli [--settings FILE] COMMAND"));
+    EXPECT_EQ(RunCli({"--version"}).out, "hoardwise-cli (Hoardwise) 2.11\n");
+    EXPECT_FALSE(test::FolderExists(B)) << "a refused run wrote into the backup folder";
+    // An older generation that holds what no backup wrote is never thrown away.
+    WriteSettings("");
+    test::WriteFile(B + "_old/notes.txt", "mine");
+    const CliResult r = Cli({"backup"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, B + "_old")) << r.err;
+    EXPECT_EQ(test::ReadFile(B + "_old/notes.txt"), "mine");
+}
+
+TEST_F(CommandLine, RunRestartsAKilledClientBacksUpOnScheduleHoldsTheLockAndEndsOnSigterm) {
+    WriteSettings(
+        "[AUTOBACKUP]\nENABLED=TRUE\nINTERVAL=1\n[GENERAL SETTINGS]\nSTART DONKEYCLIENT=TRUE\n"
+        "RESTART DONKEYCLIENT=TRUE\n");
+    // The stand-in client runs until it is killed.
+    std::filesystem::copy_file(std::string(std::getenv("HOARDWISE_TEST_HELPERS")) + "/hw_client",
+                               C + "/fakeclient",
+                               std::filesystem::copy_options::overwrite_existing);
+    LinuxProcessTable processes;
+    auto clientRuns = [&] { return processes.IsProcessRunning("fakeclient"); };
+    CliProcess service({"--settings", settings, "run"});
+    ASSERT_TRUE(test::WaitUntil(clientRuns, 10)) << service.err();
+
+    // While it runs, no second run and no one-shot backup or restore; a report still works.
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"run"}, {"backup"}, {"restore", "--yes"}}) {
+        const CliResult r = Cli(command);
+        EXPECT_EQ(r.code, 2) << command.front();
+        EXPECT_TRUE(Contains(r.err, "Hoardwise runs already: hoardwise-cli run, process "))
+            << r.err;
+    }
+    EXPECT_EQ(Cli({"status"}).code, 0);
+
+    std::system("pkill -KILL -x fakeclient");
+    ASSERT_TRUE(test::WaitUntil([&] { return !clientRuns(); }, 5));
+    EXPECT_TRUE(test::WaitUntil(clientRuns, 25)) << "not restarted\n" << service.err();
+    EXPECT_TRUE(test::WaitUntil(
+        [&] { return Contains(service.err(), "Backup (automatic): 2 part files, successful"); },
+        90))
+        << service.err();
+    EXPECT_EQ(test::ReadFile(B + "/001.part.met.HWS"), PartMet("one"));
+
+    service.Signal(SIGTERM);
+    EXPECT_EQ(service.Wait(30), 0);
+    EXPECT_TRUE(Contains(service.err(), "ended by SIGTERM")) << service.err();
+    // The client it started outlives it, as it outlives the window.
+    EXPECT_TRUE(clientRuns());
+    std::system("pkill -KILL -x fakeclient");
+}
+
+}  // namespace
+}  // namespace hw
