@@ -119,7 +119,7 @@ void StatusLine(const std::string& label, const std::string& value) {
     std::string padded = label;
     std::size_t shown = 0;
     for (const unsigned char c : label) shown += (c & 0xC0) != 0x80;
-    if (shown < 18) padded.append(18 - shown, ' ');
+    if (shown < 20) padded.append(20 - shown, ' ');
     std::printf("%s%s\n", padded.c_str(), value.c_str());
 }
 

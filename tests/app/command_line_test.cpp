@@ -69,9 +69,9 @@ TEST_F(CommandLine, BacksUpReportsAndRestoresWithTheButtonsOutcomesAsCodes) {
     r = Cli({"status"});
     EXPECT_EQ(r.code, 0) << r.err;
     for (const std::string& line :
-         std::vector<std::string>{"Temp folder:      " + T, "Backup folder:    " + B,
-                                  "Client:           fakeclient, not running",
-                                  "Autobackup:       off", "Last backup: "}) {
+         std::vector<std::string>{"Temp folder:        " + T, "Backup folder:      " + B,
+                                  "Client:             fakeclient, not running",
+                                  "Autobackup:         off", "Last backup: "}) {
         EXPECT_TRUE(Contains(r.out, line)) << line << "\n" << r.out;
     }
     EXPECT_TRUE(Contains(r.out, ", 2 part files (" + B + ")")) << r.out;
