@@ -36,12 +36,17 @@ struct Generation {
 };
 
 Generation LookAt(const std::string& folder, bool subfolders) {
-    std::vector<std::string> found;
-    subfolders ? FindFilesInSubfolders(folder, kBackupFileMask, found)
-               : FindFiles(folder, kBackupFileMask, found);
+    std::size_t found = 0;
+    if (subfolders) {
+        for (const std::string& subfolder : Subfolders(folder)) {
+            found += CountFiles(subfolder, kBackupFileMask);
+        }
+    } else {
+        found = CountFiles(folder, kBackupFileMask);
+    }
     struct stat info {};
-    if (found.empty() || ::stat(folder.c_str(), &info) != 0) return {};
-    return {true, info.st_mtim.tv_sec, found.size()};
+    if (found == 0 || ::stat(folder.c_str(), &info) != 0) return {};
+    return {true, info.st_mtim.tv_sec, found};
 }
 
 // "Newest backup: 2026-12-07 14:21, 8 part files"
