@@ -1,10 +1,12 @@
 // The backup run: part files into a new generation of the backup folder, the previous one kept
 // as B_old, then the additional files. How the generations are replaced: backup/generations.h.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <thread>
 #include <unordered_set>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "base/paths.h"
 #include "shell/file_copy.h"
 #include "shell/find_files.h"
+#include "shell/folders.h"
 #include "ui/main_form.h"
 
 namespace hw {
@@ -78,23 +81,33 @@ std::string BackupFailure(const MainForm& f, const GenerationFolders& folders,
 // download completed or was cancelled).
 void AddUnlistedSources(const std::string& temp, const std::string& backup, bool subfolders,
                         std::vector<std::string>& sources) {
-    std::vector<std::string> copies;
-    subfolders ? FindFilesInSubfolders(backup, kBackupFileMask, copies)
-               : FindFiles(backup, kBackupFileMask, copies);
-    if (copies.empty()) return;
-    auto placeOf = [&](const std::string& path) {
-        return subfolders ? JoinPath(NextToLastElement(path), LastElement(path))
-                          : LastElement(path);
-    };
-    std::unordered_set<std::string> listed;
-    for (const std::string& source : sources) listed.insert(placeOf(source));
-    const std::size_t suffix = std::string(kBackupSuffix).size();
-    for (const std::string& copy : copies) {
-        if (subfolders && NextToLastElement(copy) == kExtrasFolder) continue;
-        std::string place = placeOf(copy);
-        place.resize(place.size() - suffix);
-        if (listed.count(place) == 0) sources.push_back(JoinPath(temp, place));
+    // A source's place is the end of its path: the name, and in subfolder mode the subfolder.
+    // Both sides are compared as such ends, without making a text of each.
+    const std::size_t tempLength = JoinPath(temp, "").size();
+    std::unordered_set<std::string_view> listed;
+    listed.reserve(sources.size());
+    for (const std::string& source : sources) {
+        listed.insert(std::string_view(source).substr(std::min(tempLength, source.size())));
     }
+    const std::size_t suffix = std::string(kBackupSuffix).size();
+    std::vector<std::string> unlisted;
+    auto look = [&](const std::string& prefix) {
+        return [&, prefix](const std::string& name, unsigned char) {
+            if (!MaskMatches(name, kBackupFileMask)) return true;
+            const std::string place = prefix + name.substr(0, name.size() - suffix);
+            if (listed.count(place) == 0) unlisted.push_back(JoinPath(temp, place));
+            return true;
+        };
+    };
+    if (subfolders) {
+        for (const std::string& folder : Subfolders(backup)) {
+            const std::string name = LastElement(folder);
+            if (name != kExtrasFolder) files::ForEachEntry(folder, look(name + "/"));
+        }
+    } else {
+        files::ForEachEntry(backup, look(""));
+    }
+    sources.insert(sources.end(), unlisted.begin(), unlisted.end());
 }
 
 // The part files of the temp folder, and those of the newest generation that it lacks.
@@ -110,6 +123,7 @@ std::vector<std::string> PartFileSources(const TempFolderListing& listing, const
 std::vector<PartFileJob> PartFileJobs(const std::vector<std::string>& sources,
                                       const GenerationFolders& folders, bool subfolders) {
     std::vector<PartFileJob> jobs;
+    jobs.reserve(sources.size());
     for (const std::string& source : sources) {
         const std::string name = LastElement(source) + kBackupSuffix;
         const std::string place = subfolders ? JoinPath(NextToLastElement(source), name) : name;
