@@ -75,11 +75,44 @@ std::string BackupFailure(const MainForm& f, const GenerationFolders& folders,
     return text + "\n\n" + f.msg_not_changed + op.FailedPath() + "\n\n" + FailureCause(f, code);
 }
 
-// Adds, for every part file that the newest generation holds and the listing of the temp
-// folder lacks, that file's path in the temp folder. Sources that are still missing when they
-// are copied are read once more after the pause and left out when they stay away (their
-// download completed or was cancelled).
-void AddUnlistedSources(const std::string& temp, const std::string& backup, bool subfolders,
+// Collects the places of the backup files among the entries of the newest generation as
+// HoldsForeignEntries meets them: their names, in subfolder mode below a subfolder.
+SeenEntry BackupPlaces(bool subfolders, std::vector<std::string>& places) {
+    return [&places, subfolders](const std::string& subfolder, const std::string& name) {
+        if (subfolder.empty() == subfolders || subfolder == kExtrasFolder ||
+            !MaskMatches(name, kBackupFileMask)) {
+            return;
+        }
+        places.push_back(subfolders ? JoinPath(subfolder, name) : name);
+    };
+}
+
+// The same from a listing of its own.
+std::vector<std::string> ListBackupPlaces(const std::string& backup, bool subfolders) {
+    std::vector<std::string> places;
+    const SeenEntry collect = BackupPlaces(subfolders, places);
+    auto in = [&](const std::string& subfolder) {
+        return [&, subfolder](const std::string& name, unsigned char) {
+            collect(subfolder, name);
+            return true;
+        };
+    };
+    if (!subfolders) {
+        files::ForEachEntry(backup, in(""));
+        return places;
+    }
+    for (const std::string& folder : Subfolders(backup)) {
+        files::ForEachEntry(folder, in(LastElement(folder)));
+    }
+    return places;
+}
+
+// Adds, for every part file that the newest generation holds (at `places`, see BackupPlaces) and
+// the listing of the temp folder lacks, that file's path in the temp folder: a client that
+// writes a part file anew may have it removed just as the folder is listed. Sources that are
+// still missing when they are copied are read once more after the pause and left out when they
+// stay away (their download completed or was cancelled).
+void AddUnlistedSources(const std::string& temp, const std::vector<std::string>& places,
                         std::vector<std::string>& sources) {
     // A source's place is the end of its path: the name, and in subfolder mode the subfolder.
     // Both sides are compared as such ends, without making a text of each.
@@ -91,33 +124,11 @@ void AddUnlistedSources(const std::string& temp, const std::string& backup, bool
     }
     const std::size_t suffix = std::string(kBackupSuffix).size();
     std::vector<std::string> unlisted;
-    auto look = [&](const std::string& prefix) {
-        return [&, prefix](const std::string& name, unsigned char) {
-            if (!MaskMatches(name, kBackupFileMask)) return true;
-            const std::string place = prefix + name.substr(0, name.size() - suffix);
-            if (listed.count(place) == 0) unlisted.push_back(JoinPath(temp, place));
-            return true;
-        };
-    };
-    if (subfolders) {
-        for (const std::string& folder : Subfolders(backup)) {
-            const std::string name = LastElement(folder);
-            if (name != kExtrasFolder) files::ForEachEntry(folder, look(name + "/"));
-        }
-    } else {
-        files::ForEachEntry(backup, look(""));
+    for (const std::string& copy : places) {
+        const std::string_view place = std::string_view(copy).substr(0, copy.size() - suffix);
+        if (listed.count(place) == 0) unlisted.push_back(JoinPath(temp, std::string(place)));
     }
     sources.insert(sources.end(), unlisted.begin(), unlisted.end());
-}
-
-// The part files of the temp folder, and those of the newest generation that it lacks.
-std::vector<std::string> PartFileSources(const TempFolderListing& listing, const std::string& temp,
-                                         const std::string& backup, bool subfolders) {
-    std::vector<std::string> sources = listing.partFiles;
-    // A client that writes a part file anew may have it removed just as the folder is listed;
-    // the newest generation names what to look for once more after the run's pause.
-    AddUnlistedSources(temp, backup, subfolders, sources);
-    return sources;
 }
 
 std::vector<PartFileJob> PartFileJobs(const std::vector<std::string>& sources,
@@ -172,8 +183,9 @@ RunReport DamagedReport(const MainForm& f, const PartFileCopies& copies) {
 // thrown away: both may hold only what the backup made, and the hidden folders, which are
 // reused and removed unasked, must carry the program's mark as well. All is checked before
 // anything is copied.
+// `seen` is told the entries of B as they are checked (see HoldsForeignEntries).
 std::string Refusal(const MainForm& f, const std::string& backup, const std::string& temp,
-                    const std::string& client, bool& shownAlways) {
+                    const std::string& client, bool& shownAlways, const SeenEntry& seen) {
     shownAlways = true;
     if (!LooksLikeAbsolutePath(backup)) return f.msg_backupdir_not_absolute;
     const GenerationFolders folders(backup);
@@ -184,7 +196,9 @@ std::string Refusal(const MainForm& f, const std::string& backup, const std::str
     // A mount point cannot be renamed: the staging folder would land on the parent's disk.
     for (const std::string& folder : {folders.backup, folders.old}) {
         if (IsMountPoint(folder)) return f.msg_backupdir_mount_point + folder;
-        if (HoldsForeignEntries(folder, kNewestMark)) return f.msg_backupdir_foreign + folder;
+        if (HoldsForeignEntries(folder, kNewestMark, folder == folders.backup ? seen : nullptr)) {
+            return f.msg_backupdir_foreign + folder;
+        }
     }
     for (const std::string& folder : {folders.staging, folders.complete, folders.discard}) {
         if (IsForeignHiddenFolder(folder)) return f.msg_backupdir_foreign + folder;
@@ -226,7 +240,11 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
     const bool subfolders = radio_storing_subfolder.checked();
     // The temp folder is listed once: for the part files and for leftovers of copies.
     const TempFolderListing listing = ListTempFolder(temp, subfolders);
-    const std::vector<std::string> sources = PartFileSources(listing, temp, backup, subfolders);
+    std::vector<std::string> sources = listing.partFiles;
+    // The names in B come with the check of its entries below; only where the temp folder lists
+    // no part file does B tell by a listing of its own whether there is anything to do.
+    const bool listed = !sources.empty();
+    if (!listed) AddUnlistedSources(temp, ListBackupPlaces(backup, subfolders), sources);
     if (sources.empty()) {
         if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
         return RunOutcome::Skipped;
@@ -234,11 +252,14 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
 
     const std::string client = TrimTrailingSeparators(edit_clientdir.text());
     bool shownAlways = false;
-    const std::string refusal = Refusal(*this, backup, temp, client, shownAlways);
+    std::vector<std::string> places;
+    const std::string refusal = Refusal(*this, backup, temp, client, shownAlways,
+                                        listed ? BackupPlaces(subfolders, places) : nullptr);
     if (!refusal.empty()) {
         RunFailed(automatic, refusal, shownAlways);
         return RunOutcome::Failed;
     }
+    if (listed) AddUnlistedSources(temp, places, sources);
     const GenerationFolders folders(backup);
 
     TabfFileOperation& op = abfFileOperation1;
