@@ -106,8 +106,9 @@ bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
                 }
             }
             // The mark stays; the record is rewritten in place once the copies are made.
-            const bool kept = written.count(prefix.empty() ? name : prefix + name) != 0 ||
-                              (prefix.empty() && (name == kOwnMark || name == kRecordName));
+            const bool kept =
+                (prefix.empty() ? written.count(name) != 0 : written.count(prefix + name) != 0) ||
+                (prefix.empty() && (name == kOwnMark || name == kRecordName));
             if (type == DT_REG && kept) return true;
             if (type == DT_DIR && prefix.empty() && subfolders.count(name) != 0) {
                 deeper.push_back(name);

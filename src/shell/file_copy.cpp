@@ -61,6 +61,7 @@ int CreateUnique(std::string& path, mode_t mode) {
     return -1;
 }
 
+// The process's umask as the kernel tells it; every bit where it does not.
 mode_t ReadUmask() {
     FILE* status = std::fopen("/proc/self/status", "re");
     if (status == nullptr) return 0777;
