@@ -116,7 +116,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         } else if (arg.rfind("-", 0) == 0 || folderGiven) {
             return false;
         } else {
-            options.folder = arg;
+            // The program refuses folders that are no full paths: a restore would do nothing.
+            options.folder = fs::absolute(arg).string();
             folderGiven = true;
         }
     }

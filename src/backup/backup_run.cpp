@@ -1,10 +1,12 @@
 // The backup run: part files into a new generation of the backup folder, the previous one kept
 // as B_old, then the additional files. How the generations are replaced: backup/generations.h.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <thread>
 #include <unordered_set>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "base/paths.h"
 #include "shell/file_copy.h"
 #include "shell/find_files.h"
+#include "shell/folders.h"
 #include "ui/main_form.h"
 
 namespace hw {
@@ -72,44 +75,66 @@ std::string BackupFailure(const MainForm& f, const GenerationFolders& folders,
     return text + "\n\n" + f.msg_not_changed + op.FailedPath() + "\n\n" + FailureCause(f, code);
 }
 
-// Adds, for every part file that the newest generation holds and the listing of the temp
-// folder lacks, that file's path in the temp folder. Sources that are still missing when they
-// are copied are read once more after the pause and left out when they stay away (their
-// download completed or was cancelled).
-void AddUnlistedSources(const std::string& temp, const std::string& backup, bool subfolders,
-                        std::vector<std::string>& sources) {
-    std::vector<std::string> copies;
-    subfolders ? FindFilesInSubfolders(backup, kBackupFileMask, copies)
-               : FindFiles(backup, kBackupFileMask, copies);
-    if (copies.empty()) return;
-    auto placeOf = [&](const std::string& path) {
-        return subfolders ? JoinPath(NextToLastElement(path), LastElement(path))
-                          : LastElement(path);
+// Collects the places of the backup files among the entries of the newest generation as
+// HoldsForeignEntries meets them: their names, in subfolder mode below a subfolder.
+SeenEntry BackupPlaces(bool subfolders, std::vector<std::string>& places) {
+    return [&places, subfolders](const std::string& subfolder, const std::string& name) {
+        if (subfolder.empty() == subfolders || subfolder == kExtrasFolder ||
+            !MaskMatches(name, kBackupFileMask)) {
+            return;
+        }
+        places.push_back(subfolders ? JoinPath(subfolder, name) : name);
     };
-    std::unordered_set<std::string> listed;
-    for (const std::string& source : sources) listed.insert(placeOf(source));
-    const std::size_t suffix = std::string(kBackupSuffix).size();
-    for (const std::string& copy : copies) {
-        if (subfolders && NextToLastElement(copy) == kExtrasFolder) continue;
-        std::string place = placeOf(copy);
-        place.resize(place.size() - suffix);
-        if (listed.count(place) == 0) sources.push_back(JoinPath(temp, place));
-    }
 }
 
-// The part files of the temp folder, and those of the newest generation that it lacks.
-std::vector<std::string> PartFileSources(const TempFolderListing& listing, const std::string& temp,
-                                         const std::string& backup, bool subfolders) {
-    std::vector<std::string> sources = listing.partFiles;
-    // A client that writes a part file anew may have it removed just as the folder is listed;
-    // the newest generation names what to look for once more after the run's pause.
-    AddUnlistedSources(temp, backup, subfolders, sources);
-    return sources;
+// The same from a listing of its own.
+std::vector<std::string> ListBackupPlaces(const std::string& backup, bool subfolders) {
+    std::vector<std::string> places;
+    const SeenEntry collect = BackupPlaces(subfolders, places);
+    auto in = [&](const std::string& subfolder) {
+        return [&, subfolder](const std::string& name, unsigned char) {
+            collect(subfolder, name);
+            return true;
+        };
+    };
+    if (!subfolders) {
+        files::ForEachEntry(backup, in(""));
+        return places;
+    }
+    for (const std::string& folder : Subfolders(backup)) {
+        files::ForEachEntry(folder, in(LastElement(folder)));
+    }
+    return places;
+}
+
+// Adds, for every part file that the newest generation holds (at `places`, see BackupPlaces) and
+// the listing of the temp folder lacks, that file's path in the temp folder: a client that
+// writes a part file anew may have it removed just as the folder is listed. Sources that are
+// still missing when they are copied are read once more after the pause and left out when they
+// stay away (their download completed or was cancelled).
+void AddUnlistedSources(const std::string& temp, const std::vector<std::string>& places,
+                        std::vector<std::string>& sources) {
+    // A source's place is the end of its path: the name, and in subfolder mode the subfolder.
+    // Both sides are compared as such ends, without making a text of each.
+    const std::size_t tempLength = JoinPath(temp, "").size();
+    std::unordered_set<std::string_view> listed;
+    listed.reserve(sources.size());
+    for (const std::string& source : sources) {
+        listed.insert(std::string_view(source).substr(std::min(tempLength, source.size())));
+    }
+    const std::size_t suffix = std::string(kBackupSuffix).size();
+    std::vector<std::string> unlisted;
+    for (const std::string& copy : places) {
+        const std::string_view place = std::string_view(copy).substr(0, copy.size() - suffix);
+        if (listed.count(place) == 0) unlisted.push_back(JoinPath(temp, std::string(place)));
+    }
+    sources.insert(sources.end(), unlisted.begin(), unlisted.end());
 }
 
 std::vector<PartFileJob> PartFileJobs(const std::vector<std::string>& sources,
                                       const GenerationFolders& folders, bool subfolders) {
     std::vector<PartFileJob> jobs;
+    jobs.reserve(sources.size());
     for (const std::string& source : sources) {
         const std::string name = LastElement(source) + kBackupSuffix;
         const std::string place = subfolders ? JoinPath(NextToLastElement(source), name) : name;
@@ -158,8 +183,9 @@ RunReport DamagedReport(const MainForm& f, const PartFileCopies& copies) {
 // thrown away: both may hold only what the backup made, and the hidden folders, which are
 // reused and removed unasked, must carry the program's mark as well. All is checked before
 // anything is copied.
+// `seen` is told the entries of B as they are checked (see HoldsForeignEntries).
 std::string Refusal(const MainForm& f, const std::string& backup, const std::string& temp,
-                    const std::string& client, bool& shownAlways) {
+                    const std::string& client, bool& shownAlways, const SeenEntry& seen) {
     shownAlways = true;
     if (!LooksLikeAbsolutePath(backup)) return f.msg_backupdir_not_absolute;
     const GenerationFolders folders(backup);
@@ -170,7 +196,9 @@ std::string Refusal(const MainForm& f, const std::string& backup, const std::str
     // A mount point cannot be renamed: the staging folder would land on the parent's disk.
     for (const std::string& folder : {folders.backup, folders.old}) {
         if (IsMountPoint(folder)) return f.msg_backupdir_mount_point + folder;
-        if (HoldsForeignEntries(folder, kNewestMark)) return f.msg_backupdir_foreign + folder;
+        if (HoldsForeignEntries(folder, kNewestMark, folder == folders.backup ? seen : nullptr)) {
+            return f.msg_backupdir_foreign + folder;
+        }
     }
     for (const std::string& folder : {folders.staging, folders.complete, folders.discard}) {
         if (IsForeignHiddenFolder(folder)) return f.msg_backupdir_foreign + folder;
@@ -219,7 +247,11 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
     const bool subfolders = radio_storing_subfolder.checked();
     // The temp folder is listed once: for the part files and for leftovers of copies.
     const TempFolderListing listing = ListTempFolder(temp, subfolders);
-    const std::vector<std::string> sources = PartFileSources(listing, temp, backup, subfolders);
+    std::vector<std::string> sources = listing.partFiles;
+    // The names in B come with the check of its entries below; only where the temp folder lists
+    // no part file does B tell by a listing of its own whether there is anything to do.
+    const bool listed = !sources.empty();
+    if (!listed) AddUnlistedSources(temp, ListBackupPlaces(backup, subfolders), sources);
     if (sources.empty()) {
         if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
         return RunOutcome::Skipped;
@@ -227,12 +259,15 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
 
     const std::string client = TrimTrailingSeparators(edit_clientdir.text());
     bool shownAlways = false;
-    const std::string refusal = Refusal(*this, backup, temp, client, shownAlways);
+    std::vector<std::string> places;
+    const std::string refusal = Refusal(*this, backup, temp, client, shownAlways,
+                                        listed ? BackupPlaces(subfolders, places) : nullptr);
     if (!refusal.empty()) {
         runEnd_ = RunEnd::Refused;
         RunFailed(automatic, refusal, shownAlways);
         return RunOutcome::Failed;
     }
+    if (listed) AddUnlistedSources(temp, places, sources);
     const GenerationFolders folders(backup);
 
     TabfFileOperation& op = abfFileOperation1;

@@ -171,7 +171,8 @@ bool HoldsOnlyCopies(const std::string& folder, dev_t device) {
 
 }  // namespace
 
-bool HoldsForeignEntries(const std::string& folder, const std::string& marker) {
+bool HoldsForeignEntries(const std::string& folder, const std::string& marker,
+                         const SeenEntry& seen) {
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0) return errno != ENOENT && errno != ENOTDIR;
     if (!S_ISDIR(info.st_mode)) return true;
@@ -185,6 +186,7 @@ bool HoldsForeignEntries(const std::string& folder, const std::string& marker) {
     bool foreign = false;
     const bool listed =
         files::ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
+            if (seen) seen("", name);
             if (isBackupFile(folder, name, type)) return true;
             const bool isFolder = IsFolderEntry(folder, name, type);
             if ((name == marker || name == kOwnMark || name == kRecordName) && !isFolder)
@@ -196,6 +198,7 @@ bool HoldsForeignEntries(const std::string& folder, const std::string& marker) {
                 bool onlyBackups = true;
                 const bool inner =
                     files::ForEachEntry(path, [&](const std::string& innerName, unsigned char t) {
+                        if (seen) seen(name, innerName);
                         onlyBackups = isBackupFile(path, innerName, t);
                         return onlyBackups;
                     });

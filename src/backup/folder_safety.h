@@ -2,6 +2,7 @@
 // temp folder or client folder, or lie above one of them, or hold anything of the user's.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,12 @@ bool IsMountPoint(const std::string& folder);
 // files and folders, the given marker file and the program's own bookkeeping files, temporary
 // files of copies cut short, and folders holding only such ".HWS" files belong there; nothing
 // of another mounted file system does. Also true for a path that exists but is no folder or
-// cannot be listed; false for a missing one.
-bool HoldsForeignEntries(const std::string& folder, const std::string& marker);
+// cannot be listed; false for a missing one. `seen`, when given, is told every name the walk
+// met, at the top (subfolder "") and in the subfolders looked into: all of them where nothing
+// foreign was found.
+using SeenEntry = std::function<void(const std::string& subfolder, const std::string& name)>;
+bool HoldsForeignEntries(const std::string& folder, const std::string& marker,
+                         const SeenEntry& seen = {});
 
 // For the hidden generation folders beside B, which the backup reuses, empties and removes
 // unasked: true for anything there but a plain folder of the parent's file system that is empty

@@ -14,13 +14,24 @@ namespace hw {
 
 GenerationSummary SummarizeGeneration(const std::string& folder, bool subfolders,
                                       bool countDamaged) {
+    // Counted without a path per file where the copies are not read: a generation may hold
+    // tens of thousands.
     std::vector<std::string> found;
-    subfolders ? FindFilesInSubfolders(folder, kBackupFileMask, found)
-               : FindFiles(folder, kBackupFileMask, found);
+    std::size_t count = 0;
+    if (countDamaged) {
+        subfolders ? FindFilesInSubfolders(folder, kBackupFileMask, found)
+                   : FindFiles(folder, kBackupFileMask, found);
+        count = found.size();
+    } else if (subfolders) {
+        for (const std::string& subfolder : Subfolders(folder)) {
+            count += CountFiles(subfolder, kBackupFileMask);
+        }
+    } else {
+        count = CountFiles(folder, kBackupFileMask);
+    }
     struct stat info {};
-    if (found.empty() || ::stat(folder.c_str(), &info) != 0) return {};
-    GenerationSummary summary{true, info.st_mtim.tv_sec, found.size(), 0};
-    if (!countDamaged) return summary;
+    if (count == 0 || ::stat(folder.c_str(), &info) != 0) return {};
+    GenerationSummary summary{true, info.st_mtim.tv_sec, count, 0};
     for (const std::string& copy : found) {
         std::string bytes;
         if (!ReadWholeFile(copy, bytes) || !IsWellFormedPartFile(bytes)) ++summary.damaged;

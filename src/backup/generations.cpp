@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <set>
+#include <unordered_set>
 
 #include "backup/copy_records.h"
 #include "backup/run_support.h"
@@ -92,7 +93,7 @@ void KeepOrDiscard(TabfFileOperation& op, BackgroundRemoval& removal, const Gene
 // that hold such files; everything else (names no longer backed up, the extras folder, links,
 // anything a user put there) goes. False when something could not be removed.
 bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
-                          const std::string& prefix, const std::set<std::string>& written,
+                          const std::string& prefix, const std::unordered_set<std::string>& written,
                           const std::set<std::string>& subfolders) {
     std::vector<std::string> unwanted;
     std::vector<std::string> deeper;
@@ -105,8 +106,9 @@ bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
                 }
             }
             // The mark stays; the record is rewritten in place once the copies are made.
-            const bool kept = written.count(prefix + name) != 0 ||
-                              (prefix.empty() && (name == kOwnMark || name == kRecordName));
+            const bool kept =
+                (prefix.empty() ? written.count(name) != 0 : written.count(prefix + name) != 0) ||
+                (prefix.empty() && (name == kOwnMark || name == kRecordName));
             if (type == DT_REG && kept) return true;
             if (type == DT_DIR && prefix.empty() && subfolders.count(name) != 0) {
                 deeper.push_back(name);
@@ -147,7 +149,8 @@ bool ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     op.AnnounceChange();
     if (!files::MoveTree(f.discard, f.staging, false)) return true;
     if (trustRecords) known = LoadCopyRecords(f.staging);
-    std::set<std::string> written;
+    std::unordered_set<std::string> written;
+    written.reserve(jobs.size());
     for (const PartFileJob& job : jobs) written.insert(job.place);
     if (KeepOnlyNamesWritten(op, f.staging, "", written, subfolders)) return true;
     known.clear();
@@ -209,6 +212,14 @@ bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
     return true;
 }
 
+bool RepairNeeded(const BackgroundRemoval& removal, const GenerationFolders& f) {
+    return files::Exists(f.staging) || files::Exists(f.complete) ||
+           (!files::Exists(f.backup) && files::IsFolder(f.old)) ||
+           files::Exists(JoinPath(f.backup, kNewestMark)) ||
+           (!removal.Removes(f.discard) && files::Exists(f.discard) &&
+            !RoomToKeep(ParentPath(f.discard)));
+}
+
 StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                             const std::vector<PartFileJob>& jobs, const GenerationFolders& f,
                             files::FolderAnchor& parent, bool trustRecords,
@@ -223,11 +234,12 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     }
     CopyRecords known;
     files::FolderAnchor staging;
-    if (!ReuseKeptGeneration(op, removal, jobs, subfolders, f, trustRecords, known) ||
-        !MakeStagingFolder(op, parent, f) || !staging.Open(f.staging)) {
+    if (!ReuseKeptGeneration(op, removal, jobs, subfolders, f, trustRecords, known)) {
         return StageResult::Failed;
     }
-    const bool failed = !CopyPartFiles(op, staging, jobs, known, pause, copies);
+    const bool fresh = !files::Exists(f.staging);
+    if (!MakeStagingFolder(op, parent, f) || !staging.Open(f.staging)) return StageResult::Failed;
+    const bool failed = !CopyPartFiles(op, staging, fresh, jobs, known, pause, copies);
     if (failed || copies.written == 0) {
         // A staging folder that vanished with its disk is not made again by its removal.
         if (staging.StillThere()) RemoveAfterFailure(op, f.staging);
@@ -302,9 +314,13 @@ std::vector<std::string> ExtrasFolders(const GenerationFolders& f) {
 
 void RemoveCopyLeftovers(TabfFileOperation& op, const std::vector<std::string>& folders) {
     for (const std::string& folder : folders) {
-        std::vector<std::string> entries;
-        FindFiles(folder, "*", entries);
-        RemoveLeftoverFiles(op, entries);
+        // Only the names of leftovers become paths: a temp folder lists thousands of others.
+        std::vector<std::string> leftovers;
+        files::ForEachEntry(folder, [&](const std::string& name, unsigned char) {
+            if (files::IsOwnTempName(name)) leftovers.push_back(JoinPath(folder, name));
+            return true;
+        });
+        RemoveLeftoverFiles(op, leftovers);
     }
 }
 

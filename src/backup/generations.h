@@ -35,6 +35,10 @@ struct GenerationFolders {
 bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
                        const GenerationFolders& folders);
 
+// True when RepairGenerations would change anything: a restore skips it, and the look at every
+// entry of B and B_old that must come before it, when it would not.
+bool RepairNeeded(const BackgroundRemoval& removal, const GenerationFolders& folders);
+
 enum class StageResult { Staged, NothingStaged, Failed };
 
 // Copies the part files into the staging folder (see CopyPartFiles) and makes the folder the

@@ -75,16 +75,18 @@ TabfFileOperation::CopyMode PartFilesOnly() {
     return mode;
 }
 
-bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging,
+bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fresh,
                    const std::vector<PartFileJob>& jobs, const CopyRecords& known,
                    const std::function<void()>& pause, PartFileCopies& copies) {
     // The staging folder is the temporary: copies go straight to their final names.
     TabfFileOperation::CopyMode mode = PartFilesOnly();
     mode.inPlace = true;
     mode.within = &staging;
+    mode.newNames = fresh;
     std::vector<CopyEnd> ends;
     ends.reserve(jobs.size());
     std::vector<files::CopyRecord> made(jobs.size());
+    copies.records.reserve(jobs.size());
     bool reread = false;
     for (std::size_t k = 0; k < jobs.size(); ++k) {
         const PartFileJob& job = jobs[k];

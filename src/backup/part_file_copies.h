@@ -39,7 +39,8 @@ struct PartFileCopies {
 // that is well-formed. A target whose record in `known` still holds is kept unread. False when a
 // target could not be written: the staging folder is then unusable, and `notWritten` names the
 // file.
-bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging,
+// `fresh` tells that the staging folder was made empty for this run.
+bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fresh,
                    const std::vector<PartFileJob>& jobs, const CopyRecords& known,
                    const std::function<void()>& pause, PartFileCopies& copies);
 

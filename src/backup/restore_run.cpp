@@ -25,6 +25,7 @@ void RepairBeforeRestore(TabfFileOperation& op, const std::string& temp, const s
                          const std::string& client, BackgroundRemoval& removal) {
     if (!LooksLikeAbsolutePath(backup)) return;
     const GenerationFolders folders(backup);
+    if (!RepairNeeded(removal, folders)) return;
     std::vector<std::string> guarded;
     for (const std::string& folder : {temp, client}) {
         if (LooksLikeAbsolutePath(folder)) guarded.push_back(folder);
@@ -86,6 +87,8 @@ void MainForm::RestorePartFiles(bool older) {
     std::vector<files::StagedCopy> staged;
     TabfFileOperation::CopyMode partFilesOnly = PartFilesOnly();
     partFilesOnly.staged = &staged;
+    // A temp folder without part files (a new disk, say) has no target to look at first.
+    partFilesOnly.newNames = !subfolders && !AnyMatches(temp, kPartFileMask);
     for (const std::string& source : sources) {
         std::string name = LastElement(source);
         name.resize(name.size() - std::string(kBackupSuffix).size());

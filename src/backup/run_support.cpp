@@ -1,6 +1,7 @@
 #include "backup/run_support.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "base/paths.h"
@@ -48,10 +49,12 @@ TempFolderListing ListTempFolder(const std::string& temp, bool subfolders) {
     TempFolderListing listing;
     std::vector<std::string> inner;
     files::ForEachEntry(temp, [&](const std::string& name, unsigned char type) {
-        const std::string path = JoinPath(temp, name);
+        std::string path = JoinPath(temp, name);
         if (files::IsOwnTempName(name)) listing.leftovers.push_back(path);
-        if (!subfolders && MaskMatches(name, kPartFileMask)) listing.partFiles.push_back(path);
         if (IsFolderEntry(path, type)) inner.push_back(path);
+        if (!subfolders && MaskMatches(name, kPartFileMask)) {
+            listing.partFiles.push_back(std::move(path));
+        }
         return true;
     });
     for (const std::string& folder : inner) {

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -39,9 +40,46 @@ void Discard(const std::string& path) {
 
 // A temporary name in the target's folder, so that the rename stays in one file system. It is
 // short and fixed, so that it fits wherever the target's own name fits, and it matches neither
-// "*.part.met" nor "*.HWS", so a leftover is never taken for one. The X's are for mkostemp.
+// "*.part.met" nor "*.HWS", so a leftover is never taken for one. The X's are for CreateUnique.
 std::string TempNameBeside(const std::string& target) {
     return JoinPath(ParentPath(target), std::string(kTempName) + "XXXXXX");
+}
+
+// Creates a file of its own at `path`, its last six X's replaced by letters and digits, with
+// `mode` (less the umask), as mkostemp does with 0600: a copy is then made with its source's
+// permissions at once. A descriptor, or -1 with errno set.
+int CreateUnique(std::string& path, mode_t mode) {
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    const std::size_t at = path.size() - 6;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::uint64_t bits = random();
+        for (std::size_t i = at; i < path.size(); ++i, bits /= 62) path[i] = kLetters[bits % 62];
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// The process's umask as the kernel tells it; every bit where it does not.
+mode_t ReadUmask() {
+    FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr) return 0777;
+    unsigned mask = 0777;
+    char line[256];
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
+    }
+    std::fclose(status);
+    return static_cast<mode_t>(mask);
+}
+
+// The permissions that a file created with `mode` gets: the umask takes bits away, and the
+// special ones are not given at all. Where the system does not tell the umask, it is taken to
+// take all, so that the permissions are always set anew.
+mode_t CreatedMode(mode_t mode) {
+    static const mode_t mask = ReadUmask();
+    return mode & 0777 & ~mask;
 }
 
 // Every open is without waiting (a pipe with no writer, a device); on a regular file the flag
@@ -197,7 +235,16 @@ void Record(const struct stat& source, const struct timespec& readAt, const stru
 bool OverwriteWith(const std::string& target, const std::string& bytes, const struct stat& source,
                    const CopyOptions& options, struct stat& written) {
     struct stat have {};
-    Fd out(OpenToOverwrite(target, source.st_mode & 0777, have));
+    const mode_t mode = source.st_mode & 0777;
+    int fd = -1;
+    if (options.newNames) {
+        fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, mode);
+        if (fd >= 0) {
+            have.st_mode = S_IFREG | CreatedMode(mode);
+            have.st_nlink = 1;
+        }
+    }
+    Fd out(fd >= 0 ? fd : OpenToOverwrite(target, mode, have));
     if (!out.ok()) return false;
     const auto size = static_cast<off_t>(bytes.size());
     std::string old;
@@ -285,9 +332,9 @@ CopyResult ReadSteady(int in, struct stat& info, std::string& bytes, const CopyO
 // Writes a new file beside the target through `fill`, under a temporary name that `written`
 // receives; synced when `sync`. On failure it is gone.
 bool WriteNewBeside(const std::string& target, const std::function<bool(int fd)>& fill, bool sync,
-                    std::string& written) {
+                    std::string& written, mode_t mode = 0600) {
     written = TempNameBeside(target);
-    Fd out(::mkostemp(&written[0], O_CLOEXEC));
+    Fd out(CreateUnique(written, mode));
     if (!out.ok()) return false;
     if (!fill(out.get()) || (sync && ::fsync(out.get()) != 0) || !out.close()) {
         Discard(written);
@@ -296,14 +343,23 @@ bool WriteNewBeside(const std::string& target, const std::function<bool(int fd)>
     return true;
 }
 
-// A copy through a temporary name: put in place at once, or staged for the caller.
+// A copy through a temporary name: put in place at once, or staged for the caller (created with
+// `mode`).
 bool CopyBeside(const std::string& target, const std::function<bool(int fd)>& fill,
-                const CopyOptions& options) {
+                const CopyOptions& options, mode_t mode = 0600) {
     if (options.staged == nullptr) return ReplaceFile(target, fill, options.beforeRename);
     std::string written;
-    if (!WriteNewBeside(target, fill, false, written)) return false;
+    if (!WriteNewBeside(target, fill, false, written, mode)) return false;
     options.staged->push_back({written, target});
     return true;
+}
+
+// True when a file as `have` describes may hold these bytes with the source's permissions and
+// modification time, and is no other name's file as well.
+bool MayHoldAlready(const struct stat& have, const std::string& bytes, const struct stat& source) {
+    return S_ISREG(have.st_mode) && have.st_nlink == 1 &&
+           have.st_size == static_cast<off_t>(bytes.size()) && SameMode(have, source) &&
+           SameTime(have.st_mtim, source.st_mtim);
 }
 
 // True when the target is a regular file of its own that holds exactly these bytes, with the
@@ -312,26 +368,37 @@ bool HoldsAlready(const std::string& target, const std::string& bytes, const str
     struct stat have {};
     Fd fd(OpenRegular(target, O_RDONLY, 0, have));
     std::string old;
-    return fd.ok() && have.st_nlink == 1 && have.st_size == static_cast<off_t>(bytes.size()) &&
-           SameMode(have, source) && SameTime(have.st_mtim, source.st_mtim) &&
+    return fd.ok() && MayHoldAlready(have, bytes, source) &&
            ReadWhole(fd.get(), have.st_size, old) && old == bytes;
 }
 
 // Writes the judged bytes under a temporary name beside the target and renames them over it.
 // A staged copy is left out where the target holds these bytes already: a restore over files
-// that are still good then costs a read of each instead of a new file.
+// that are still good then costs a read of each instead of a new file. One look at the target
+// tells that, and finds a folder in its place (EISDIR), which takes no file of that name.
 bool WriteBeside(const std::string& target, const std::string& bytes, const struct stat& source,
                  const CopyOptions& options) {
-    if (options.staged != nullptr && HoldsAlready(target, bytes, source)) return true;
+    struct stat have {};
+    if (options.staged != nullptr && !options.newNames && ::stat(target.c_str(), &have) == 0) {
+        if (S_ISDIR(have.st_mode)) {
+            errno = EISDIR;
+            return false;
+        }
+        if (MayHoldAlready(have, bytes, source) && HoldsAlready(target, bytes, source)) return true;
+    }
+    // A staged copy is created with the source's permissions; they are set once more only where
+    // the creation could not give them all.
+    const mode_t mode = source.st_mode & 07777;
+    const bool modeGiven = options.staged != nullptr && CreatedMode(mode) == mode;
     return CopyBeside(
         target,
         [&](int out) {
             if (!WriteThrough(options.write, out, bytes.data(), bytes.size())) return false;
-            KeepMode(out, source);
+            if (!modeGiven) KeepMode(out, source);
             KeepTimes(out, source);
             return true;
         },
-        options);
+        options, mode & 0777);
 }
 
 // Rewrites the target itself, in a folder that is the temporary as a whole.
@@ -429,11 +496,20 @@ bool PutStagedInPlace(const std::vector<StagedCopy>& staged, std::string& failed
     };
     // One sync of a file system costs about what one fsync does, and makes every copy on it
     // durable; where it fails, each copy is synced by itself.
+    // A copy lies on the file system of the folder it was made in; the copies of one folder
+    // follow each other, so the folder is looked at once for them.
     std::map<dev_t, bool> synced;
     std::vector<const StagedCopy*> durable;
+    std::string folder;
+    struct stat info {};
+    bool folderFound = false;
     for (const StagedCopy& copy : staged) {
-        struct stat info {};
-        if (::stat(copy.written.c_str(), &info) != 0) {
+        std::string parent = ParentPath(copy.written);
+        if (parent != folder) {
+            folder = std::move(parent);
+            folderFound = ::stat(folder.c_str(), &info) == 0;
+        }
+        if (!folderFound) {
             fail(copy);
             continue;
         }
@@ -449,13 +525,17 @@ bool PutStagedInPlace(const std::vector<StagedCopy>& staged, std::string& failed
         durable.push_back(&copy);
     }
     std::set<std::string> folders;
+    std::string lastFolder;
     for (const StagedCopy* copy : durable) {
         if (beforeRename) beforeRename();
         if (::rename(copy->written.c_str(), copy->target.c_str()) != 0) {
             fail(*copy);
             continue;
         }
-        folders.insert(ParentPath(copy->target));
+        std::string parent = ParentPath(copy->target);
+        if (parent == lastFolder) continue;
+        folders.insert(parent);
+        lastFolder = std::move(parent);
     }
     for (const std::string& folder : folders) SyncFolder(folder);
     errno = firstError;
@@ -535,7 +615,7 @@ bool CreateEmptyFile(const std::string& path) {
 
 bool IsOwnTempName(const std::string& name) {
     const std::string tail = kTempName;
-    const std::size_t unique = 6;  // the letters and digits that mkostemp puts in
+    const std::size_t unique = 6;  // the letters and digits that CreateUnique puts in
     if (name.size() < tail.size() + unique || name[0] != '.') return false;
     const std::size_t at = name.size() - unique - tail.size();
     if (name.compare(at, tail.size(), tail) != 0) return false;

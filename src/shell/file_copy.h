@@ -86,6 +86,10 @@ struct CopyOptions {
     // In place and judged: what an earlier copy to the target recorded. While the source and the
     // target both still match it, the target is kept and neither is read.
     const CopyRecord* known = nullptr;
+    // The folder held none of the targets' names when the run began: in place a target is
+    // created as a new file first, and a staged copy is made without a look at its target. A
+    // name that is there after all is overwritten or replaced all the same.
+    bool newNames = false;
     // Judged: receives the record of the copy made or kept.
     CopyRecord* made = nullptr;
     // Judged: called each time the source has been read whole, before it is looked at again.

@@ -16,6 +16,13 @@ files::CopyResult FailedStep() {
     return {files::CopyStatus::TargetFailed, errno != 0 ? errno : EIO};
 }
 
+// In place the destination is a new name in the run's own folder, and a judged staged copy looks
+// at its target anyway: the destination is tried as the file itself first, and only an existing
+// folder there (EISDIR) sends the copy into it.
+bool TriesFileFirst(const CopyMode& mode) {
+    return mode.inPlace || (mode.staged != nullptr && mode.accept);
+}
+
 }  // namespace
 
 std::string TabfFileOperation::TargetFor(const std::string& source) const {
@@ -62,14 +69,13 @@ bool TabfFileOperation::RunSimple(const std::function<bool(const std::string& so
 }
 
 files::CopyResult TabfFileOperation::CopyOne(const std::string& source, const CopyMode& mode) {
-    // In place the destination is a new name in the run's own folder: it is tried as the file
-    // itself first, and only an existing folder there (EISDIR) sends the copy into it.
-    std::string target = mode.inPlace ? DestFolder : TargetFor(source);
+    std::string target = TriesFileFirst(mode) ? DestFolder : TargetFor(source);
     files::CopyOptions options;
     options.inPlace = mode.inPlace;
     options.write = byteWrite;
     options.accept = mode.accept;
     options.known = mode.known;
+    options.newNames = mode.newNames;
     options.made = mode.made;
     options.afterRead = afterRead;
     options.staged = mode.staged;
@@ -88,7 +94,7 @@ files::CopyResult TabfFileOperation::CopyTo(const std::string& source, std::stri
                                             const files::CopyOptions& options) {
     files::CopyResult copied = files::CopyTree(source, target, options);
     if (copied.Ok()) return copied;
-    if (mode.inPlace && copied.status == files::CopyStatus::TargetFailed &&
+    if (TriesFileFirst(mode) && copied.status == files::CopyStatus::TargetFailed &&
         copied.error == EISDIR && files::IsFolder(target)) {
         target = JoinPath(target, FileName(source));
         copied = files::CopyTree(source, target, options);

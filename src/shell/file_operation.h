@@ -22,6 +22,8 @@ struct CopyMode {
     // When set, a file is kept only when its bytes pass, and exactly the bytes judged are
     // written; a refused copy ends SourceRefused. Folders are then not copied.
     std::function<bool(const std::string& bytes)> accept;
+    // The folder held none of the targets' names (see files::CopyOptions::newNames).
+    bool newNames = false;
     // For a judged copy in place: what the earlier copy to DestFolder recorded (see
     // files::CopyOptions::known), and where the record of this copy goes.
     const files::CopyRecord* known = nullptr;

@@ -13,8 +13,8 @@ namespace hw {
 namespace {
 
 bool SameLetter(char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) ==
-           std::tolower(static_cast<unsigned char>(b));
+    return a == b || std::tolower(static_cast<unsigned char>(a)) ==
+                         std::tolower(static_cast<unsigned char>(b));
 }
 
 }  // namespace
@@ -28,6 +28,17 @@ bool SameLetters(const std::string& a, const std::string& b) {
 }
 
 bool MaskMatches(const std::string& name, const std::string& mask) {
+    // The masks in use are a star before the end of a name: matched from the end at once, which
+    // matters for listings of thousands of names.
+    if (!mask.empty() && mask[0] == '*' && mask.find('*', 1) == std::string::npos) {
+        const std::size_t tail = mask.size() - 1;
+        if (name.size() < tail) return false;
+        const std::size_t from = name.size() - tail;
+        for (std::size_t i = 0; i < tail; ++i) {
+            if (!SameLetter(mask[1 + i], name[from + i])) return false;
+        }
+        return true;
+    }
     // Greedy match with one backtrack point, the last "*" seen.
     std::size_t n = 0, m = 0, starMask = std::string::npos, starName = 0;
     while (n < name.size()) {
@@ -58,6 +69,24 @@ bool FindFiles(const std::string& folder, const std::string& mask, std::vector<s
         return true;
     });
     return found;
+}
+
+bool AnyMatches(const std::string& folder, const std::string& mask) {
+    bool found = false;
+    files::ForEachEntry(folder, [&](const std::string& name, unsigned char) {
+        found = MaskMatches(name, mask);
+        return !found;
+    });
+    return found;
+}
+
+std::size_t CountFiles(const std::string& folder, const std::string& mask) {
+    std::size_t count = 0;
+    files::ForEachEntry(folder, [&](const std::string& name, unsigned char) {
+        if (MaskMatches(name, mask)) ++count;
+        return true;
+    });
+    return count;
 }
 
 bool IsFolderEntry(const std::string& path, unsigned char type) {

@@ -1,6 +1,7 @@
 // Folder listing by name mask, path splitting and the text test used for folder containment.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ bool SameLetters(const std::string& a, const std::string& b);
 // Appends folder + "/" + name for every entry of the folder (file or folder alike) whose name
 // matches the mask, in the order the listing yields them. True when at least one matched.
 bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list);
+// True when FindFiles would list anything; the listing stops at the first match.
+bool AnyMatches(const std::string& folder, const std::string& mask);
+// How many entries FindFiles would list, without making their paths.
+std::size_t CountFiles(const std::string& folder, const std::string& mask);
 // True for a listed entry that is a folder or a link to one.
 bool IsFolderEntry(const std::string& path, unsigned char type);
 // Every immediate subfolder (a link to a folder counts), as folder + "/" + name.

@@ -76,12 +76,14 @@ bool ForEachEntryAt(int folder, const EntryVisit& visit) {
         if (listing >= 0) ::close(listing);
         return false;
     }
+    // One text for every name: a generation lists thousands, each too long to be kept inline.
+    std::string name;
     for (;;) {
         // readdir tells the end from a failure only by errno.
         errno = 0;
         const dirent* entry = ::readdir(dir);
         if (entry == nullptr) break;
-        const std::string name = entry->d_name;
+        name.assign(entry->d_name);
         if (name == "." || name == "..") continue;
         if (!visit(name, entry->d_type)) {
             errno = 0;

@@ -110,22 +110,28 @@ TEST(DamagedPartFiles, AnUnreadableFileIsCarriedOverAndOneThatVanishesIsLeftOut)
 // missed is looked for again after the pause; while it is missing or damaged, that copy of
 // the client's is kept when it is newer than the last good backup copy.
 TEST(DamagedPartFiles, AFileTheClientIsWritingAnewIsNeitherLostNorOlderThanItsCopy) {
-    BackupDesk d;
-    for (const char* n : {"001", "002", "003", "004"}) {
-        WriteFile(d.B + "/" + n + ".part.met.HWS", PartMet(std::string("previous ") + n));
+    for (bool subfolders : {false, true}) {
+        SCOPED_TRACE(subfolders ? "subfolders" : "simple");
+        BackupDesk d;
+        if (subfolders) d.subfolderMode();
+        const std::string T = subfolders ? d.T + "/Temp1" : d.T;
+        const std::string B = subfolders ? d.B + "/Temp1" : d.B;
+        for (const char* n : {"001", "002", "003", "004"}) {
+            WriteFile(B + "/" + n + ".part.met.HWS", PartMet(std::string("previous ") + n));
+        }
+        ::usleep(20000);  // the client's copies are newer than the backup copies
+        WriteFile(T + "/002.part.met.backup", PartMet("spare 2"));
+        WriteFile(T + "/003.part.met", PartMet("3").substr(0, 10));
+        WriteFile(T + "/003.part.met.backup", PartMet("spare 3"));
+        // 001 is back after the pause; 002 and 003 are being written; 004's download completed.
+        d.f().pauseBeforeRereading = [&] { WriteFile(T + "/001.part.met", PartMet("back")); };
+        EXPECT_EQ(d.f().BackupPartFiles(false), Outcome::Succeeded);
+        EXPECT_EQ(Names(B), (Strings{"001.part.met.HWS", "002.part.met.HWS", "003.part.met.HWS"}));
+        EXPECT_EQ(ReadFile(B + "/001.part.met.HWS"), PartMet("back"));
+        EXPECT_EQ(ReadFile(B + "/002.part.met.HWS"), PartMet("spare 2"));
+        EXPECT_EQ(ReadFile(B + "/003.part.met.HWS"), PartMet("spare 3"));
+        EXPECT_EQ(d.messages(), Strings{kOk});
     }
-    ::usleep(20000);  // the client's copies are newer than the backup copies
-    WriteFile(d.T + "/002.part.met.backup", PartMet("spare 2"));
-    WriteFile(d.T + "/003.part.met", PartMet("3").substr(0, 10));
-    WriteFile(d.T + "/003.part.met.backup", PartMet("spare 3"));
-    // 001 is back after the pause; 002 and 003 are being written; 004's download completed.
-    d.f().pauseBeforeRereading = [&] { WriteFile(d.T + "/001.part.met", PartMet("back")); };
-    EXPECT_EQ(d.f().BackupPartFiles(false), Outcome::Succeeded);
-    EXPECT_EQ(Names(d.B), (Strings{"001.part.met.HWS", "002.part.met.HWS", "003.part.met.HWS"}));
-    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("back"));
-    EXPECT_EQ(ReadFile(d.B + "/002.part.met.HWS"), PartMet("spare 2"));
-    EXPECT_EQ(ReadFile(d.B + "/003.part.met.HWS"), PartMet("spare 3"));
-    EXPECT_EQ(d.messages(), Strings{kOk});
 }
 
 TEST(DamagedPartFiles, ARestoreNeverCopiesADamagedBackupOverTheClientsFile) {

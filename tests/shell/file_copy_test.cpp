@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "shell/file_operation.h"
 #include "support/fake_services.h"
@@ -91,20 +92,24 @@ TEST(CopyAllBytes, AnEmptySourceGivesAnEmptyCopy) {
     EXPECT_EQ(ReadFile(dir / "dst"), "");
 }
 
-// In place the destination is tried as the file first; a folder there still takes the copy.
+// In place, and judged and staged, the destination is tried as the file first; a folder there
+// still takes the copy.
 TEST(FileOperation, InPlaceCopyIntoAnExistingFolderGoesUnderTheSourcesName) {
     TempDir dir;
     WriteFile(dir / "t/x.part.met", "content");
     WriteFile(dir / "into/other", "");
-    for (bool judged : {false, true}) {
-        SCOPED_TRACE(judged ? "judged" : "plain");
+    for (const char* way : {"plain", "judged", "judged and staged"}) {
+        SCOPED_TRACE(way);
         TabfFileOperation op;
         TabfFileOperation::CopyMode mode;
-        mode.inPlace = true;
-        if (judged) mode.accept = [](const std::string&) { return true; };
+        std::vector<files::StagedCopy> staged;
+        mode.inPlace = std::string(way) != "judged and staged";
+        if (!mode.inPlace) mode.staged = &staged;
+        if (std::string(way) != "plain") mode.accept = [](const std::string&) { return true; };
         op.SetFileList({dir / "t/x.part.met"});
         op.DestFolder = dir / "into";
         EXPECT_TRUE(op.Copy(mode).Ok());
+        EXPECT_TRUE(op.PutInPlace(staged));
         EXPECT_EQ(ReadFile(dir / "into/x.part.met"), "content");
         ::unlink((dir / "into/x.part.met").c_str());
     }

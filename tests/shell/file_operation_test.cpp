@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 #include "shell/file_copy.h"
 #include "support/child_with_alarm.h"
@@ -103,24 +104,34 @@ TEST(FileOperation, CopyWritesToTheExactPathOrIntoAnExistingFolder) {
     }
 }
 
+// Also where a copy is created with its permissions at once, and the umask takes some away.
 TEST(FileOperation, CopyKeepsTheModificationTimeAndPermissions) {
-    TempDir dir;
-    WriteFile(dir / "src.met", "x");
-    struct timespec times[2] = {{1000000000, 0}, {1200000000, 123456789}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "src.met").c_str(), times, 0), 0);
-    ::chmod((dir / "src.met").c_str(), 0640);
-    for (bool inPlace : {false, true}) {
-        TabfFileOperation op;
-        TabfFileOperation::CopyMode mode;
-        mode.inPlace = inPlace;
-        op.SetFileList({dir / "src.met"});
-        op.DestFolder = dir / (inPlace ? "in.met" : "safe.met");
-        ASSERT_TRUE(op.Copy(mode).Ok());
-        struct stat info {};
-        ASSERT_EQ(::stat(op.DestFolder.c_str(), &info), 0);
-        EXPECT_EQ(info.st_mtim.tv_sec, 1200000000);
-        EXPECT_EQ(info.st_mtim.tv_nsec, 123456789);
-        EXPECT_EQ(info.st_mode & 0777, 0640u);
+    enum Way { kSafe, kInPlace, kJudgedStaged, kJudgedNewName };
+    for (const mode_t permissions : {mode_t{0640}, mode_t{0666}}) {
+        for (Way way : {kSafe, kInPlace, kJudgedStaged, kJudgedNewName}) {
+            SCOPED_TRACE(std::to_string(permissions) + " " + std::to_string(way));
+            TempDir dir;
+            WriteFile(dir / "src.met", "x");
+            struct timespec times[2] = {{1000000000, 0}, {1200000000, 123456789}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "src.met").c_str(), times, 0), 0);
+            ::chmod((dir / "src.met").c_str(), permissions);
+            TabfFileOperation op;
+            TabfFileOperation::CopyMode mode;
+            std::vector<files::StagedCopy> staged;
+            mode.inPlace = way == kInPlace || way == kJudgedNewName;
+            mode.newNames = way == kJudgedNewName;
+            if (way == kJudgedStaged) mode.staged = &staged;
+            if (way >= kJudgedStaged) mode.accept = [](const std::string&) { return true; };
+            op.SetFileList({dir / "src.met"});
+            op.DestFolder = dir / "copy.met";
+            ASSERT_TRUE(op.Copy(mode).Ok());
+            ASSERT_TRUE(op.PutInPlace(staged));
+            struct stat info {};
+            ASSERT_EQ(::stat(op.DestFolder.c_str(), &info), 0);
+            EXPECT_EQ(info.st_mtim.tv_sec, 1200000000);
+            EXPECT_EQ(info.st_mtim.tv_nsec, 123456789);
+            EXPECT_EQ(info.st_mode & 0777, permissions);
+        }
     }
 }
 

@@ -42,7 +42,11 @@ TEST(FindFiles, ListsMatchingFilesAndFoldersButNeverDotEntries) {
 
     std::vector<std::string> all;
     EXPECT_TRUE(FindFiles(dir.path(), "*", all));
-    EXPECT_EQ(all.size(), 4u);  // "." and ".." never match
+    EXPECT_EQ(all.size(), 4u);                            // "." and ".." never match
+    EXPECT_EQ(CountFiles(dir.path(), "*.part.met"), 3u);  // what FindFiles lists, counted
+    EXPECT_TRUE(AnyMatches(dir.path(), "*.PART.met"));
+    EXPECT_FALSE(AnyMatches(dir.path(), "*.dat"));
+    EXPECT_EQ(CountFiles(dir / "missing", "*"), 0u);
     std::vector<std::string> none;
     EXPECT_FALSE(FindFiles(dir.path(), "*.dat", none));
     EXPECT_FALSE(FindFiles(dir / "missing", "*", none));
