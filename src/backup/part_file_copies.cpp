@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "backup/part_file_check.h"
 #include "backup/run_support.h"
+#include "shell/parallel.h"
 
 namespace hw {
 
@@ -83,23 +85,31 @@ bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fre
     mode.inPlace = true;
     mode.within = &staging;
     mode.newNames = fresh;
-    std::vector<CopyEnd> ends;
-    ends.reserve(jobs.size());
+    std::vector<CopyEnd> ends(jobs.size());
     std::vector<files::CopyRecord> made(jobs.size());
     copies.records.reserve(jobs.size());
-    bool reread = false;
-    for (std::size_t k = 0; k < jobs.size(); ++k) {
-        const PartFileJob& job = jobs[k];
-        const auto record = known.find(job.place);
-        ends.push_back(CopyChecked(op, mode, job.source, job.target,
-                                   record == known.end() ? nullptr : &record->second, &made[k]));
-        if (ends.back() == CopyEnd::NotWritten) {
-            copies.notWritten = job.previous;
-            return false;
-        }
-        reread = reread || WorthRereading(ends.back());
+    // Each thread copies through a file operation of its own; a fault seam keeps the steps in
+    // their order on this thread.
+    const bool seams = op.byteWrite || op.beforeCopy || op.afterRead;
+    const unsigned workers = seams ? 1 : files::WorkersFor(jobs.size());
+    std::vector<TabfFileOperation> ops(workers > 1 ? workers : 0, op);
+    std::vector<unsigned> copiedBy(jobs.size());
+    const std::size_t stopped =
+        files::ForEachIndex(jobs.size(), workers, [&](std::size_t k, unsigned worker) {
+            const PartFileJob& job = jobs[k];
+            const auto record = known.find(job.place);
+            copiedBy[k] = worker;
+            ends[k] = CopyChecked(workers > 1 ? ops[worker] : op, mode, job.source, job.target,
+                                  record == known.end() ? nullptr : &record->second, &made[k]);
+            return ends[k] != CopyEnd::NotWritten;
+        });
+    if (stopped < jobs.size()) {
+        // The failure that a sequential run would have met first is the one told.
+        if (workers > 1) op = ops[copiedBy[stopped]];
+        copies.notWritten = jobs[stopped].previous;
+        return false;
     }
-    if (reread) {
+    if (std::any_of(ends.begin(), ends.end(), WorthRereading)) {
         pause();
         for (std::size_t k = 0; k < jobs.size(); ++k) {
             if (!WorthRereading(ends[k])) continue;

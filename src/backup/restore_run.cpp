@@ -12,6 +12,7 @@
 #include "shell/file_copy.h"
 #include "shell/find_files.h"
 #include "shell/folders.h"
+#include "shell/parallel.h"
 #include "ui/main_form.h"
 
 namespace hw {
@@ -84,18 +85,36 @@ void MainForm::RestorePartFiles(bool older) {
     std::string damaged;
     // A damaged copy would replace the client's file, which may still be good. The copies wait
     // under temporary names until all are written, so that one sync makes them durable.
-    std::vector<files::StagedCopy> staged;
     TabfFileOperation::CopyMode partFilesOnly = PartFilesOnly();
-    partFilesOnly.staged = &staged;
     // A temp folder without part files (a new disk, say) has no target to look at first.
     partFilesOnly.newNames = !subfolders && !AnyMatches(temp, kPartFileMask);
-    for (const std::string& source : sources) {
+    // Each thread copies through a file operation and into a list of its own; a fault seam keeps
+    // the copies in their order on this thread.
+    const bool seams = op.byteWrite || op.beforeCopy || op.afterRead;
+    const unsigned workers = seams ? 1 : files::WorkersFor(sources.size());
+    std::vector<TabfFileOperation> ops(workers > 1 ? workers : 0, op);
+    std::vector<std::vector<files::StagedCopy>> stagedBy(workers);
+    std::vector<files::CopyResult> results(sources.size());
+    files::ForEachIndex(sources.size(), workers, [&](std::size_t k, unsigned worker) {
+        const std::string& source = sources[k];
         std::string name = LastElement(source);
         name.resize(name.size() - std::string(kBackupSuffix).size());
-        op.SetFileList({source});
-        op.DestFolder = subfolders ? JoinPath(JoinPath(temp, NextToLastElement(source)), name)
-                                   : JoinPath(temp, name);
-        const files::CopyResult copied = op.Copy(partFilesOnly);
+        TabfFileOperation& copier = workers > 1 ? ops[worker] : op;
+        copier.SetFileList({source});
+        copier.DestFolder = subfolders ? JoinPath(JoinPath(temp, NextToLastElement(source)), name)
+                                       : JoinPath(temp, name);
+        TabfFileOperation::CopyMode mode = partFilesOnly;
+        mode.staged = &stagedBy[worker];
+        results[k] = copier.Copy(mode);
+        return true;
+    });
+    std::vector<files::StagedCopy> staged;
+    for (std::vector<files::StagedCopy>& some : stagedBy) {
+        staged.insert(staged.end(), some.begin(), some.end());
+    }
+    for (std::size_t k = 0; k < sources.size(); ++k) {
+        const std::string& source = sources[k];
+        const files::CopyResult& copied = results[k];
         // Counted also where the file held the backup's bytes already and was left alone.
         if (copied.Ok()) {
             ++runFiles_;

@@ -185,6 +185,7 @@ bool FolderAnchor::MakeBelow(const std::string& path) {
         errno = ENOENT;
         return false;
     }
+    const std::lock_guard<std::mutex> lock(making_);
     std::string relative;
     std::size_t start = std::min(top.size(), path.size());
     while (start < path.size()) {

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -68,6 +69,7 @@ class FolderAnchor {
     ino_t inode_ = 0;
     std::string path_;
     std::set<std::string> made_;  // relative to the anchor
+    std::mutex making_;           // copies on several threads make folders below it
 };
 
 }  // namespace hw::files

@@ -17,12 +17,22 @@ using Outcome = MainForm::RunOutcome;
 const char* const kOk = "Backing up *.PART.METs successful !";
 const char* const kFailed = "Backing up *.PART.METs failed !";
 
+// Good part files beside the ones a test is about; enough of them make the copies run on
+// several threads.
+void AddOthers(const std::string& folder, int count, const std::string& suffix = "") {
+    for (int i = 0; i < count; ++i) {
+        const std::string name = std::to_string(500 + i);
+        WriteFile(folder + "/" + name + ".part.met" + suffix, PartMet(name));
+    }
+}
+
 TEST(DamagedPartFiles, ADamagedFileKeepsItsLastGoodCopyInBothGenerations) {
-    for (bool subfolders : {false, true}) {
+    for (const auto& [subfolders, others] : {std::pair{false, 0}, {true, 0}, {false, 300}}) {
         SCOPED_TRACE(subfolders ? "subfolders" : "simple");
         BackupDesk d;
         if (subfolders) d.subfolderMode();
         const std::string folder = subfolders ? d.T + "/Temp1" : d.T;
+        AddOthers(folder, others);
         const std::string saved = subfolders ? d.B + "/Temp1" : d.B;
         const std::string savedOld = subfolders ? d.B + "_old/Temp1" : d.B + "_old";
         WriteFile(folder + "/001.part.met", PartMet("good 1"));
@@ -46,6 +56,10 @@ TEST(DamagedPartFiles, ADamagedFileKeepsItsLastGoodCopyInBothGenerations) {
         EXPECT_EQ(ReadFile(saved + "/001.part.met.HWS"), PartMet("good 1"));
         EXPECT_EQ(ReadFile(savedOld + "/001.part.met.HWS"), PartMet("good 1"));
         EXPECT_EQ(d.messages().size(), 3u);  // automatic runs stay silent
+        EXPECT_EQ(Names(saved).size(), 2u + others);
+        if (others > 0) {
+            EXPECT_EQ(ReadFile(saved + "/799.part.met.HWS"), PartMet("799"));
+        }
     }
 }
 
@@ -135,20 +149,26 @@ TEST(DamagedPartFiles, AFileTheClientIsWritingAnewIsNeitherLostNorOlderThanItsCo
 }
 
 TEST(DamagedPartFiles, ARestoreNeverCopiesADamagedBackupOverTheClientsFile) {
-    BackupDesk d;
-    WriteFile(d.B + "/001.part.met.HWS", PartMet("backup 1"));
-    WriteFile(d.B + "/002.part.met.HWS", PartMet("backup 2").substr(0, 26));
-    WriteFile(d.B + "/~hws_xtra/server.met", "no part file");
-    WriteFile(d.T + "/001.part.met", PartMet("client 1"));
-    WriteFile(d.T + "/002.part.met", PartMet("client 2"));
-    d.f().listbox_files.add("server.met");
-    d.f().RestorePartFiles();
-    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("backup 1"));
-    EXPECT_EQ(ReadFile(d.T + "/002.part.met"), PartMet("client 2"));
-    EXPECT_EQ(Names(d.T), (Strings{"001.part.met", "002.part.met"}));  // nothing left behind
-    EXPECT_EQ(ReadFile(d.C + "/server.met"), "no part file");
-    EXPECT_EQ(d.messages(), (Strings{"Restoring *.PART.METs failed !",
-                                     d.f().msg_restore_damaged + d.B + "/002.part.met.HWS\n"}));
+    for (const int others : {0, 300}) {
+        BackupDesk d;
+        AddOthers(d.B, others, ".HWS");
+        WriteFile(d.B + "/001.part.met.HWS", PartMet("backup 1"));
+        WriteFile(d.B + "/002.part.met.HWS", PartMet("backup 2").substr(0, 26));
+        WriteFile(d.B + "/~hws_xtra/server.met", "no part file");
+        WriteFile(d.T + "/001.part.met", PartMet("client 1"));
+        WriteFile(d.T + "/002.part.met", PartMet("client 2"));
+        d.f().listbox_files.add("server.met");
+        d.f().RestorePartFiles();
+        EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("backup 1"));
+        EXPECT_EQ(ReadFile(d.T + "/002.part.met"), PartMet("client 2"));
+        EXPECT_EQ(Names(d.T).size(), 2u + others);  // nothing left behind
+        if (others > 0) {
+            EXPECT_EQ(ReadFile(d.T + "/799.part.met"), PartMet("799"));
+        }
+        EXPECT_EQ(ReadFile(d.C + "/server.met"), "no part file");
+        EXPECT_EQ(d.messages(), (Strings{"Restoring *.PART.METs failed !",
+                                         d.f().msg_restore_damaged + d.B + "/002.part.met.HWS\n"}));
+    }
 }
 
 }  // namespace
