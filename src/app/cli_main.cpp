@@ -247,9 +247,10 @@ int RunCommand(const Options& options) {
     }
     const std::string language = IniFindValue(text, "GENERAL SETTINGS", "LANGUAGE").value_or("EN");
 
-    // Two runs on the same folders at once are never safe; a report only reads.
+    // Two runs on the same folders at once are never safe; a report, and a restore that only
+    // tells what it would do, only read.
     NamedLock lock(NamedLock::InstancePath("Default"));
-    if (options.command != "status") {
+    if (options.command != "status" && (options.command != "restore" || options.yes)) {
         if (lock.path().empty() || !lock.TryLock()) {
             Complain(RunningCopyText(NamedLock::Holder(lock.path()), language));
             return kRefused;
