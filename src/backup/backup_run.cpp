@@ -20,6 +20,7 @@
 #include "shell/file_copy.h"
 #include "shell/find_files.h"
 #include "shell/folders.h"
+#include "shell/parallel.h"
 #include "ui/main_form.h"
 
 namespace hw {
@@ -193,12 +194,19 @@ std::string Refusal(const MainForm& f, const std::string& backup, const std::str
     if (LooksLikeAbsolutePath(client)) guarded.push_back(client);
     if (AnyOverlaps(folders.All(), guarded)) return f.msg_backupdir_overlaps;
     shownAlways = false;
-    // A mount point cannot be renamed: the staging folder would land on the parent's disk.
-    for (const std::string& folder : {folders.backup, folders.old}) {
+    // The listings of both generations are the longest checks of a run with many part files:
+    // they are made side by side, and told in their order.
+    const std::string* generations[] = {&folders.backup, &folders.old};
+    bool foreign[] = {false, false};
+    files::ForEachIndex(2, 2, [&](std::size_t k, unsigned) {
+        foreign[k] = HoldsForeignEntries(*generations[k], kNewestMark, k == 0 ? seen : nullptr);
+        return true;
+    });
+    for (std::size_t k = 0; k < 2; ++k) {
+        const std::string& folder = *generations[k];
+        // A mount point cannot be renamed: the staging folder would land on the parent's disk.
         if (IsMountPoint(folder)) return f.msg_backupdir_mount_point + folder;
-        if (HoldsForeignEntries(folder, kNewestMark, folder == folders.backup ? seen : nullptr)) {
-            return f.msg_backupdir_foreign + folder;
-        }
+        if (foreign[k]) return f.msg_backupdir_foreign + folder;
     }
     for (const std::string& folder : {folders.staging, folders.complete, folders.discard}) {
         if (IsForeignHiddenFolder(folder)) return f.msg_backupdir_foreign + folder;
