@@ -260,9 +260,7 @@ int RunCommand(const Options& options) {
     if (options.command == "run") {
         // Blocked before the settings may start a program, so that an early SIGTERM waits for
         // the loop rather than ending the program halfway; started programs unblock them.
-        sigset_t ending;
-        sigemptyset(&ending);
-        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&ending, signal);
+        const sigset_t ending = EndingSignals();
         sigprocmask(SIG_BLOCK, &ending, nullptr);
         starter.tell = [&form](bool started, const std::string& commandLine) {
             WriteLines(stderr, LanguageText(form, started ? TextId::ProgramStarted

@@ -25,10 +25,15 @@ struct Countdown {
 
 }  // namespace
 
-int RunTimersUntilSignal(MainForm& form, const std::vector<Timer*>& timers) {
+sigset_t EndingSignals() {
     sigset_t ending;
     sigemptyset(&ending);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&ending, signal);
+    return ending;
+}
+
+int RunTimersUntilSignal(MainForm& form, const std::vector<Timer*>& timers) {
+    const sigset_t ending = EndingSignals();
     const int signals = signalfd(-1, &ending, SFD_CLOEXEC);
     if (signals < 0) return -1;
     std::vector<Countdown> countdowns;

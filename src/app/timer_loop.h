@@ -1,6 +1,8 @@
 // The model's timers in real time, for a run without a window and its message loop.
 #pragma once
 
+#include <signal.h>
+
 #include <vector>
 
 namespace hw {
@@ -12,6 +14,9 @@ class Timer;
 // each tick through the form's dispatcher, until SIGTERM, SIGINT or SIGHUP arrives. The caller
 // has blocked those signals, so a tick under way finishes before the loop ends. Returns the
 // signal's number; -1 when it cannot wait for signals.
+// SIGTERM, SIGINT and SIGHUP.
+sigset_t EndingSignals();
+
 int RunTimersUntilSignal(MainForm& form, const std::vector<Timer*>& timers);
 
 }  // namespace hw

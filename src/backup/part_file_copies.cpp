@@ -88,10 +88,8 @@ bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fre
     std::vector<CopyEnd> ends(jobs.size());
     std::vector<files::CopyRecord> made(jobs.size());
     copies.records.reserve(jobs.size());
-    // Each thread copies through a file operation of its own; a fault seam keeps the steps in
-    // their order on this thread.
-    const bool seams = op.byteWrite || op.beforeCopy || op.afterRead;
-    const unsigned workers = seams ? 1 : files::WorkersFor(jobs.size());
+    // Each thread copies through a file operation of its own.
+    const unsigned workers = op.CopyWorkers(jobs.size());
     std::vector<TabfFileOperation> ops(workers > 1 ? workers : 0, op);
     std::vector<unsigned> copiedBy(jobs.size());
     const std::size_t stopped =

@@ -88,10 +88,8 @@ void MainForm::RestorePartFiles(bool older) {
     TabfFileOperation::CopyMode partFilesOnly = PartFilesOnly();
     // A temp folder without part files (a new disk, say) has no target to look at first.
     partFilesOnly.newNames = !subfolders && !AnyMatches(temp, kPartFileMask);
-    // Each thread copies through a file operation and into a list of its own; a fault seam keeps
-    // the copies in their order on this thread.
-    const bool seams = op.byteWrite || op.beforeCopy || op.afterRead;
-    const unsigned workers = seams ? 1 : files::WorkersFor(sources.size());
+    // Each thread copies through a file operation and into a list of its own.
+    const unsigned workers = op.CopyWorkers(sources.size());
     std::vector<TabfFileOperation> ops(workers > 1 ? workers : 0, op);
     std::vector<std::vector<files::StagedCopy>> stagedBy(workers);
     std::vector<files::CopyResult> results(sources.size());

@@ -7,6 +7,7 @@
 
 #include "base/paths.h"
 #include "shell/file_copy.h"
+#include "shell/parallel.h"
 
 namespace hw {
 
@@ -118,6 +119,11 @@ files::CopyResult TabfFileOperation::CopyTo(const std::string& source, std::stri
 
 files::CopyResult TabfFileOperation::Copy(const CopyMode& mode) {
     return Run([&](const std::string& source) { return CopyOne(source, mode); }, true);
+}
+
+unsigned TabfFileOperation::CopyWorkers(std::size_t count) const {
+    if (byteWrite || beforeCopy || afterRead) return 1;
+    return files::WorkersFor(count);
 }
 
 bool TabfFileOperation::Move(FolderSync sync) {

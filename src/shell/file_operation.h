@@ -76,6 +76,8 @@ class TabfFileOperation {
     bool PutInPlace(const std::vector<files::StagedCopy>& staged);
     // Creates an empty file at each entry.
     bool CreateEmpty();
+    // Threads a run of `count` copies may use: one while a fault seam wants the steps in order.
+    unsigned CopyWorkers(std::size_t count) const;
     // Creates each entry as a folder with any missing folder above it, relative to `within`
     // when that is given.
     bool MakeFolder(files::FolderAnchor* within = nullptr);

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "backup/run_support.h"
+#include "backup/backup_fixture.h"
 #include "supervision/process_table_linux.h"
 #include "support/cli_process.h"
 
@@ -15,13 +15,8 @@ namespace {
 
 using test::CliProcess;
 using test::CliResult;
+using test::PartMet;
 using test::RunCli;
-
-std::string PartMet(const std::string& text) {
-    std::string file(27, '\0');
-    file[0] = '\xE0';
-    return file + text;
-}
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

@@ -7,11 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <functional>
-#include <thread>
 
 #include "base/amule.h"
 #include "shell/find_files.h"
@@ -47,14 +44,6 @@ std::string Output(const std::string& command) {
         ::pclose(pipe);
     }
     return out;
-}
-
-bool WaitFor(const std::function<bool()>& done, int seconds) {
-    for (int i = 0; i < seconds * 10; ++i) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return done();
 }
 
 const char* const kLinks[] = {
@@ -107,7 +96,7 @@ class AmuleDaemon : public ::testing::Test {
     bool TickUntilAnswering() {
         for (int tick = 0; tick < 6; ++tick) {
             desk.f().timer_observer.tick();
-            if (WaitFor([&] { return Answers(); }, 5)) return true;
+            if (test::WaitUntil([&] { return Answers(); }, 5)) return true;
         }
         return false;
     }
@@ -118,7 +107,7 @@ class AmuleDaemon : public ::testing::Test {
                        " -f -- '--config-dir=" + config + "'");
             }
         }
-        WaitFor([&] { return !desk.f().IsClientRunning(); }, 20);
+        test::WaitUntil([&] { return !desk.f().IsClientRunning(); }, 20);
     }
     std::vector<std::string> PartFiles() {
         std::vector<std::string> found;
@@ -142,7 +131,7 @@ TEST_F(AmuleDaemon, IsRecognisedBackedUpRestartedOnItsConfigurationAndGetsItsDow
     for (const char* link : kLinks) {
         EXPECT_NE(Command(std::string("add ") + link).find("successful"), std::string::npos);
     }
-    ASSERT_TRUE(WaitFor([&] { return PartFiles().size() == 3; }, 20));
+    ASSERT_TRUE(test::WaitUntil([&] { return PartFiles().size() == 3; }, 20));
 
     // An automatic backup goes ahead only because this aMule runs on this configuration.
     EXPECT_EQ(desk.f().BackupPartFiles(true), MainForm::RunOutcome::Succeeded)
@@ -186,13 +175,14 @@ TEST_F(AmuleDaemon, TheCommandLineRunStartsItRestartsItAndBacksItUp) {
                         "\nCLIENTEXE=amuled\n[AUTOBACKUP]\nENABLED=TRUE\nINTERVAL=1\n"
                         "[GENERAL SETTINGS]\nSTART DONKEYCLIENT=TRUE\nRESTART DONKEYCLIENT=TRUE\n");
     test::CliProcess service({"--settings", home / "hoardwise.INI", "run"});
-    ASSERT_TRUE(WaitFor([&] { return Answers(); }, 30)) << service.err();
+    ASSERT_TRUE(test::WaitUntil([&] { return Answers(); }, 30)) << service.err();
     for (const char* link : kLinks) Command(std::string("add ") + link);
-    ASSERT_TRUE(WaitFor([&] { return PartFiles().size() == 3; }, 20));
+    ASSERT_TRUE(test::WaitUntil([&] { return PartFiles().size() == 3; }, 20));
 
     Stop(SIGKILL);
-    EXPECT_TRUE(WaitFor([&] { return Answers(); }, 60)) << "not restarted\n" << service.err();
-    EXPECT_TRUE(WaitFor(
+    EXPECT_TRUE(test::WaitUntil([&] { return Answers(); }, 60)) << "not restarted\n"
+                                                                << service.err();
+    EXPECT_TRUE(test::WaitUntil(
         [&] {
             std::vector<std::string> copies;
             FindFiles(home / "backup", "*.part.met.HWS", copies);
