@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string_view>
 #include <thread>
@@ -253,23 +254,28 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
     if (!automatic) scope.emplace(*this);
 
     const bool subfolders = radio_storing_subfolder.checked();
-    // The temp folder is listed once: for the part files and for leftovers of copies.
-    const TempFolderListing listing = ListTempFolder(temp, subfolders);
+    // The temp folder is listed once: for the part files and for leftovers of copies. It is
+    // listed while the backup folder is checked: with many part files, the three listings are
+    // most of what a run costs before it copies.
+    std::future<TempFolderListing> tempListing =
+        std::async(std::launch::async | std::launch::deferred,
+                   [&temp, subfolders] { return ListTempFolder(temp, subfolders); });
+    const std::string client = TrimTrailingSeparators(edit_clientdir.text());
+    bool shownAlways = false;
+    // The names in B come with the check of its entries.
+    std::vector<std::string> places;
+    const std::string refusal =
+        Refusal(*this, backup, temp, client, shownAlways, BackupPlaces(subfolders, places));
+    const TempFolderListing listing = tempListing.get();
     std::vector<std::string> sources = listing.partFiles;
-    // The names in B come with the check of its entries below; only where the temp folder lists
-    // no part file does B tell by a listing of its own whether there is anything to do.
+    // Only where the temp folder lists no part file does B tell whether there is anything to
+    // do, even where the check stopped short of its end or never began.
     const bool listed = !sources.empty();
     if (!listed) AddUnlistedSources(temp, ListBackupPlaces(backup, subfolders), sources);
     if (sources.empty()) {
         if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
         return RunOutcome::Skipped;
     }
-
-    const std::string client = TrimTrailingSeparators(edit_clientdir.text());
-    bool shownAlways = false;
-    std::vector<std::string> places;
-    const std::string refusal = Refusal(*this, backup, temp, client, shownAlways,
-                                        listed ? BackupPlaces(subfolders, places) : nullptr);
     if (!refusal.empty()) {
         runEnd_ = RunEnd::Refused;
         RunFailed(automatic, refusal, shownAlways);

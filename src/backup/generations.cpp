@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <set>
+#include <string_view>
 #include <unordered_set>
 
 #include "backup/copy_records.h"
@@ -93,7 +94,8 @@ void KeepOrDiscard(TabfFileOperation& op, BackgroundRemoval& removal, const Gene
 // that hold such files; everything else (names no longer backed up, the extras folder, links,
 // anything a user put there) goes. False when something could not be removed.
 bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
-                          const std::string& prefix, const std::unordered_set<std::string>& written,
+                          const std::string& prefix,
+                          const std::unordered_set<std::string_view>& written,
                           const std::set<std::string>& subfolders) {
     std::vector<std::string> unwanted;
     std::vector<std::string> deeper;
@@ -149,7 +151,8 @@ bool ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     op.AnnounceChange();
     if (!files::MoveTree(f.discard, f.staging, false)) return true;
     if (trustRecords) known = LoadCopyRecords(f.staging);
-    std::unordered_set<std::string> written;
+    // The jobs outlive the set: their places are looked up without a copy of each.
+    std::unordered_set<std::string_view> written;
     written.reserve(jobs.size());
     for (const PartFileJob& job : jobs) written.insert(job.place);
     if (KeepOnlyNamesWritten(op, f.staging, "", written, subfolders)) return true;
