@@ -18,11 +18,13 @@ class ScratchMount {
 
     // Both mount below `base` and return an empty text when done, else the reason why not.
     std::string MountTmpfs(const std::string& base, long long bytes);
-    // A sparse image file of `bytes` in `base`, through the kernel's driver or else FUSE.
-    std::string MountExfat(const std::string& base, long long bytes);
+    // A sparse image file of `bytes` in `base` on a loop device, made with mkfs.`type` ("ext4" or
+    // "exfat"); exFAT through the kernel's driver or else FUSE.
+    std::string MountImage(const std::string& base, long long bytes, const std::string& type);
 
     const std::string& path() const { return path_; }
-    // How it is mounted, for the table: "tmpfs", "exfat" or "exfat-fuse".
+    // How it is mounted, for the table: "tmpfs", "ext4 image", "exfat image" or
+    // "exfat-fuse".
     const std::string& kind() const { return kind_; }
 
   private:
