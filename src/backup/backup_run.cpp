@@ -269,9 +269,13 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
     const TempFolderListing listing = tempListing.get();
     std::vector<std::string> sources = listing.partFiles;
     // Only where the temp folder lists no part file does B tell whether there is anything to
-    // do, even where the check stopped short of its end or never began.
+    // do; a refused check may have stopped short of B's end, or never begun, and B is listed
+    // again.
     const bool listed = !sources.empty();
-    if (!listed) AddUnlistedSources(temp, ListBackupPlaces(backup, subfolders), sources);
+    if (!listed) {
+        AddUnlistedSources(temp, refusal.empty() ? places : ListBackupPlaces(backup, subfolders),
+                           sources);
+    }
     if (sources.empty()) {
         if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
         return RunOutcome::Skipped;
