@@ -65,6 +65,7 @@ class SilentDialogs : public Dialogs {
     void ShowMessage(const std::string&, const std::string&) override {}
     void ShowErrorReport(const std::string&, const std::string&) override {}
     bool AskYesNo(const std::string&) override { return true; }
+    Choice AskYesNoOr(const std::string&, const std::string&) override { return Choice::Yes; }
     std::vector<std::string> OpenFiles(const OpenDialog&, const std::string&) override {
         return {};
     }

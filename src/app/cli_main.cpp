@@ -55,10 +55,10 @@ const char* const kUsage =
     "  --help           display this help and exit\n"
     "  --version        output version information and exit\n"
     "\n"
-    "Exit status: 0 done; 1 failed; 2 refused (bad input, folders not set or unsafe,\n"
-    "another copy of Hoardwise runs, the client runs during a restore, a restore\n"
-    "without --yes); 3 done, but damaged part files were kept from the older copy\n"
-    "(backup) or left out (restore).\n";
+    "Exit status: 0 done; 1 failed; 2 refused (bad input, folders not set, missing\n"
+    "or unsafe, another copy of Hoardwise runs, the client runs during a restore, a\n"
+    "restore without --yes); 3 done, but damaged part files were kept from the\n"
+    "older copy (backup) or left out (restore).\n";
 
 struct Options {
     std::string command;
@@ -127,6 +127,12 @@ std::string FolderOrNotSet(const MainForm& f, const Edit& edit) {
     return LooksLikeAbsolutePath(edit.text()) ? edit.text() : LanguageText(f, TextId::NotSet);
 }
 
+// Where the generations lie once the restore's repair has finished a backup cut short.
+GenerationPlaces PlacesAfterRepairOf(const MainForm& f, const std::string& backup) {
+    return PlacesAfterRepair(backup, TrimTrailingSeparators(f.edit_tempdir.text()),
+                             TrimTrailingSeparators(f.edit_clientdir.text()));
+}
+
 std::string GenerationLine(const MainForm& f, const std::string& folder) {
     const GenerationSummary g =
         SummarizeGeneration(folder, f.radio_storing_subfolder.checked(), true);
@@ -158,10 +164,11 @@ int Status(MainForm& f) {
     StatusLine(label(TextId::StatusClient), client);
     const std::string backup = TrimTrailingSeparators(f.edit_backupdir.text());
     const bool backupSet = LooksLikeAbsolutePath(backup);
+    const GenerationPlaces places = PlacesAfterRepairOf(f, backup);
     StatusLine(label(TextId::NewestBackupPrefix),
-               backupSet ? GenerationLine(f, backup) : label(TextId::NotSet));
+               backupSet ? GenerationLine(f, places.newest) : label(TextId::NotSet));
     StatusLine(label(TextId::OlderBackupPrefix),
-               backupSet ? GenerationLine(f, backup + kOldSuffix) : label(TextId::NotSet));
+               backupSet ? GenerationLine(f, places.older) : label(TextId::NotSet));
     StatusLine(label(TextId::StatusAutobackup), AutobackupLine(f));
     std::printf("%s\n", f.LastBackupText().c_str());
     return kSucceeded;
@@ -184,11 +191,11 @@ int ExitOf(MainForm::RunEnd end) {
 
 int Restore(MainForm& f, ConsoleDialogs& dialogs, const Options& options) {
     if (!options.yes) {
-        const std::string backup = TrimTrailingSeparators(f.edit_backupdir.text());
+        const GenerationPlaces places =
+            PlacesAfterRepairOf(f, TrimTrailingSeparators(f.edit_backupdir.text()));
         bool any = false;
-        for (const auto& [prefix, folder] :
-             {std::pair{TextId::NewestBackupPrefix, backup},
-              std::pair{TextId::OlderBackupPrefix, backup + kOldSuffix}}) {
+        for (const auto& [prefix, folder] : {std::pair{TextId::NewestBackupPrefix, places.newest},
+                                             std::pair{TextId::OlderBackupPrefix, places.older}}) {
             const GenerationSummary g =
                 SummarizeGeneration(folder, f.radio_storing_subfolder.checked());
             if (g.present) std::printf("%s\n", DescribeGeneration(f, prefix, g).c_str());

@@ -25,6 +25,10 @@ bool ConsoleDialogs::AskYesNo(const std::string&) {
     return answer;
 }
 
+Choice ConsoleDialogs::AskYesNoOr(const std::string&, const std::string&) {
+    return answer ? Choice::Yes : Choice::No;
+}
+
 bool ToldProgramStarter::StartProgram(const std::string& commandLine,
                                       const std::vector<std::string>& arguments) {
     const bool started = starter_.StartProgram(commandLine, arguments);

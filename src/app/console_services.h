@@ -21,6 +21,8 @@ class ConsoleDialogs : public Dialogs {
     void ShowMessage(const std::string& text, const std::string& caption) override;
     void ShowErrorReport(const std::string& text, const std::string& caption) override;
     bool AskYesNo(const std::string& question) override;
+    // Yes or No as `answer` says: the extra choice has an option of its own on the command line.
+    Choice AskYesNoOr(const std::string& question, const std::string& extra) override;
     std::vector<std::string> OpenFiles(const OpenDialog&, const std::string&) override {
         return {};
     }

@@ -2,7 +2,6 @@
 #include "backup/generation_summary.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
-#include "shell/file_copy.h"
 #include "shell/find_files.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
@@ -46,12 +45,17 @@ void MainForm::pop_backupClick() {
 
 void MainForm::btn_restoreClick() {
     runEnd_ = RunEnd::None;
-    // The question names what a restore brings back; where the newest generation is missing or
-    // holds fewer part files than the older one, the older one is offered as well.
+    // The question names what a restore brings back, with the generations where the repair that
+    // the restore makes first leaves them; where the newest one is missing or holds fewer part
+    // files than the older one, the older one is offered as well. Only Yes restores the newest
+    // one, and the older one only where it is the only one or by its own button.
     const std::string backup = TrimTrailingSeparators(edit_backupdir.text());
     const bool subfolders = radio_storing_subfolder.checked();
-    const GenerationSummary newest = SummarizeGeneration(backup, subfolders);
-    const GenerationSummary older = SummarizeGeneration(backup + kOldSuffix, subfolders);
+    const GenerationPlaces places =
+        PlacesAfterRepair(backup, TrimTrailingSeparators(edit_tempdir.text()),
+                          TrimTrailingSeparators(edit_clientdir.text()));
+    const GenerationSummary newest = SummarizeGeneration(places.newest, subfolders);
+    const GenerationSummary older = SummarizeGeneration(places.older, subfolders);
     const std::string olderText =
         older.present ? DescribeGeneration(*this, TextId::OlderBackupPrefix, older) : "";
     bool fromOlder = false;
@@ -61,20 +65,16 @@ void MainForm::btn_restoreClick() {
                                         olderText)) {
             return;
         }
-        // A missing B is replaced by B_old before a restore; an empty one is passed over.
-        fromOlder = files::Exists(backup);
+        fromOlder = true;  // an empty B is passed over
     } else if (newest.present && older.present && newest.files < older.files) {
         const std::string question = msg_confirm_restore + "\n\n" +
                                      DescribeGeneration(*this, TextId::NewestBackupPrefix, newest) +
                                      "\n" + olderText + "\n\n" +
                                      LanguageText(*this, TextId::NewestHoldsFewer);
-        if (!services.dialogs->AskYesNo(question)) {
-            if (!services.dialogs->AskYesNo(LanguageText(*this, TextId::RestoreOlderQuestion) +
-                                            "\n\n" + olderText)) {
-                return;
-            }
-            fromOlder = true;
-        }
+        const Choice choice =
+            services.dialogs->AskYesNoOr(question, LanguageText(*this, TextId::RestoreOlderButton));
+        if (choice == Choice::No) return;
+        fromOlder = choice == Choice::Extra;
     } else {
         std::string question = msg_confirm_restore;
         if (newest.present) {

@@ -1,5 +1,9 @@
 // The backup run: part files into a new generation of the backup folder, the previous one kept
 // as B_old, then the additional files. How the generations are replaced: backup/generations.h.
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -10,6 +14,7 @@
 #include <string_view>
 #include <thread>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "backup/folder_safety.h"
@@ -38,27 +43,16 @@ bool IsAtOrBelow(const std::string& path, const std::string& folder) {
     return path == folder || path.compare(0, folder.size() + 1, folder + "/") == 0;
 }
 
-std::string FailureCause(const MainForm& f, int error) {
-    switch (error) {
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return f.msg_cause_read_only;
-        case ENOSPC:
-        case EDQUOT:
-            return f.msg_cause_full;
-        case EXDEV:
-            return f.msg_cause_other_disk;
-        default:
-            return std::strerror(error);
-    }
-}
-
 // What a failed run tells: a folder gone with its disk, the file that could not be written, or
 // what could not be changed and why.
 std::string BackupFailure(const MainForm& f, const GenerationFolders& folders,
-                          const files::FolderAnchor& parent, const std::string& notWritten) {
+                          const files::FolderAnchor& parent, const PartFileCopies& copies) {
     const TabfFileOperation& op = f.abfFileOperation1;
+    const std::string& notWritten = copies.notWritten;
+    if (!copies.sourceGone.empty()) {
+        return f.msg_backup_failed + "\n\n" + f.msg_temp_gone + copies.sourceGone + "\n\n" +
+               f.msg_generations_unchanged;
+    }
     std::string gone;
     if (!parent.StillThere()) {
         gone = folders.backup;
@@ -74,7 +68,30 @@ std::string BackupFailure(const MainForm& f, const GenerationFolders& folders,
         return text + "\n\n" + f.msg_file_not_written + notWritten;
     }
     if (code == 0) return text;
-    return text + "\n\n" + f.msg_not_changed + op.FailedPath() + "\n\n" + FailureCause(f, code);
+    return text + "\n\n" + f.msg_not_changed + op.FailedPath() + "\n\n" + f.FailureCause(code);
+}
+
+// The first path at or above `path` that exists and is no folder (a link to a folder counts as
+// one); empty where there is none.
+std::string NotAFolderAtOrAbove(std::string path) {
+    while (LooksLikeAbsolutePath(path)) {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? "" : path;
+        if (path == "/") break;
+        path = ParentPath(path);
+    }
+    return "";
+}
+
+// The user's name, or "#" and the number where the user has none (as sudo -u takes it).
+std::string UserName(uid_t user) {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
+        return found->pw_name;
+    }
+    return "#" + std::to_string(user);
 }
 
 // Collects the places of the backup files among the entries of the newest generation as
@@ -170,11 +187,18 @@ RunReport LeftOutReport(const MainForm& f, const PartFileCopies& copies) {
 // Damaged part files, kept from the older copy or lost. Only a file that is in no generation
 // at all makes the run a failure.
 RunReport DamagedReport(const MainForm& f, const PartFileCopies& copies) {
-    if (copies.kept.empty() && copies.lost.empty()) return {};
+    if (copies.kept.empty() && copies.lost.empty() && copies.spareOnly.empty()) return {};
     std::string damaged;
-    if (!copies.kept.empty()) damaged += f.msg_damaged_kept + Lines(copies.kept);
-    if (!copies.kept.empty() && !copies.lost.empty()) damaged += "\n";
-    if (!copies.lost.empty()) damaged += f.msg_damaged_lost + Lines(copies.lost);
+    const std::pair<const std::string*, const std::vector<std::string>*> groups[] = {
+        {&f.msg_damaged_kept, &copies.kept},
+        {&f.msg_spare_only, &copies.spareOnly},
+        {&f.msg_damaged_lost, &copies.lost},
+    };
+    for (const auto& [heading, files] : groups) {
+        if (files->empty()) continue;
+        if (!damaged.empty()) damaged += "\n";
+        damaged += *heading + Lines(*files);
+    }
     if (!copies.lost.empty()) return {damaged, "", ""};
     return {"", damaged, f.msg_error_caption};
 }
@@ -195,6 +219,12 @@ std::string Refusal(const MainForm& f, const std::string& backup, const std::str
     if (LooksLikeAbsolutePath(client)) guarded.push_back(client);
     if (AnyOverlaps(folders.All(), guarded)) return f.msg_backupdir_overlaps;
     shownAlways = false;
+    for (const std::string& folder : {folders.backup, folders.old}) {
+        const std::string file = NotAFolderAtOrAbove(folder);
+        if (!file.empty()) return f.msg_backupdir_not_folder + file;
+    }
+    const std::string owner = f.OwnerRefusal(folders.All(), "backup");
+    if (!owner.empty()) return owner;
     // The listings of both generations are the longest checks of a run with many part files:
     // they are made side by side, and told in their order.
     const std::string* generations[] = {&folders.backup, &folders.old};
@@ -216,6 +246,45 @@ std::string Refusal(const MainForm& f, const std::string& backup, const std::str
 }
 
 }  // namespace
+
+std::string MainForm::FailureCause(int error) const {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return msg_cause_read_only;
+        case ENOSPC:
+        case EDQUOT:
+            return msg_cause_full;
+        case EXDEV:
+            return msg_cause_other_disk;
+        default:
+            return std::strerror(error);
+    }
+}
+
+std::string MainForm::OwnerRefusal(const std::vector<std::string>& paths,
+                                   const std::string& command) const {
+    const uid_t me = ::geteuid();
+    auto refusal = [&](const std::string& heading, uid_t owner, const std::string& path) {
+        const std::string name = UserName(owner);
+        return heading + name + ":\n\n" + path + "\n\n" + msg_run_as_owner + "sudo -u " + name +
+               " hoardwise-cli " + command;
+    };
+    struct stat info {};
+    // Root on a user's settings would leave files in that user's folders that only root can
+    // change.
+    const std::string settings = me == 0 ? SettingsFilePath() : "";
+    if (!settings.empty() && ::stat(settings.c_str(), &info) == 0 && info.st_uid != me) {
+        return refusal(msg_settings_other_owner, info.st_uid, settings);
+    }
+    for (const std::string& path : paths) {
+        if (::lstat(path.c_str(), &info) == 0 && info.st_uid != me) {
+            return refusal(msg_folder_other_owner, info.st_uid, path);
+        }
+    }
+    return {};
+}
 
 void MainForm::RunFailed(bool automatic, const std::string& text, bool alwaysShown) {
     runFailure_ = text;
@@ -254,6 +323,10 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
     if (!automatic) scope.emplace(*this);
 
     const bool subfolders = radio_storing_subfolder.checked();
+    // Held for the whole run: a part file missing at copy time counts as a completed download
+    // only while the temp folder is still this one, on its disk.
+    files::FolderAnchor tempFolder;
+    tempFolder.Open(temp);
     // The temp folder is listed once: for the part files and for leftovers of copies. It is
     // listed while the backup folder is checked: with many part files, the three listings are
     // most of what a run costs before it copies.
@@ -294,7 +367,7 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
     files::FolderAnchor parent;
     const std::string parentPath = ParentPath(backup);
     if (!files::MakeFolders(parentPath) || !parent.Open(parentPath)) {
-        const std::string cause = FailureCause(*this, errno);
+        const std::string cause = FailureCause(errno);
         RunFailed(automatic,
                   msg_backup_failed + "\n\n" + msg_not_changed + parentPath + "\n\n" + cause);
         return RunOutcome::Failed;
@@ -314,18 +387,18 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
     PartFileCopies copies;
     StageResult staged = StageResult::Failed;
     if (RepairGenerations(op, discardRemoval_, folders)) {
-        staged = StageGeneration(op, discardRemoval_, jobs, folders, parent, trustRecords, pause,
-                                 copies);
+        staged = StageGeneration(op, discardRemoval_, jobs, folders, parent, tempFolder,
+                                 trustRecords, pause, copies);
     }
     if (staged == StageResult::Staged && !PromoteGeneration(op, discardRemoval_, folders)) {
         staged = StageResult::Failed;
     }
     if (staged == StageResult::Failed) {
-        RunFailed(automatic, BackupFailure(*this, folders, parent, copies.notWritten));
+        RunFailed(automatic, BackupFailure(*this, folders, parent, copies));
         return RunOutcome::Failed;
     }
     runFiles_ = copies.written;
-    runDamaged_ = copies.kept.size() + copies.lost.size();
+    runDamaged_ = copies.kept.size() + copies.spareOnly.size() + copies.lost.size();
     const bool leftOut = !copies.tooLong.empty() || !copies.badName.empty() || !copies.lost.empty();
     if (staged == StageResult::NothingStaged && !leftOut) {
         // Every part file vanished since the listing: their downloads completed.

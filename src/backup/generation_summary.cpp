@@ -4,16 +4,19 @@
 
 #include <vector>
 
+#include "backup/folder_safety.h"
 #include "backup/part_file_check.h"
 #include "backup/run_history.h"
 #include "backup/run_support.h"
 #include "settings/atomic_file.h"
+#include "shell/file_copy.h"
 #include "shell/find_files.h"
 
 namespace hw {
 
 GenerationSummary SummarizeGeneration(const std::string& folder, bool subfolders,
                                       bool countDamaged) {
+    if (folder.empty()) return {};
     // Counted without a path per file where the copies are not read: a generation may hold
     // tens of thousands.
     std::vector<std::string> found;
@@ -42,6 +45,48 @@ GenerationSummary SummarizeGeneration(const std::string& folder, bool subfolders
 std::string DescribeGeneration(const MainForm& f, TextId prefix, const GenerationSummary& g) {
     return LanguageText(f, prefix) + LocalTime(g.when, "%Y-%m-%d %H:%M") + ", " +
            std::to_string(g.files) + LanguageText(f, TextId::PartFilesSuffix);
+}
+
+bool RestoreMayRepair(const GenerationFolders& folders, const std::string& temp,
+                      const std::string& client) {
+    if (!LooksLikeAbsolutePath(folders.backup)) return false;
+    std::vector<std::string> guarded;
+    for (const std::string& folder : {temp, client}) {
+        if (LooksLikeAbsolutePath(folder)) guarded.push_back(folder);
+    }
+    if (AnyOverlaps(folders.All(), guarded) || HoldsForeignEntries(folders.backup, kNewestMark) ||
+        HoldsForeignEntries(folders.old, kNewestMark)) {
+        return false;
+    }
+    for (const std::string& hidden : {folders.staging, folders.complete, folders.discard}) {
+        if (IsForeignHiddenFolder(hidden)) return false;
+    }
+    return true;
+}
+
+GenerationPlaces PlacesAfterRepair(const std::string& backup, const std::string& temp,
+                                   const std::string& client) {
+    const GenerationFolders f(backup);
+    const GenerationPlaces asTheyStand{f.backup, f.old};
+    GenerationPlaces repaired = asTheyStand;
+    if (files::Exists(f.complete)) {
+        // A B that carries the newest mark was swapped in already: the complete folder holds its
+        // predecessor. Otherwise the complete folder becomes B, and a B that is there B_old.
+        const bool swapped =
+            files::Exists(f.backup) && files::Exists(JoinPath(f.backup, kNewestMark));
+        if (swapped) {
+            repaired = {f.backup, f.complete};
+        } else {
+            repaired = {f.complete, files::Exists(f.backup) ? f.backup : f.old};
+        }
+    } else if (!files::Exists(f.backup) && files::IsFolder(f.old)) {
+        repaired = {f.old, ""};
+    }
+    if (repaired.newest == asTheyStand.newest && repaired.older == asTheyStand.older) {
+        return asTheyStand;
+    }
+    // The look at every entry of the generations only where the repair would change anything.
+    return RestoreMayRepair(f, temp, client) ? repaired : asTheyStand;
 }
 
 }  // namespace hw

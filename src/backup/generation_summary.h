@@ -1,11 +1,12 @@
 // What one generation of the backup holds, as the restore question and the status report tell
-// it.
+// it, and where the generations lie as the next restore will find them.
 #pragma once
 
 #include <cstddef>
 #include <ctime>
 #include <string>
 
+#include "backup/generations.h"
 #include "ui/language.h"
 
 namespace hw {
@@ -27,5 +28,22 @@ GenerationSummary SummarizeGeneration(const std::string& folder, bool subfolders
 
 // "Newest backup: 2026-12-07 14:21, 8 part files", after the given prefix.
 std::string DescribeGeneration(const MainForm& f, TextId prefix, const GenerationSummary& g);
+
+// True when a restore may put the generations of B right before it reads them: only where
+// neither they nor the hidden folders beside them hold anything of the user's, and none of them
+// is the temp or the client folder or lies above one. Empty texts guard nothing.
+bool RestoreMayRepair(const GenerationFolders& folders, const std::string& temp,
+                      const std::string& client);
+
+// The folders that hold the newest and the older generation once the repair that a restore
+// makes first (RepairGenerations) has finished a backup cut short: a rotation killed between
+// its renames leaves the newest one as B.hws-new, or only B_old. Only looks; empty `older` when
+// the repair leaves none.
+struct GenerationPlaces {
+    std::string newest;
+    std::string older;
+};
+GenerationPlaces PlacesAfterRepair(const std::string& backup, const std::string& temp,
+                                   const std::string& client);
 
 }  // namespace hw

@@ -225,8 +225,9 @@ bool RepairNeeded(const BackgroundRemoval& removal, const GenerationFolders& f) 
 
 StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                             const std::vector<PartFileJob>& jobs, const GenerationFolders& f,
-                            files::FolderAnchor& parent, bool trustRecords,
-                            const std::function<void()>& pause, PartFileCopies& copies) {
+                            files::FolderAnchor& parent, const files::FolderAnchor& temp,
+                            bool trustRecords, const std::function<void()>& pause,
+                            PartFileCopies& copies) {
     // A complete generation is put in place by the repair first; it is never overwritten.
     if (files::Exists(f.complete) || !DeleteIfPresent(op, f.staging)) return StageResult::Failed;
     // The subfolders of the temp folder that part files come from (subfolder mode).
@@ -242,8 +243,13 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     }
     const bool fresh = !files::Exists(f.staging);
     if (!MakeStagingFolder(op, parent, f) || !staging.Open(f.staging)) return StageResult::Failed;
-    const bool failed = !CopyPartFiles(op, staging, fresh, jobs, known, pause, copies);
+    const bool failed = !CopyPartFiles(op, staging, fresh, jobs, known, temp, pause, copies);
     if (failed || copies.written == 0) {
+        // A run that lost its temp folder changes no generation: the one it reused stays kept
+        // (its record no longer matches the files it overwrote, which are read again).
+        if (!copies.sourceGone.empty() && !fresh && MoveTo(op, f.staging, f.discard)) {
+            return StageResult::Failed;
+        }
         // A staging folder that vanished with its disk is not made again by its removal.
         if (staging.StillThere()) RemoveAfterFailure(op, f.staging);
         return failed ? StageResult::Failed : StageResult::NothingStaged;

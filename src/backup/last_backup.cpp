@@ -67,8 +67,21 @@ void MainForm::RecordRun(bool restore, bool automatic, bool succeeded, const std
     run.succeeded = succeeded;
     run.message = message;
     // The history is for reading; a run is not failed for a line that could not be written.
-    AppendRunRecord(HistoryFilePath(), run);
+    const std::string path = HistoryFilePath();
+    const HistoryAppend appended = AppendRunRecord(path, run);
     if (onRunRecorded) onRunRecorded(RunLine(*this, run));
+    // Once a program run, after the run's own outcome: a manual run shows it, an automatic one
+    // only tells the command line.
+    if (appended == HistoryAppend::NotAFile && !historyWarned_) {
+        const std::string warning = LanguageText(*this, TextId::HistoryNotAFile) + path;
+        if (!automatic) {
+            ShowMessage(warning, msg_error_caption);
+            historyWarned_ = true;
+        } else if (onRunRecorded) {
+            onRunRecorded(warning);
+            historyWarned_ = true;
+        }
+    }
     if (restore) return;
     lastBackupWhen_ = run.when;
     lastBackupFiles_ = run.files;

@@ -97,7 +97,7 @@ TagEnd ReadTag(Cursor& in) {
 }  // namespace
 
 bool IsWellFormedPartFile(const unsigned char* data, std::size_t size) {
-    if (size == 0 || data == nullptr) return false;
+    if (size == 0 || size > kLargestPartFile || data == nullptr) return false;
     Cursor in(data, size);
     std::uint64_t version = 0, partHashes = 0, tags = 0;
     if (!in.Read(1, version) || version < 0xE0 || version > 0xE2) return false;

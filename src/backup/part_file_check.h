@@ -7,11 +7,16 @@
 
 namespace hw {
 
-// True when the bytes are a whole part file: a version byte 0xE0, 0xE1 or 0xE2, a 4-byte date,
-// the 16-byte file hash, a 2-byte count of part hashes and those hashes (16 bytes each), a
-// 4-byte tag count and that many tags, all little-endian. A tag of a type this reader does not
-// know ends the check as well-formed (a newer client may write it), and bytes after the last
-// tag are allowed. Reads only the given bytes; no length in them is trusted.
+// The most bytes a part file can hold. The hashes and tags of even the largest download take a
+// small part of it; a file beyond it is damaged, and a copy refuses it from its size alone.
+constexpr std::size_t kLargestPartFile = std::size_t{64} << 20;
+
+// True when the bytes are a whole part file of at most kLargestPartFile bytes: a version byte
+// 0xE0, 0xE1 or 0xE2, a 4-byte date, the 16-byte file hash, a 2-byte count of part hashes and
+// those hashes (16 bytes each), a 4-byte tag count and that many tags, all little-endian. A tag
+// of a type this reader does not know ends the check as well-formed (a newer client may write
+// it), and bytes after the last tag are allowed. Reads only the given bytes; no length in them
+// is trusted.
 bool IsWellFormedPartFile(const unsigned char* data, std::size_t size);
 bool IsWellFormedPartFile(const std::string& bytes);
 

@@ -7,6 +7,7 @@
 
 #include "backup/part_file_check.h"
 #include "backup/run_support.h"
+#include "shell/folders.h"
 #include "shell/parallel.h"
 
 namespace hw {
@@ -47,20 +48,24 @@ bool WorthRereading(CopyEnd end) {
 }
 
 // aMule writes a part file anew by way of a copy beside it ("NNN.part.met.backup"), removing the
-// file meanwhile, and keeps one more of the last whole version ("NNN.part.met.bak"): while the
-// file is missing or damaged, such a copy is its newest good state when it is newer than the
-// last good backup copy.
+// file meanwhile, and keeps one more of the last whole version ("NNN.part.met.bak"). Killed
+// between the removal and the write, it leaves only the copy, which it does not load again:
+// while the file is missing or damaged, such a copy is its newest good state when it is not
+// older than the last good backup copy (a copy of a spare bears the spare's time, so the same
+// spare is taken again by every later run). `found` tells whether any spare is there.
 CopyEnd CopyClientsSpare(TabfFileOperation& op, const TabfFileOperation::CopyMode& mode,
-                         const PartFileJob& job) {
+                         const PartFileJob& job, bool& found) {
     struct stat previous {};
     const bool hasPrevious = ::stat(job.previous.c_str(), &previous) == 0;
+    found = false;
     for (const char* suffix : kClientSpareSuffixes) {
         const std::string spare = job.source + suffix;
         struct stat info {};
-        if (::stat(spare.c_str(), &info) != 0) continue;
+        if (::lstat(spare.c_str(), &info) != 0) continue;
+        found = true;
         if (hasPrevious && (info.st_mtim.tv_sec < previous.st_mtim.tv_sec ||
                             (info.st_mtim.tv_sec == previous.st_mtim.tv_sec &&
-                             info.st_mtim.tv_nsec <= previous.st_mtim.tv_nsec))) {
+                             info.st_mtim.tv_nsec < previous.st_mtim.tv_nsec))) {
             continue;
         }
         const CopyEnd end = CopyChecked(op, mode, spare, job.target);
@@ -69,17 +74,29 @@ CopyEnd CopyClientsSpare(TabfFileOperation& op, const TabfFileOperation::CopyMod
     return CopyEnd::Missing;
 }
 
+// Whether the temp folder is still the one the run holds, on its disk: a folder renamed away or
+// a disk unmounted leaves another folder (or none) at the path, and one unplugged cannot be
+// listed.
+bool StillThere(const files::FolderAnchor& temp) {
+    return temp.StillThere() &&
+           files::ForEachEntry(temp.Path(),
+                               [](const std::string&, unsigned char) { return false; });
+}
+
 }  // namespace
 
 TabfFileOperation::CopyMode PartFilesOnly() {
     TabfFileOperation::CopyMode mode;
     mode.accept = [](const std::string& bytes) { return IsWellFormedPartFile(bytes); };
+    // Refused by its size, unread: a file that large is no part file, and would fill the memory.
+    mode.largest = kLargestPartFile;
     return mode;
 }
 
 bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fresh,
                    const std::vector<PartFileJob>& jobs, const CopyRecords& known,
-                   const std::function<void()>& pause, PartFileCopies& copies) {
+                   const files::FolderAnchor& temp, const std::function<void()>& pause,
+                   PartFileCopies& copies) {
     // The staging folder is the temporary: copies go straight to their final names.
     TabfFileOperation::CopyMode mode = PartFilesOnly();
     mode.inPlace = true;
@@ -118,19 +135,33 @@ bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fre
             }
         }
     }
+    const bool anyLost = std::any_of(ends.begin(), ends.end(), [](CopyEnd end) {
+        return end == CopyEnd::Missing || end == CopyEnd::Unreadable;
+    });
+    if (anyLost && !StillThere(temp)) {
+        copies.sourceGone = temp.Path();
+        return false;
+    }
     for (std::size_t k = 0; k < jobs.size(); ++k) {
         const PartFileJob& job = jobs[k];
+        bool spareOnly = false;
         if (ends[k] == CopyEnd::Damaged || ends[k] == CopyEnd::Missing ||
             ends[k] == CopyEnd::Unreadable) {
-            const CopyEnd spare = CopyClientsSpare(op, mode, job);
+            bool spareFound = false;
+            const CopyEnd spare = CopyClientsSpare(op, mode, job, spareFound);
             if (spare == CopyEnd::NotWritten) {
                 copies.notWritten = job.previous;
                 return false;
             }
+            // A file missing beside its spare is a download the client lost hold of, not one
+            // that completed.
+            spareOnly = ends[k] == CopyEnd::Missing && spareFound;
             if (spare == CopyEnd::Copied) {
                 ++copies.written;
+                (spareOnly ? copies.spareOnly : copies.kept).push_back(job.source);
                 continue;
             }
+            if (spareOnly) ends[k] = CopyEnd::Damaged;
         }
         switch (ends[k]) {
             case CopyEnd::Copied:
@@ -156,7 +187,7 @@ bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fre
                 }
                 if (carried == CopyEnd::Copied) {
                     ++copies.written;
-                    copies.kept.push_back(job.source);
+                    (spareOnly ? copies.spareOnly : copies.kept).push_back(job.source);
                 } else {
                     copies.lost.push_back(job.source);
                 }

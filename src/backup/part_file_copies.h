@@ -27,22 +27,30 @@ struct PartFileCopies {
     std::vector<std::string> badName;  // the backup's disk cannot store the target's name
     std::vector<std::string> kept;     // damaged or unreadable; the previous copy carried over
     std::vector<std::string> lost;     // damaged or unreadable; no good previous copy existed
-    std::string notWritten;            // the backup file that could not be written
-    CopyRecords records;               // of the copies made or kept, by place
+    // Missing while the client's spare of it is there; kept from the spare or the previous copy.
+    std::vector<std::string> spareOnly;
+    // The temp folder, where it vanished (its disk removed, the folder moved) while its part
+    // files were copied: the run fails, and files missing then tell nothing about downloads.
+    std::string sourceGone;
+    std::string notWritten;  // the backup file that could not be written
+    CopyRecords records;     // of the copies made or kept, by place
 };
 
 // Copies each source to its target, in place in the staging folder held open, when its bytes
 // are a well-formed part file; folders are made only inside it. Sources found
 // damaged or missing are read once more after `pause` (one pause for all of them), since the
-// client may be rewriting them; one still missing is left out (its download completed). For a
-// source still damaged, or one that cannot be read, its previous copy is carried over when
-// that is well-formed. A target whose record in `known` still holds is kept unread. False when a
-// target could not be written: the staging folder is then unusable, and `notWritten` names the
-// file.
+// client may be rewriting them; one still missing is left out (its download completed) unless
+// the client's spare of it is there. For a source still damaged, missing beside its spare, or
+// unreadable, the spare is taken when it is a well-formed part file not older than the previous
+// copy, else the previous copy is carried over when that is well-formed. A target whose record
+// in `known` still holds is kept unread. False when a target could not be written (the staging
+// folder is then unusable, and `notWritten` names the file), or when `temp`, the temp folder held
+// open by the run, is gone while sources are missing or unreadable (`sourceGone`).
 // `fresh` tells that the staging folder was made empty for this run.
 bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fresh,
                    const std::vector<PartFileJob>& jobs, const CopyRecords& known,
-                   const std::function<void()>& pause, PartFileCopies& copies);
+                   const files::FolderAnchor& temp, const std::function<void()>& pause,
+                   PartFileCopies& copies);
 
 // A copy that refuses every file that is not a well-formed part file (SourceRefused).
 TabfFileOperation::CopyMode PartFilesOnly();

@@ -1,9 +1,11 @@
 // The restore run: the part files of the backup folder back into the temp folder, then the
 // additional files back into the client folder. Every copy replaces its target only when whole.
+#include <unistd.h>
+
 #include <cerrno>
 #include <vector>
 
-#include "backup/folder_safety.h"
+#include "backup/generation_summary.h"
 #include "backup/generations.h"
 #include "backup/manual_run_scope.h"
 #include "backup/part_file_copies.h"
@@ -26,18 +28,20 @@ void RepairBeforeRestore(TabfFileOperation& op, const std::string& temp, const s
                          const std::string& client, BackgroundRemoval& removal) {
     if (!LooksLikeAbsolutePath(backup)) return;
     const GenerationFolders folders(backup);
-    if (!RepairNeeded(removal, folders)) return;
-    std::vector<std::string> guarded;
-    for (const std::string& folder : {temp, client}) {
-        if (LooksLikeAbsolutePath(folder)) guarded.push_back(folder);
-    }
-    if (AnyOverlaps(folders.All(), guarded) || HoldsForeignEntries(folders.backup, kNewestMark) ||
-        HoldsForeignEntries(folders.old, kNewestMark))
-        return;
-    for (const std::string& hidden : {folders.staging, folders.complete, folders.discard}) {
-        if (IsForeignHiddenFolder(hidden)) return;
-    }
+    if (!RepairNeeded(removal, folders) || !RestoreMayRepair(folders, temp, client)) return;
     RepairGenerations(op, removal, folders);
+}
+
+// What a failed restore tells: the temp folder gone with its disk, or the first file that could
+// not be read or changed, and why.
+std::string RestoreFailure(const MainForm& f, const files::FolderAnchor& temp,
+                           const std::string& path, const files::CopyResult& failure) {
+    const std::string text = f.msg_restore_failed;
+    if (!temp.StillThere()) return text + "\n\n" + f.msg_restore_folder_gone + temp.Path();
+    if (failure.error == 0) return text;
+    const std::string& what =
+        failure.InSource() ? f.msg_restore_not_read : f.msg_restore_not_changed;
+    return text + "\n\n" + what + path + "\n\n" + f.FailureCause(failure.error);
 }
 
 }  // namespace
@@ -52,6 +56,13 @@ void MainForm::RestorePartFiles(bool older) {
     const bool subfolders = radio_storing_subfolder.checked();
     const std::string client = TrimTrailingSeparators(edit_clientdir.text());
     TabfFileOperation& op = abfFileOperation1;
+    // Before the repair, which renames in the backup folder.
+    const std::string owner = OwnerRefusal({temp}, "restore --yes");
+    if (!owner.empty()) {
+        RefuseRun(owner);
+        RecordRun(true, false, false, owner);
+        return;
+    }
     RepairBeforeRestore(op, temp, newest, client, discardRemoval_);
     const std::string backup = older ? newest + kOldSuffix : newest;
 
@@ -78,6 +89,16 @@ void MainForm::RestorePartFiles(bool older) {
         RecordRun(true, false, false, msg_tempdir_not_absolute);
         return;
     }
+    // A temp folder whose disk is not mounted is not made anew on the disk below: the restored
+    // files would lie where the client never looks, and the run would report success. It is held
+    // open from here on, so that one that vanishes mid-run gets nothing made in its place.
+    files::FolderAnchor tempFolder;
+    if (!tempFolder.Open(temp)) {
+        const std::string text = msg_tempdir_missing + temp;
+        RefuseRun(text);
+        RecordRun(true, false, false, text);
+        return;
+    }
 
     RemoveCopyLeftovers(op, RestoreTargetFolders(temp, client, listbox_files.items()));
     bool failed = false;
@@ -93,16 +114,25 @@ void MainForm::RestorePartFiles(bool older) {
     std::vector<TabfFileOperation> ops(workers > 1 ? workers : 0, op);
     std::vector<std::vector<files::StagedCopy>> stagedBy(workers);
     std::vector<files::CopyResult> results(sources.size());
+    std::vector<std::string> targets(sources.size());
     files::ForEachIndex(sources.size(), workers, [&](std::size_t k, unsigned worker) {
         const std::string& source = sources[k];
         std::string name = LastElement(source);
         name.resize(name.size() - std::string(kBackupSuffix).size());
+        // A disk that drops out leaves its mount point at the temp folder's path, or the path
+        // gone: nothing more is written there.
+        if (!tempFolder.StillThere()) {
+            results[k] = {files::CopyStatus::TargetFailed, ENOENT};
+            return true;
+        }
         TabfFileOperation& copier = workers > 1 ? ops[worker] : op;
         copier.SetFileList({source});
-        copier.DestFolder = subfolders ? JoinPath(JoinPath(temp, NextToLastElement(source)), name)
-                                       : JoinPath(temp, name);
+        targets[k] = subfolders ? JoinPath(JoinPath(temp, NextToLastElement(source)), name)
+                                : JoinPath(temp, name);
+        copier.DestFolder = targets[k];
         TabfFileOperation::CopyMode mode = partFilesOnly;
         mode.staged = &stagedBy[worker];
+        mode.within = &tempFolder;
         results[k] = copier.Copy(mode);
         return true;
     });
@@ -110,6 +140,9 @@ void MainForm::RestorePartFiles(bool older) {
     for (std::vector<files::StagedCopy>& some : stagedBy) {
         staged.insert(staged.end(), some.begin(), some.end());
     }
+    // The first failure that is no damaged copy is the one told.
+    std::string failedPath;
+    files::CopyResult failure;
     for (std::size_t k = 0; k < sources.size(); ++k) {
         const std::string& source = sources[k];
         const files::CopyResult& copied = results[k];
@@ -122,12 +155,33 @@ void MainForm::RestorePartFiles(bool older) {
         if (copied.status == files::CopyStatus::SourceRefused) {
             damaged += source + "\n";
             ++runDamaged_;
-        } else {
+        } else if (!otherFailure) {
             otherFailure = true;
+            failedPath = copied.InSource() ? source : targets[k];
+            failure = copied;
         }
     }
-    if (!op.PutInPlace(staged)) failed = otherFailure = true;
-    const std::string outcome = failed ? msg_restore_failed : msg_restore_ok;
+    op.ClearFailure();
+    if (!tempFolder.StillThere()) {
+        // Nothing is put in place where the temp folder was. Each copy's temporary name (its own,
+        // made for this copy) goes from the folder held open, wherever that is now, and from its
+        // path, where a copy may have landed on what lies there now.
+        const std::string top = JoinPath(temp, "");
+        for (const files::StagedCopy& copy : staged) {
+            ::unlink(copy.written.c_str());
+            if (copy.written.compare(0, top.size(), top) != 0) continue;
+            ::unlinkat(tempFolder.Descriptor(), copy.written.c_str() + top.size(), 0);
+        }
+        failed = otherFailure = true;
+    } else if (!op.PutInPlace(staged) && !otherFailure) {
+        failed = otherFailure = true;
+        failedPath = op.FailedPath();
+        failure = {files::CopyStatus::TargetFailed, op.FailedCode()};
+    }
+    const std::string outcome = !failed ? msg_restore_ok
+                                : otherFailure
+                                    ? RestoreFailure(*this, tempFolder, failedPath, failure)
+                                    : msg_restore_failed;
     ShowMessage(outcome, failed ? msg_error_caption : msg_info_caption);
     if (!damaged.empty()) ShowMessage(msg_restore_damaged + damaged, msg_error_caption);
     const bool extrasRestored = RestoreAdditionalFiles(older);

@@ -4,12 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 #include "base/paths.h"
-#include "settings/atomic_file.h"
 #include "settings/settings_location.h"
 #include "shell/file_copy.h"
 #include "shell/find_files.h"
@@ -18,16 +19,135 @@ namespace hw {
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) break;  // a line cut short by a crash is no run
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
+// A line longer than this is no run the history wrote (messages are cut well below it): it is
+// skipped without being loaded.
+constexpr std::size_t kLongestLine = 64 * 1024;
+constexpr std::size_t kLongestMessage = 16 * 1024;
+// The history is read from its end in chunks, and never more than this of it: the last backup
+// is looked for there, and a trimmed history keeps no more.
+constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kTailBytes = 4 * 1024 * 1024;
+
+// The history opened with `flags`, or -1; `notAFile` then tells whether something other than a
+// regular file stands there: a pipe would block the open or the read, a device never end, a
+// link lead to someone else's file.
+int OpenRegular(const std::string& path, int flags, struct stat& info, bool& notAFile) {
+    notAFile = false;
+    // The first look avoids opening such a file at all; the second, at what was opened, counts.
+    if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        notAFile = true;
+        return -1;
     }
-    return lines;
+    const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        // Put there since the first look: a link, a pipe without reader or a socket, a folder.
+        notAFile = errno == ELOOP || errno == ENXIO || errno == EISDIR;
+        return -1;
+    }
+    const bool stated = ::fstat(fd, &info) == 0;
+    if (stated && S_ISREG(info.st_mode)) return fd;
+    notAFile = stated;
+    ::close(fd);
+    return -1;
+}
+
+bool ReadAt(int fd, char* data, std::size_t size, off_t at) {
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, data, size, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;  // an error, or the file got shorter meanwhile
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        at += n;
+    }
+    return true;
+}
+
+enum class Walk { Stopped, AtStart, AtLimit, Failed };
+
+// Gives the lines of the first `size` bytes of `fd` to `visit`, newest first, with the offset
+// where each starts, until it returns false; reads at most `limit` bytes, in chunks from the
+// end. A line longer than kLongestLine comes as `overLong`, empty and perhaps without its offset
+// (-1), and is never loaded whole. Bytes after the last line break are a line cut short by a crash:
+// no run.
+Walk WalkLinesBackwards(
+    int fd, off_t size, std::size_t limit,
+    const std::function<bool(const std::string& line, off_t start, bool overLong)>& visit) {
+    std::string piece;      // the bytes from `at` not given yet
+    bool ended = false;     // the piece ends at a line break, not in a line cut short
+    bool skipping = false;  // the piece lies in an over-long line, already given
+    off_t at = size;
+    std::size_t read = 0;
+    std::string chunk;
+    while (at > 0) {
+        if (read >= limit) return Walk::AtLimit;
+        const std::size_t n = static_cast<std::size_t>(std::min<off_t>(at, kChunk));
+        at -= static_cast<off_t>(n);
+        read += n;
+        chunk.resize(n);
+        if (!ReadAt(fd, chunk.data(), n, at)) return Walk::Failed;
+        piece.insert(0, chunk);
+        for (std::size_t end; (end = piece.rfind('\n')) != std::string::npos; piece.resize(end)) {
+            const bool overLong = piece.size() - end - 1 > kLongestLine;
+            if (ended && !skipping &&
+                !visit(overLong ? std::string() : piece.substr(end + 1), at + end + 1, overLong)) {
+                return Walk::Stopped;
+            }
+            ended = true;
+            skipping = false;
+        }
+        if (!skipping && piece.size() > kLongestLine) {
+            if (ended && !visit({}, -1, true)) return Walk::Stopped;
+            skipping = true;
+        }
+        if (skipping) piece.clear();
+    }
+    if (ended && !skipping && !visit(piece, 0, false)) return Walk::Stopped;
+    return Walk::AtStart;
+}
+
+// Replaces the history by its newest `keep` lines once it holds a tenth more, or by the lines
+// after an over-long one, or by those in its last kTailBytes. The lines are copied in chunks
+// from `fd`, the history of `size` bytes, into a new file that takes its place in one step.
+bool TrimHistory(const std::string& path, int fd, const struct stat& info, std::size_t keep) {
+    const off_t size = info.st_size;
+    std::size_t lines = 0;
+    off_t keptFrom = size;  // where the newest `keep` lines start
+    off_t oldest = size;    // where the oldest line read so far starts
+    off_t cut = 0;          // the lines from here on stay
+    const Walk walk = WalkLinesBackwards(fd, size, kTailBytes,
+                                         [&](const std::string&, off_t start, bool overLong) {
+                                             if (overLong) {
+                                                 cut = oldest;
+                                                 return false;
+                                             }
+                                             if (++lines == keep) keptFrom = start;
+                                             oldest = start;
+                                             if (lines > keep + keep / 10) {
+                                                 cut = keptFrom;
+                                                 return false;
+                                             }
+                                             return true;
+                                         });
+    if (walk == Walk::AtLimit) cut = oldest;
+    if (walk == Walk::Failed || walk == Walk::AtStart || cut == 0) return true;
+    return files::ReplaceFile(path, [&](int to) {
+        // Owner first: changing it may clear set-id bits, which the mode then restores.
+        if (::fchown(to, info.st_uid, info.st_gid) != 0) {
+            // Only the superuser may give a file away; the bits apply all the same.
+        }
+        if (::fchmod(to, info.st_mode & 07777) != 0) return false;
+        std::string chunk;
+        for (off_t at = cut; at < size;) {
+            const std::size_t n = static_cast<std::size_t>(std::min<off_t>(size - at, kChunk));
+            chunk.resize(n);
+            if (!ReadAt(fd, chunk.data(), n, at) || !files::WriteAllBytes(to, chunk.data(), n)) {
+                return false;
+            }
+            at += static_cast<off_t>(n);
+        }
+        return true;
+    });
 }
 
 bool ParseCount(const std::string& text, std::size_t& count) {
@@ -76,10 +196,18 @@ std::string DefaultHistoryFile(const char* stateHome, const std::string& home) {
 std::string FormatRunRecord(const RunRecord& run) {
     const std::string when = LocalTime(run.when, "%Y-%m-%dT%H:%M:%S%z");
     if (when.empty()) return {};
+    std::string message = OneLine(run.message);
+    if (message.size() > kLongestMessage) {
+        std::size_t end = kLongestMessage;
+        // Not within a character of several bytes.
+        while (end > 0 && (static_cast<unsigned char>(message[end]) & 0xC0) == 0x80) --end;
+        message.resize(end);
+        message += " ...";
+    }
     return when + "\t" + (run.restore ? "restore" : "backup") + "\t" +
            (run.automatic ? "automatic" : "manual") + "\t" + std::to_string(run.files) + "\t" +
            std::to_string(run.damaged) + "\t" + (run.succeeded ? "succeeded" : "failed") + "\t" +
-           OneLine(run.message);
+           message;
 }
 
 std::optional<RunRecord> ParseRunRecord(const std::string& line) {
@@ -101,43 +229,45 @@ std::optional<RunRecord> ParseRunRecord(const std::string& line) {
     return run;
 }
 
-bool AppendRunRecord(const std::string& path, const RunRecord& run, std::size_t keep) {
-    const std::string line = FormatRunRecord(run) + "\n";
-    if (path.empty() || line.size() < 2) return false;
+HistoryAppend AppendRunRecord(const std::string& path, const RunRecord& run, std::size_t keep) {
+    std::string line = FormatRunRecord(run) + "\n";
+    if (path.empty() || line.size() < 2) return HistoryAppend::Failed;
     CreatePrivateFolders(ParentPath(path));
-    // No run takes fewer bytes than this: a file smaller than that many runs is not read.
-    constexpr std::size_t kShortestLine = 50;
     struct stat info {};
-    const bool mayBeFull =
-        ::stat(path.c_str(), &info) == 0 &&
-        static_cast<std::size_t>(info.st_size) >= (keep + keep / 10) * kShortestLine;
-    std::string text;
-    if (mayBeFull && ReadWholeFile(path, text)) {
-        std::vector<std::string> lines = Lines(text);
-        if (lines.size() + 1 > keep + keep / 10) {
-            std::string kept;
-            for (std::size_t i = lines.size() + 1 - keep; i < lines.size(); ++i) {
-                kept += lines[i] + "\n";
-            }
-            return ReplaceFileContent(path, kept + line);
-        }
+    bool notAFile = false;
+    const int fd = OpenRegular(path, O_RDWR | O_CREAT | O_APPEND, info, notAFile);
+    if (fd < 0) return notAFile ? HistoryAppend::NotAFile : HistoryAppend::Failed;
+    // A line cut short by a crash is ended first: the run would be read as the rest of it.
+    char last = '\n';
+    if (info.st_size > 0 && ReadAt(fd, &last, 1, info.st_size - 1) && last != '\n') {
+        line.insert(0, "\n");
     }
     // One write with O_APPEND: a run's line is never mixed with another's.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
     const bool written = files::WriteAllBytes(fd, line.data(), line.size());
-    return ::close(fd) == 0 && written;
+    // No run takes fewer bytes than this: a file smaller than that many runs is not read.
+    constexpr std::size_t kShortestLine = 50;
+    if (written && ::fstat(fd, &info) == 0 &&
+        static_cast<std::size_t>(info.st_size) > (keep + keep / 10) * kShortestLine) {
+        // The run is in; a history that could not be trimmed is trimmed by a later run.
+        TrimHistory(path, fd, info, keep);
+    }
+    return ::close(fd) == 0 && written ? HistoryAppend::Written : HistoryAppend::Failed;
 }
 
 std::optional<RunRecord> LastBackupRun(const std::string& path) {
-    std::string text;
-    if (path.empty() || !ReadWholeFile(path, text)) return std::nullopt;
-    const std::vector<std::string> lines = Lines(text);
-    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        const std::optional<RunRecord> run = ParseRunRecord(*line);
-        if (run && !run->restore) return run;
-    }
-    return std::nullopt;
+    struct stat info {};
+    bool notAFile = false;
+    const int fd = path.empty() ? -1 : OpenRegular(path, O_RDONLY, info, notAFile);
+    if (fd < 0) return std::nullopt;
+    std::optional<RunRecord> found;
+    WalkLinesBackwards(fd, info.st_size, kTailBytes,
+                       [&](const std::string& line, off_t, bool overLong) {
+                           if (!overLong) found = ParseRunRecord(line);
+                           if (found && found->restore) found.reset();
+                           return !found;
+                       });
+    ::close(fd);
+    return found;
 }
 
 }  // namespace hw

@@ -34,15 +34,21 @@ std::string DefaultHistoryFile(const char* stateHome, const std::string& home);
 // runs by line breaks, so neither may stand in a message).
 std::string OneLine(const std::string& text);
 // "2026-12-07T14:21:05+0100<TAB>backup<TAB>manual<TAB>8<TAB>0<TAB>succeeded<TAB>message", the
-// time local, the message on one line.
+// time local, the message on one line and cut after 16 KiB (a list of damaged files may be
+// long), so that every line the history writes is read back.
 std::string FormatRunRecord(const RunRecord& run);
 std::optional<RunRecord> ParseRunRecord(const std::string& line);
-// Adds the run with one append; once the file holds a tenth more than `keep` runs it is
-// replaced by the newest `keep` in one step. Makes the folder when missing. False when it could
-// not write.
-bool AppendRunRecord(const std::string& path, const RunRecord& run,
-                     std::size_t keep = kHistoryRuns);
-// The newest backup run in the file.
+// How adding a run went. NotAFile: a pipe, device, socket, link or folder stands at the path;
+// it was left alone (a pipe would block the run, a link lead elsewhere).
+enum class HistoryAppend { Written, NotAFile, Failed };
+// Adds the run with one append to a regular file. Once the file holds a tenth more than `keep`
+// runs, or a line longer than any run, it is replaced in one step by the newest `keep` runs
+// after the last such line, read from the end and copied in chunks. Makes the folder when
+// missing.
+HistoryAppend AppendRunRecord(const std::string& path, const RunRecord& run,
+                              std::size_t keep = kHistoryRuns);
+// The newest backup run in the file, looked for only in its last few megabytes; a line longer
+// than any run is skipped unread.
 std::optional<RunRecord> LastBackupRun(const std::string& path);
 
 }  // namespace hw

@@ -12,6 +12,9 @@ struct OpenDialog {
     bool multiSelect = false;
 };
 
+// The answer to a question that has a button of its own besides Yes and No.
+enum class Choice { Yes, No, Extra };
+
 struct FolderBrowse {
     std::string caption;
     std::string selection;

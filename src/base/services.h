@@ -19,6 +19,9 @@ class Dialogs {
     // Yes/No question with the question icon: title "Bestätigung", buttons "&Ja" and "&Nein",
     // Yes the default, Escape answers No. True only for Yes.
     virtual bool AskYesNo(const std::string& question) = 0;
+    // The same box with a third button labelled `extra`, for a choice that must be made on
+    // purpose: it is never the default, and Escape or closing the box answers No.
+    virtual Choice AskYesNoOr(const std::string& question, const std::string& extra) = 0;
     // A modal file-open dialog starting in initialFolder. Empty when cancelled.
     virtual std::vector<std::string> OpenFiles(const OpenDialog& dialog,
                                                const std::string& initialFolder) = 0;

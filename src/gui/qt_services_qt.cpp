@@ -60,16 +60,25 @@ void QtDialogs::ShowErrorReport(const std::string& text, const std::string& capt
 }
 
 bool QtDialogs::AskYesNo(const std::string& question) {
+    return AskYesNoOr(question, {}) == Choice::Yes;
+}
+
+Choice QtDialogs::AskYesNoOr(const std::string& question, const std::string& extra) {
     // The confirmation box's own texts are German whatever the program's language.
     QMessageBox box(QMessageBox::Question, QStringLiteral("Bestätigung"), ToQt(question),
                     QMessageBox::NoButton, parent_);
     box.setTextFormat(Qt::PlainText);
     QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
+    QPushButton* other =
+        extra.empty() ? nullptr : box.addButton(ToQt(extra), QMessageBox::ActionRole);
+    // Enter answers Yes even where the extra button has the focus: only a click chooses it.
+    if (other != nullptr) other->setAutoDefault(false);
     box.setDefaultButton(yes);
     box.setEscapeButton(no);
     box.exec();
-    return box.clickedButton() == yes;
+    if (box.clickedButton() == yes) return Choice::Yes;
+    return other != nullptr && box.clickedButton() == other ? Choice::Extra : Choice::No;
 }
 
 std::vector<std::string> QtDialogs::OpenFiles(const OpenDialog& dialog,

@@ -24,6 +24,7 @@ class QtDialogs : public Dialogs {
     void ShowMessage(const std::string& text, const std::string& caption) override;
     void ShowErrorReport(const std::string& text, const std::string& caption) override;
     bool AskYesNo(const std::string& question) override;
+    Choice AskYesNoOr(const std::string& question, const std::string& extra) override;
     std::vector<std::string> OpenFiles(const OpenDialog& dialog,
                                        const std::string& initialFolder) override;
     std::string BrowseFolder(const FolderBrowse& dialog) override;

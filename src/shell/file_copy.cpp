@@ -8,10 +8,12 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -137,13 +139,18 @@ CopyResult TargetFailure() {
 }
 
 // The whole content of an open file from its start. `size` is what fstat told: a read that
-// stops short right there has met the end, which saves asking once more.
-bool ReadWhole(int fd, off_t size, std::string& bytes) {
+// stops short right there has met the end, which saves asking once more. A file that holds more
+// than `most` bytes is read only to the byte after them, so that one growing meanwhile cannot
+// take all memory: `bytes` then ends longer than `most`.
+bool ReadWhole(int fd, off_t size, std::string& bytes, std::size_t most = SIZE_MAX - 1) {
     // A byte more than its size, so that a file grown meanwhile shows at once.
-    bytes.assign(static_cast<std::size_t>(size) + 1, '\0');
+    bytes.assign(std::min(static_cast<std::size_t>(size), most) + 1, '\0');
     std::size_t have = 0;
     for (;;) {
-        if (have == bytes.size()) bytes.resize(2 * bytes.size());
+        if (have == bytes.size()) {
+            if (have > most) break;
+            bytes.resize(std::min(2 * have, most + 1));
+        }
         const ssize_t got =
             ::pread(fd, &bytes[have], bytes.size() - have, static_cast<off_t>(have));
         if (got < 0 && errno == EINTR) continue;
@@ -248,7 +255,8 @@ bool OverwriteWith(const std::string& target, const std::string& bytes, const st
     if (!out.ok()) return false;
     const auto size = static_cast<off_t>(bytes.size());
     std::string old;
-    const bool same = have.st_size == size && ReadWhole(out.get(), size, old) && old == bytes;
+    const bool same =
+        have.st_size == size && ReadWhole(out.get(), size, old, bytes.size()) && old == bytes;
     if (!same && (!WriteThrough(options.write, out.get(), bytes.data(), bytes.size()) ||
                   (have.st_size > size && ::ftruncate(out.get(), size) != 0))) {
         Discard(target);
@@ -310,20 +318,105 @@ bool CopyAllBytes(int from, int to, bool* readFailed, const ByteWrite& write) {
 
 namespace {
 
+// A change this recent may belong to a write that is still under way.
+constexpr long long kRecentNs = 2'000'000'000;
+// How long a write that began at a file's change time is given to end before the file is read
+// a second time: longer than the kernel stops a writer at most while its dirty pages are written
+// out (200 ms), which can happen halfway through one write.
+constexpr long long kSettleNs = 300'000'000;
+
+bool SameState(const struct stat& a, const struct stat& b) {
+    return a.st_size == b.st_size && SameTime(a.st_mtim, b.st_mtim) &&
+           SameTime(a.st_ctim, b.st_ctim);
+}
+
+struct timespec Now(const CopyOptions& options) {
+    if (options.clock) return options.clock();
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}
+
+// True when `changed` lies less than kRecentNs before `now`, or after it (a clock set back, the
+// coarse tick of file times); `wait` receives what is left of kSettleNs since the change.
+bool ChangedJustNow(const struct timespec& changed, const struct timespec& now, long long& wait) {
+    // Whole seconds first, so that no time far off overflows the nanoseconds.
+    if (changed.tv_sec < now.tv_sec - 3) return false;
+    if (changed.tv_sec > now.tv_sec + 1) {
+        wait = kSettleNs;
+        return true;
+    }
+    const long long since = (static_cast<long long>(now.tv_sec) - changed.tv_sec) * 1'000'000'000 +
+                            (now.tv_nsec - changed.tv_nsec);
+    wait = std::clamp(kSettleNs - since, 0LL, kSettleNs);
+    return since < kRecentNs;
+}
+
+void Sleep(long long nanoseconds) {
+    struct timespec left {
+        static_cast<time_t>(nanoseconds / 1'000'000'000),
+            static_cast<long>(nanoseconds % 1'000'000'000)
+    };
+    while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+// Reads the file again from its start; `same` tells whether it holds exactly `bytes`. Compared
+// piece by piece, so that no second copy of the file is held.
+bool ReadsTheSame(int fd, const std::string& bytes, bool& same) {
+    static constexpr std::size_t kChunk = 128 * 1024;
+    std::unique_ptr<char[]> buffer(new char[kChunk]);
+    same = false;
+    std::size_t have = 0;
+    for (;;) {
+        // Up to a byte past the end, which shows a file grown meanwhile.
+        const std::size_t want = std::min(kChunk, bytes.size() - have + 1);
+        const ssize_t got = ::pread(fd, buffer.get(), want, static_cast<off_t>(have));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) {
+            same = have == bytes.size();
+            return true;
+        }
+        const auto size = static_cast<std::size_t>(got);
+        if (size > bytes.size() - have || std::memcmp(buffer.get(), &bytes[have], size) != 0) {
+            return true;
+        }
+        have += size;
+    }
+}
+
 // Reads the whole source and makes sure that it did not change meanwhile: a client that
 // rewrites a file in place in several writes could otherwise leave a copy mixed from two
 // versions that still looks well-formed. One change is met by reading again; `info` ends as the
-// state of the bytes read.
+// state of the bytes read. A source that grows past options.largest is refused.
 CopyResult ReadSteady(int in, struct stat& info, std::string& bytes, const CopyOptions& options) {
+    const std::size_t most = options.largest != 0 ? options.largest : SIZE_MAX - 1;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!ReadWhole(in, info.st_size, bytes)) return SourceFailure();
+        if (!ReadWhole(in, info.st_size, bytes, most)) return SourceFailure();
+        if (bytes.size() > most) return {CopyStatus::SourceRefused, 0};
         if (options.afterRead) options.afterRead();
         struct stat after {};
         if (::fstat(in, &after) != 0) return SourceFailure();
-        if (after.st_size == info.st_size && SameTime(after.st_mtim, info.st_mtim) &&
-            SameTime(after.st_ctim, info.st_ctim)) {
-            return {};
+        if (!SameState(after, info)) {
+            info = after;
+            continue;
         }
+        // A file's times change when a write to it begins, so a read that overlapped the rest
+        // of that write found them equal before and after. Once such a write has had time to
+        // end, a second read shows it. A change long ago costs nothing.
+        long long wait = 0;
+        if (!ChangedJustNow(after.st_ctim, Now(options), wait)) return {};
+        if (options.waitBeforeSecondRead) {
+            options.waitBeforeSecondRead();
+        } else if (wait > 0) {
+            Sleep(wait);
+        }
+        bool same = false;
+        if (!ReadsTheSame(in, bytes, same)) return SourceFailure();
+        if (options.afterRead) options.afterRead();
+        if (::fstat(in, &after) != 0) return SourceFailure();
+        if (same && SameState(after, info)) return {};
         info = after;
     }
     return {CopyStatus::SourceRefused, 0};
@@ -369,7 +462,7 @@ bool HoldsAlready(const std::string& target, const std::string& bytes, const str
     Fd fd(OpenRegular(target, O_RDONLY, 0, have));
     std::string old;
     return fd.ok() && MayHoldAlready(have, bytes, source) &&
-           ReadWhole(fd.get(), have.st_size, old) && old == bytes;
+           ReadWhole(fd.get(), have.st_size, old, bytes.size()) && old == bytes;
 }
 
 // Writes the judged bytes under a temporary name beside the target and renames them over it.
@@ -423,6 +516,9 @@ CopyResult CopyInPlace(int in, const struct stat& info, const std::string& targe
 // written: a change of the source meanwhile cannot slip into the copy.
 CopyResult CopyJudged(int in, struct stat info, const std::string& target,
                       const CopyOptions& options) {
+    if (options.largest != 0 && static_cast<std::uint64_t>(info.st_size) > options.largest) {
+        return {CopyStatus::SourceRefused, 0};
+    }
     const struct timespec readAt = CoarseNow();
     std::string bytes;
     const CopyResult read = ReadSteady(in, info, bytes, options);

@@ -80,9 +80,12 @@ struct CopyOptions {
     // there, and exactly those bytes are written. A copy it refuses is not written (the target
     // keeps what it held): SourceRefused. Only regular files are copied while it is set: a
     // folder fails with EISDIR. A source that changes while it is read is read once more; one
-    // that changes again is refused as well. In place, bytes the target holds already are not
-    // written again.
+    // that changes again is refused as well. A source changed within the last two seconds is
+    // read a second time after a short wait, and counts as changed unless both reads agree. In
+    // place, bytes the target holds already are not written again.
     std::function<bool(const std::string& bytes)> accept;
+    // Judged: a source of more bytes is refused from its size alone, unread (0: no limit).
+    std::size_t largest = 0;
     // In place and judged: what an earlier copy to the target recorded. While the source and the
     // target both still match it, the target is kept and neither is read.
     const CopyRecord* known = nullptr;
@@ -94,6 +97,12 @@ struct CopyOptions {
     CopyRecord* made = nullptr;
     // Judged: called each time the source has been read whole, before it is looked at again.
     std::function<void()> afterRead;
+    // Judged: called instead of the short wait before a source changed just now is read a
+    // second time.
+    std::function<void()> waitBeforeSecondRead;
+    // Judged: the time that the source's change time is compared with; the system's clock when
+    // empty.
+    std::function<struct timespec()> clock;
     // Not in place: when set, a finished copy stays under its temporary name, unsynced, and is
     // added here; PutStagedInPlace makes many of them durable at once and renames them. A judged
     // copy whose target holds its bytes, permissions and time already is not made.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <new>
 
 #include "base/paths.h"
 #include "shell/file_copy.h"
@@ -33,13 +34,20 @@ std::string TabfFileOperation::TargetFor(const std::string& source) const {
 
 files::CopyResult TabfFileOperation::Run(const Step& step, bool intoDestFolder) {
     files::CopyResult first;
+    const std::string* current = &DestFolder;
+    failedAt_.clear();
     try {
         std::size_t entries = 0;
         for (const std::string& source : fileList_) entries += source.empty() ? 0 : 1;
         // Several entries to copy or move always go into DestFolder, which is created for them.
-        if (entries > 1 && intoDestFolder && !files::MakeFolders(DestFolder)) return FailedStep();
+        if (entries > 1 && intoDestFolder && !files::MakeFolders(DestFolder)) {
+            first = FailedStep();
+            SetFailure(DestFolder, first.error);
+            return first;
+        }
         for (const std::string& source : fileList_) {
             if (source.empty()) continue;
+            current = &source;
             errno = 0;
             failedAt_.clear();
             const files::CopyResult done = step(source);
@@ -51,9 +59,9 @@ files::CopyResult TabfFileOperation::Run(const Step& step, bool intoDestFolder) 
             }
         }
     } catch (const std::exception&) {
-        // Out of memory in a path text or a listing: a failed step like any other.
+        // Out of memory in a path text or a listing: a failed step like any other, named.
         if (first.Ok()) first = {files::CopyStatus::TargetFailed, ENOMEM};
-        failedCode_ = ENOMEM;
+        SetFailure(failedAt_.empty() ? *current : failedAt_, ENOMEM);
     }
     return first;
 }
@@ -79,10 +87,21 @@ files::CopyResult TabfFileOperation::CopyOne(const std::string& source, const Co
     options.newNames = mode.newNames;
     options.made = mode.made;
     options.afterRead = afterRead;
+    options.largest = mode.largest;
+    options.clock = clock;
+    if (waitBeforeSecondRead) options.waitBeforeSecondRead = [&] { waitBeforeSecondRead(source); };
     options.staged = mode.staged;
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };
     if (beforeCopy) beforeCopy(source);
-    const files::CopyResult copied = CopyTo(source, target, mode, options);
+    files::CopyResult copied;
+    try {
+        copied = CopyTo(source, target, mode, options);
+    } catch (const std::bad_alloc&) {
+        // A judged source is held in memory whole: the failure names the file that did not fit.
+        if (mode.inPlace) ::unlink(target.c_str());
+        failedAt_ = source;
+        return {files::CopyStatus::TargetFailed, ENOMEM};
+    }
     if (copied.Ok()) return copied;
     // In place, a failed copy leaves no file of an older generation under the name.
     if (mode.inPlace) ::unlink(target.c_str());
@@ -122,6 +141,7 @@ files::CopyResult TabfFileOperation::Copy(const CopyMode& mode) {
 }
 
 unsigned TabfFileOperation::CopyWorkers(std::size_t count) const {
+    // waitBeforeSecondRead and clock keep no order among copies: they leave the threads on.
     if (byteWrite || beforeCopy || afterRead) return 1;
     return files::WorkersFor(count);
 }

@@ -3,6 +3,8 @@
 // leave a truncated file under the final name.
 #pragma once
 
+#include <cstddef>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,6 +24,8 @@ struct CopyMode {
     // When set, a file is kept only when its bytes pass, and exactly the bytes judged are
     // written; a refused copy ends SourceRefused. Folders are then not copied.
     std::function<bool(const std::string& bytes)> accept;
+    // Judged: a source of more bytes is refused unread (see files::CopyOptions::largest).
+    std::size_t largest = 0;
     // The folder held none of the targets' names (see files::CopyOptions::newNames).
     bool newNames = false;
     // For a judged copy in place: what the earlier copy to DestFolder recorded (see
@@ -76,7 +80,8 @@ class TabfFileOperation {
     bool PutInPlace(const std::vector<files::StagedCopy>& staged);
     // Creates an empty file at each entry.
     bool CreateEmpty();
-    // Threads a run of `count` copies may use: one while a fault seam wants the steps in order.
+    // Threads a run of `count` copies may use: one while a fault seam wants the steps in order
+    // (byteWrite, beforeCopy, afterRead).
     unsigned CopyWorkers(std::size_t count) const;
     // Creates each entry as a folder with any missing folder above it, relative to `within`
     // when that is given.
@@ -94,6 +99,12 @@ class TabfFileOperation {
     // Called each time a judged copy has read its source whole, so that a test can rewrite the
     // source while it is being copied, as a client may.
     std::function<void()> afterRead;
+    // Called with its source instead of the short wait before a judged copy reads a source
+    // changed just now a second time, so that a test can rewrite it unseen by its times, as a
+    // write under way does. Every copying thread calls it.
+    std::function<void(const std::string& source)> waitBeforeSecondRead;
+    // The time that judged copies compare change times with; the system's clock when empty.
+    std::function<struct timespec()> clock;
     // Runs beforeChange; for a caller that hands a delete to another thread.
     void AnnounceChange() const {
         if (beforeChange) beforeChange();

@@ -30,11 +30,12 @@ enum class TextId {
     OlderBackupPrefix,      // ... the older one
     NoNewestBackup,         // ... when there is no newest generation
     NewestHoldsFewer,       // ... when the newest holds fewer part files than the older one
-    RestoreOlderQuestion,   // the question that offers the older generation
+    RestoreOlderButton,     // ... its button of its own that restores the older generation
     RunLineBackup,          // a run told as one line: a backup
     RunLineRestore,         // ... a restore
     RunLineAutomatic,       // ... after either, for an automatic run
     DamagedSuffix,          // after a number of damaged part files
+    HistoryNotAFile,        // the history is a pipe, link, ...: before its path
     // The command line
     RunsAlready,      // another copy holds the instance lock, before which one
     HolderWindow,     // ... the window

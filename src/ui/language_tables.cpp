@@ -150,6 +150,43 @@ const std::vector<MessageText>& MessageTexts() {
           "Folgende Part-Dateien wurden nicht gesichert: Der Datenträger des Backup-Ordners kann "
           "ihre Namen nicht speichern (er lehnt Zeichen wie \":\" oder einen Zeilenumbruch ab "
           "oder Bytes, die kein UTF-8 sind). Die übrigen Part-Dateien wurden gesichert.\n\n"}},
+        {&MainForm::msg_backupdir_not_folder,
+         {"The following is no folder, so no backup can be kept at the Backup-Directory ! "
+          "Nothing was backed up.\n\n",
+          "Folgendes ist kein Ordner, daher kann im Backup-Ordner keine Sicherung abgelegt "
+          "werden ! Es wurde nichts gesichert.\n\n"}},
+        {&MainForm::msg_folder_other_owner,
+         {"The following folder of the backup belongs to the user ",
+          "Der folgende Ordner der Sicherung gehört dem Benutzer "}},
+        {&MainForm::msg_settings_other_owner,
+         {"Hoardwise runs as root on the settings file of the user ",
+          "Hoardwise läuft als root mit der Einstellungsdatei des Benutzers "}},
+        {&MainForm::msg_run_as_owner,
+         {"Nothing was changed: files written by another user would make every later run of "
+          "that user fail. Run Hoardwise as that user instead, for example:\n\n",
+          "Es wurde nichts verändert: Dateien eines anderen Benutzers würden jeden späteren Lauf "
+          "dieses Benutzers scheitern lassen. Hoardwise stattdessen als dieser Benutzer "
+          "ausführen, zum Beispiel:\n\n"}},
+        {&MainForm::msg_temp_gone,
+         {"The Temp-Directory disappeared during the backup (was its disk removed, or the folder "
+          "moved?), so its part files could not all be read:\n\n",
+          "Der Temp-Ordner ist während der Sicherung verschwunden (wurde sein Datenträger "
+          "entfernt oder der Ordner verschoben?), daher konnten nicht alle Part-Dateien gelesen "
+          "werden:\n\n"}},
+        {&MainForm::msg_generations_unchanged,
+         {"Nothing was replaced: the backups are as they were.",
+          "Es wurde nichts ersetzt: Die Sicherungen sind unverändert."}},
+        {&MainForm::msg_spare_only,
+         {"The following part files are missing; only the client's spare copy of each (the same "
+          "name ending in \".backup\" or \".bak\") is left, and the client does not load a "
+          "download from it. Their newest good copy was kept in the new backup. To get such a "
+          "download back, close the client and restore the backup, or rename the spare to the "
+          "part file's name.\n\n",
+          "Folgende Part-Dateien fehlen; von jeder ist nur die Ersatzkopie des Clients übrig "
+          "(derselbe Name mit \".backup\" oder \".bak\" am Ende), und aus ihr lädt der Client "
+          "keinen Download. Ihre neueste intakte Kopie wurde in die neue Sicherung übernommen. "
+          "Um einen solchen Download zurückzuholen, den Client schließen und die Sicherung "
+          "wiederherstellen oder die Ersatzkopie in den Namen der Part-Datei umbenennen.\n\n"}},
         {&MainForm::msg_folder_gone,
          {"The following folder disappeared during the backup (was its disk removed?). Nothing "
           "was written in its place, and the backup is not complete.\n\n",
@@ -174,6 +211,23 @@ const std::vector<MessageText>& MessageTexts() {
           "mounted?). Nothing was restored.\n\n",
           "Der folgende Backup-Ordner existiert nicht oder ist leer (ist sein Datenträger nicht "
           "eingehängt?). Es wurde nichts wiederhergestellt.\n\n"}},
+        {&MainForm::msg_tempdir_missing,
+         {"The following Temp-Directory does not exist or is no folder (is its disk not "
+          "mounted?). Nothing was restored.\n\n",
+          "Der folgende Temp-Ordner existiert nicht oder ist kein Ordner (ist sein Datenträger "
+          "nicht eingehängt?). Es wurde nichts wiederhergestellt.\n\n"}},
+        {&MainForm::msg_restore_not_changed,
+         {"The restore could not change the following file or folder:\n\n",
+          "Die Wiederherstellung konnte folgende Datei oder folgenden Ordner nicht ändern:\n\n"}},
+        {&MainForm::msg_restore_not_read,
+         {"The restore could not read the following backup copy:\n\n",
+          "Die Wiederherstellung konnte folgende Sicherungskopie nicht lesen:\n\n"}},
+        {&MainForm::msg_restore_folder_gone,
+         {"The following folder disappeared during the restore (was its disk removed?). Nothing "
+          "was written in its place, and the restore is not complete.\n\n",
+          "Der folgende Ordner ist während der Wiederherstellung verschwunden (wurde sein "
+          "Datenträger entfernt?). An seiner Stelle wurde nichts geschrieben, die "
+          "Wiederherstellung ist nicht vollständig.\n\n"}},
     };
     return texts;
 }
@@ -316,15 +370,17 @@ const Bilingual& MomentText(TextId id) {
         {"There is no newest backup: the backup folder is missing or empty.",
          "Es gibt keine neueste Sicherung: Der Backup-Ordner fehlt oder ist leer."},
         {"The newest backup holds fewer part files than the older one. Yes restores the newest "
-         "backup, No offers the older one.",
+         "backup, \"Restore older backup\" the older one, No nothing.",
          "Die neueste Sicherung enthält weniger Part-Dateien als die ältere. Ja stellt die "
-         "neueste Sicherung wieder her, Nein bietet die ältere an."},
-        {"Restore the older backup instead ?",
-         "Stattdessen die ältere Sicherung wiederherstellen ?"},
+         "neueste Sicherung wieder her, \"Ältere Sicherung wiederherstellen\" die ältere, Nein "
+         "nichts."},
+        {"Restore older backup", "Ältere Sicherung wiederherstellen"},
         {"Backup", "Sicherung"},
         {"Restore", "Wiederherstellung"},
         {" (automatic)", " (automatisch)"},
         {" damaged", " beschädigt"},
+        {"Runs are not added to the history, since it is not a regular file: ",
+         "Läufe werden nicht in den Verlauf eingetragen, da er keine gewöhnliche Datei ist: "},
         {"Hoardwise runs already: ", "Hoardwise läuft bereits: "},
         {"the window", "das Fenster"},
         {", process ", ", Prozess "},

@@ -145,16 +145,29 @@ class MainForm {
     std::string msg_restore_damaged;   // followed by the backup copies, one a line
     std::string msg_restore_client_running;
     std::string msg_tempdir_not_absolute;
+    std::string msg_tempdir_missing;  // followed by the temp folder
     // A file whose name the settings file's list of additional files cannot hold.
     std::string msg_files_unstorable;
     // Why a backup or restore could not be made, by name.
-    std::string msg_names_unstorable;  // followed by the part files, one a line
-    std::string msg_folder_gone;       // followed by the folder
-    std::string msg_not_changed;       // followed by the path, a blank line and the cause
+    std::string msg_names_unstorable;       // followed by the part files, one a line
+    std::string msg_folder_gone;            // followed by the folder
+    std::string msg_temp_gone;              // followed by the temp folder
+    std::string msg_generations_unchanged;  // after msg_temp_gone's folder
+    std::string msg_spare_only;             // followed by the part files, one a line
+    std::string msg_not_changed;            // followed by the path, a blank line and the cause
+    // Why a restore failed: each followed by the path, a blank line and the cause, but the
+    // folder gone by the temp folder alone.
+    std::string msg_restore_not_changed;
+    std::string msg_restore_not_read;
+    std::string msg_restore_folder_gone;
     std::string msg_cause_read_only;
     std::string msg_cause_full;
     std::string msg_cause_other_disk;
-    std::string msg_backupdir_missing;  // followed by the folder
+    std::string msg_backupdir_missing;     // followed by the folder
+    std::string msg_backupdir_not_folder;  // followed by the file
+    std::string msg_folder_other_owner;    // followed by the owner, the path and msg_run_as_owner
+    std::string msg_settings_other_owner;  // the same for the settings file
+    std::string msg_run_as_owner;          // followed by a command line as the owner
 
     RememberedPathText tempdir_text;
     RememberedPathText backupdir_text;
@@ -244,10 +257,17 @@ class MainForm {
     // in a restore, damaged copies left out). None: nothing ran.
     enum class RunEnd { None, Succeeded, Failed, Refused, Damaged };
     RunEnd lastRunEnd() const { return runEnd_; }
-    // Told every run as the history records it, as one line in the current language.
+    // Told every run as the history records it, as one line in the current language; once also
+    // that the history is not a regular file, after an automatic run.
     std::function<void(const std::string& line)> onRunRecorded;
     // From B, or from B_old (`older`) when the user chose the older generation.
     void RestorePartFiles(bool older = false);
+    // Why a file step failed, in words, from its errno.
+    std::string FailureCause(int error) const;
+    // Why this user may not run `command` ("backup", "restore") on these paths: root on another
+    // user's settings file, or a path (a link itself) that another user owns. Empty when it may.
+    std::string OwnerRefusal(const std::vector<std::string>& paths,
+                             const std::string& command) const;
     // False when an entry could not be copied.
     bool BackupAdditionalFiles(bool automatic);
     const std::string& runFailure() const { return runFailure_; }
@@ -327,6 +347,8 @@ class MainForm {
     std::size_t lastBackupFiles_ = 0;
     bool lastBackupSucceeded_ = false;
     std::string lastBackupMessage_;
+    // The user was told that the history is not a regular file.
+    bool historyWarned_ = false;
     // True when a client is known that automatic backups can wait for.
     bool ClientKnown() const;
     void RefreshStatusText(int minutes);

@@ -1,6 +1,9 @@
 // The command line as the real program: its commands against a settings file of their own, with
 // their codes, their output and the files they leave.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -85,6 +88,18 @@ TEST_F(CommandLine, BacksUpReportsAndRestoresWithTheButtonsOutcomesAsCodes) {
     r = Cli({"restore", "--yes", "--older"});
     EXPECT_EQ(r.code, 0) << r.out << r.err;
     EXPECT_EQ(test::ReadFile(T + "/001.part.met"), PartMet("one"));
+
+    // A rotation killed between its two renames (no exchange rename, as on exFAT) leaves the
+    // newest generation complete beside B_old: it is told as the newest.
+    std::filesystem::rename(B, B + ".hws-new");
+    test::WriteFile(B + ".hws-new/.hws-newest", "");
+    r = Cli({"status"});
+    EXPECT_TRUE(Contains(r.out, ", 2 part files (" + B + ".hws-new)\nOlder backup: ")) << r.out;
+    EXPECT_TRUE(Contains(Cli({"restore"}).out, "Newest backup: "));
+    // A temp folder whose disk is not mounted is refused, and not made anew.
+    WriteSettings("", root / "unmounted/Temp");
+    EXPECT_EQ(Cli({"restore", "--yes"}).code, 2);
+    EXPECT_FALSE(std::filesystem::exists(root / "unmounted"));
 }
 
 TEST_F(CommandLine, RefusesBadInputUnsetOrUnsafeFoldersWithACodeAndAClearMessage) {
@@ -169,6 +184,51 @@ TEST_F(CommandLine, RunRestartsAKilledClientBacksUpOnScheduleHoldsTheLockAndEnds
     // The client it started outlives it, as it outlives the window.
     EXPECT_TRUE(clientRuns());
     std::system("pkill -KILL -x fakeclient");
+}
+
+// A temp folder moved away while the real program reads its part files, as a disk that drops
+// out: the run fails by the folder's name, and neither backup loses a file.
+TEST_F(CommandLine, ATempFolderThatVanishesMidBackupFailsByNameAndKeepsBothBackups) {
+    auto write = [&](const std::string& text) {
+        for (int i = 0; i < 3000; ++i) {
+            test::WriteFile(T + "/" + std::to_string(i) + ".part.met", PartMet(text));
+        }
+    };
+    write("first");
+    ASSERT_EQ(Cli({"backup"}).code, 0);
+    write("second");  // every file changed: each is read again
+    ASSERT_EQ(Cli({"backup"}).code, 0);
+    write("third");
+    const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(::inotify_add_watch(watch, T.c_str(), IN_OPEN), 0);
+    CliProcess backup({"--settings", settings, "backup"});
+    // Moved once the program has opened some of the part files.
+    int opened = 0;
+    alignas(inotify_event) char buffer[8192];
+    for (int wait = 0; opened < 20 && wait < 600; ++wait) {
+        pollfd ready{watch, POLLIN, 0};
+        if (::poll(&ready, 1, 100) <= 0) continue;
+        const ssize_t got = ::read(watch, buffer, sizeof buffer);
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && Contains(event->name, ".part.met")) ++opened;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    ::close(watch);
+    ASSERT_GE(opened, 20);
+    std::filesystem::rename(T, root / "moved");
+    EXPECT_EQ(backup.Wait(60), 1) << backup.out() << backup.err();
+    EXPECT_TRUE(Contains(backup.err(), "disappeared during the backup")) << backup.err();
+    EXPECT_TRUE(Contains(backup.err(), T + "\n")) << backup.err();
+    for (const auto& [folder, text] : {std::pair{B, "second"}, {B + "_old", "first"}}) {
+        std::size_t count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            count += entry.path().extension() == ".HWS" ? 1 : 0;
+        }
+        EXPECT_EQ(count, 3002u) << folder;  // with the two of every test
+        EXPECT_EQ(test::ReadFile(folder + "/2999.part.met.HWS"), PartMet(text)) << folder;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -219,6 +223,58 @@ TEST(BackupRun, ABackupDiskThatVanishesMidRunFailsByNameAndNothingIsWrittenInIts
     }
 }
 
+// A temp folder whose disk drops out, or that is moved away, during a run: the part files not
+// yet read are no completed downloads, and the few read must replace no generation.
+TEST(BackupRun, ATempFolderThatVanishesMidRunFailsByNameAndNoGenerationRotates) {
+    for (const std::string how : {"unmounted", "renamed", "replaced by another folder"}) {
+        SCOPED_TRACE(how);
+        BackupDesk d;
+        ScratchMounts mounts;
+        if (how == "unmounted") {
+            const std::string why = mounts.MountTmpfs(d.T, 8);
+            if (!why.empty()) {
+                std::printf("[ SKIPPED  ] %s\n", why.c_str());
+                continue;
+            }
+        }
+        for (int run = 1; run <= 4; ++run) {
+            for (int i = 0; i < 5; ++i) {
+                WriteFile(d.T + "/00" + std::to_string(i) + ".part.met",
+                          PartMet("v" + std::to_string(run)));
+            }
+            if (run < 4) d.f().BackupPartFiles(false);
+        }
+        const Strings folders = Names(d.root.path());
+        ASSERT_EQ(folders,
+                  (Strings{"backup", "backup.hws-discard", "backup_old", "client", "temp"}));
+        bool gone = false;
+        d.f().abfFileOperation1.beforeCopy = [&](const std::string& source) {
+            if (gone || source != d.T + "/002.part.met") return;
+            gone = true;
+            if (how == "unmounted") {
+                ASSERT_EQ(std::system(("umount -l '" + d.T + "'").c_str()), 0);
+                return;
+            }
+            fs::rename(d.T, d.root / "moved");
+            if (how != "renamed") fs::create_directory(d.T);
+        };
+        EXPECT_EQ(d.f().BackupPartFiles(false), MainForm::RunOutcome::Failed);
+        EXPECT_EQ(d.messages().back(), std::string(kFailed) + "\n\n" + d.f().msg_temp_gone + d.T +
+                                           "\n\n" + d.f().msg_generations_unchanged);
+        for (int i = 0; i < 5; ++i) {
+            const std::string copy = "/00" + std::to_string(i) + ".part.met.HWS";
+            EXPECT_EQ(ReadFile(d.B + copy), PartMet("v3"));
+            EXPECT_EQ(ReadFile(d.B + "_old" + copy), PartMet("v2"));
+        }
+        d.f().FinishBackgroundWork();
+        Strings after = Names(d.root.path());
+        after.erase(std::remove(after.begin(), after.end(), "moved"), after.end());
+        if (how == "renamed") after.push_back("temp");
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(after, folders);
+    }
+}
+
 TEST(BackupRun, ARunRightAfterOneThatThrewAwayALargeGenerationWaitsForItsRemoval) {
     BackupDesk d;
     for (int i = 0; i < 1000; ++i)
@@ -361,6 +417,71 @@ TEST(BackupRun, RefusesBackupFoldersThatWouldMoveTheClientsFiles) {
         d.f().BackupPartFiles(false);
         EXPECT_EQ(d.messages(), (Strings{kOk, kOk}));
         EXPECT_TRUE(FileExists(d.C + "/bak/001.part.met.HWS"));
+    }
+}
+
+// A backup folder that cannot be one, or whose generations another user owns (a run as root on
+// a user's settings would leave generations that the user's later runs cannot replace).
+TEST(BackupRun, RefusesABackupFolderThatIsNoFolderOrAnotherUsersAndWritesNothing) {
+    const bool root = ::geteuid() == 0;
+    struct Case {
+        const char* what;
+        std::function<std::string(BackupDesk&)> make;  // what the message names
+        bool needsRoot;
+    };
+    const Case cases[] = {
+        {"a file",
+         [](BackupDesk& d) {
+             WriteFile(d.B, "text");
+             return d.B;
+         },
+         false},
+        {"below a file",
+         [](BackupDesk& d) {
+             WriteFile(d.root / "file", "text");
+             d.f().edit_backupdir.setText(d.root / "file/B");
+             return d.root / "file";
+         },
+         false},
+        {"an older generation that is a file",
+         [](BackupDesk& d) {
+             WriteFile(d.B + "_old", "text");
+             return d.B + "_old";
+         },
+         false},
+        {"another user's generation",
+         [](BackupDesk& d) {
+             fs::create_directories(d.B + "_old");
+             EXPECT_EQ(::chown((d.B + "_old").c_str(), 4242, 4242), 0);
+             return d.B + "_old";
+         },
+         true},
+        {"root on another user's settings",
+         [](BackupDesk& d) {
+             d.f().settingsFile = d.root / "hoardwise.INI";
+             WriteFile(d.f().settingsFile, "[DIRECTORIES]\n");
+             EXPECT_EQ(::chown(d.f().settingsFile.c_str(), 4242, 4242), 0);
+             return d.f().settingsFile;
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsRoot && !root) continue;
+        BackupDesk d;
+        WriteFile(d.T + "/001.part.met", PartMet("1"));
+        const std::string named = c.make(d);
+        const Strings before = Names(d.root.path());
+        EXPECT_EQ(d.f().BackupPartFiles(false), MainForm::RunOutcome::Failed);
+        const std::string expected =
+            !c.needsRoot ? d.f().msg_backupdir_not_folder + named
+            : std::string(c.what).find("settings") != std::string::npos
+                ? d.f().msg_settings_other_owner + "#4242:\n\n" + named + "\n\n" +
+                      d.f().msg_run_as_owner + "sudo -u #4242 hoardwise-cli backup"
+                : d.f().msg_folder_other_owner + "#4242:\n\n" + named + "\n\n" +
+                      d.f().msg_run_as_owner + "sudo -u #4242 hoardwise-cli backup";
+        EXPECT_EQ(d.messages(), Strings{expected});
+        EXPECT_EQ(Names(d.root.path()), before);
     }
 }
 

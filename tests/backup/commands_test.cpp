@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "backup/backup_fixture.h"
 
@@ -112,50 +113,69 @@ TEST(RestoreCommand, RefusedWhileTheClientRunsAndNothingIsTouched) {
     EXPECT_EQ(d.f().edit_tempdir.text(), d.T + "/");
 }
 
-// The question names the newest generation; where it is missing or holds fewer part files than
-// the older one, it says so and the older one is offered, restored only on a second Yes.
+// The question names the generations as the restore's repair will leave them; where the newest
+// is missing or holds fewer part files than the older one, it says so, and the older one is
+// restored only where it is the only one or by a button of its own.
 TEST(RestoreCommand, NamesTheNewestGenerationAndOffersTheOlderOneWhereItHoldsMore) {
+    const Choice yes = Choice::Yes, no = Choice::No, older = Choice::Extra;
     struct Case {
         const char* what;
-        int newest, older;  // part files in B and B_old (-1: B is missing)
-        std::vector<bool> answers;
-        std::size_t questions;
+        int newest, older, complete;  // part files in B, B_old, B.hws-new (-1: missing)
+        std::vector<Choice> choices;
         const char* restored;  // the content of 001.part.met afterwards
+        int shownNewest;       // part files named as the newest, -1: "no newest backup"
+        int shownOlder;        // ... as the older, -1: none named
     };
     // clang-format off
     const Case cases[] = {
-        {"B as full as B_old",    2, 2, {true},         1, "newest"},
-        {"fewer, newest chosen",  1, 2, {true},         1, "newest"},
-        {"fewer, older chosen",   1, 2, {false, true},  2, "older"},
-        {"fewer, neither",        1, 2, {false, false}, 2, "client"},
-        {"B empty, older chosen", 0, 2, {true},         1, "older"},
-        {"B missing",            -1, 2, {true},         1, "older"},
+        {"B as full as B_old",    2, 2, -1, {yes},      "newest",   2, -1},
+        {"fewer, newest chosen",  1, 2, -1, {yes},      "newest",   1,  2},
+        {"fewer, older chosen",   1, 2, -1, {older},    "older",    1,  2},
+        {"fewer, No ends it",     1, 2, -1, {no, yes},  "client",   1,  2},
+        {"fewer, Escape ends it", 1, 2, -1, {},         "client",   1,  2},
+        {"B empty, older chosen", 0, 2, -1, {yes},      "older",   -1,  2},
+        {"B missing",            -1, 2, -1, {yes},      "older",    2, -1},
+        {"rotation cut short",   -1, 1,  2, {yes},      "complete", 2, -1},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         BackupDesk d;
         WriteFile(d.T + "/001.part.met", PartMet("client"));
-        fs::create_directories(d.B);
-        for (int i = 0; i < c.older; ++i) {
-            WriteFile(d.B + "_old/00" + std::to_string(i + 1) + ".part.met.HWS", PartMet("older"));
+        for (const auto& [folder, count, content] :
+             {std::tuple{d.B, c.newest, "newest"}, std::tuple{d.B + "_old", c.older, "older"},
+              std::tuple{d.B + ".hws-new", c.complete, "complete"}}) {
+            if (count >= 0) fs::create_directories(folder);
+            for (int i = 0; i < count; ++i) {
+                WriteFile(folder + "/00" + std::to_string(i + 1) + ".part.met.HWS",
+                          PartMet(content));
+            }
         }
-        for (int i = 0; i < c.newest; ++i) {
-            WriteFile(d.B + "/00" + std::to_string(i + 1) + ".part.met.HWS", PartMet("newest"));
+        if (c.complete >= 0) {  // the marks of a complete generation
+            WriteFile(d.B + ".hws-new/.hws-generation", "");
+            WriteFile(d.B + ".hws-new/.hws-newest", "");
         }
-        if (c.newest < 0) fs::remove_all(d.B);
-        d.desk.dialogs.answers.assign(c.answers.begin(), c.answers.end());
+        // Only one question is asked: with Yes and No only, or with the extra button.
+        for (const Choice choice : c.choices) {
+            d.desk.dialogs.choices.push_back(choice);
+            d.desk.dialogs.answers.push_back(choice == yes);
+        }
         d.f().btn_restore.userClick();
-        EXPECT_EQ(static_cast<std::size_t>(d.desk.dialogs.count(Shown::Kind::Question)),
-                  c.questions);
-        const std::string first = d.desk.dialogs.shown[0].text;
-        EXPECT_EQ(first.find("Older backup: ") != std::string::npos, c.newest < c.older);
-        if (c.newest > 0) {
-            EXPECT_NE(first.find("\n\nNewest backup: "), std::string::npos) << first;
-            EXPECT_NE(first.find(", " + std::to_string(c.newest) + " part files"),
-                      std::string::npos);
-        } else {
-            EXPECT_NE(first.find("There is no newest backup"), std::string::npos) << first;
+        ASSERT_EQ(d.desk.dialogs.count(Shown::Kind::Question), 1);
+        const Shown& asked = d.desk.dialogs.shown[0];
+        EXPECT_EQ(asked.extra,
+                  c.shownNewest > 0 && c.shownNewest < c.shownOlder ? "Restore older backup" : "");
+        EXPECT_EQ(asked.text.find("There is no newest backup") != std::string::npos,
+                  c.shownNewest < 0);
+        for (const auto& [prefix, count] : {std::pair{"Newest backup: ", c.shownNewest},
+                                            std::pair{"Older backup: ", c.shownOlder}}) {
+            const std::size_t at = asked.text.find(prefix);
+            ASSERT_EQ(at != std::string::npos, count >= 0) << asked.text;
+            if (count >= 0) {
+                EXPECT_EQ(asked.text.substr(asked.text.find(", ", at), 4),
+                          ", " + std::to_string(count) + " ")
+                    << asked.text;
+            }
         }
         EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet(c.restored));
     }

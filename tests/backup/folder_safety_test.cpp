@@ -154,14 +154,17 @@ TEST(FolderSafety, AMountPointIsRefusedBeforeAnythingIsCopied) {
 }
 
 TEST(FolderSafety, OnlyWhatTheBackupMakesBelongsInAGenerationFolder) {
+    // Whether the folder is foreign as B or B_old, and as a hidden generation beside them, which
+    // must also carry the program's own mark unless it is empty.
     struct Case {
         const char* what;
         std::function<void(const std::string&)> make;
         bool foreign;
+        bool foreignHidden;
     };
     const std::vector<Case> cases = {
-        {"missing", [](const std::string&) {}, false},
-        {"empty", [](const std::string& b) { fs::create_directories(b); }, false},
+        {"missing", [](const std::string&) {}, false, false},
+        {"empty", [](const std::string& b) { fs::create_directories(b); }, false, false},
         {"backups, extras, mark",
          [](const std::string& b) {
              WriteFile(b + "/001.part.met.HWS", "");
@@ -169,38 +172,50 @@ TEST(FolderSafety, OnlyWhatTheBackupMakesBelongsInAGenerationFolder) {
              WriteFile(b + "/.hws-newest", "");
              WriteFile(b + "/~hws_xtra/config/anything.txt", "");
          },
-         false},
+         false, true},
+        {"copies with the program's own mark",
+         [](const std::string& b) {
+             WriteFile(b + "/001.part.met.HWS", "");
+             WriteFile(b + "/.hws-generation", "");
+         },
+         false, false},
+        {"copies without it", [](const std::string& b) { WriteFile(b + "/001.part.met.HWS", ""); },
+         false, true},
         {"subfolders of backups",
          [](const std::string& b) {
              WriteFile(b + "/Temp1/003.part.met.HWS", "");
              fs::create_directories(b + "/Temp2");
          },
-         false},
+         false, true},
         {"a link named like a backup",
          [](const std::string& b) {
              fs::create_directories(b);
-             fs::create_symlink("/etc/hostname", b + "/x.HWS");
+             WriteFile(b + ".target", "");
+             fs::create_symlink(b + ".target", b + "/x.HWS");
          },
-         false},
-        {"a document", [](const std::string& b) { WriteFile(b + "/letter.odt", ""); }, true},
-        {"a hidden file", [](const std::string& b) { WriteFile(b + "/.profile", ""); }, true},
+         false, true},
+        {"a document", [](const std::string& b) { WriteFile(b + "/letter.odt", ""); }, true, true},
+        {"a hidden file", [](const std::string& b) { WriteFile(b + "/.profile", ""); }, true, true},
         {"a subfolder with a document",
          [](const std::string& b) {
              WriteFile(b + "/Temp1/003.part.met.HWS", "");
              WriteFile(b + "/Temp1/readme", "");
          },
-         true},
+         true, true},
         {"a folder two levels down",
-         [](const std::string& b) { WriteFile(b + "/Temp1/deeper/003.part.met.HWS", ""); }, true},
+         [](const std::string& b) { WriteFile(b + "/Temp1/deeper/003.part.met.HWS", ""); }, true,
+         true},
         {"a folder named like a backup",
-         [](const std::string& b) { WriteFile(b + "/photos.HWS/1.jpg", ""); }, true},
-        {"a file instead of a folder", [](const std::string& b) { WriteFile(b, "text"); }, true},
+         [](const std::string& b) { WriteFile(b + "/photos.HWS/1.jpg", ""); }, true, true},
+        {"a file instead of a folder", [](const std::string& b) { WriteFile(b, "text"); }, true,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         c.make(dir / "B");
         EXPECT_EQ(HoldsForeignEntries(dir / "B", ".hws-newest"), c.foreign);
+        EXPECT_EQ(IsForeignHiddenFolder(dir / "B"), c.foreignHidden);
     }
 }
 

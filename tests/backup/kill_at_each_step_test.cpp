@@ -1,5 +1,6 @@
-// Runs killed right before each of their renames and deletes in turn, as a power cut or kill -9
-// would stop them: the newest complete generation is never lost and a restore brings it back.
+// Runs killed right before each of their renames and deletes in turn, as kill -9 would stop them,
+// and on an ext4 disk whose power is cut there, which also loses whatever was not synced: the
+// newest complete generation is never lost and a restore brings it back.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <memory>
 
 #include "backup/backup_fixture.h"
+#include "shell/file_copy.h"
 #include "support/scratch_mounts.h"
 
 namespace hw::test {
@@ -45,6 +47,29 @@ class KilledAtEachStep : public ::testing::Test {
     void UseBackupFolder(const std::string& backup) {
         B = backup;
         d.f().edit_backupdir.setText(B);
+    }
+
+    // Puts the temp, client and backup folders on a fresh ext4 disk whose power KilledAt cuts.
+    // Empty when done, else why not.
+    std::string UsePowerCutDisk() {
+        const std::string disk = d.root / "ext4";
+        fs::create_directories(disk);
+        const std::string images = d.root / "images";
+        fs::create_directories(images);
+        // Nothing reaches the disk unless it is synced: no journal commit on a timer, and no
+        // flush slipped in where a file replaces another (which would hide a missing fsync).
+        const std::string why = scratch.MountExt4(images, disk, 32, "noauto_da_alloc,commit=600");
+        if (!why.empty()) return why;
+        cutDisk = disk;
+        d.T = disk + "/temp";
+        d.C = disk + "/client";
+        fs::create_directories(d.T);
+        WriteFile(d.C + "/emule.exe", "client program");
+        WriteFile(d.C + "/server.met", std::string(5000, 's'));
+        d.f().edit_tempdir.setText(d.T);
+        d.f().edit_clientdir.setText(d.C);
+        UseBackupFolder(disk + "/generations/backup");
+        return "";
     }
 
     void WriteGeneration(int generation) {
@@ -81,22 +106,33 @@ class KilledAtEachStep : public ::testing::Test {
     }
 
     // Runs `run` in a child killed right before its `step`th rename or delete. False when the
-    // run ended before it had that many.
+    // run ended before it had that many. On the power-cut disk the power goes first, and also
+    // right after a run that ended; the disk is then mounted again as it was left.
     bool KilledAt(int step, const std::function<void()>& run) {
         d.f().FinishBackgroundWork();  // no thread may be cut in two by the fork
+        // What the test wrote (the client's files) was on the disk long before the run.
+        if (!cutDisk.empty()) {
+            EXPECT_TRUE(files::SyncFileSystem(cutDisk));
+        }
         const pid_t child = ::fork();
         if (child == 0) {
+            const std::string disk = cutDisk;
             auto count = std::make_shared<int>(0);
-            d.f().abfFileOperation1.beforeChange = [count, step] {
-                if (++*count == step) ::raise(SIGKILL);
+            d.f().abfFileOperation1.beforeChange = [count, step, disk] {
+                if (++*count != step) return;
+                if (!disk.empty() && !CutPower(disk)) ::_exit(3);
+                ::raise(SIGKILL);
             };
             run();
             d.f().FinishBackgroundWork();
-            ::_exit(0);
+            ::_exit(disk.empty() || CutPower(disk) ? 0 : 3);
         }
         int status = 0;
         EXPECT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+        if (!cutDisk.empty()) {
+            EXPECT_TRUE(scratch.Remount(cutDisk)) << "disk not mounted again";
+        }
         return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     }
 
@@ -129,6 +165,7 @@ class KilledAtEachStep : public ::testing::Test {
                     WriteGeneration(++generation);
                     if (!KilledAt(step, backUp)) {
                         newest = generation;
+                        EXPECT_EQ(CompleteGeneration(B), generation) << "a finished run lost";
                         break;
                     }
                     killed = true;
@@ -171,8 +208,41 @@ class KilledAtEachStep : public ::testing::Test {
         EXPECT_GE(kills, 18);
     }
 
+    // Kills restores before each step in turn; every file is then the damaged one or the
+    // restored one, and the next restore brings back all and leaves nothing of the one killed.
+    void KillRestoresAtEveryStep(const char* where) {
+        WriteGeneration(1);
+        d.f().BackupPartFiles(true);
+        int kills = 0;
+        for (int step = 1;; ++step) {
+            SCOPED_TRACE("killed before change " + std::to_string(step));
+            WriteGeneration(999);
+            WriteFile(d.C + "/server.met", "damaged");
+            if (!KilledAt(step, [&] { d.f().RestorePartFiles(); })) {
+                EXPECT_TRUE(TempHolds(1)) << "a finished restore lost";
+                EXPECT_EQ(ReadFile(d.C + "/server.met"), std::string(5000, 's'));
+                break;
+            }
+            ++kills;
+            for (int i = 0; i < kFiles; ++i) {
+                const std::string now = ReadFile(d.T + "/" + PartName(i));
+                EXPECT_TRUE(now == Content(1, i) || now == Content(999, i)) << PartName(i);
+            }
+            const std::string extra = ReadFile(d.C + "/server.met");
+            EXPECT_TRUE(extra == "damaged" || extra == std::string(5000, 's'));
+            d.f().RestorePartFiles();
+            EXPECT_TRUE(TempHolds(1));
+            EXPECT_EQ(Names(d.C), (Strings{"emule.exe", "server.met"}));  // no temporary file left
+            EXPECT_EQ(ReadFile(d.C + "/server.met"), std::string(5000, 's'));
+        }
+        std::printf("[ KILLED   ] %s: %d restores killed\n", where, kills);
+        EXPECT_GE(kills, kFiles + 1);
+    }
+
     BackupDesk d;
     std::string B;
+    ScratchMounts scratch;  // after d, whose folder holds the mounts
+    std::string cutDisk;    // the ext4 disk whose power a kill cuts, if any
 };
 
 TEST_F(KilledAtEachStep, BackupsNeverLoseTheNewestGenerationAndBAlwaysExists) {
@@ -192,26 +262,19 @@ TEST_F(KilledAtEachStep, BackupsOnADiskThatCannotSwapFoldersNeverLoseTheNewestGe
 
 TEST_F(KilledAtEachStep, RestoresLeaveEveryFileWholeAndTheNextRemovesTheirLeftovers) {
     UseBackupFolder(d.B);
-    WriteGeneration(1);
-    d.f().BackupPartFiles(true);
-    int kills = 0;
-    for (int step = 1;; ++step) {
-        SCOPED_TRACE("killed before change " + std::to_string(step));
-        WriteGeneration(999);
-        WriteFile(d.C + "/server.met", "damaged");
-        if (!KilledAt(step, [&] { d.f().RestorePartFiles(); })) break;
-        ++kills;
-        for (int i = 0; i < kFiles; ++i) {
-            const std::string now = ReadFile(d.T + "/" + PartName(i));
-            EXPECT_TRUE(now == Content(1, i) || now == Content(999, i)) << PartName(i);
-        }
-        d.f().RestorePartFiles();
-        EXPECT_TRUE(TempHolds(1));
-        EXPECT_EQ(Names(d.C), (Strings{"emule.exe", "server.met"}));  // no temporary file left
-        EXPECT_EQ(ReadFile(d.C + "/server.met"), std::string(5000, 's'));
-    }
-    std::printf("[ KILLED   ] %d restores killed\n", kills);
-    EXPECT_GE(kills, kFiles + 1);
+    KillRestoresAtEveryStep("local disk");
+}
+
+TEST_F(KilledAtEachStep, BackupsCutOffByAPowerCutNeverLoseTheNewestGeneration) {
+    const std::string why = UsePowerCutDisk();
+    if (!why.empty()) GTEST_SKIP() << "no ext4 disk to cut the power of: " << why;
+    KillBackupsAtEveryStep(true, "power cut");
+}
+
+TEST_F(KilledAtEachStep, RestoresCutOffByAPowerCutLeaveEveryFileOldOrRestored) {
+    const std::string why = UsePowerCutDisk();
+    if (!why.empty()) GTEST_SKIP() << "no ext4 disk to cut the power of: " << why;
+    KillRestoresAtEveryStep("power cut");
 }
 
 }  // namespace

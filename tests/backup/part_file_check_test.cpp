@@ -118,11 +118,14 @@ TEST(PartFileCheck, LengthsPointingPastTheEndAndOtherVersionsAreDamaged) {
         {"short blob length", head + IdTag(0x0A, 1, "\xff" + std::string(16, 'b'))},
         {"fixed string", head + IdTag(0x20, 1, std::string(15, 's'))},
         {"64-bit number", head + IdTag(0x0B, 1, Le(1, 7))},
+        {"larger than any part file", Header(0xE0, 0, 0) + std::string(kLargestPartFile - 26, 0)},
     };
     for (const auto& [what, bytes] : damaged) {
         EXPECT_FALSE(Judge(bytes, bytes.size())) << what;
     }
     EXPECT_FALSE(IsWellFormedPartFile(std::string()));
+    // One byte less is as large as a part file may be.
+    EXPECT_TRUE(IsWellFormedPartFile(damaged.back().second.substr(0, kLargestPartFile)));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "backup/backup_fixture.h"
@@ -41,6 +42,12 @@ TEST(RestoreRun, ReplacesBackedUpFilesAndLeavesOthersAlone) {
     ASSERT_EQ(::stat((d.T + "/001.part.met").c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(d.messages(), (Strings{kOk, kOk}));
+
+    // Other bytes behind the same size, permissions and time are no reason to leave it.
+    WriteFile(d.T + "/001.part.met", PartMet("from bxckup"));
+    fs::last_write_time(d.T + "/001.part.met", fs::last_write_time(d.B + "/001.part.met.HWS"));
+    d.f().RestorePartFiles();
+    EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("from backup"));
 }
 
 TEST(RestoreRun, NothingFoundRestoresNoAdditionalFilesEither) {
@@ -82,6 +89,65 @@ TEST(RestoreRun, ATempFolderThatIsNoFullPathIsRefusedAndNothingIsWritten) {
     EXPECT_EQ(ReadFile(d.C + "/server.met"), "current");
     fs::remove_all(placeholder);
     fs::remove("/" + name);
+}
+
+// Only into the temp folder found at the start, until every copy is in place; else by name.
+TEST(RestoreRun, WritesOnlyIntoTheTempFolderItFoundAndNamesWhatFailed) {
+    auto unmount = [](BackupDesk& d) {  // the disk drops out, its empty mount point stays
+        if (fs::exists(d.root / "dropped")) return;
+        fs::rename(d.T, d.root / "dropped");
+        fs::create_directory(d.T);
+    };
+    auto block = [](BackupDesk& d) {  // the target becomes a folder that holds something
+        fs::remove_all(d.T + "/001.part.met");
+        fs::create_directories(d.T + "/001.part.met/x");
+    };
+    struct Case {
+        const char* what;
+        const char* temp;  // below the desk's root
+        void (*atCopy)(BackupDesk&);
+        void (*atRename)(BackupDesk&);
+        std::string MainForm::*said;  // followed by the temp folder and `after`
+        const char* after;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"missing",           "mnt/Temp", nullptr, nullptr, &MainForm::msg_tempdir_missing,     ""},
+        {"a file",            "file",     nullptr, nullptr, &MainForm::msg_tempdir_missing,     ""},
+        {"unmounted mid-run", "temp",     unmount, nullptr, &MainForm::msg_restore_folder_gone, ""},
+        {"rename refused",    "temp",     nullptr, block,   &MainForm::msg_restore_not_changed, "/001.part.met\n\nIs a directory"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BackupDesk d;
+        for (const std::string name : {"/001.part.met", "/002.part.met"}) {
+            WriteFile(d.B + name + ".HWS", PartMet("from backup"));
+            WriteFile(d.T + name, PartMet("client's"));
+        }
+        WriteFile(d.root / "file", "");
+        fs::create_directory(d.root / "mnt");
+        d.T = d.root / c.temp;
+        d.f().edit_tempdir.setText(d.T);
+        if (c.atCopy) d.f().abfFileOperation1.beforeCopy = [&](const std::string&) { c.atCopy(d); };
+        if (c.atRename) d.f().abfFileOperation1.beforeChange = [&] { c.atRename(d); };
+        d.f().RestorePartFiles();
+        const std::string said = d.f().*c.said + d.T + c.after;
+        const bool refused = d.f().lastRunEnd() == MainForm::RunEnd::Refused;
+        EXPECT_EQ(d.messages(), Strings{refused ? said : kFailed + std::string("\n\n") + said});
+        EXPECT_EQ(refused, c.atCopy == nullptr && c.atRename == nullptr);
+        EXPECT_EQ(Names(c.atCopy ? d.T : d.root / "mnt"), Strings{});  // nothing made or left
+    }
+    if (::geteuid() == 0) {  // root on a user's settings would leave files only root can change
+        BackupDesk d;
+        WriteFile(d.B + "/001.part.met.HWS", PartMet("from backup"));
+        d.f().settingsFile = d.root / "hoardwise.INI";
+        WriteFile(d.f().settingsFile, "");
+        ASSERT_EQ(::chown(d.f().settingsFile.c_str(), 4242, 4242), 0);
+        d.f().RestorePartFiles();
+        EXPECT_EQ(d.f().lastRunEnd(), MainForm::RunEnd::Refused);
+        EXPECT_EQ(Names(d.T), Strings{});
+    }
 }
 
 TEST(RestoreRun, SubfolderModeCreatesMissingSubfoldersAndIgnoresSimpleBackups) {
@@ -148,7 +214,8 @@ TEST(RestoreRun, AFailedCopyKeepsTheClientsFileWholeAndTheOthersAreStillRestored
     EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("current 1"));
     EXPECT_EQ(ReadFile(d.T + "/002.part.met"), PartMet("two"));
     EXPECT_EQ(Names(d.T), (Strings{"001.part.met", "002.part.met"}));
-    EXPECT_EQ(d.messages(), Strings{kFailed});
+    EXPECT_EQ(d.messages(), Strings{kFailed + std::string("\n\n") + d.f().msg_restore_not_changed +
+                                    d.T + "/001.part.met\n\n" + d.f().msg_cause_full});
     EXPECT_EQ(d.captions(), Strings{"Error ..."});
 }
 
@@ -157,9 +224,11 @@ TEST(RestoreRun, APipeNamedLikeABackupNeitherHangsTheRunNorStopsTheOthers) {
     WriteFile(d.B + "/001.part.met.HWS", PartMet("from backup"));
     ASSERT_EQ(::mkfifo((d.B + "/002.part.met.HWS").c_str(), 0644), 0);
     WriteFile(d.T + "/002.part.met", PartMet("current 2"));
+    const std::string expected = kFailed + std::string("\n\n") + d.f().msg_restore_not_read + d.B +
+                                 "/002.part.met.HWS\n\n" + std::strerror(EINVAL);
     const int shown = InChildWithAlarm([&] {
         d.f().RestorePartFiles();
-        return d.messages() == Strings{kFailed} ? 0 : 1;
+        return d.messages() == Strings{expected} ? 0 : 1;
     });
     EXPECT_EQ(shown, 0) << "1: other message, -1: hung";
     EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("from backup"));

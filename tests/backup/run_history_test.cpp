@@ -3,11 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
+#include "backup/backup_fixture.h"
 #include "support/fake_services.h"
+#include "support/special_files.h"
+#include "ui/language.h"
 
 namespace hw::test {
 namespace {
+
+namespace fs = std::filesystem;
+
+std::string Lines(std::size_t from, std::size_t to, bool restore = false,
+                  const std::string& message = "ok") {
+    std::string text;
+    for (std::size_t i = from; i <= to; ++i) {
+        text += FormatRunRecord({1796646060, restore, false, i, 0, true, message}) + "\n";
+    }
+    return text;
+}
 
 TEST(RunHistory, ALineHoldsTheRunOnOneLineAndReadsBackAsWritten) {
     RunRecord run;
@@ -42,7 +58,7 @@ TEST(RunHistory, KeepsTheNewestRunsAndFindsTheLastBackup) {
         run.when = 1796646060 + i;
         run.restore = i == 25;
         run.files = static_cast<std::size_t>(i);
-        ASSERT_TRUE(AppendRunRecord(path, run, 10));
+        ASSERT_EQ(AppendRunRecord(path, run, 10), HistoryAppend::Written);
         const std::string text = ReadFile(path);
         const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
         EXPECT_LE(lines, 11u) << i;  // a tenth more than kept, then the newest ten
@@ -50,6 +66,84 @@ TEST(RunHistory, KeepsTheNewestRunsAndFindsTheLastBackup) {
     const std::string text = ReadFile(path);
     EXPECT_EQ(text.find("\t1\t"), std::string::npos);
     EXPECT_EQ(LastBackupRun(path)->files, 24u);  // the restore after it does not count
+}
+
+TEST(RunHistory, ReadsAndTrimsFromTheEndSkippingWhatIsNoRun) {
+    // `before`, `junk` zeros without a line break (sparse: cheap), `after`; the newest backup
+    // (0: none); after one more run, `keep` kept: the lines, and the first one's files.
+    const std::uintmax_t huge = 100u << 20;
+    // clang-format off
+    struct Row { const char* name; std::string before; std::uintmax_t junk; std::string after; std::size_t last, keep, lines, first; };
+    const Row rows[] = {
+        {"restores over several chunks", Lines(1, 1) + Lines(1, 2299, true), 0, "", 1, 2000, 2000, 301},
+        {"not a tenth more", Lines(1, 2199), 0, "", 2199, 2000, 2200, 1},
+        {"a long message", Lines(1, 1) + Lines(2, 2, false, std::string(100000, 'x')), 0, "", 2, 10, 3, 1},
+        {"a line cut short", Lines(1, 1), 0, "2026-12-07T1", 1, 10, 3, 1},
+        {"an over-long line", Lines(1, 1), 100000, "\n" + Lines(3, 3, true), 1, 1000, 2, 3},
+        {"behind a huge line", Lines(1, 1), huge, "\n" + Lines(3, 3, true), 0, 10, 2, 3},
+        {"a huge line cut short", Lines(1, 1), huge, "", 0, 10, 1, 9999},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        TempDir dir;
+        const std::string path = dir / "history.log";
+        WriteFile(path, row.before);
+        fs::resize_file(path, row.before.size() + row.junk);
+        std::ofstream(path, std::ios::app) << row.after;
+        EXPECT_EQ(LastBackupRun(path).value_or(RunRecord{}).files, row.last) << row.name;
+        ASSERT_EQ(AppendRunRecord(path, {1796646060, false, false, 9999, 0, true, "new"}, row.keep),
+                  HistoryAppend::Written);
+        ASSERT_LT(fs::file_size(path), 1u << 20) << row.name;
+        const std::string text = ReadFile(path);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(row.lines));
+        EXPECT_EQ(ParseRunRecord(text.substr(0, text.find('\n'))).value_or(RunRecord{}).files,
+                  row.first)
+            << row.name;
+        EXPECT_EQ(LastBackupRun(path).value_or(RunRecord{}).files, 9999u) << row.name;
+    }
+}
+
+TEST(RunHistory, LeavesAnythingButARegularFileAloneWithoutWaiting) {
+    TempDir dir;
+    WriteFile(dir / "target", Lines(1, 1));
+    for (const std::string kind : {"pipe", "device", "socket", "link", "folder"}) {
+        const std::string path = dir / kind;
+        if (kind == "link") {
+            fs::create_symlink("target", path);
+        } else if (kind == "folder" ? !fs::create_directory(path) : !MakeSpecial(kind, path)) {
+            continue;  // no devices in some containers
+        }
+        EXPECT_EQ(InChildWithAlarm([&] {
+                      return AppendRunRecord(path, {}) != HistoryAppend::NotAFile ||
+                             LastBackupRun(path);
+                  }),
+                  0)
+            << kind;
+    }
+    EXPECT_EQ(ReadFile(dir / "target"), Lines(1, 1));
+}
+
+TEST(RunHistory, ARunGoesOnAndTellsOnceThatTheHistoryIsNoFile) {
+    // As a line of the command line, or in a box after a manual run's outcome.
+    for (const bool commandLine : {false, true}) {
+        BackupDesk d;
+        const std::string ok = d.f().msg_backup_ok, path = d.f().historyFile = d.root / "history";
+        ASSERT_TRUE(MakeSpecial("pipe", path));
+        WriteFile(d.T + "/001.part.met", PartMet("1"));
+        d.desk.processes.running = {"emule.exe"};
+        Strings told;
+        if (commandLine)
+            d.f().onRunRecorded = [&](const std::string& line) { told.push_back(line); };
+        ASSERT_EQ(InChildWithAlarm([&] {
+                      return d.f().BackupPartFiles(false) != MainForm::RunOutcome::Succeeded;
+                  }),
+                  0);
+        for (const bool automatic : {true, false, true, false}) d.f().BackupPartFiles(automatic);
+        const std::string warning = LanguageText(d.f(), TextId::HistoryNotAFile) + path;
+        EXPECT_EQ(d.messages(), (commandLine ? Strings{ok, ok} : Strings{ok, warning, ok}));
+        EXPECT_EQ(told.size(), commandLine ? 5u : 0u);
+        EXPECT_EQ(std::count(told.begin(), told.end(), warning), commandLine ? 1 : 0);
+    }
 }
 
 }  // namespace

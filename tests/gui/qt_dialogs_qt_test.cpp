@@ -91,6 +91,23 @@ TEST(QtConfirmationBox, GermanTitleAndButtonsYesDefaultAndOnlyYesAnswersYes) {
 
     WhenModalOpens([](QWidget* modal) { modal->close(); });  // the box's own close button
     EXPECT_FALSE(dialogs.AskYesNo("Hoardwise schließen ?"));
+
+    // A button of its own besides them is never the default nor Escape's: only a click on it.
+    const QString older = "Ältere Sicherung wiederherstellen";
+    for (const auto& [key, answer] : {std::pair{Qt::Key_Return, Choice::Yes},
+                                      {Qt::Key_Escape, Choice::No},
+                                      {Qt::Key_unknown, Choice::Extra}}) {
+        WhenModalOpens([key = key, &older](QWidget* modal) {
+            auto* box = static_cast<QMessageBox*>(modal);
+            EXPECT_EQ(ButtonTexts(box), QStringList({"&Ja", "&Nein", older}));
+            for (QAbstractButton* button : box->buttons()) {
+                if (key == Qt::Key_unknown && button->text() == older) button->click();
+            }
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(box->focusWidget() ? box->focusWidget() : box, &press);
+        });
+        EXPECT_EQ(dialogs.AskYesNoOr("Wiederherstellen ?", older.toStdString()), answer);
+    }
 }
 
 TEST(QtMessageBoxes, MessageHasNoIconAndOneOkButtonErrorReportHasTheErrorIcon) {

@@ -2,10 +2,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,12 +11,14 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <vector>
 
 #include "shell/file_copy.h"
 #include "support/child_with_alarm.h"
 #include "support/fake_services.h"
 #include "support/scratch_mounts.h"
+#include "support/special_files.h"
 
 namespace hw {
 namespace {
@@ -26,6 +26,7 @@ namespace {
 using test::FileExists;
 using test::FolderExists;
 using test::InChildWithAlarm;
+using test::MakeSpecial;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -167,49 +168,57 @@ TEST(FileOperation, AFailedCopyTellsWhetherItsSourceOrTheWritingFailed) {
             prepare;
         files::CopyStatus status;
         int error;
+        const char* named;  // by FailedPath, below the test's folder
     };
     using files::CopyStatus;
     using Mode = TabfFileOperation::CopyMode;
     const auto refuse = [](const std::string& bytes) { return bytes != "old"; };
     const std::vector<Case> cases = {
         {"missing source", [](const std::string&, TabfFileOperation&, Mode&) {},
-         CopyStatus::SourceFailed, ENOENT},
+         CopyStatus::SourceFailed, ENOENT, ""},
         {"removed right before it is opened",
          [](const std::string& dir, TabfFileOperation& op, Mode&) {
              WriteFile(dir + "/src", "x");
              op.beforeCopy = [](const std::string& source) { ::unlink(source.c_str()); };
          },
-         CopyStatus::SourceFailed, ENOENT},
+         CopyStatus::SourceFailed, ENOENT, ""},
         {"a pipe",
          [](const std::string& dir, TabfFileOperation&, Mode&) {
              ::mkfifo((dir + "/src").c_str(), 0644);
          },
-         CopyStatus::SourceFailed, EINVAL},
+         CopyStatus::SourceFailed, EINVAL, ""},
         {"a folder while copies are judged",
          [&](const std::string& dir, TabfFileOperation&, Mode& mode) {
              WriteFile(dir + "/src/inner", "x");
              mode.accept = refuse;
          },
-         CopyStatus::SourceFailed, EISDIR},
+         CopyStatus::SourceFailed, EISDIR, ""},
         {"refused by the judge",
          [&](const std::string& dir, TabfFileOperation&, Mode& mode) {
              WriteFile(dir + "/src", "old");
              mode.accept = refuse;
          },
-         CopyStatus::SourceRefused, 0},
+         CopyStatus::SourceRefused, 0, ""},
         {"the target's folder is a file",
          [](const std::string& dir, TabfFileOperation& op, Mode&) {
              WriteFile(dir + "/src", "x");
              WriteFile(dir + "/dst", "old");
              op.DestFolder = dir + "/dst/inside";
          },
-         CopyStatus::TargetFailed, ENOTDIR},
+         CopyStatus::TargetFailed, ENOTDIR, "/dst/inside"},
         {"the disk is full",
          [](const std::string& dir, TabfFileOperation& op, Mode&) {
              WriteFile(dir + "/src", std::string(5000, 'x'));
              op.byteWrite = HalfThenDiskFull;
          },
-         CopyStatus::TargetFailed, ENOSPC},
+         CopyStatus::TargetFailed, ENOSPC, "/dst"},
+        {"out of memory for the judged bytes",
+         [&](const std::string& dir, TabfFileOperation& op, Mode& mode) {
+             WriteFile(dir + "/src", "x");
+             mode.accept = refuse;
+             op.afterRead = [] { throw std::bad_alloc(); };
+         },
+         CopyStatus::TargetFailed, ENOMEM, "/src"},
     };
     for (const Case& c : cases) {
         for (bool inPlace : {false, true}) {
@@ -227,6 +236,7 @@ TEST(FileOperation, AFailedCopyTellsWhetherItsSourceOrTheWritingFailed) {
             const files::CopyResult copied = op.Copy(mode);
             EXPECT_EQ(copied.status, c.status);
             EXPECT_EQ(copied.error, c.error) << std::strerror(copied.error);
+            EXPECT_EQ(op.FailedPath(), *c.named != '\0' ? dir.path() + c.named : "");
             EXPECT_EQ(FileExists(dir / "dst"), targetThere);
             if (targetThere) {
                 EXPECT_EQ(ReadFile(dir / "dst"), "old");
@@ -263,27 +273,100 @@ TEST(FileOperation, AJudgedCopyHoldsExactlyTheBytesTheJudgeAccepted) {
 
 // A client that rewrites a file in place in two writes of the same size can be caught between
 // them: the bytes read then mix two versions. A source that changed while it was read is read
-// again; one that changes again is refused as damaged, and the target keeps what it held.
+// again; one that changes again is refused as damaged, and the target keeps what it held. The
+// times change when a write begins, so a read that overlaps the rest of it sees no change there:
+// a source changed within two seconds is read a second time after a wait, and bytes that differ
+// then count as a change. One changed long ago is read once; one over the limit is never read.
 TEST(FileOperation, AJudgedCopyReadsASourceAgainThatChangedWhileItWasRead) {
-    for (int rewrites : {1, 2}) {
-        SCOPED_TRACE(rewrites);
+    enum Rewrite {
+        kNone,
+        kWhileRead,  // written anew after a read, its times past the clock tick
+        kUnseen,     // through a mapping whose page is dirty already: its times stay as they are
+        kGrown,      // grown after the first read
+    };
+    struct Case {
+        const char* what;
+        Rewrite rewrite;
+        int rewrites;
+        int changedAgo;  // seconds, by the copy's clock
+        std::size_t largest;
+        off_t size;  // 0: the 8 bytes written
+        files::CopyStatus status;
+        const char* copy;
+        int reads;
+        int waits;
+    };
+    const auto copied = files::CopyStatus::Copied;
+    const auto refused = files::CopyStatus::SourceRefused;
+    const std::size_t kLimit = std::size_t{64} << 20;
+    const off_t kGiB = off_t{1} << 30;
+    // clang-format off
+    const Case cases[] = {
+        {"rewritten while read",        kWhileRead, 1, 0, 0, 0, copied, "AAAABBBB", 3, 1},
+        {"rewritten while read, twice", kWhileRead, 2, 0, 0, 0, refused, "older", 2, 0},
+        {"the rest of a write unseen",  kUnseen, 1, 0, 0, 0, copied, "AAAABBBB", 4, 2},
+        {"unseen, and another",         kUnseen, 2, 0, 0, 0, refused, "older", 4, 2},
+        {"changed just now, not since", kNone, 0, 0, 0, 0, copied, "AAAAbbbb", 2, 1},
+        {"changed a second ago",        kNone, 0, 1, 0, 0, copied, "AAAAbbbb", 2, 1},
+        {"changed 10 seconds ago",      kNone, 0, 10, 0, 0, copied, "AAAAbbbb", 1, 0},
+        {"changed ahead of the clock",  kNone, 0, -10, 0, 0, copied, "AAAAbbbb", 2, 1},
+        {"exactly the limit",           kNone, 0, 10, 8, 0, copied, "AAAAbbbb", 1, 0},
+        {"a byte over the limit",       kNone, 0, 10, 7, 0, refused, "older", 0, 0},
+        {"grown over the limit",        kGrown, 1, 10, 8, 0, refused, "older", 1, 0},
+        {"a sparse GiB",                kNone, 0, 10, kLimit, kGiB, refused, "older", 0, 0},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         TempDir dir;
-        WriteFile(dir / "src", "AAAAbbbb");  // the first half of a rewrite from aaaabbbb
+        const std::string source = dir / "src";
+        WriteFile(source, "AAAAbbbb");  // the first half of a rewrite from aaaabbbb
+        if (c.size != 0) {
+            ASSERT_EQ(::truncate(source.c_str(), c.size), 0);
+        }
         WriteFile(dir / "dst", "older");
+        char* mapped = nullptr;
+        if (c.rewrite == kUnseen) {
+            const int fd = ::open(source.c_str(), O_RDWR | O_CLOEXEC);
+            ASSERT_GE(fd, 0);
+            void* at = ::mmap(nullptr, 8, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+            ::close(fd);
+            ASSERT_NE(at, MAP_FAILED);
+            mapped = static_cast<char*>(at);
+            mapped[0] = 'A';  // the write begins
+        }
         int reads = 0;
+        int waits = 0;
         TabfFileOperation op;
         TabfFileOperation::CopyMode mode;
         mode.accept = [](const std::string&) { return true; };
+        mode.largest = c.largest;
         op.afterRead = [&] {
-            // Past the coarse clock tick, so that the second half shows in the times as well.
-            ::usleep(20000);
-            if (++reads <= rewrites) WriteFile(dir / "src", reads == 1 ? "AAAABBBB" : "CCCCDDDD");
+            ++reads;
+            if (c.rewrite == kGrown && reads == 1) WriteFile(source, std::string(100, 'G'));
+            if (c.rewrite != kWhileRead || reads > c.rewrites) return;
+            ::usleep(20000);  // past the coarse clock tick, so that the times show it
+            WriteFile(source, reads == 1 ? "AAAABBBB" : "CCCCDDDD");
         };
-        op.SetFileList({dir / "src"});
+        op.waitBeforeSecondRead = [&](const std::string& from) {
+            EXPECT_EQ(from, source);
+            if (++waits <= c.rewrites && c.rewrite == kUnseen) {
+                std::memcpy(mapped, waits == 1 ? "AAAABBBB" : "CCCCDDDD", 8);
+            }
+        };
+        op.clock = [&] {
+            struct timespec now {};
+            ::clock_gettime(CLOCK_REALTIME, &now);
+            now.tv_sec += c.changedAgo;
+            return now;
+        };
+        op.SetFileList({source});
         op.DestFolder = dir / "dst";
-        EXPECT_EQ(op.Copy(mode).status,
-                  rewrites == 1 ? files::CopyStatus::Copied : files::CopyStatus::SourceRefused);
-        EXPECT_EQ(ReadFile(dir / "dst"), rewrites == 1 ? "AAAABBBB" : "older");
+        EXPECT_EQ(op.Copy(mode).status, c.status);
+        EXPECT_EQ(ReadFile(dir / "dst"), c.copy);
+        EXPECT_EQ(reads, c.reads);
+        EXPECT_EQ(waits, c.waits);
+        if (mapped != nullptr) ::munmap(mapped, 8);
     }
 }
 
@@ -508,21 +591,6 @@ TEST(FileOperation, FlushSucceedsForBothMethodsAndFailsForAMissingFolder) {
         op.SetFileList({dir / "gone"});
         EXPECT_FALSE(op.Flush());
     }
-}
-
-// A special file of the given kind at `path`; false when it cannot be made here.
-bool MakeSpecial(const std::string& kind, const std::string& path) {
-    if (kind == "pipe") return ::mkfifo(path.c_str(), 0644) == 0;
-    if (kind == "device") {  // reads like /dev/zero: endless
-        return ::mknod(path.c_str(), S_IFCHR | 0644, makedev(1, 5)) == 0;
-    }
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return bound;
 }
 
 TEST(FileOperation, PipesDevicesAndSocketsAreNeitherReadNorWaitedFor) {

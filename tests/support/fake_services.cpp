@@ -47,6 +47,20 @@ bool FakeDialogs::AskYesNo(const std::string& question) {
     return answer;
 }
 
+Choice FakeDialogs::AskYesNoOr(const std::string& question, const std::string& extra) {
+    shown.push_back({Shown::Kind::Question, question, "Bestätigung", extra});
+    runWhileOpen();
+    if (!choices.empty()) {
+        const Choice choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+    if (answers.empty()) return Choice::No;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes ? Choice::Yes : Choice::No;
+}
+
 std::vector<std::string> FakeDialogs::OpenFiles(const OpenDialog& dialog,
                                                 const std::string& initialFolder) {
     shown.push_back({Shown::Kind::OpenFiles, dialog.title, initialFolder});
@@ -121,10 +135,14 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
     std::error_code ec;
-    // Tests make folders read-only; give the write bits back so everything can go.
+    // Tests make folders read-only; give the write bits back so everything can go. Only real
+    // folders: a mode change follows a link, and a test's link may lead out of its folder.
     for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::end(it);
          it.increment(ec)) {
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        std::error_code kind;
+        if (it->is_directory(kind) && !it->is_symlink(kind)) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
     }
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
@@ -156,6 +174,8 @@ FakeDesktop::FakeDesktop(const std::string& executablePath) {
     s.executablePath = executablePath.empty() ? home / "hoardwise" : executablePath;
     form = std::make_unique<MainForm>(s);
     form->historyFile = home / "history.log";
+    // Tests write part files right before each run: their second read need not wait.
+    form->abfFileOperation1.waitBeforeSecondRead = [](const std::string&) {};
 }
 
 Services FakeDesktop::services() {

@@ -15,8 +15,9 @@ namespace hw::test {
 struct Shown {
     enum class Kind { Message, ErrorReport, Question, OpenFiles, BrowseFolder };
     Kind kind;
-    std::string text;     // message text, question, or the dialog's title
-    std::string caption;  // caption of a message box; the initial folder of a dialog
+    std::string text;        // message text, question, or the dialog's title
+    std::string caption;     // caption of a message box; the initial folder of a dialog
+    std::string extra = {};  // a question's button besides Yes and No
 };
 
 class FakeDialogs : public Dialogs {
@@ -24,6 +25,8 @@ class FakeDialogs : public Dialogs {
     std::vector<Shown> shown;
     // Answers to questions, in order; with none left the question is answered No (Escape).
     std::deque<bool> answers;
+    // Answers to questions with an extra button; with none left `answers` gives Yes or No.
+    std::deque<Choice> choices;
     std::deque<std::vector<std::string>> fileAnswers;  // none left: cancelled
     std::deque<std::string> folderAnswers;             // none left: cancelled
     // Runs while a box is open, as a nested message loop would deliver timer ticks.
@@ -32,6 +35,7 @@ class FakeDialogs : public Dialogs {
     void ShowMessage(const std::string& text, const std::string& caption) override;
     void ShowErrorReport(const std::string& text, const std::string& caption) override;
     bool AskYesNo(const std::string& question) override;
+    Choice AskYesNoOr(const std::string& question, const std::string& extra) override;
     std::vector<std::string> OpenFiles(const OpenDialog& dialog,
                                        const std::string& initialFolder) override;
     std::string BrowseFolder(const FolderBrowse& dialog) override;

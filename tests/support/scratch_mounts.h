@@ -1,16 +1,41 @@
-// Mounts for tests that need a second view of a folder or another file system; all are undone
-// when the object goes (declare it after the folders it mounts on). Needs root and the tools;
-// each call says why it could not mount, so that the test can skip with that reason.
+// Mounts for tests that need a second view of a folder, another file system or a disk whose
+// power can be cut; all are undone when the object goes (declare it after the folders it mounts
+// on). Needs root and the tools; each call says why it could not mount, so that the test can skip
+// with that reason.
 #pragma once
 
+#include <fcntl.h>
+#include <linux/types.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace hw::test {
+
+// What the file-system test tools use to stop an ext4 file system as a power cut would: nothing
+// more reaches the disk, and what was not yet committed to the journal is lost.
+#ifndef EXT4_IOC_SHUTDOWN
+#define EXT4_IOC_SHUTDOWN _IOR('X', 125, __u32)
+#endif
+#ifndef EXT4_GOING_FLAGS_NOLOGFLUSH
+#define EXT4_GOING_FLAGS_NOLOGFLUSH 0x2
+#endif
+
+// Cuts the power of the ext4 file system that holds `path` (see ScratchMounts::MountExt4). Every
+// later access fails until ScratchMounts::Remount; false when it could not be cut.
+inline bool CutPower(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    __u32 flags = EXT4_GOING_FLAGS_NOLOGFLUSH;
+    const bool cut = ::ioctl(fd, EXT4_IOC_SHUTDOWN, &flags) == 0;
+    ::close(fd);
+    return cut;
+}
 
 class ScratchMounts {
   public:
@@ -64,6 +89,42 @@ class ScratchMounts {
         return "";
     }
 
+    // A fresh ext4 file system of `megabytes`, mounted on the existing folder `onto` with
+    // `options` (as for mount -o). Its image lies on a tmpfs of its own on the existing folder
+    // `images`: the disk's syncs then wait for no other disk's writes.
+    std::string MountExt4(const std::string& images, const std::string& onto, int megabytes,
+                          const std::string& options) {
+        for (const char* tool : {"mkfs.ext4", "losetup"}) {
+            if (!Run(std::string("command -v ") + tool)) return std::string("no ") + tool;
+        }
+        const std::string why = MountTmpfs(images, megabytes + 8);
+        if (!why.empty()) return why;
+        const std::string image = images + "/ext4.img";
+        if (!Run("truncate -s " + std::to_string(megabytes) + "M '" + image +
+                 "' && mkfs.ext4 -q '" + image + "'")) {
+            return "mkfs.ext4 failed";
+        }
+        const std::string loop = Output("losetup -f --show '" + image + "'");
+        if (loop.empty()) return "no loop device";
+        loops_.push_back(loop);
+        const std::string mount =
+            "mount -t ext4 -o '" + options + "' '" + loop + "' '" + onto + "'";
+        if (!Run(mount)) return "the kernel does not mount ext4 here";
+        mounted_.push_back(onto);
+        remounts_.push_back({onto, mount});
+        return "";
+    }
+
+    // Unmounts the ext4 file system on `onto` and mounts it again: after CutPower the journal is
+    // replayed, and the folder shows what the disk held when the power went. Nothing may still
+    // be open there: a lazy unmount would keep the cut file system for the next mount.
+    bool Remount(const std::string& onto) {
+        for (const auto& [folder, mount] : remounts_) {
+            if (folder == onto) return Run("umount '" + onto + "'") && Run(mount);
+        }
+        return false;
+    }
+
   private:
     static bool Run(const std::string& command) {
         return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
@@ -81,6 +142,7 @@ class ScratchMounts {
 
     std::vector<std::string> mounted_;
     std::vector<std::string> loops_;
+    std::vector<std::pair<std::string, std::string>> remounts_;  // folder, its mount command
 };
 
 }  // namespace hw::test
