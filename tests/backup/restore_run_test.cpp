@@ -93,33 +93,18 @@ TEST(RestoreRun, ATempFolderThatIsNoFullPathIsRefusedAndNothingIsWritten) {
 
 // Only into the temp folder found at the start, until every copy is in place; else by name.
 TEST(RestoreRun, WritesOnlyIntoTheTempFolderItFoundAndNamesWhatFailed) {
-    auto unmount = [](BackupDesk& d) {  // the disk drops out, its empty mount point stays
-        if (fs::exists(d.root / "dropped")) return;
-        fs::rename(d.T, d.root / "dropped");
-        fs::create_directory(d.T);
-    };
-    auto block = [](BackupDesk& d) {  // the target becomes a folder that holds something
-        fs::remove_all(d.T + "/001.part.met");
-        fs::create_directories(d.T + "/001.part.met/x");
-    };
-    struct Case {
-        const char* what;
-        const char* temp;  // below the desk's root
-        void (*atCopy)(BackupDesk&);
-        void (*atRename)(BackupDesk&);
-        std::string MainForm::*said;  // followed by the temp folder and `after`
-        const char* after;
-    };
+    enum Fault { kNone, kUnmountedAtACopy, kFolderAtARename };
     // clang-format off
-    const Case cases[] = {
-        {"missing",           "mnt/Temp", nullptr, nullptr, &MainForm::msg_tempdir_missing,     ""},
-        {"a file",            "file",     nullptr, nullptr, &MainForm::msg_tempdir_missing,     ""},
-        {"unmounted mid-run", "temp",     unmount, nullptr, &MainForm::msg_restore_folder_gone, ""},
-        {"rename refused",    "temp",     nullptr, block,   &MainForm::msg_restore_not_changed, "/001.part.met\n\nIs a directory"},
+    struct Case { const char* temp; Fault fault; std::string MainForm::*said; const char* after; };
+    const Case cases[] = {  // the temp folder below the desk's root; said, the temp folder, after
+        {"mnt/Temp", kNone,            &MainForm::msg_tempdir_missing,     ""},
+        {"file",     kNone,            &MainForm::msg_tempdir_missing,     ""},
+        {"temp",     kUnmountedAtACopy, &MainForm::msg_restore_folder_gone, ""},
+        {"temp",     kFolderAtARename,  &MainForm::msg_restore_not_changed, "/001.part.met\n\nIs a directory"},
     };
     // clang-format on
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(std::string(c.temp) + ", fault " + std::to_string(c.fault));
         BackupDesk d;
         for (const std::string name : {"/001.part.met", "/002.part.met"}) {
             WriteFile(d.B + name + ".HWS", PartMet("from backup"));
@@ -127,22 +112,27 @@ TEST(RestoreRun, WritesOnlyIntoTheTempFolderItFoundAndNamesWhatFailed) {
         }
         WriteFile(d.root / "file", "");
         fs::create_directory(d.root / "mnt");
-        d.T = d.root / c.temp;
-        d.f().edit_tempdir.setText(d.T);
-        if (c.atCopy) d.f().abfFileOperation1.beforeCopy = [&](const std::string&) { c.atCopy(d); };
-        if (c.atRename) d.f().abfFileOperation1.beforeChange = [&] { c.atRename(d); };
+        d.f().edit_tempdir.setText(d.T = d.root / c.temp);
+        d.f().abfFileOperation1.beforeCopy = [&](const std::string&) {
+            if (c.fault != kUnmountedAtACopy || fs::exists(d.root / "dropped")) return;
+            fs::rename(d.T, d.root / "dropped");  // its empty mount point stays
+            fs::create_directory(d.T);
+        };
+        d.f().abfFileOperation1.beforeChange = [&] {
+            if (c.fault != kFolderAtARename) return;
+            fs::remove_all(d.T + "/001.part.met");
+            fs::create_directories(d.T + "/001.part.met/x");
+        };
         d.f().RestorePartFiles();
         const std::string said = d.f().*c.said + d.T + c.after;
-        const bool refused = d.f().lastRunEnd() == MainForm::RunEnd::Refused;
-        EXPECT_EQ(d.messages(), Strings{refused ? said : kFailed + std::string("\n\n") + said});
-        EXPECT_EQ(refused, c.atCopy == nullptr && c.atRename == nullptr);
-        EXPECT_EQ(Names(c.atCopy ? d.T : d.root / "mnt"), Strings{});  // nothing made or left
+        EXPECT_EQ(d.messages(), Strings{c.fault == kNone ? said : kFailed + ("\n\n" + said)});
+        EXPECT_EQ(d.f().lastRunEnd() == MainForm::RunEnd::Refused, c.fault == kNone);
+        EXPECT_EQ(Names(c.fault == kUnmountedAtACopy ? d.T : d.root / "mnt"), Strings{});
     }
     if (::geteuid() == 0) {  // root on a user's settings would leave files only root can change
         BackupDesk d;
         WriteFile(d.B + "/001.part.met.HWS", PartMet("from backup"));
-        d.f().settingsFile = d.root / "hoardwise.INI";
-        WriteFile(d.f().settingsFile, "");
+        WriteFile(d.f().settingsFile = d.root / "hoardwise.INI", "");
         ASSERT_EQ(::chown(d.f().settingsFile.c_str(), 4242, 4242), 0);
         d.f().RestorePartFiles();
         EXPECT_EQ(d.f().lastRunEnd(), MainForm::RunEnd::Refused);

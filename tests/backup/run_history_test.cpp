@@ -85,21 +85,21 @@ TEST(RunHistory, ReadsAndTrimsFromTheEndSkippingWhatIsNoRun) {
     };
     // clang-format on
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         TempDir dir;
         const std::string path = dir / "history.log";
         WriteFile(path, row.before);
         fs::resize_file(path, row.before.size() + row.junk);
         std::ofstream(path, std::ios::app) << row.after;
-        EXPECT_EQ(LastBackupRun(path).value_or(RunRecord{}).files, row.last) << row.name;
+        EXPECT_EQ(LastBackupRun(path).value_or(RunRecord{}).files, row.last);
         ASSERT_EQ(AppendRunRecord(path, {1796646060, false, false, 9999, 0, true, "new"}, row.keep),
                   HistoryAppend::Written);
-        ASSERT_LT(fs::file_size(path), 1u << 20) << row.name;
+        ASSERT_LT(fs::file_size(path), 1u << 20);
         const std::string text = ReadFile(path);
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(row.lines));
         EXPECT_EQ(ParseRunRecord(text.substr(0, text.find('\n'))).value_or(RunRecord{}).files,
-                  row.first)
-            << row.name;
-        EXPECT_EQ(LastBackupRun(path).value_or(RunRecord{}).files, 9999u) << row.name;
+                  row.first);
+        EXPECT_EQ(LastBackupRun(path).value_or(RunRecord{}).files, 9999u);
     }
 }
 

@@ -1,7 +1,6 @@
-// Mounts for tests that need a second view of a folder, another file system or a disk whose
-// power can be cut; all are undone when the object goes (declare it after the folders it mounts
-// on). Needs root and the tools; each call says why it could not mount, so that the test can skip
-// with that reason.
+// Mounts for tests that need a second view of a folder or another file system; all are undone
+// when the object goes (declare it after the folders it mounts on). Needs root and the tools;
+// each call says why it could not mount, so that the test can skip with that reason.
 #pragma once
 
 #include <fcntl.h>
@@ -17,8 +16,7 @@
 
 namespace hw::test {
 
-// What the file-system test tools use to stop an ext4 file system as a power cut would: nothing
-// more reaches the disk, and what was not yet committed to the journal is lost.
+// Stops an ext4 file system as a power cut would: what was not committed to the journal is lost.
 #ifndef EXT4_IOC_SHUTDOWN
 #define EXT4_IOC_SHUTDOWN _IOR('X', 125, __u32)
 #endif
@@ -26,8 +24,7 @@ namespace hw::test {
 #define EXT4_GOING_FLAGS_NOLOGFLUSH 0x2
 #endif
 
-// Cuts the power of the ext4 file system that holds `path` (see ScratchMounts::MountExt4). Every
-// later access fails until ScratchMounts::Remount; false when it could not be cut.
+// Cuts the power of the disk of MountPowerCutDisk that holds `path` until Remount; false if not.
 inline bool CutPower(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -89,35 +86,32 @@ class ScratchMounts {
         return "";
     }
 
-    // A fresh ext4 file system of `megabytes`, mounted on the existing folder `onto` with
-    // `options` (as for mount -o). Its image lies on a tmpfs of its own on the existing folder
-    // `images`: the disk's syncs then wait for no other disk's writes.
-    std::string MountExt4(const std::string& images, const std::string& onto, int megabytes,
-                          const std::string& options) {
-        for (const char* tool : {"mkfs.ext4", "losetup"}) {
-            if (!Run(std::string("command -v ") + tool)) return std::string("no ") + tool;
+    // A fresh ext4 disk on `onto` (made if missing) where nothing unsynced survives CutPower: no
+    // timed journal commit, no flush slipped in where a file replaces another. Its image lies on a
+    // tmpfs of its own, so that its syncs wait for no other disk.
+    std::string MountPowerCutDisk(const std::string& onto) {
+        const std::string images = onto + ".image";
+        if (!Run("command -v mkfs.ext4 && mkdir -p '" + onto + "' '" + images + "'")) {
+            return "no mkfs.ext4";
         }
-        const std::string why = MountTmpfs(images, megabytes + 8);
+        const std::string why = MountTmpfs(images, 40);
         if (!why.empty()) return why;
         const std::string image = images + "/ext4.img";
-        if (!Run("truncate -s " + std::to_string(megabytes) + "M '" + image +
-                 "' && mkfs.ext4 -q '" + image + "'")) {
+        if (!Run("truncate -s 32M '" + image + "' && mkfs.ext4 -q '" + image + "'")) {
             return "mkfs.ext4 failed";
         }
         const std::string loop = Output("losetup -f --show '" + image + "'");
         if (loop.empty()) return "no loop device";
         loops_.push_back(loop);
         const std::string mount =
-            "mount -t ext4 -o '" + options + "' '" + loop + "' '" + onto + "'";
+            "mount -t ext4 -o noauto_da_alloc,commit=600 " + loop + " '" + onto + "'";
         if (!Run(mount)) return "the kernel does not mount ext4 here";
         mounted_.push_back(onto);
         remounts_.push_back({onto, mount});
         return "";
     }
 
-    // Unmounts the ext4 file system on `onto` and mounts it again: after CutPower the journal is
-    // replayed, and the folder shows what the disk held when the power went. Nothing may still
-    // be open there: a lazy unmount would keep the cut file system for the next mount.
+    // Mounts the disk on `onto` again as the power cut left it; nothing may be open there.
     bool Remount(const std::string& onto) {
         for (const auto& [folder, mount] : remounts_) {
             if (folder == onto) return Run("umount '" + onto + "'") && Run(mount);
