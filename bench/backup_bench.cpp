@@ -75,7 +75,7 @@ class SilentDialogs : public Dialogs {
 class NoProcesses : public ProcessTable {
   public:
     bool IsProcessRunning(const std::string&) override { return false; }
-    std::vector<std::vector<std::string>> ArgumentsOf(const std::string&) override { return {}; }
+    std::vector<ProcessInfo> ProcessesOf(const std::string&) override { return {}; }
 };
 
 struct Options {

@@ -43,6 +43,8 @@ class HeadlessWindow : public WindowService {
     void Quit() override {}
     bool SessionEnding() override { return false; }
     void OpenUrl(const std::string&) override {}
+    // The command line runs on servers and in services: the client it starts needs no display.
+    bool HasDisplay() override { return false; }
 };
 
 // Starts programs through another starter and tells each start, once `tell` is set.
@@ -52,6 +54,7 @@ class ToldProgramStarter : public ProgramStarter {
     std::function<void(bool started, const std::string& commandLine)> tell;
     bool StartProgram(const std::string& commandLine,
                       const std::vector<std::string>& arguments = {}) override;
+    std::unique_ptr<EndWatch> TakeEndWatch() override { return starter_.TakeEndWatch(); }
 
   private:
     ProgramStarter& starter_;

@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "app/backup_folder_reservation.h"
 #include "app/running_copy.h"
 #include "base/app_title.h"
 #include "base/errors.h"
@@ -30,6 +31,8 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
     // Declared before the window and the model so that it answers later copies until both are
     // gone; its test still runs after the window is built.
     SingleInstance guard;
+    // Held until the model is gone, with the work of its last backup.
+    BackupFolderLock folderLock("window " + std::to_string(QCoreApplication::applicationPid()));
 
     Services services;
     services.dialogs = &dialogs;
@@ -40,6 +43,7 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
     services.executablePath = executablePath;
 
     MainForm form(services);
+    ReserveBackupFoldersWith(form, folderLock);
     MainWindow window(form);  // the model's timers start counting
     dialogs.setParentWindow(&window);
     windowService.attach(&window);

@@ -56,16 +56,25 @@ int RunTimersUntilSignal(MainForm& form, const std::vector<Timer*>& timers) {
             const int ms = left > 0 ? static_cast<int>(left) : 0;
             if (waitMs < 0 || ms < waitMs) waitMs = ms;
         }
-        pollfd entry{signals, POLLIN, 0};
-        const int ready = poll(&entry, 1, waitMs);
+        // The programs we started are waited for alongside: one that ends is restarted at once.
+        // An ended program waits to be reaped before its restart: looked at again shortly.
+        const bool reaping = form.ReapPending();
+        if (reaping && (waitMs < 0 || waitMs > 200)) waitMs = 200;
+        std::vector<pollfd> entries{{signals, POLLIN, 0}};
+        for (const int watch : form.EndWatchDescriptors()) entries.push_back({watch, POLLIN, 0});
+        const int ready = poll(entries.data(), entries.size(), waitMs);
         if (ready < 0 && errno != EINTR) break;
-        if (ready > 0) {
+        if (ready > 0 && entries[0].revents != 0) {
             signalfd_siginfo info{};
             if (read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
                 close(signals);
                 return static_cast<int>(info.ssi_signo);
             }
         }
+        bool ended = false;
+        for (std::size_t i = 1; i < entries.size(); ++i) ended = ended || entries[i].revents != 0;
+        // The form lets go of every watch that has ended, so none is reported twice.
+        if (ended || reaping) form.Dispatch([&form] { form.StartedProgramEnded(); });
         now = Clock::now();
         for (Countdown& c : countdowns) {
             if (!c.armed || c.due > now) continue;

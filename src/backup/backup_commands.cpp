@@ -89,8 +89,11 @@ void MainForm::RestoreWhenClientStopped(bool older) {
     runEnd_ = RunEnd::None;
     // A running client rewrites its part files from memory within a minute, so a restore now
     // would be lost while reported as done.
-    if (IsClientRunning()) {
-        RefuseRun(msg_restore_client_running);
+    std::string blocker;
+    if (IsClientRunning(&blocker)) {
+        // Named, so that the user can tell which program to close, or whose it is.
+        RefuseRun(blocker.empty() ? msg_restore_client_running
+                                  : msg_restore_client_running + "\n\n" + blocker);
         return;
     }
     TidyDirectoryFields(*this);

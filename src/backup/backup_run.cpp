@@ -321,6 +321,13 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
     }
     std::optional<ManualRunScope> scope;
     if (!automatic) scope.emplace(*this);
+    // Two runs never write one backup folder at once. The one that holds it backs it up: an
+    // automatic run leaves it to that one, and neither is a run of this folder's history.
+    const std::string inUse = ReserveBackupFolder(backup);
+    if (!inUse.empty()) {
+        if (!automatic) RefuseRun(inUse);
+        return RunOutcome::Skipped;
+    }
 
     const bool subfolders = radio_storing_subfolder.checked();
     // Held for the whole run: a part file missing at copy time counts as a completed download

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "backup/folder_safety.h"
@@ -36,8 +37,14 @@ GenerationSummary SummarizeGeneration(const std::string& folder, bool subfolders
     if (count == 0 || ::stat(folder.c_str(), &info) != 0) return {};
     GenerationSummary summary{true, info.st_mtim.tv_sec, count, 0};
     for (const std::string& copy : found) {
+        // A copy too large to be a part file is damaged by its size, and is not read.
+        struct stat copyInfo {};
         std::string bytes;
-        if (!ReadWholeFile(copy, bytes) || !IsWellFormedPartFile(bytes)) ++summary.damaged;
+        if (::stat(copy.c_str(), &copyInfo) != 0 ||
+            static_cast<std::uint64_t>(copyInfo.st_size) > kLargestPartFile ||
+            !ReadWholeFile(copy, bytes) || !IsWellFormedPartFile(bytes)) {
+            ++summary.damaged;
+        }
     }
     return summary;
 }

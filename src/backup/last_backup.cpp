@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "backup/run_history.h"
+#include "base/paths.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 
@@ -65,6 +66,7 @@ void MainForm::RecordRun(bool restore, bool automatic, bool succeeded, const std
     run.files = runFiles_;
     run.damaged = runDamaged_;
     run.succeeded = succeeded;
+    run.folder = BackupFolderName(TrimTrailingSeparators(edit_backupdir.text()));
     run.message = message;
     // The history is for reading; a run is not failed for a line that could not be written.
     const std::string path = HistoryFilePath();
@@ -83,6 +85,7 @@ void MainForm::RecordRun(bool restore, bool automatic, bool succeeded, const std
         }
     }
     if (restore) return;
+    lastBackupFolder_ = *run.folder;
     lastBackupWhen_ = run.when;
     lastBackupFiles_ = run.files;
     lastBackupSucceeded_ = succeeded;
@@ -90,14 +93,23 @@ void MainForm::RecordRun(bool restore, bool automatic, bool succeeded, const std
     RefreshStatusText();
 }
 
-void MainForm::LoadLastBackup() {
-    const std::optional<RunRecord> run = LastBackupRun(HistoryFilePath());
-    if (!run) return;
-    lastBackupWhen_ = run->when;
-    lastBackupFiles_ = run->files;
-    lastBackupSucceeded_ = run->succeeded;
-    lastBackupMessage_ = run->message;
+void MainForm::LoadLastBackup(bool whenFolderChanged) {
+    const std::string folder = BackupFolderName(TrimTrailingSeparators(edit_backupdir.text()));
+    if (whenFolderChanged && folder == lastBackupFolder_) return;
+    lastBackupFolder_ = folder;
+    const RunRecord run = LastBackupRun(HistoryFilePath(), folder).value_or(RunRecord{});
+    lastBackupWhen_ = run.when;
+    lastBackupFiles_ = run.files;
+    lastBackupSucceeded_ = run.succeeded;
+    lastBackupMessage_ = run.message;
     RefreshStatusText();
+}
+
+std::string MainForm::ReserveBackupFolder(const std::string& backup) {
+    const std::string holder =
+        LooksLikeAbsolutePath(backup) && reserveBackupFolder ? reserveBackupFolder(backup) : "";
+    if (holder.empty()) return {};
+    return LanguageText(*this, TextId::BackupFolderInUse) + backup + "\n\n" + holder;
 }
 
 std::string MainForm::LastBackupText(bool brief) const {

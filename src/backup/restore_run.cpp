@@ -63,6 +63,12 @@ void MainForm::RestorePartFiles(bool older) {
         RecordRun(true, false, false, owner);
         return;
     }
+    // A backup under way would rotate the generations while they are read.
+    const std::string inUse = ReserveBackupFolder(newest);
+    if (!inUse.empty()) {
+        RefuseRun(inUse);
+        return;
+    }
     RepairBeforeRestore(op, temp, newest, client, discardRemoval_);
     const std::string backup = older ? newest + kOldSuffix : newest;
 

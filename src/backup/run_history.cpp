@@ -1,11 +1,13 @@
 #include "backup/run_history.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <functional>
 #include <vector>
@@ -150,6 +152,31 @@ bool TrimHistory(const std::string& path, int fd, const struct stat& info, std::
     });
 }
 
+// The history's folder, locked for one append and trim, or -1. Another program holds it for a
+// moment only; one that does not let go within two seconds costs this run's trim, not its line.
+int LockFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    for (int tries = 0; tries < 200; ++tries) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+        if (errno != EWOULDBLOCK && errno != EINTR) break;
+        ::usleep(10000);
+    }
+    ::close(fd);
+    return -1;
+}
+
+// The fields of a line, empty ones included (a folder that was not set is one).
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
+        fields.push_back(line.substr(start, tab - start));
+    }
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
 bool ParseCount(const std::string& text, std::size_t& count) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
     count = static_cast<std::size_t>(std::strtoull(text.c_str(), nullptr, 10));
@@ -193,6 +220,24 @@ std::string DefaultHistoryFile(const char* stateHome, const std::string& home) {
     return JoinPath(JoinPath(folder, "hoardwise"), "history.log");
 }
 
+std::string BackupFolderName(const std::string& folder) {
+    if (!LooksLikeAbsolutePath(folder)) return {};
+    std::string name;  // "" stands for "/"
+    // Element by element: links are resolved where the path so far exists, and ".." is taken
+    // from a path without links.
+    for (const std::string& element : SplitText(folder, "/")) {
+        if (element == ".") continue;
+        if (element == "..") {
+            name.resize(name.empty() ? 0 : name.rfind('/'));
+            continue;
+        }
+        name += "/" + element;
+        char real[PATH_MAX];
+        if (::realpath(name.c_str(), real) != nullptr) name = std::string(real) == "/" ? "" : real;
+    }
+    return name.empty() ? "/" : name;
+}
+
 std::string FormatRunRecord(const RunRecord& run) {
     const std::string when = LocalTime(run.when, "%Y-%m-%dT%H:%M:%S%z");
     if (when.empty()) return {};
@@ -207,11 +252,12 @@ std::string FormatRunRecord(const RunRecord& run) {
     return when + "\t" + (run.restore ? "restore" : "backup") + "\t" +
            (run.automatic ? "automatic" : "manual") + "\t" + std::to_string(run.files) + "\t" +
            std::to_string(run.damaged) + "\t" + (run.succeeded ? "succeeded" : "failed") + "\t" +
-           message;
+           OneLine(run.folder.value_or("")) + "\t" + message;
 }
 
 std::optional<RunRecord> ParseRunRecord(const std::string& line) {
-    const std::vector<std::string> fields = SplitText(line + "\t", "\t");
+    // Seven fields, the message last, in a line of an older version; eight with the folder.
+    const std::vector<std::string> fields = Fields(line);
     if (fields.size() < 6) return std::nullopt;
     RunRecord run;
     struct tm local {};
@@ -225,7 +271,8 @@ std::optional<RunRecord> ParseRunRecord(const std::string& line) {
         return std::nullopt;
     }
     run.succeeded = fields[5] == "succeeded";
-    if (fields.size() > 6) run.message = fields[6];
+    if (fields.size() > 7) run.folder = fields[6];
+    if (fields.size() > 6) run.message = fields.back();
     return run;
 }
 
@@ -233,10 +280,16 @@ HistoryAppend AppendRunRecord(const std::string& path, const RunRecord& run, std
     std::string line = FormatRunRecord(run) + "\n";
     if (path.empty() || line.size() < 2) return HistoryAppend::Failed;
     CreatePrivateFolders(ParentPath(path));
+    // A trim copies the newest runs into a new file: a run another program added meanwhile, to
+    // the old one, would be lost.
+    const int lock = LockFolder(ParentPath(path));
     struct stat info {};
     bool notAFile = false;
     const int fd = OpenRegular(path, O_RDWR | O_CREAT | O_APPEND, info, notAFile);
-    if (fd < 0) return notAFile ? HistoryAppend::NotAFile : HistoryAppend::Failed;
+    if (fd < 0) {
+        if (lock >= 0) ::close(lock);
+        return notAFile ? HistoryAppend::NotAFile : HistoryAppend::Failed;
+    }
     // A line cut short by a crash is ended first: the run would be read as the rest of it.
     char last = '\n';
     if (info.st_size > 0 && ReadAt(fd, &last, 1, info.st_size - 1) && last != '\n') {
@@ -246,15 +299,17 @@ HistoryAppend AppendRunRecord(const std::string& path, const RunRecord& run, std
     const bool written = files::WriteAllBytes(fd, line.data(), line.size());
     // No run takes fewer bytes than this: a file smaller than that many runs is not read.
     constexpr std::size_t kShortestLine = 50;
-    if (written && ::fstat(fd, &info) == 0 &&
+    if (written && lock >= 0 && ::fstat(fd, &info) == 0 &&
         static_cast<std::size_t>(info.st_size) > (keep + keep / 10) * kShortestLine) {
         // The run is in; a history that could not be trimmed is trimmed by a later run.
         TrimHistory(path, fd, info, keep);
     }
-    return ::close(fd) == 0 && written ? HistoryAppend::Written : HistoryAppend::Failed;
+    const bool closed = ::close(fd) == 0;
+    if (lock >= 0) ::close(lock);
+    return closed && written ? HistoryAppend::Written : HistoryAppend::Failed;
 }
 
-std::optional<RunRecord> LastBackupRun(const std::string& path) {
+std::optional<RunRecord> LastBackupRun(const std::string& path, const std::string& folder) {
     struct stat info {};
     bool notAFile = false;
     const int fd = path.empty() ? -1 : OpenRegular(path, O_RDONLY, info, notAFile);
@@ -263,7 +318,9 @@ std::optional<RunRecord> LastBackupRun(const std::string& path) {
     WalkLinesBackwards(fd, info.st_size, kTailBytes,
                        [&](const std::string& line, off_t, bool overLong) {
                            if (!overLong) found = ParseRunRecord(line);
-                           if (found && found->restore) found.reset();
+                           if (found && (found->restore || found->folder != OneLine(folder))) {
+                               found.reset();
+                           }
                            return !found;
                        });
     ::close(fd);

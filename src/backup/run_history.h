@@ -1,6 +1,6 @@
 // The history of backup and restore runs: one line a run in a text file of the user's state
-// folder, for the user to read and for the window to show the last backup. Nothing decides by
-// it.
+// folder, for the user to read and for the window to show the last backup of its backup folder.
+// Nothing decides by it.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +19,10 @@ struct RunRecord {
     std::size_t damaged = 0;  // damaged part files (kept from an older copy, lost, not restored)
     bool succeeded = false;
     std::string message;  // what the run showed, or would have shown had it been manual
+    // The backup folder (see BackupFolderName; empty when it was not set). None in a line of an
+    // older version, which counts for no folder: the window does not claim a run of another
+    // configuration as the last backup of its own.
+    std::optional<std::string> folder;
 };
 
 // The newest runs the history keeps.
@@ -33,9 +37,13 @@ std::string DefaultHistoryFile(const char* stateHome, const std::string& home);
 // The text on one line: line breaks become " | ", tabs spaces (fields are separated by tabs and
 // runs by line breaks, so neither may stand in a message).
 std::string OneLine(const std::string& text);
-// "2026-12-07T14:21:05+0100<TAB>backup<TAB>manual<TAB>8<TAB>0<TAB>succeeded<TAB>message", the
-// time local, the message on one line and cut after 16 KiB (a list of damaged files may be
-// long), so that every line the history writes is read back.
+// The backup folder as the history and the folder lock name it: its full path with links, "."
+// and ".." resolved as far as it exists (the rest of a folder not made yet, or on a disk not
+// mounted, as written), without a trailing "/". Empty for a text that is no full path.
+std::string BackupFolderName(const std::string& folder);
+// "2026-12-07T14:21:05+0100<TAB>backup<TAB>manual<TAB>8<TAB>0<TAB>succeeded<TAB>/backup<TAB>
+// message", the time local, folder and message on one line, the message cut after 16 KiB (a
+// list of damaged files may be long), so that every line the history writes is read back.
 std::string FormatRunRecord(const RunRecord& run);
 std::optional<RunRecord> ParseRunRecord(const std::string& line);
 // How adding a run went. NotAFile: a pipe, device, socket, link or folder stands at the path;
@@ -44,11 +52,12 @@ enum class HistoryAppend { Written, NotAFile, Failed };
 // Adds the run with one append to a regular file. Once the file holds a tenth more than `keep`
 // runs, or a line longer than any run, it is replaced in one step by the newest `keep` runs
 // after the last such line, read from the end and copied in chunks. Makes the folder when
-// missing.
+// missing. Programs that run side by side add to one history: both steps are done under a lock
+// of its folder.
 HistoryAppend AppendRunRecord(const std::string& path, const RunRecord& run,
                               std::size_t keep = kHistoryRuns);
-// The newest backup run in the file, looked for only in its last few megabytes; a line longer
-// than any run is skipped unread.
-std::optional<RunRecord> LastBackupRun(const std::string& path);
+// The newest backup run of `folder` (a BackupFolderName) in the file, looked for only in its last
+// few megabytes; a line longer than any run is skipped unread.
+std::optional<RunRecord> LastBackupRun(const std::string& path, const std::string& folder);
 
 }  // namespace hw

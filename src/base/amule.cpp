@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 
 #include "base/paths.h"
 
@@ -16,6 +17,37 @@ bool IsExecutableFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
            ::access(path.c_str(), X_OK) == 0;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The value of aMule's configuration option: "--config-dir X", "-c X", or joined to the option
+// as in "--config-dir=X" and "-cX", where aMule's parser also takes "=" or ":" before the value.
+// nullopt when the option is not given.
+std::optional<std::string> ConfigDirArgument(const std::vector<std::string>& arguments) {
+    const std::string longForm = "--config-dir";
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--") break;  // what follows are links, not options
+        if (argument == longForm || argument == "-c") {
+            if (i + 1 < arguments.size()) return arguments[i + 1];
+            continue;
+        }
+        const std::size_t joined = StartsWith(argument, longForm) ? longForm.size()
+                                   : StartsWith(argument, "-c")   ? 2
+                                                                  : 0;
+        if (joined == 0) continue;
+        std::string value = argument.substr(joined);
+        if (value.front() == '=' || value.front() == ':') {
+            value.erase(0, 1);
+        } else if (joined == longForm.size()) {
+            continue;  // another long option that begins alike
+        }
+        return value;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -31,18 +63,28 @@ std::string DefaultAmuleConfigFolder() {
     return home != nullptr && *home != '\0' ? JoinPath(home, ".aMule") : std::string();
 }
 
-std::string AmuleConfigFolderOf(const std::vector<std::string>& arguments) {
-    const std::string longForm = "--config-dir";
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const bool hasNext = i + 1 < arguments.size();
-        if (argument.compare(0, longForm.size() + 1, longForm + "=") == 0) {
-            return argument.substr(longForm.size() + 1);
-        }
-        if ((argument == longForm || argument == "-c") && hasNext) return arguments[i + 1];
-        if (argument.size() > 2 && argument.compare(0, 2, "-c") == 0) return argument.substr(2);
+std::string AmuleConfigFolderOf(const ProcessInfo& process) {
+    if (process.arguments.empty()) return {};
+    const std::optional<std::string> given = ConfigDirArgument(process.arguments);
+    if (!given) {
+        return LooksLikeAbsolutePath(process.home) ? JoinPath(process.home, ".aMule") : "";
     }
-    return DefaultAmuleConfigFolder();
+    if (given->empty()) return {};
+    if (given->front() == '/') return *given;
+    return process.workingFolder.empty() ? "" : JoinPath(process.workingFolder, *given);
+}
+
+FolderMatch AmuleRunsOn(const ProcessInfo& process, const std::string& folder) {
+    const std::string theirs = AmuleConfigFolderOf(process);
+    struct stat their {};
+    struct stat our {};
+    // A folder that cannot be reached may still be ours, seen through another name or mount.
+    if (theirs.empty() || ::stat(theirs.c_str(), &their) != 0 ||
+        ::stat(folder.c_str(), &our) != 0) {
+        return FolderMatch::Unknown;
+    }
+    return their.st_dev == our.st_dev && their.st_ino == our.st_ino ? FolderMatch::Same
+                                                                    : FolderMatch::Other;
 }
 
 bool SameFolder(const std::string& a, const std::string& b) {

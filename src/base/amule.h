@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/services.h"
+
 namespace hw {
 
 // The desktop client and its daemon; either serves a configuration folder.
@@ -15,9 +17,14 @@ inline const char* const kAmuled = "amuled";
 bool IsAmuleConfigFolder(const std::string& folder);
 // The configuration folder aMule uses without being told: ~/.aMule.
 std::string DefaultAmuleConfigFolder();
-// The configuration folder an aMule process was started on (its --config-dir or -c argument,
-// else the default one).
-std::string AmuleConfigFolderOf(const std::vector<std::string>& arguments);
+// The configuration folder an aMule process runs on: the value of its --config-dir or -c
+// argument, a relative one taken from its working folder, else ".aMule" in its home. Empty when
+// that cannot be told.
+std::string AmuleConfigFolderOf(const ProcessInfo& process);
+enum class FolderMatch { Other, Same, Unknown };
+// Whether an aMule process runs on this configuration folder, by the identity of both folders on
+// the disk: Unknown where its folder cannot be told or reached.
+FolderMatch AmuleRunsOn(const ProcessInfo& process, const std::string& folder);
 // True when both texts name the same folder, by its identity on the disk where both exist,
 // else by their tidied text.
 bool SameFolder(const std::string& a, const std::string& b);

@@ -2,6 +2,8 @@
 // front end and the Linux files implement them; tests use scripted fakes.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,14 +31,40 @@ class Dialogs {
     virtual std::string BrowseFolder(const FolderBrowse& dialog) = 0;
 };
 
+// One live process, as far as it can be read: other users' processes hide their working folder
+// and environment.
+struct ProcessInfo {
+    long pid = 0;
+    long uid = -1;                       // its real user id; -1 when unknown
+    std::string user;                    // that user's name, else the id as text; empty: unknown
+    std::vector<std::string> arguments;  // the program's own name first; empty: unreadable
+    std::string workingFolder;           // a path that leads to it; empty: unreadable
+    // HOME of its environment where that can be read and is absolute, else its user's home
+    // folder from the password database; empty when neither is known.
+    std::string home;
+};
+
 class ProcessTable {
   public:
     virtual ~ProcessTable() = default;
     // True when a live process has this executable file name, ignoring letter case.
     virtual bool IsProcessRunning(const std::string& exeName) = 0;
-    // The arguments (the program's own name first) of every live process that IsProcessRunning
-    // counts for this name.
-    virtual std::vector<std::vector<std::string>> ArgumentsOf(const std::string& exeName) = 0;
+    // Every live process that IsProcessRunning counts for this name.
+    virtual std::vector<ProcessInfo> ProcessesOf(const std::string& exeName) = 0;
+};
+
+// A started program whose end an event loop can wait for.
+class EndWatch {
+  public:
+    virtual ~EndWatch() = default;
+    // Becomes readable once the program has ended, and stays so.
+    virtual int descriptor() const = 0;
+    virtual bool Ended() const = 0;
+    // How it ended, as a wait status, once the system tells (after its end has been reaped).
+    virtual std::optional<int> ExitStatus() const = 0;
+    // True once the ended program's process number is free again. Until then aMule's lock takes
+    // a new start for a second copy, which quits at once.
+    virtual bool Reaped() const { return true; }
 };
 
 class ProgramStarter {
@@ -47,6 +75,9 @@ class ProgramStarter {
     // started.
     virtual bool StartProgram(const std::string& commandLine,
                               const std::vector<std::string>& arguments = {}) = 0;
+    // The end watch of the last successful start, handed over once; null where the system has
+    // none, or for a start that failed.
+    virtual std::unique_ptr<EndWatch> TakeEndWatch() { return nullptr; }
 };
 
 // The program's own window and the desktop around it.
@@ -67,6 +98,8 @@ class WindowService {
     // True while the desktop session is ending (log-out, shut-down) and closes its windows.
     virtual bool SessionEnding() = 0;
     virtual void OpenUrl(const std::string& address) = 0;
+    // True when programs started now can open windows on a display the user sees.
+    virtual bool HasDisplay() = 0;
 };
 
 class Autostart {

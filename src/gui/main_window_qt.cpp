@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
@@ -143,10 +144,43 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     buildCommandButtons();
     buildTimersAndTray();
     assignMnemonics();
+    form_.onEndWatchesChanged = [this] { watchStartedPrograms(); };
+    watchStartedPrograms();
 }
 
 MainWindow::~MainWindow() {
     form_.onLanguageApplied = nullptr;
+    form_.onEndWatchesChanged = nullptr;
+}
+
+void MainWindow::awaitReap() {
+    // The restart of an ended program waits until the system has reaped it.
+    if (!form_.ReapPending()) return;
+    QTimer::singleShot(200, this, [this] {
+        form_.Dispatch([this] { form_.StartedProgramEnded(); });
+        awaitReap();
+    });
+}
+
+void MainWindow::watchStartedPrograms() {
+    // The old notifiers go first: a new watch may have the number of a closed one. Each goes
+    // later, since this may run inside its own signal.
+    for (QSocketNotifier* notifier : endWatches_) {
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+    }
+    endWatches_.clear();
+    for (const int watch : form_.EndWatchDescriptors()) {
+        auto* notifier = new QSocketNotifier(watch, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this, notifier] {
+            // The end stays readable: the model lets go of the watch, and the notifier with it.
+            notifier->setEnabled(false);
+            form_.Dispatch([this] { form_.StartedProgramEnded(); });
+            watchStartedPrograms();
+            awaitReap();
+        });
+        endWatches_.push_back(notifier);
+    }
 }
 
 QWidget* MainWindow::addPage(TabSheet& sheet) {

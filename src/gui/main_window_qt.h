@@ -10,6 +10,7 @@
 #include "gui/qt_translations_qt.h"
 #include "ui/main_form.h"
 
+class QSocketNotifier;
 class QSystemTrayIcon;
 
 namespace hw {
@@ -52,6 +53,9 @@ class MainWindow : public QWidget {
     // The widget's accessible name is the label's caption, in the language shown.
     void nameAfter(QWidget* widget, const Label& label);
     void assignMnemonics();
+    // One notifier per end watch of the programs the model started, made anew at every change.
+    void watchStartedPrograms();
+    void awaitReap();
 
     MainForm& form_;
     ControlBinder binder_;
@@ -59,6 +63,7 @@ class MainWindow : public QWidget {
     // Accessible names made of several texts, set again after a language switch.
     std::vector<std::function<void()>> accessibleNames_;
     PageControl* pages_ = nullptr;
+    std::vector<QSocketNotifier*> endWatches_;
     bool closing_ = false;
     bool shownOnce_ = false;
 };

@@ -161,4 +161,12 @@ void QtWindowService::OpenUrl(const std::string& address) {
     QDesktopServices::openUrl(QUrl(ToQt(address)));
 }
 
+bool QtWindowService::HasDisplay() {
+    const QString platform = QGuiApplication::platformName();
+    const bool screen = !platform.isEmpty() && platform != QLatin1String("offscreen") &&
+                        platform != QLatin1String("minimal");
+    return screen && (!qEnvironmentVariableIsEmpty("DISPLAY") ||
+                      !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+}
+
 }  // namespace hw

@@ -60,6 +60,8 @@ class QtWindowService : public WindowService {
     void Quit() override;
     bool SessionEnding() override;
     void OpenUrl(const std::string& address) override;
+    // Qt draws on a screen (not offscreen) and the session names an X or Wayland display.
+    bool HasDisplay() override;
 
   private:
     QPointer<MainWindow> window_;

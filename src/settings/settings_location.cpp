@@ -30,6 +30,12 @@ std::string SettingsFileBesideExecutable(const std::string& executablePath) {
 }
 
 bool FolderRefusesWrites(const std::string& folder) {
+    // The system's program folders hold installed copies, whose settings are the user's own even
+    // for root, who may write anywhere.
+    for (const char* system : {"/usr", "/bin", "/sbin"}) {
+        const std::string top = system;
+        if (folder == top || folder.rfind(top + "/", 0) == 0) return true;
+    }
     if (access(folder.c_str(), W_OK) == 0) return false;
     // Only a real refusal marks an installed copy; a folder that is missing or no folder at all
     // keeps the classic place, whose save then reports the file it could not write.

@@ -15,6 +15,7 @@ void MainForm::cb_lauchpad_startupClick() {
     edit_launchpad_path.setEnabled(on);
     btn_browselaunchpad.setEnabled(on);
     cb_lauchpad_watch.setEnabled(on);
+    if (on) cb_lauchpad_watchClick();
 }
 
 void MainForm::edit_launchpad_pathChange() {

@@ -38,13 +38,7 @@ void MainForm::edit_clientdirChange() {
     const bool amule = HoldsExecutable(folder, kAmule);
     const bool amuled = HoldsExecutable(folder, kAmuled);
     if (amule || amuled || IsAmuleConfigFolder(folder)) {
-        // A configuration folder is served by either program, found on PATH. The daemon when
-        // that is what the user chose or what runs now, else the desktop program.
-        const bool configuration = !amule && !amuled;
-        const bool hasAmule = amule || configuration;
-        const bool hasAmuled = amuled || configuration;
-        if ((clientExe == kAmule && hasAmule) || (clientExe == kAmuled && hasAmuled)) return;
-        clientExe = hasAmuled && (!hasAmule || IsProcessRunning(kAmuled)) ? kAmuled : kAmule;
+        ChooseAmuleProgram(folder, amule, amuled);
         return;
     }
     // A program the user chose (or the settings file names) that is there still.
@@ -58,6 +52,31 @@ void MainForm::edit_clientdirChange() {
         clientQuestionPending_ = true;
     } else {
         AskClientExe();
+    }
+}
+
+void MainForm::ChooseAmuleProgram(const std::string& folder, bool amule, bool amuled) {
+    // A configuration folder is served by either program from PATH; the programs of a folder
+    // serve the user's own configuration.
+    const bool configuration = !amule && !amuled;
+    const std::string served =
+        configuration ? StripTrailingSeparatorKeepRoot(folder) : DefaultAmuleConfigFolder();
+    const std::string running = AmuleRunningOn(served, false);
+    if (!running.empty()) {
+        clientExe = running;
+        return;
+    }
+    if ((clientExe == kAmule && (configuration || amule)) ||
+        (clientExe == kAmuled && (configuration || amuled))) {
+        return;  // the user's choice
+    }
+    const bool hasAmule = configuration ? !FindOnPath(kAmule).empty() : amule;
+    const bool hasAmuled = configuration ? !FindOnPath(kAmuled).empty() : amuled;
+    if (hasAmule != hasAmuled) {
+        clientExe = hasAmule ? kAmule : kAmuled;
+    } else {
+        // Without a display the desktop program could not even start.
+        clientExe = services.window->HasDisplay() ? kAmule : kAmuled;
     }
 }
 

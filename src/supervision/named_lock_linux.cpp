@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cinttypes>
+#include <cstdio>
 #include <cstdlib>
 
+#include "backup/run_history.h"
 #include "base/app_title.h"
 
 namespace hw {
@@ -36,7 +39,9 @@ bool NamedLock::TryLock() {
         rc = flock(fd, LOCK_EX | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0) {
+        const int error = errno;  // EWOULDBLOCK: someone holds it
         close(fd);
+        errno = error;
         return false;
     }
     fd_ = fd;
@@ -68,6 +73,44 @@ std::string NamedLock::InstancePath(const std::string& kind) {
     const std::string folder = RuntimeFolder();
     if (folder.empty()) return {};
     return folder + "/" + kAppTitle + ".OneInstance." + kind;
+}
+
+std::string NamedLock::FolderPath(const std::string& name) {
+    const std::string folder = RuntimeFolder();
+    if (folder.empty()) return {};
+    // A path may be longer than a file name: its 64-bit FNV-1a hash names the file.
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const unsigned char c : name) hash = (hash ^ c) * 1099511628211ULL;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016" PRIx64, hash);
+    return folder + "/Hoardwise.BackupFolder." + text;
+}
+
+BackupFolderLock::Result BackupFolderLock::Hold(const std::string& folder,
+                                                const std::function<void()>& beforeRelease) {
+    Result result;
+    const std::string name = BackupFolderName(folder);
+    if (name.empty() || (lock_ && name == name_)) {
+        result.held = true;
+        return result;
+    }
+    result.path = NamedLock::FolderPath(name);
+    auto lock = std::make_unique<NamedLock>(result.path);
+    if (result.path.empty()) {
+        result.error = ENOENT;
+        return result;
+    }
+    if (!lock->TryLock()) {
+        result.error = errno == EWOULDBLOCK ? 0 : errno;
+        if (result.error == 0) result.holder = NamedLock::Holder(result.path);
+        return result;
+    }
+    lock->SetHolder(holder_);
+    if (lock_ && beforeRelease) beforeRelease();
+    lock_ = std::move(lock);
+    name_ = name;
+    result.held = true;
+    return result;
 }
 
 std::string NamedLock::RuntimeFolder() {

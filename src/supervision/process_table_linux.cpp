@@ -1,11 +1,13 @@
 #include "supervision/process_table_linux.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -176,6 +178,73 @@ bool Matches(const std::string& processDir, const std::string& exeName) {
     return IsInterpreter(runner) || NamedInHashBang(processDir, *script, runner);
 }
 
+// The real user id from the "Uid:" line of the process's status; -1 when it cannot be read.
+long RealUid(const std::string& processDir) {
+    const std::string status = ReadProcText(processDir + "/status", 64 * 1024);
+    for (size_t pos = 0; pos < status.size();) {
+        const size_t end = std::min(status.find('\n', pos), status.size());
+        const std::string line = status.substr(pos, end - pos);
+        if (StartsWith(line, "Uid:")) {
+            char* rest = nullptr;
+            const long uid = std::strtol(line.c_str() + 4, &rest, 10);
+            return rest != line.c_str() + 4 && uid >= 0 ? uid : -1;
+        }
+        pos = end + 1;
+    }
+    return -1;
+}
+
+// HOME of the environment the process was started with; empty when it cannot be read (another
+// user's process) or is not set.
+std::string EnvironmentHome(const std::string& processDir) {
+    const std::string environ = ReadProcText(processDir + "/environ", kMaxArguments * 4);
+    for (size_t pos = 0; pos < environ.size();) {
+        const size_t end = std::min(environ.find('\0', pos), environ.size());
+        if (environ.compare(pos, 5, "HOME=") == 0) return environ.substr(pos + 5, end - pos - 5);
+        pos = end + 1;
+    }
+    return {};
+}
+
+// The name and home folder of a user id in the password database; false when it has none.
+bool LookUpUser(long uid, std::string& name, std::string& home) {
+    std::vector<char> buffer(16 * 1024);
+    for (;;) {
+        struct passwd entry {};
+        struct passwd* found = nullptr;
+        const int error =
+            getpwuid_r(static_cast<uid_t>(uid), &entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < 1024 * 1024) {
+            buffer.resize(buffer.size() * 4);
+            continue;
+        }
+        if (error != 0 || found == nullptr) return false;
+        name = entry.pw_name != nullptr ? entry.pw_name : "";
+        home = entry.pw_dir != nullptr ? entry.pw_dir : "";
+        return true;
+    }
+}
+
+ProcessInfo Describe(const std::string& processDir) {
+    ProcessInfo process;
+    process.pid = std::strtol(LastElement(processDir, "/").c_str(), nullptr, 10);
+    process.arguments = Arguments(processDir);
+    // The link itself leads to the folder even where it was renamed or lies in another mount
+    // namespace; its text would not.
+    char target[1];
+    if (readlink((processDir + "/cwd").c_str(), target, sizeof target) > 0) {
+        process.workingFolder = processDir + "/cwd";
+    }
+    process.uid = RealUid(processDir);
+    std::string userHome;
+    if (process.uid >= 0 && !LookUpUser(process.uid, process.user, userHome)) {
+        process.user = std::to_string(process.uid);
+    }
+    const std::string home = EnvironmentHome(processDir);
+    process.home = !home.empty() && home.front() == '/' ? home : userHome;
+    return process;
+}
+
 }  // namespace
 
 LinuxProcessTable::LinuxProcessTable(std::string procRoot) : procRoot_(std::move(procRoot)) {}
@@ -197,10 +266,10 @@ bool LinuxProcessTable::IsProcessRunning(const std::string& exeName) {
     return found;
 }
 
-std::vector<std::vector<std::string>> LinuxProcessTable::ArgumentsOf(const std::string& exeName) {
-    std::vector<std::vector<std::string>> found;
+std::vector<ProcessInfo> LinuxProcessTable::ProcessesOf(const std::string& exeName) {
+    std::vector<ProcessInfo> found;
     ForEachMatch(exeName, [&](const std::string& processDir) {
-        found.push_back(Arguments(processDir));
+        found.push_back(Describe(processDir));
         return true;
     });
     return found;

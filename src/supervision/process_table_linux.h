@@ -19,7 +19,7 @@ class LinuxProcessTable : public ProcessTable {
   public:
     explicit LinuxProcessTable(std::string procRoot = "/proc");
     bool IsProcessRunning(const std::string& exeName) override;
-    std::vector<std::vector<std::string>> ArgumentsOf(const std::string& exeName) override;
+    std::vector<ProcessInfo> ProcessesOf(const std::string& exeName) override;
 
   private:
     // Calls visit(process folder) for each live match until it returns false.

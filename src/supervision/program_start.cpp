@@ -1,5 +1,9 @@
+#include <unistd.h>
+
 #include "base/amule.h"
 #include "base/paths.h"
+#include "supervision/restart_guard.h"
+#include "ui/language.h"
 #include "ui/main_form.h"
 
 namespace hw {
@@ -10,22 +14,55 @@ bool MainForm::IsProcessRunning(const std::string& exeName) {
 
 void MainForm::LaunchProgram(const std::string& commandLine, bool reportFailure,
                              const std::vector<std::string>& arguments) {
-    if (!services.starter->StartProgram(commandLine, arguments) && reportFailure) {
-        ShowMessage(msg_app_not_started, msg_error_caption);
+    if (!services.starter->StartProgram(commandLine, arguments)) {
+        if (reportFailure) ShowMessage(msg_app_not_started, msg_error_caption);
+        return;
     }
+    // The starts at program start name no program: the AppRunner's is its path alone.
+    Supervision& watched = supervision();
+    SupervisedProgram& program = watched.launching != nullptr ? *watched.launching
+                                 : arguments.empty() && commandLine == edit_launchpad_path.text()
+                                     ? watched.appRunner
+                                     : watched.client;
+    program.guard.Started(now());
+    program.watch = services.starter->TakeEndWatch();
+    EndWatchesChanged();
 }
 
-bool MainForm::IsClientRunning() {
-    const std::string folder = StripTrailingSeparatorKeepRoot(edit_clientdir.text());
-    if (!IsAmuleConfigFolder(folder)) return !clientExe.empty() && IsProcessRunning(clientExe);
+std::string MainForm::AmuleRunningOn(const std::string& folder, bool doubtCounts,
+                                     ProcessInfo* found) {
     // aMule's lock keeps a second program off one configuration; another configuration's aMule
-    // is another client.
+    // is another client, and so is another user's.
+    const long ownUid = static_cast<long>(::getuid());
     for (const char* program : {kAmule, kAmuled}) {
-        for (const std::vector<std::string>& arguments : services.processes->ArgumentsOf(program)) {
-            if (SameFolder(AmuleConfigFolderOf(arguments), folder)) return true;
+        for (const ProcessInfo& process : services.processes->ProcessesOf(program)) {
+            const FolderMatch match = AmuleRunsOn(process, folder);
+            if (match == FolderMatch::Same ||
+                (doubtCounts && match == FolderMatch::Unknown && process.uid == ownUid)) {
+                if (found != nullptr) *found = process;
+                return program;
+            }
         }
     }
-    return false;
+    return {};
+}
+
+bool MainForm::IsClientRunning(std::string* blocker) {
+    const std::string folder = StripTrailingSeparatorKeepRoot(edit_clientdir.text());
+    if (!IsAmuleConfigFolder(folder)) return !clientExe.empty() && IsProcessRunning(clientExe);
+    // One of our user's processes whose configuration cannot be told may run on this one: a
+    // restore under it would be overwritten, and a second start would be refused.
+    ProcessInfo process;
+    const std::string program = AmuleRunningOn(folder, true, &process);
+    if (program.empty()) return false;
+    if (blocker != nullptr) {
+        *blocker = program + LanguageText(*this, TextId::ProcessNumberPrefix) +
+                   std::to_string(process.pid);
+        if (!process.user.empty()) {
+            *blocker += LanguageText(*this, TextId::ProcessUserPrefix) + process.user;
+        }
+    }
+    return true;
 }
 
 void MainForm::LaunchClient() {

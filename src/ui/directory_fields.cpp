@@ -49,6 +49,8 @@ void MainForm::edit_tempdirChange() {
 
 void MainForm::edit_backupdirChange() {
     SyncRememberedPathText(edit_backupdir, backupdir_text);
+    // The last-backup line tells of this folder's runs, not of the one typed over.
+    LoadLastBackup(true);
 }
 
 // An assignment below that changes the text runs this rule again inside it; the nested run

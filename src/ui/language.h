@@ -37,13 +37,18 @@ enum class TextId {
     DamagedSuffix,          // after a number of damaged part files
     HistoryNotAFile,        // the history is a pipe, link, ...: before its path
     // The command line
-    RunsAlready,      // another copy holds the instance lock, before which one
-    HolderWindow,     // ... the window
-    HolderProcess,    // ... after the holder, before its process id
-    TempNotSet,       // the temp folder is a placeholder
-    BackupNotSet,     // the backup folder is a placeholder
-    RestoreNeedsYes,  // a restore without --yes, after what it would restore
-    StatusTemp,       // the status report's labels
+    RunsAlready,        // another copy holds the instance lock, before which one
+    HolderWindow,       // ... the window
+    HolderProcess,      // ... after the holder, before its process id
+    TempNotSet,         // the temp folder is a placeholder
+    BackupNotSet,       // the backup folder is a placeholder
+    RestoreNeedsYes,    // a restore without --yes, after what it would restore
+    BackupFolderInUse,  // a run that may not use the backup folder now, before the folder
+    FolderLockNotMade,  // ... as its lock file cannot be made, before that file
+    StatusSettings,     // the status report's and the config command's label of the settings
+    SettingsNotSaved,   // ... after the file, when there is none yet
+    FolderNotFullPath,  // the config command's folder that is no full path, before its option
+    StatusTemp,         // the status report's labels
     StatusBackup,
     StatusClientFolder,
     StatusClient,
@@ -57,10 +62,22 @@ enum class TextId {
     AutobackupEvery,      // before the minutes
     MinutesSuffix,        // after them
     AutobackupOff,
-    ProgramStarted,     // a program the observer started, before its command line
-    ProgramNotStarted,  // ... that could not be started
-    RunStartedPrefix,   // the command line's run begins, before the autobackup setting
-    RunEndedPrefix,     // ... ends, before the signal's name
+    ProgramStarted,       // a program the observer started, before its command line
+    ProgramNotStarted,    // ... that could not be started
+    ProcessNumberPrefix,  // a process that keeps a restore off, after its program's name
+    ProcessUserPrefix,    // ... after its process id, before its user's name
+    // A watched program held back after quick ends, in lines: the program, how it last ended,
+    // for aMule its lock's holder and its log, when it is tried again.
+    RestartsHeldPrefix,      // before the program
+    RestartsHeldCode,        // before the exit code
+    RestartsHeldSignal,      // before the signal's number
+    RestartsHeldLockPrefix,  // before aMule's lock file
+    RestartsHeldLockMiddle,  // after it, before the process id
+    RestartsHeldLockSuffix,  // after the process id
+    RestartsHeldLog,         // before aMule's log file
+    RestartsHeldRetry,
+    RunStartedPrefix,  // the command line's run begins, before the autobackup setting
+    RunEndedPrefix,    // ... ends, before the signal's name
 };
 
 // The text for the language that form.CurrentLanguageCode() gives.

@@ -384,16 +384,26 @@ const Bilingual& MomentText(TextId id) {
         {"Hoardwise runs already: ", "Hoardwise läuft bereits: "},
         {"the window", "das Fenster"},
         {", process ", ", Prozess "},
-        {"the temp folder is not set: edit the settings file or run the window once",
+        {"the temp folder is not set: edit the settings file or run the window once, or set it "
+         "with hoardwise-cli config --temp-dir DIR",
          "der Temp-Ordner ist nicht gesetzt: Einstellungsdatei bearbeiten oder einmal das Fenster "
-         "starten"},
-        {"the backup folder is not set: edit the settings file or run the window once",
+         "starten, oder ihn mit hoardwise-cli config --temp-dir ORDNER setzen"},
+        {"the backup folder is not set: edit the settings file or run the window once, or set it "
+         "with hoardwise-cli config --backup-dir DIR",
          "der Backup-Ordner ist nicht gesetzt: Einstellungsdatei bearbeiten oder einmal das "
-         "Fenster starten"},
+         "Fenster starten, oder ihn mit hoardwise-cli config --backup-dir ORDNER setzen"},
         {"Nothing was restored. Add --yes to restore the newest backup, --yes --older for the "
          "older one.",
          "Nichts wurde wiederhergestellt. Mit --yes wird die neueste Sicherung wiederhergestellt, "
          "mit --yes --older die ältere."},
+        {"This backup folder is not free for this run. Nothing was changed.\n\n",
+         "Dieser Backup-Ordner ist für diesen Lauf nicht frei. Es wurde nichts verändert.\n\n"},
+        {"Its lock file cannot be made: ", "Seine Sperrdatei kann nicht angelegt werden: "},
+        {"Settings file: ", "Einstellungen: "},
+        {" (not saved yet; hoardwise-cli config saves these values)",
+         " (noch nicht gespeichert; hoardwise-cli config speichert diese Werte)"},
+        {"the folder must be a full path beginning with \"/\": ",
+         "der Ordner muss ein vollständiger Pfad sein, der mit \"/\" beginnt: "},
         {"Temp folder: ", "Temp-Ordner: "},
         {"Backup folder: ", "Backup-Ordner: "},
         {"Client folder: ", "Client-Ordner: "},
@@ -410,6 +420,21 @@ const Bilingual& MomentText(TextId id) {
         {"off", "aus"},
         {"started: ", "gestartet: "},
         {"could not start: ", "konnte nicht starten: "},
+        {", process ", ", Prozess "},
+        {", user ", ", Benutzer "},
+        {"Not restarted for now, as it ended within 30 seconds of each of its last 3 starts: ",
+         "Vorerst nicht neu gestartet, da es nach jedem seiner letzten 3 Starts binnen 30 "
+         "Sekunden endete: "},
+        {"Last exit code: ", "Letzter Exit-Code: "},
+        {"Last ended by signal ", "Zuletzt beendet durch Signal "},
+        {"The lock file ", "Die Sperrdatei "},
+        {" names process ", " nennt den Prozess "},
+        {", which runs and is not aMule.", ", der läuft und kein aMule ist."},
+        {"aMule's log: ", "aMules Protokoll: "},
+        {"Tried again in 1, 2, 5 and 10 minutes, then every 10 minutes, or at once when its box "
+         "is ticked again.",
+         "Neuer Versuch nach 1, 2, 5 und 10 Minuten, dann alle 10 Minuten, oder sofort, wenn sein "
+         "Kästchen erneut angekreuzt wird."},
         {"running; autobackup: ", "läuft; Autobackup: "},
         {"ended by ", "beendet durch "},
     };

@@ -110,6 +110,9 @@ MainForm::MainForm(Services services_) : services(std::move(services_)) {
         UpDown1Changing(allowChange, newPosition);
     };
     cb_lauchpad_startup.onClick = [this] { cb_lauchpad_startupClick(); };
+    cb_lauchpad_watch.onClick = [this] { cb_lauchpad_watchClick(); };
+    cb_watchclient.onClick = [this] { cb_watchclientClick(); };
+    cb_startclient.onClick = [this] { cb_startclientClick(); };
     btn_browselaunchpad.onClick = [this] { btn_browselaunchpadClick(); };
     edit_launchpad_path.onChange = [this] { edit_launchpad_pathChange(); };
     JDUrlLabel1.onClick = [this] { services.window->OpenUrl(JDUrlLabel1.address()); };

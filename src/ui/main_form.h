@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@
 #include "ui/controls.h"
 
 namespace hw {
+
+struct Supervision;
 
 // The text a path edit shows in each language: a placeholder until a path is chosen.
 struct RememberedPathText {
@@ -224,8 +227,14 @@ class MainForm {
                        const std::vector<std::string>& arguments = {});
     void BringMainWindowToFront();
     // The client runs: a process of `clientExe`, or for an aMule configuration folder either of
-    // aMule's programs on that configuration.
-    bool IsClientRunning();
+    // aMule's programs on that configuration (or one of our user's whose configuration cannot be
+    // told). `blocker`, where given, then names that aMule process for the user.
+    bool IsClientRunning(std::string* blocker = nullptr);
+    // The aMule program ("amule" or "amuled") that runs on this configuration folder, its process
+    // in `found`; with `doubtCounts` also one of our user's whose folder cannot be told. Empty
+    // when none does.
+    std::string AmuleRunningOn(const std::string& folder, bool doubtCounts,
+                               ProcessInfo* found = nullptr);
     // Starts the client from the client folder, or aMule from PATH on its configuration folder.
     void LaunchClient();
 
@@ -236,6 +245,24 @@ class MainForm {
     void edit_launchpad_pathChange();
     // The AppRunner program's process name: the text after the last "/", or the whole text.
     static std::string LaunchpadProcessName(const std::string& path);
+    // A box ticked anew by the user: the program's quick ends so far no longer count, and one
+    // held back after them is tried at once.
+    void cb_watchclientClick();
+    void cb_startclientClick();
+    void cb_lauchpad_watchClick();
+    // A program we started has ended (its end watch is readable): restarted at once, through
+    // the same guard as the tick's restarts.
+    void StartedProgramEnded();
+    // True while a program of ours has ended and the system has not yet reaped it: the front end
+    // calls StartedProgramEnded again shortly, as the restart waits for that.
+    bool ReapPending() const;
+    // The descriptors of the end watches for the front end's event loop, and a call after every
+    // change of them (the old ones may be closed by then).
+    std::vector<int> EndWatchDescriptors() const;
+    std::function<void()> onEndWatchesChanged;
+    // Told once, as one line, when a watched program is held back after quick ends; unset: the
+    // tray icon shows it as a notice (once the icon is shown).
+    std::function<void(const std::string& line)> onRestartsHeld;
 
     // ---- Auto-backup schedule (backup/schedule.cpp) --------------------------------------------
     void cb_autobackupClick();
@@ -276,8 +303,15 @@ class MainForm {
     std::string HistoryFilePath() const;
     // The clock of the history and of the last-backup line; tests put in their own.
     std::function<std::time_t()> now = [] { return std::time(nullptr); };
-    // Reads the last backup from the history, for a window that has just started.
-    void LoadLastBackup();
+    // Reads the last backup of the backup folder from the history, for a window that has just
+    // started; `whenFolderChanged`: only when the backup folder is another than the line's.
+    void LoadLastBackup(bool whenFolderChanged = false);
+    // Reserves the backup folder for this program's runs until it is asked for another one (the
+    // front end's lock, see supervision/named_lock_linux.h): empty when reserved, else who holds
+    // it instead, in words. Unset: every folder counts as reserved.
+    std::function<std::string(const std::string& folder)> reserveBackupFolder;
+    // Why a run may not use the backup folder now, for the user; empty when it is reserved.
+    std::string ReserveBackupFolder(const std::string& backup);
     void btn_historyClick();
     void pop_backupClick();
     // The last-backup line in the current language; `brief` for the page, where the heading
@@ -319,6 +353,10 @@ class MainForm {
     // The question of a folder without a client, held back while the user types the folder.
     void edit_clientdirExit();
     void AskClientExe();
+    // Sets `clientExe` for a folder of aMule's programs (`amule`, `amuled`: which it holds) or
+    // its configuration folder: the program that runs on that configuration, else the user's
+    // choice, else the only one there is, else the one that suits the display.
+    void ChooseAmuleProgram(const std::string& folder, bool amule, bool amuled);
 
   private:
     void MinimizeIntoNotificationArea();
@@ -347,6 +385,8 @@ class MainForm {
     std::size_t lastBackupFiles_ = 0;
     bool lastBackupSucceeded_ = false;
     std::string lastBackupMessage_;
+    // The backup folder (a BackupFolderName) whose last run the line tells.
+    std::string lastBackupFolder_;
     // The user was told that the history is not a regular file.
     bool historyWarned_ = false;
     // True when a client is known that automatic backups can wait for.
@@ -363,6 +403,13 @@ class MainForm {
     void LoadPath(Edit& edit, const std::string& value, const RememberedPathText& remembered,
                   const std::string& preset = "");
     BackgroundRemoval discardRemoval_;
+    // The watched programs' restarts (supervision/restart_guard.h), made at first use.
+    std::shared_ptr<Supervision> supervision_;
+    Supervision& supervision();
+    void SuperviseClient();
+    void SuperviseAppRunner();
+    void TellRestartsHeld();
+    void EndWatchesChanged();
     friend class ManualRunScope;
 };
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "backup/backup_fixture.h"
+#include "settings/ini_file.h"
 #include "supervision/process_table_linux.h"
 #include "support/cli_process.h"
 
@@ -120,6 +121,12 @@ TEST_F(CommandLine, RefusesBadInputUnsetOrUnsafeFoldersWithACodeAndAClearMessage
         {{"backup"}, "", "<Please select the TEMP-Folder>", 2, "the temp folder is not set: edit the settings file or run the window once"},
         {{"backup"}, "[GENERAL SETTINGS]\nLANGUAGE=DE\n", "<TEMP-Ordner>", 2, "der Temp-Ordner ist nicht gesetzt"},
         {{"backup"}, "[FILESTORING]\nMETHOD=SUBFOLDERS\n", root.path(), 2, "The Backup-Directory must not be a subfolder of the Temp-Directory!"},
+        {{"config", "--interval", "0"}, "", "", 2, "Values allowed only from 1-120 minutes !"},
+        {{"config", "--interval=12x"}, "", "", 2, "Values allowed only from 1-120 minutes !"},
+        {{"config", "--backup-dir", "backup"}, "", "", 2, "the folder must be a full path beginning with \"/\": --backup-dir backup"},
+        {{"config", "--autobackup", "yes"}, "", "", 2, "option '--autobackup' takes on or off, not 'yes'"},
+        {{"config", "--temp-dir"}, "", "", 2, "option '--temp-dir' requires an argument"},
+        {{"backup", "--interval", "5"}, "", "", 2, "option '--interval' belongs to the config command"},
         {{"--help"}, "", "", 0, ""},
         {{"--version"}, "", "", 0, ""},
     };
@@ -137,6 +144,7 @@ TEST_F(CommandLine, RefusesBadInputUnsetOrUnsafeFoldersWithACodeAndAClearMessage
     EXPECT_TRUE(Contains(RunCli({"--help"}).out, "Usage: hoardwise-cli [--settings FILE] COMMAND"));
     EXPECT_EQ(RunCli({"--version"}).out, "hoardwise-cli (Hoardwise) 2.11\n");
     EXPECT_FALSE(test::FolderExists(B)) << "a refused run wrote into the backup folder";
+    EXPECT_EQ(IniFindValue(test::ReadFile(settings), "AUTOBACKUP", "INTERVAL"), std::nullopt);
     // An older generation that holds what no backup wrote is never thrown away.
     WriteSettings("");
     test::WriteFile(B + "_old/notes.txt", "mine");
@@ -184,6 +192,73 @@ TEST_F(CommandLine, RunRestartsAKilledClientBacksUpOnScheduleHoldsTheLockAndEnds
     // The client it started outlives it, as it outlives the window.
     EXPECT_TRUE(clientRuns());
     std::system("pkill -KILL -x fakeclient");
+}
+
+// A server's settings without a window: preset from aMule's until config writes them, as the
+// window's Save button writes them.
+TEST_F(CommandLine, ConfigShowsThePresetsAndWritesTheSettingsAsTheWindowDoes) {
+    const std::string home = root / "home", file = root / "new/hoardwise.INI";
+    test::WriteFile(home + "/.aMule/amule.conf", "[eMule]\nTempDir=" + T + "\n");
+    const char* savedHome = std::getenv("HOME");
+    const std::string homeValue = savedHome ? savedHome : "";
+    ::setenv("HOME", home.c_str(), 1);
+    CliResult r = RunCli({"--settings", file, "config"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    for (const std::string& line : std::vector<std::string>{
+             "Settings file:      " + file + " (not saved yet; hoardwise-cli config saves",
+             "--temp-dir          " + T + "\n", "--backup-dir        not set\n",
+             "--client-dir        " + home + "/.aMule\n", "--interval          30\n",
+             "--autobackup        off\n"}) {
+        EXPECT_TRUE(Contains(r.out, line)) << line << "\n" << r.out;
+    }
+    r = RunCli({"--settings", file, "config", "--backup-dir", B, "--interval=45", "--autobackup",
+                "on", "--restart-client", "on", "--start-client", "off"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Settings file:      " + file + "\n")) << r.out;
+    const std::string text = test::ReadFile(file);
+    // clang-format off
+    const std::vector<std::vector<std::string>> keys = {
+        {"DIRECTORIES", "TEMPDIR", T}, {"DIRECTORIES", "BACKUPDIR", B}, {"DIRECTORIES", "CLIENTDIR", home + "/.aMule"},
+        {"AUTOBACKUP", "INTERVAL", "45"}, {"AUTOBACKUP", "ENABLED", "TRUE"},
+        {"GENERAL SETTINGS", "START DONKEYCLIENT", "FALSE"}, {"GENERAL SETTINGS", "RESTART DONKEYCLIENT", "TRUE"}, {"GENERAL SETTINGS", "LANGUAGE", "EN"},
+    };
+    // clang-format on
+    for (const auto& key : keys) {
+        EXPECT_EQ(IniFindValue(text, key[0], key[1]).value_or("missing"), key[2]) << key[1];
+    }
+    // A value refused leaves the file as it was, the others given with it included.
+    EXPECT_EQ(RunCli({"--settings", file, "config", "--temp-dir", "/x", "--interval", "121"}).code,
+              2);
+    EXPECT_EQ(test::ReadFile(file), text);
+    r = RunCli({"--settings", file, "status"});
+    EXPECT_TRUE(Contains(r.out, "Autobackup:         every 45 minutes")) << r.out;
+    savedHome ? ::setenv("HOME", homeValue.c_str(), 1) : ::unsetenv("HOME");
+}
+
+// Two configurations of one user are guarded side by side; a backup folder is written by one
+// run at a time, whatever names it and whichever settings file.
+TEST_F(CommandLine, RunsOnDifferentBackupFoldersGoSideBySideAndOneFolderIsRefusedByName) {
+    const std::string other = root / "other.INI", same = root / "same.INI";
+    test::WriteFile(other, "[DIRECTORIES]\nTEMPDIR=" + T + "\nBACKUPDIR=" + B + "2\n");
+    test::WriteFile(same, "[DIRECTORIES]\nTEMPDIR=" + T + "\nBACKUPDIR=" + root.path() +
+                              "/./backup/\n[GENERAL SETTINGS]\nLANGUAGE=DE\n");
+    CliProcess first({"--settings", settings, "run"}), second({"--settings", other, "run"});
+    for (CliProcess* run : {&first, &second}) {
+        EXPECT_TRUE(test::WaitUntil([&] { return Contains(run->err(), "running; "); }, 20))
+            << run->err();
+    }
+    const CliResult r = RunCli({"--settings", same, "backup"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Contains(r.err, "Dieser Backup-Ordner ist für diesen Lauf nicht frei.")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Hoardwise läuft bereits: hoardwise-cli run, Prozess ")) << r.err;
+    EXPECT_FALSE(test::FolderExists(B));
+    EXPECT_EQ(RunCli({"--settings", other, "backup"}).code, 2);
+    for (CliProcess* run : {&first, &second}) {
+        run->Signal(SIGTERM);
+        EXPECT_EQ(run->Wait(30), 0) << run->err();
+    }
+    // Free again once they ended.
+    EXPECT_EQ(RunCli({"--settings", same, "backup"}).code, 0);
 }
 
 // A temp folder moved away while the real program reads its part files, as a disk that drops

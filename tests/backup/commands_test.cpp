@@ -113,6 +113,46 @@ TEST(RestoreCommand, RefusedWhileTheClientRunsAndNothingIsTouched) {
     EXPECT_EQ(d.f().edit_tempdir.text(), d.T + "/");
 }
 
+// With aMule only a process on this configuration keeps a restore off, or one of our user's whose
+// configuration cannot be told; the refusal names it. Another user's bare aMule runs on its own.
+TEST(RestoreCommand, AnAMuleProcessKeepsItOffOnlyOnThisConfigurationAndIsNamed) {
+    BackupDesk d;
+    const std::string config = d.root / ".aMule";  // our own, where a bare aMule of ours runs
+    const std::string other = d.root / "other";
+    WriteFile(config + "/amule.conf", "");
+    fs::create_directories(other + "/.aMule");
+    const long me = static_cast<long>(::getuid()), them = 4242;
+    // clang-format off
+    const struct { const char* what; ProcessInfo process; const char* named; } cases[] = {
+        {"ours on it", {1234, me, "me", {"amuled", "-c", config}, "", ""}, "amuled, process 1234, user me"},
+        {"ours, of a folder not told", {1234, me, "me", {"amule", "-c", "rel"}, "", ""}, "amule, process 1234, user me"},
+        {"another user's on its home", {1234, them, "amule", {"amuled"}, "", other}, nullptr},
+        {"another user's, unreadable", {1234, them, "amule", {"amuled"}, "", ""}, nullptr},
+    };
+    // clang-format on
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("HOME", d.root.path().c_str(), 1);
+    for (const auto& c : cases) {  // named: the refusal's last line; nullptr: restored
+        SCOPED_TRACE(c.what);
+        d.desk.dialogs.shown.clear();
+        WriteFile(d.B + "/001.part.met.HWS", PartMet("backup"));
+        WriteFile(d.T + "/001.part.met", PartMet("client"));
+        d.f().edit_clientdir.setText(config);
+        d.desk.processes.described = {c.process};
+        d.desk.dialogs.answers = {true};
+        d.f().btn_restoreClick();
+        const Strings shown = d.messages();
+        ASSERT_EQ(shown.size(), 1u);
+        if (c.named) {
+            EXPECT_EQ(shown[0].substr(shown[0].rfind("first.") + 6), "\n\n" + std::string(c.named));
+            EXPECT_EQ(ReadFile(d.T + "/001.part.met"), PartMet("client"));
+        } else {
+            EXPECT_EQ(shown[0], "Restoring *.PART.METs successful !");
+        }
+    }
+    ::setenv("HOME", oldHome.c_str(), 1);
+}
+
 // The question names the generations as the restore's repair will leave them; where the newest
 // is missing or holds fewer part files than the older one, it says so, and the older one is
 // restored only where it is the only one or by a button of its own.

@@ -20,7 +20,7 @@ std::string Lines(std::size_t from, std::size_t to, bool restore = false,
                   const std::string& message = "ok") {
     std::string text;
     for (std::size_t i = from; i <= to; ++i) {
-        text += FormatRunRecord({1796646060, restore, false, i, 0, true, message}) + "\n";
+        text += FormatRunRecord({1796646060, restore, false, i, 0, true, message, "/b"}) + "\n";
     }
     return text;
 }
@@ -32,17 +32,27 @@ TEST(RunHistory, ALineHoldsTheRunOnOneLineAndReadsBackAsWritten) {
     run.files = 8;
     run.damaged = 1;
     run.message = "Backing up failed !\n\nThe folder:\n\n/b\tx";
+    run.folder = "/srv/backup";
     const std::string line = FormatRunRecord(run);
     EXPECT_EQ(line.find('\n'), std::string::npos);
-    EXPECT_NE(
-        line.find("\tbackup\tautomatic\t8\t1\tfailed\tBacking up failed ! | The folder: | /b x"),
-        std::string::npos)
+    EXPECT_NE(line.find("\tbackup\tautomatic\t8\t1\tfailed\t/srv/backup\tBacking up failed ! | "
+                        "The folder: | /b x"),
+              std::string::npos)
         << line;
     const std::optional<RunRecord> back = ParseRunRecord(line);
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(back->when, run.when);
     EXPECT_TRUE(back->automatic && !back->restore && !back->succeeded);
     EXPECT_EQ(back->files, 8u);
+    EXPECT_EQ(back->folder, run.folder);
+    EXPECT_EQ(back->message, "Backing up failed ! | The folder: | /b x");
+    // A line of an older version, without the folder, and one with an empty message.
+    const auto old =
+        ParseRunRecord("2026-12-07T14:21:05+0100\tbackup\tmanual\t1\t0\tsucceeded\tok");
+    ASSERT_TRUE(old.has_value());
+    EXPECT_EQ(old->folder, std::nullopt);
+    EXPECT_EQ(old->message, "ok");
+    EXPECT_EQ(ParseRunRecord(FormatRunRecord({1, false, false, 0, 0, true, "", ""}))->folder, "");
     for (const char* broken :
          {"", "2026-12-07T14:21:05+0100\tbackup", "yesterday\tbackup\tmanual\t1\t0\tsucceeded"}) {
         EXPECT_FALSE(ParseRunRecord(broken).has_value()) << broken;
@@ -52,8 +62,9 @@ TEST(RunHistory, ALineHoldsTheRunOnOneLineAndReadsBackAsWritten) {
 TEST(RunHistory, KeepsTheNewestRunsAndFindsTheLastBackup) {
     TempDir dir;
     const std::string path = dir / "state/hoardwise/history.log";
-    EXPECT_FALSE(LastBackupRun(path).has_value());
+    EXPECT_FALSE(LastBackupRun(path, "/b").has_value());
     RunRecord run;
+    run.folder = "/b";
     for (int i = 1; i <= 25; ++i) {
         run.when = 1796646060 + i;
         run.restore = i == 25;
@@ -65,7 +76,7 @@ TEST(RunHistory, KeepsTheNewestRunsAndFindsTheLastBackup) {
     }
     const std::string text = ReadFile(path);
     EXPECT_EQ(text.find("\t1\t"), std::string::npos);
-    EXPECT_EQ(LastBackupRun(path)->files, 24u);  // the restore after it does not count
+    EXPECT_EQ(LastBackupRun(path, "/b")->files, 24u);  // the restore after it does not count
 }
 
 TEST(RunHistory, ReadsAndTrimsFromTheEndSkippingWhatIsNoRun) {
@@ -91,16 +102,51 @@ TEST(RunHistory, ReadsAndTrimsFromTheEndSkippingWhatIsNoRun) {
         WriteFile(path, row.before);
         fs::resize_file(path, row.before.size() + row.junk);
         std::ofstream(path, std::ios::app) << row.after;
-        EXPECT_EQ(LastBackupRun(path).value_or(RunRecord{}).files, row.last);
-        ASSERT_EQ(AppendRunRecord(path, {1796646060, false, false, 9999, 0, true, "new"}, row.keep),
-                  HistoryAppend::Written);
+        EXPECT_EQ(LastBackupRun(path, "/b").value_or(RunRecord{}).files, row.last);
+        ASSERT_EQ(
+            AppendRunRecord(path, {1796646060, false, false, 9999, 0, true, "new", "/b"}, row.keep),
+            HistoryAppend::Written);
         ASSERT_LT(fs::file_size(path), 1u << 20);
         const std::string text = ReadFile(path);
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(row.lines));
         EXPECT_EQ(ParseRunRecord(text.substr(0, text.find('\n'))).value_or(RunRecord{}).files,
                   row.first);
-        EXPECT_EQ(LastBackupRun(path).value_or(RunRecord{}).files, 9999u);
+        EXPECT_EQ(LastBackupRun(path, "/b").value_or(RunRecord{}).files, 9999u);
     }
+}
+
+TEST(RunHistory, TheLastBackupIsTheNewestOfTheFolderAskedFor) {
+    TempDir dir;
+    const std::string path = dir / "history.log";
+    // Oldest first: a line of an older version, then runs of /a, /b and a folder not set.
+    WriteFile(path, "2026-12-07T14:21:05+0100\tbackup\tmanual\t1\t0\tsucceeded\told\n" +
+                        FormatRunRecord({2, false, false, 2, 0, true, "", "/a"}) + "\n" +
+                        FormatRunRecord({3, false, true, 3, 0, false, "", "/b"}) + "\n" +
+                        FormatRunRecord({4, false, false, 4, 0, false, "", ""}) + "\n" +
+                        FormatRunRecord({5, true, false, 5, 0, true, "", "/a"}) + "\n");
+    // clang-format off
+    const std::pair<const char*, std::size_t> rows[] = {{"/a", 2}, {"/b", 3}, {"", 4}, {"/c", 0}, {"/a/", 0}};
+    // clang-format on
+    for (const auto& [folder, files] : rows) {
+        EXPECT_EQ(LastBackupRun(path, folder).value_or(RunRecord{}).files, files) << folder;
+    }
+}
+
+TEST(RunHistory, AFolderIsNamedByItsPathWithLinksAndDotsResolvedAsFarAsItExists) {
+    TempDir dir;
+    const std::string real = fs::canonical(dir.path()) / "real";
+    fs::create_directory(real);
+    fs::create_directory_symlink(real, dir / "link");
+    // clang-format off
+    const std::pair<std::string, std::string> rows[] = {
+        {dir / "link/backup", real + "/backup"},        // the rest not made yet
+        {dir / "link/./x/../backup/", real + "/backup"},
+        {dir / "link//backup/../../link", real},
+        {dir / "missing/x/../y", fs::canonical(dir.path()) / "missing/y"},
+        {"/", "/"}, {"/..", "/"}, {"relative/backup", ""}, {"", ""},
+    };
+    // clang-format on
+    for (const auto& [folder, name] : rows) EXPECT_EQ(BackupFolderName(folder), name) << folder;
 }
 
 TEST(RunHistory, LeavesAnythingButARegularFileAloneWithoutWaiting) {
@@ -115,7 +161,7 @@ TEST(RunHistory, LeavesAnythingButARegularFileAloneWithoutWaiting) {
         }
         EXPECT_EQ(InChildWithAlarm([&] {
                       return AppendRunRecord(path, {}) != HistoryAppend::NotAFile ||
-                             LastBackupRun(path);
+                             LastBackupRun(path, "/b");
                   }),
                   0)
             << kind;

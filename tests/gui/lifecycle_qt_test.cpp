@@ -133,5 +133,15 @@ TEST(WindowManagerMinimise, TakesThePathOfTheMinimiseButton) {
     EXPECT_TRUE(fakes.f().abfTrayIcon1.visible());
 }
 
+// Drawn offscreen, nothing is seen, whatever display the session names: the client started from
+// here should be the daemon.
+TEST(WindowService, OffscreenIsNoDisplayEvenWithDisplaySet) {
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("offscreen"));
+    const QByteArray display = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":0");
+    EXPECT_FALSE(QtWindowService().HasDisplay());
+    display.isNull() ? qunsetenv("DISPLAY") : qputenv("DISPLAY", display);
+}
+
 }  // namespace
 }  // namespace hw

@@ -59,7 +59,9 @@ TEST(LoadSettings, WithoutAFileEveryControlKeepsItsBuiltStateAndNothingStarts) {
 TEST(LoadSettings, OnAFirstStartWithAMuleSetUpItsFoldersStandReady) {
     test::TempDir home;
     const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
     ::setenv("HOME", home.path().c_str(), 1);
+    ::setenv("PATH", home.path().c_str(), 1);  // no aMule installed: the desktop program
     test::WriteFile(
         home / ".aMule/amule.conf",
         "[eMule]\nNick=x\nTempDir=" + home / "downloads/Temp" + "\n[Proxy]\nTempDir=no\n");
@@ -76,6 +78,7 @@ TEST(LoadSettings, OnAFirstStartWithAMuleSetUpItsFoldersStandReady) {
     ASSERT_EQ(desk.dialogs.shown.size(), 1u);
     EXPECT_EQ(desk.dialogs.shown[0].caption, home / "downloads/Temp");  // where it starts
     ::setenv("HOME", oldHome.c_str(), 1);
+    ::setenv("PATH", oldPath.c_str(), 1);
 }
 
 TEST(LoadSettings, EveryKeyFillsItsControlAndNamesAndQuotesDoNotMatter) {

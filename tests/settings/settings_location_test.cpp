@@ -61,6 +61,10 @@ TEST(SettingsLocation, OnlyAFolderThatRefusesThisUserCountsAsReadOnly) {
     EXPECT_FALSE(FolderRefusesWrites(dir.path()));
     EXPECT_FALSE(FolderRefusesWrites(dir / "missing"));
     EXPECT_FALSE(FolderRefusesWrites(dir / "file"));  // its save reports the failure instead
+    for (const char* installed : {"/usr/bin", "/usr/local/bin", "/bin"}) {  // also for root
+        EXPECT_TRUE(FolderRefusesWrites(installed)) << installed;
+    }
+    EXPECT_FALSE(FolderRefusesWrites("/usrlocal"));
     // The refusing case needs a user without root's override: see the installed-copy test.
 }
 

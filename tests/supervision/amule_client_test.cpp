@@ -101,8 +101,8 @@ class AmuleDaemon : public ::testing::Test {
         return false;
     }
     void Stop(int signal) {
-        for (const auto& arguments : processes.ArgumentsOf(kAmuled)) {
-            if (SameFolder(AmuleConfigFolderOf(arguments), config)) {
+        for (const ProcessInfo& process : processes.ProcessesOf(kAmuled)) {
+            if (AmuleRunsOn(process, config) == FolderMatch::Same) {
                 Output(std::string("pkill -") + (signal == SIGKILL ? "KILL" : "TERM") +
                        " -f -- '--config-dir=" + config + "'");
             }
@@ -144,12 +144,7 @@ TEST_F(AmuleDaemon, IsRecognisedBackedUpRestartedOnItsConfigurationAndGetsItsDow
     Stop(SIGKILL);
     ASSERT_FALSE(desk.f().IsClientRunning());
     ASSERT_TRUE(TickUntilAnswering()) << "amuled was not restarted";
-    bool onItsConfiguration = false;
-    for (const auto& arguments : processes.ArgumentsOf(kAmuled)) {
-        onItsConfiguration =
-            onItsConfiguration || SameFolder(AmuleConfigFolderOf(arguments), config);
-    }
-    EXPECT_TRUE(onItsConfiguration);
+    EXPECT_EQ(desk.f().AmuleRunningOn(config, false), kAmuled);
 
     // Stopped, its downloads lost, restored: aMule lists every one of them again.
     desk.f().cb_watchclient.setChecked(false);

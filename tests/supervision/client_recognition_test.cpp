@@ -75,40 +75,75 @@ TEST(ClientRecognition, KnownNamesAreFoundCaseSensitivelyAnywhereInTheEntry) {
 }
 
 // aMule is known by its programs in the folder (as in /usr/bin) or by its configuration folder,
-// whose programs lie on PATH; a name chosen before that is on PATH is found too.
+// whose programs lie on PATH; a name chosen before that is on PATH is found too. Of aMule's two
+// programs it takes the one that runs on that configuration (the user's own for a folder of
+// programs), else the user's choice, else the only one there is, else the one for the display.
 TEST(ClientRecognition, AMuleIsKnownByItsProgramsOrItsConfigurationFolder) {
     struct Case {
         const char* name;
         Strings executables;  // made executable in the folder
         Strings files;        // plain files in the folder
         std::string before;   // clientExe before the change
-        Strings running;
+        Strings onPath;       // besides "sometool"
+        std::string ours;     // runs on the configuration the folder serves
+        std::string theirs;   // another user's, on its own ~/.aMule
+        bool display;
         std::string after;  // empty: the question comes
     };
+    const Strings both = {"amule", "amuled"};
+    // clang-format off
     const Case cases[] = {
-        {"the daemon", {"amuled"}, {}, "", {}, "amuled"},
-        {"both programs, nothing runs", {"amule", "amuled"}, {}, "", {}, "amule"},
-        {"both programs, the daemon runs", {"amule", "amuled"}, {}, "", {"amuled"}, "amuled"},
-        {"both programs, the daemon chosen", {"amule", "amuled"}, {}, "amuled", {}, "amuled"},
-        {"a configuration folder", {}, {"amule.conf"}, "", {}, "amule"},
-        {"a configuration folder, the daemon chosen", {}, {"amule.conf"}, "amuled", {}, "amuled"},
-        {"a name on PATH chosen before", {}, {}, "sometool", {}, "sometool"},
-        {"a file named like the daemon that is no program", {}, {"amuled"}, "x.exe", {}, ""},
+        {"the daemon", {"amuled"}, {}, "", {}, "", "", true, "amuled"},
+        {"both programs, nothing runs", both, {}, "", {}, "", "", true, "amule"},
+        {"both programs, no display", both, {}, "", {}, "", "", false, "amuled"},
+        {"both programs, the daemon runs on ~/.aMule", both, {}, "amule", {}, "amuled", "", true, "amuled"},
+        {"both programs, another user's daemon runs", both, {}, "", {}, "", "amuled", true, "amule"},
+        {"both programs, the daemon chosen", both, {}, "amuled", {}, "", "", true, "amuled"},
+        {"a configuration folder, none on PATH", {}, {"amule.conf"}, "", {}, "", "", true, "amule"},
+        {"a configuration folder, both on PATH, no display", {}, {"amule.conf"}, "", both, "", "", false, "amuled"},
+        {"a configuration folder, only the daemon on PATH", {}, {"amule.conf"}, "", {"amuled"}, "", "", true, "amuled"},
+        {"a configuration folder, the daemon chosen", {}, {"amule.conf"}, "amuled", both, "", "", true, "amuled"},
+        {"a configuration folder, amule chosen", {}, {"amule.conf"}, "amule", {"amuled"}, "", "", true, "amule"},
+        {"a configuration folder, the daemon runs on it", {}, {"amule.conf"}, "amule", both, "amuled", "", true, "amuled"},
+        {"a configuration folder, another user's daemon runs", {}, {"amule.conf"}, "", both, "", "amuled", true, "amule"},
+        {"a name on PATH chosen before", {}, {}, "sometool", {}, "", "", true, "sometool"},
+        {"a file named like the daemon that is no program", {}, {"amuled"}, "x.exe", {}, "", "", true, ""},
     };
-    test::TempDir bin;
-    test::WriteFile(bin / "sometool", "program");
-    std::filesystem::permissions(bin / "sometool", std::filesystem::perms::owner_all);
+    // clang-format on
+    test::TempDir home;
+    test::TempDir otherHome;
+    for (const test::TempDir* user : {&home, &otherHome}) {
+        std::filesystem::create_directory(*user / ".aMule");
+    }
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-    ::setenv("PATH", (bin.path() + ":" + path).c_str(), 1);
+    ::setenv("HOME", home.path().c_str(), 1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        test::TempDir bin;
+        Strings programs = c.onPath;
+        programs.push_back("sometool");
+        for (const std::string& name : programs) {
+            test::WriteFile(bin / name, "program");
+            std::filesystem::permissions(bin / name, std::filesystem::perms::owner_all);
+        }
+        ::setenv("PATH", bin.path().c_str(), 1);
         ClientDesk d;
         d.holds(c.executables);
         for (const std::string& name : c.executables) {
             std::filesystem::permissions(d.folder / name, std::filesystem::perms::owner_all);
         }
         d.holds(c.files);
-        d.desk.processes.running = c.running;
+        if (!c.ours.empty()) {
+            d.desk.processes.running = {c.ours};
+            if (c.executables.empty()) {
+                d.desk.processes.arguments = {{c.ours, "--config-dir=" + d.folder.path()}};
+            }
+        }
+        if (!c.theirs.empty()) {
+            d.desk.processes.described = {{4321, 4242, "amule", {c.theirs}, "", otherHome.path()}};
+        }
+        d.desk.window.display = c.display;
         d.f().clientExe = c.before;
         d.f().edit_clientdir.setText(d.folder.path());
         EXPECT_EQ(d.asked(), c.after.empty());
@@ -117,6 +152,7 @@ TEST(ClientRecognition, AMuleIsKnownByItsProgramsOrItsConfigurationFolder) {
         }
     }
     ::setenv("PATH", path.c_str(), 1);
+    ::setenv("HOME", oldHome.c_str(), 1);
 }
 
 TEST(ClientRecognition, OfSeveralKnownNamesTheOneListedLastWins) {

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "supervision/named_lock_linux.h"
+#include "support/cli_process.h"
 #include "support/fake_services.h"
 
 namespace hw {
@@ -54,6 +56,39 @@ TEST(NamedLock, UncreatableLockFileIsNotTaken) {
     test::WriteFile(dir / "file", "x");
     NamedLock lock(dir / "file/lock");  // its folder is a plain file
     EXPECT_FALSE(lock.TryLock());
+}
+
+// Two holders in one process stand for two programs: a lock of flock is one an open file.
+TEST(BackupFolderLock, OneRunPerFolderByAnyOfItsNamesAndFoldersSideBySide) {
+    test::TempDir dir;
+    test::PrivateRuntime runtime(dir.path());
+    std::filesystem::create_directory(dir / "b");
+    std::filesystem::create_directory_symlink(dir / "b", dir / "link");
+    BackupFolderLock window("window 1"), run("run 2");
+    int finished = 0;
+    const auto finish = [&finished] { ++finished; };
+    // clang-format off
+    // The work on a folder given up is finished first: `finished` counts it, so far.
+    struct Row { BackupFolderLock* lock; std::string folder; bool held; std::string holder; int finished; };
+    const Row rows[] = {
+        {&window, dir / "b", true, "", 0},
+        {&window, dir / "b/", true, "", 0},                  // held already
+        {&run, dir / "link/../b/.", false, "window 1", 0},  // another name of it
+        {&run, dir / "c", true, "", 0},                      // side by side
+        {&window, dir / "c", false, "run 2", 0},             // the window keeps b
+        {&run, dir / "b", false, "window 1", 0},
+        {&window, dir / "d", true, "", 1},                   // b finished and given up
+        {&run, dir / "link", true, "", 2},                   // c finished, b taken
+        {&run, "relative", true, "", 2},                     // no folder: nothing to lock
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        const BackupFolderLock::Result result = row.lock->Hold(row.folder, finish);
+        EXPECT_EQ(result.held, row.held) << row.folder;
+        EXPECT_EQ(result.holder, row.holder) << row.folder;
+        EXPECT_EQ(result.error, 0) << row.folder;
+        EXPECT_EQ(finished, row.finished) << row.folder;
+    }
 }
 
 TEST(NamedLock, RuntimeFolderIsPrivateAndFollowsTheDesktopsChoice) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <sstream>
 
+#include "supervision/restart_guard.h"
 #include "support/fake_services.h"
 
 namespace hw {
@@ -80,6 +83,97 @@ TEST(Observer, AFailingStartIsRetriedSilentlyEveryTick) {
     for (int i = 0; i < 3; ++i) desk.f().timer_observer.tick();
     EXPECT_EQ(desk.starter.started.size(), 3u);
     EXPECT_TRUE(desk.dialogs.shown.empty());
+}
+
+// Each row: S(tart), E(nd: + when it begins a hold) or M(ay start: + or -), at a second.
+TEST(RestartGuard, HoldsAfterThreeQuickEndsBacksOffAndStartsAfreshAfterALongRunOrTheUser) {
+    // clang-format off
+    const char* const rows[] = {
+        "S0 E10- M10+ S10 E20- S20 E30+ M89- M90+ S90 E95- M214- M215+ S215 E216- M515- M516+",
+        "S0 E1- S1 E2- S2 E3+ S63 E64- S184 E185- S485 E486- S1086 E1087- M1686- M1687+",
+        "S0 E1- S1 E2- S2 E3+ S63 E200- M200+ S200 E201- S201 E202- M202+",  // a long run
+        "S0 E1- S1 E2- S2 E3+ R M4+ S4 E5- S5 E6- S6 E7+",                   // the user
+        "E1- E2- E3- S3 E33- S33 E63- S63 E93+",  // ends not of our starts; 30 s is quick
+        "S0 E31- S31 E61- S61 E91- M91+",          // 31 s is not
+        "S100 E101- S101 E102- S102 E103+ M50+",                              // clock put back
+    };
+    // clang-format on
+    for (const char* row : rows) {
+        SCOPED_TRACE(row);
+        RestartGuard guard;
+        std::istringstream steps(row);
+        for (std::string step; steps >> step;) {
+            const std::time_t at = std::atol(step.c_str() + 1);
+            const bool expected = step.back() == '+';
+            if (step[0] == 'S') guard.Started(at);
+            if (step[0] == 'R') guard.Reset();
+            if (step[0] == 'E') {
+                EXPECT_EQ(guard.Ended(at), expected) << step;
+            } else if (step[0] == 'M') {
+                EXPECT_EQ(guard.MayStart(at), expected) << step;
+            }
+        }
+    }
+}
+
+// aMule on a lock that names another live process quits at once: after three starts it is held,
+// told once with what can be seen, tried after the pause, and at once when its box is ticked.
+TEST(Observer, AClientEndingRightAfterEachStartIsHeldToldOnceAndTriedAgain) {
+    for (const bool tray : {false, true}) {
+        SCOPED_TRACE(tray ? "tray notice" : "log line");
+        test::FakeDesktop desk;
+        MainForm& f = desk.f();
+        const std::string config = desk.home / "config";
+        test::WriteFile(config + "/amule.conf", "");
+        test::WriteFile(config + "/muleLock", std::to_string(getpid()) + std::string(1, '\0'));
+        std::time_t clock = 1000;
+        f.now = [&clock] { return clock; };
+        std::vector<std::string> told;
+        if (!tray) f.onRestartsHeld = [&told](const std::string& line) { told.push_back(line); };
+        f.ApplyLanguage("EN");
+        f.clientExe = "amuled";
+        f.edit_clientdir.setText(config);
+        f.cb_watchclient.setChecked(true);
+        desk.starter.watched = true;
+        f.timer_observer.tick();
+        for (int end = 0; end < 4; ++end) {  // the fourth finds nothing to end
+            if (end < static_cast<int>(desk.starter.endings.size())) {
+                *desk.starter.endings[end] = {true, 255 << 8};
+            }
+            f.StartedProgramEnded();
+        }
+        EXPECT_EQ(desk.starter.started.size(), 3u);
+        EXPECT_TRUE(f.EndWatchDescriptors().empty());
+        if (tray) {
+            f.timer_observer.tick();  // no icon shown: the notice waits for it
+            EXPECT_EQ(f.abfTrayIcon1.noticeCount(), 0u);
+            f.btn_minimize.userClick();
+        }
+        f.timer_observer.tick();
+        f.timer_observer.tick();
+        const std::string text = tray ? f.abfTrayIcon1.noticeText() : told.at(0);
+        EXPECT_EQ(tray ? f.abfTrayIcon1.noticeCount() : told.size(), 1u);
+        for (const std::string& part : std::vector<std::string>{
+                 "Not restarted for now", "amuled", "Last exit code: 255",
+                 config + "/muleLock names process " + std::to_string(getpid()),
+                 config + "/logfile", "at once when its box is ticked again"}) {
+            EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
+        }
+        EXPECT_EQ(desk.starter.started.size(), 3u);
+        clock += 59;
+        f.timer_observer.tick();
+        EXPECT_EQ(desk.starter.started.size(), 3u);
+        clock += 1;
+        f.timer_observer.tick();  // the pause has run out
+        EXPECT_EQ(desk.starter.started.size(), 4u);
+        *desk.starter.endings[3] = {true, {}};
+        f.StartedProgramEnded();  // held again, not told again
+        f.cb_watchclient.userClick();
+        EXPECT_EQ(desk.starter.started.size(), 4u);
+        f.cb_watchclient.userClick();  // ticked anew
+        EXPECT_EQ(desk.starter.started.size(), 5u);
+        EXPECT_EQ(tray ? f.abfTrayIcon1.noticeCount() : told.size(), 1u);
+    }
 }
 
 TEST(AppRunner, TheWatchCountsOnlyWhileTheStartBoxEnablesIt) {

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/prctl.h>
 
 #include <filesystem>
 
+#include "base/amule.h"
 #include "process_test_support.h"
 #include "supervision/process_table_linux.h"
 
@@ -78,6 +80,67 @@ void FakeProcess(const test::TempDir& root, const std::string& pid, const std::s
     test::WriteFile(root / (pid + "/comm"), comm + "\n");
     test::WriteFile(root / (pid + "/cmdline"), cmdline);
     if (!exe.empty()) std::filesystem::create_symlink(exe, root / (pid + "/exe"));
+}
+
+// What the table tells of a process, and on which aMule configuration that puts it: the value of
+// its option, a relative one from its working folder, else ".aMule" in its HOME, or where that
+// cannot be read, in its user's home.
+TEST(ProcessTest, DescribesAMuleProcessesAndTheConfigurationEachRunsOn) {
+    using namespace std::string_literals;
+    test::TempDir ours;   // our home, with the configuration in question
+    test::TempDir other;  // another user's home
+    const std::string config = ours / ".aMule";
+    std::filesystem::create_directories(config);
+    std::filesystem::create_directories(other / ".aMule");
+    std::filesystem::create_directories(ours / "work");
+    const uid_t me = getuid();
+    const passwd* account = getpwuid(me);
+    ASSERT_NE(account, nullptr);
+    const std::string myName = account->pw_name;
+    const std::string myHome = account->pw_dir;
+    const long nobody = 3999999;  // an id without an account
+    const struct {
+        const char* what;
+        std::string cmdline;
+        long uid;         // -1: no status
+        std::string env;  // empty: unreadable
+        std::string cwd;  // empty: unreadable
+        std::string user;
+        std::string home;
+        FolderMatch match;
+    } rows[] = {
+        // clang-format off
+        {"another user's bare daemon", "amuled\0-f\0"s, nobody, "", "", "3999999", "", FolderMatch::Unknown},
+        {"another user's bare amule", "amule\0"s, nobody, "HOME="s + other.path() + "\0"s, "", "3999999", other.path(), FolderMatch::Other},
+        {"ours, bare", "/usr/bin/amuled\0"s, me, "A=1\0HOME="s + ours.path() + "\0"s, "", myName, ours.path(), FolderMatch::Same},
+        {"a relative -c", "amuled\0-c\0../.aMule\0"s, me, "", ours / "work", myName, myHome, FolderMatch::Same},
+        {"a relative one, no working folder", "amule\0-c.aMule\0"s, me, "", "", myName, myHome, FolderMatch::Unknown},
+        {"-c=", "amule\0-c="s + config + "\0"s, nobody, "", "", "3999999", "", FolderMatch::Same},
+        {"after --", "amuled\0--\0-c"s + config + "\0"s, me, "HOME="s + other.path() + "\0"s, "", myName, other.path(), FolderMatch::Other},
+        {"a missing folder", "amuled\0-c\0"s + ours / "gone" + "\0"s, me, "", "", myName, myHome, FolderMatch::Unknown},
+        // clang-format on
+    };
+    int pid = 500;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::TempDir proc;
+        const std::string id = std::to_string(++pid);
+        FakeProcess(proc, id, id + " (amuled) S 1 1 1", "amuled", row.cmdline, "/usr/bin/amuled");
+        if (row.uid >= 0) {
+            test::WriteFile(proc / (id + "/status"),
+                            "Name:\tamuled\nUid:\t" + std::to_string(row.uid) + "\t0\t0\t0\n");
+        }
+        if (!row.env.empty()) test::WriteFile(proc / (id + "/environ"), row.env);
+        if (!row.cwd.empty()) std::filesystem::create_symlink(row.cwd, proc / (id + "/cwd"));
+        const std::vector<ProcessInfo> found = LinuxProcessTable(proc.path()).ProcessesOf("amuled");
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(found[0].pid, pid);
+        EXPECT_EQ(found[0].uid, row.uid);
+        EXPECT_EQ(found[0].user, row.user);
+        EXPECT_EQ(found[0].home, row.home);
+        EXPECT_EQ(found[0].workingFolder.empty(), row.cwd.empty());
+        EXPECT_EQ(AmuleRunsOn(found[0], config), row.match);
+    }
 }
 
 // A child that takes the given kernel name and lives until it is killed.

@@ -1,5 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/syscall.h>
 
 #include <filesystem>
 
@@ -132,6 +134,84 @@ TEST(ProgramStart, AnExecutableTextWithoutInterpreterLineRunsThroughTheShell) {
         EXPECT_FALSE(table.IsProcessRunning("my-plain-script-b"));
     }
     EXPECT_EQ(test::OurZombies(), std::vector<pid_t>{});
+}
+
+bool KernelHasPidfd() {
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, getpid(), 0));
+    if (pidfd >= 0) close(pidfd);
+    return pidfd >= 0 || errno != ENOSYS;
+}
+
+// Real programs watched through their pidfd, with no observer tick: one killed is back at once,
+// one that ends right after each start is held after three starts.
+TEST(ProgramStart, TheEndWatchRestartsAKilledProgramAtOnceAndHoldsOneThatEndsAtOnce) {
+    struct CountingStarter : LinuxProgramStarter {
+        using LinuxProgramStarter::LinuxProgramStarter;
+        int starts = 0;
+        bool StartProgram(const std::string& path, const std::vector<std::string>& args) override {
+            ++starts;
+            return LinuxProgramStarter::StartProgram(path, args);
+        }
+    };
+    for (const bool quick : {false, true}) {
+        const std::string name = quick ? "hw_quick" : "hw_sleeper";
+        SCOPED_TRACE(name);
+        const std::string program = test::HelperProgram(name);
+        ASSERT_FALSE(program.empty()) << "HOARDWISE_TEST_HELPERS is not set";
+        test::FakeDesktop desk;
+        MainForm& f = desk.f();
+        test::CopyProgram(program, desk.home / ("watched-" + name));
+        CountingStarter starter(0);
+        LinuxProcessTable processes;
+        f.services.starter = &starter;
+        f.services.processes = &processes;
+        f.now = [] { return std::time_t{1000}; };  // every end counts as quick
+        f.edit_launchpad_path.setText(desk.home / ("watched-" + name));
+        f.cb_lauchpad_startup.setChecked(true);
+        f.cb_lauchpad_watch.setChecked(true);
+        f.timer_observer.tick();
+        const pid_t first = starter.lastStart().pid;
+        test::KillGuard guard(quick ? -1 : first);
+        if (!KernelHasPidfd()) GTEST_SKIP() << "the kernel has no pidfd";
+        if (!quick) kill(first, SIGKILL);
+        for (int round = 0; round < (quick ? 5 : 1) && !f.EndWatchDescriptors().empty(); ++round) {
+            pollfd entry{f.EndWatchDescriptors()[0], POLLIN, 0};
+            ASSERT_EQ(poll(&entry, 1, 30000), 1);  // the limit only guards a loaded machine
+            f.StartedProgramEnded();
+            // The restart waits until the system has reaped the ended program, as a loop would.
+            for (int wait = 0; f.ReapPending() && wait < 300; ++wait) {
+                usleep(100000);
+                f.StartedProgramEnded();
+            }
+        }
+        test::KillGuard back(quick ? -1 : starter.lastStart().pid);
+        EXPECT_EQ(starter.starts, quick ? 3 : 2);
+        EXPECT_EQ(f.EndWatchDescriptors().empty(), quick);
+        EXPECT_EQ(processes.IsProcessRunning("watched-" + name), !quick);
+    }
+    EXPECT_EQ(test::OurZombies(), std::vector<pid_t>{});
+}
+
+TEST(ProgramStart, TheEndWatchTellsHowAKilledProgramEndedOnceTheSystemDoes) {
+    const std::string sleeper = test::HelperProgram("hw_sleeper");
+    ASSERT_FALSE(sleeper.empty()) << "HOARDWISE_TEST_HELPERS is not set";
+    LinuxProgramStarter starter(0);
+    ASSERT_TRUE(starter.StartProgram(sleeper));
+    test::KillGuard guard(starter.lastStart().pid);
+    const std::unique_ptr<EndWatch> watch = starter.TakeEndWatch();
+    if (!KernelHasPidfd()) GTEST_SKIP() << "the kernel has no pidfd";
+    ASSERT_TRUE(watch);
+    EXPECT_FALSE(starter.TakeEndWatch());  // handed over once
+    EXPECT_FALSE(watch->Ended());
+    EXPECT_FALSE(watch->ExitStatus());
+    kill(starter.lastStart().pid, SIGKILL);
+    pollfd entry{watch->descriptor(), POLLIN, 0};
+    ASSERT_EQ(poll(&entry, 1, 30000), 1);
+    EXPECT_TRUE(watch->Ended());
+    // Known only on newer kernels, and once init has reaped it.
+    if (const std::optional<int> status = watch->ExitStatus()) {
+        EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL) << *status;
+    }
 }
 
 }  // namespace

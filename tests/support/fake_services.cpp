@@ -1,7 +1,10 @@
 #include "support/fake_services.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -106,16 +109,41 @@ bool FakeProcessTable::IsProcessRunning(const std::string& exeName) {
     if (exeName.empty()) return false;
     const std::string wanted = Lower(exeName);
     return std::any_of(running.begin(), running.end(),
-                       [&](const std::string& name) { return Lower(name) == wanted; });
+                       [&](const std::string& name) { return Lower(name) == wanted; }) ||
+           std::any_of(described.begin(), described.end(), [&](const ProcessInfo& process) {
+               return !process.arguments.empty() && Lower(process.arguments[0]) == wanted;
+           });
 }
 
-std::vector<std::vector<std::string>> FakeProcessTable::ArgumentsOf(const std::string& exeName) {
-    std::vector<std::vector<std::string>> found;
-    if (!IsProcessRunning(exeName)) return found;
+std::vector<ProcessInfo> FakeProcessTable::ProcessesOf(const std::string& exeName) {
+    std::vector<ProcessInfo> found;
+    ++queries;
+    const std::string wanted = Lower(exeName);
+    const bool ours = std::any_of(running.begin(), running.end(),
+                                  [&](const std::string& name) { return Lower(name) == wanted; });
+    std::vector<std::vector<std::string>> ownArguments;
     for (const auto& process : arguments) {
-        if (!process.empty() && Lower(process[0]) == Lower(exeName)) found.push_back(process);
+        if (ours && !process.empty() && Lower(process[0]) == wanted) {
+            ownArguments.push_back(process);
+        }
     }
-    if (found.empty()) found.push_back({exeName});
+    if (ours && ownArguments.empty()) ownArguments.push_back({exeName});
+    const char* home = std::getenv("HOME");
+    for (const auto& process : ownArguments) {
+        ProcessInfo info;
+        info.pid = 1000 + static_cast<long>(found.size());
+        info.uid = static_cast<long>(::getuid());
+        info.user = "tester";
+        info.arguments = process;
+        info.workingFolder = fs::current_path().string();
+        info.home = home != nullptr ? home : "";
+        found.push_back(info);
+    }
+    for (const ProcessInfo& process : described) {
+        if (!process.arguments.empty() && Lower(process.arguments[0]) == wanted) {
+            found.push_back(process);
+        }
+    }
     return found;
 }
 
@@ -124,7 +152,21 @@ bool FakeStarter::StartProgram(const std::string& commandLine,
     std::string line = commandLine;
     for (const std::string& argument : arguments) line += " " + argument;
     started.push_back(line);
+    if (succeed && watched) endings.push_back(std::make_shared<Ending>());
     return succeed;
+}
+
+std::unique_ptr<EndWatch> FakeStarter::TakeEndWatch() {
+    struct Watch : EndWatch {
+        std::shared_ptr<Ending> ending;
+        int index;
+        Watch(std::shared_ptr<Ending> e, int i) : ending(std::move(e)), index(i) {}
+        int descriptor() const override { return index; }
+        bool Ended() const override { return ending->ended; }
+        std::optional<int> ExitStatus() const override { return ending->status; }
+    };
+    if (!succeed || !watched || endings.empty()) return nullptr;
+    return std::make_unique<Watch>(endings.back(), static_cast<int>(endings.size()) - 1);
 }
 
 TempDir::TempDir() {

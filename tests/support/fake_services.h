@@ -52,19 +52,32 @@ class FakeDialogs : public Dialogs {
 class FakeProcessTable : public ProcessTable {
   public:
     std::vector<std::string> running;  // executable names; compared ignoring case
-    // The arguments of running processes by name; a running name without any runs bare.
+    // The arguments of running processes by name; a running name without any runs bare. These
+    // are the test's own processes: its user, working folder and HOME.
     std::vector<std::vector<std::string>> arguments;
+    // Further processes, described in full (another user's, say); each runs by the name its
+    // arguments begin with.
+    std::vector<ProcessInfo> described;
     int queries = 0;
     bool IsProcessRunning(const std::string& exeName) override;
-    std::vector<std::vector<std::string>> ArgumentsOf(const std::string& exeName) override;
+    std::vector<ProcessInfo> ProcessesOf(const std::string& exeName) override;
 };
 
 class FakeStarter : public ProgramStarter {
   public:
     std::vector<std::string> started;  // each command line, its arguments after blanks
     bool succeed = true;
+    // With `watched`, each successful start hands out an end watch; the test ends that program
+    // through its entry here (the descriptor is the entry's index, never a real one).
+    struct Ending {
+        bool ended = false;
+        std::optional<int> status;  // its wait status, once "reaped"
+    };
+    bool watched = false;
+    std::vector<std::shared_ptr<Ending>> endings;
     bool StartProgram(const std::string& commandLine,
                       const std::vector<std::string>& arguments = {}) override;
+    std::unique_ptr<EndWatch> TakeEndWatch() override;
 };
 
 class FakeWindow : public WindowService {
@@ -76,6 +89,7 @@ class FakeWindow : public WindowService {
     int minimized = 0;
     int restored = 0;
     int quitRequests = 0;
+    bool display = true;
     std::vector<std::string> openedUrls;
     void BringMainWindowToFront() override { ++broughtToFront; }
     bool NotificationAreaAvailable() override { return notificationArea; }
@@ -85,6 +99,7 @@ class FakeWindow : public WindowService {
     void Quit() override { ++quitRequests; }
     bool SessionEnding() override { return sessionEnding; }
     void OpenUrl(const std::string& address) override { openedUrls.push_back(address); }
+    bool HasDisplay() override { return display; }
 };
 
 class FakeAutostart : public Autostart {
