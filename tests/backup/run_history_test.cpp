@@ -8,7 +8,7 @@
 
 #include "backup/backup_fixture.h"
 #include "support/fake_services.h"
-#include "support/special_files.h"
+#include "support/odd_files.h"
 #include "ui/language.h"
 
 namespace hw::test {

@@ -12,7 +12,7 @@
 
 #include "settings/ini_file.h"
 #include "support/fake_services.h"
-#include "support/special_files.h"
+#include "support/odd_files.h"
 
 namespace fs = std::filesystem;
 

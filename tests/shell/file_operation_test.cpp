@@ -17,8 +17,8 @@
 #include "shell/file_copy.h"
 #include "support/child_with_alarm.h"
 #include "support/fake_services.h"
+#include "support/odd_files.h"
 #include "support/scratch_mounts.h"
-#include "support/special_files.h"
 
 namespace hw {
 namespace {
