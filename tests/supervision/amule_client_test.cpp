@@ -140,10 +140,17 @@ TEST_F(AmuleDaemon, IsRecognisedBackedUpRestartedOnItsConfigurationAndGetsItsDow
         EXPECT_TRUE(test::FileExists(home / "backup/" + name + ".part.met.HWS")) << name;
     }
 
-    // Killed, it comes back on its own configuration within one observer period.
+    // Killed, it comes back on its own configuration by the watch of its end, with no tick.
+    ASSERT_FALSE(desk.f().EndWatchDescriptors().empty());
     Stop(SIGKILL);
     ASSERT_FALSE(desk.f().IsClientRunning());
-    ASSERT_TRUE(TickUntilAnswering()) << "amuled was not restarted";
+    EXPECT_TRUE(test::WaitUntil(
+        [&] {
+            desk.f().StartedProgramEnded();  // as the event loop does once the watch is readable
+            return Answers();
+        },
+        30))
+        << "amuled was not restarted";
     EXPECT_EQ(desk.f().AmuleRunningOn(config, false), kAmuled);
 
     // Stopped, its downloads lost, restored: aMule lists every one of them again.
