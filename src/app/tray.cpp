@@ -1,6 +1,34 @@
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/app_title.h"
 #include "ui/main_form.h"
 
 namespace hw {
+
+void MainForm::pop_backupClick() {
+    // The window's own button shows the result in boxes; behind the icon they would open where
+    // the user did not look.
+    if (!abfTrayIcon1.visible()) {
+        btn_backupClick();
+        return;
+    }
+    std::vector<std::pair<std::string, std::string>> held;
+    struct Holding {
+        std::vector<std::pair<std::string, std::string>>*& target;
+        ~Holding() { target = nullptr; }
+    } holding{heldMessages_};
+    heldMessages_ = &held;
+    btn_backupClick();
+    heldMessages_ = nullptr;
+    if (held.empty()) return;
+    std::string text;
+    for (const auto& message : held) text += (text.empty() ? "" : "\n\n") + message.first;
+    // The window came back during the run: its boxes then, so that no result goes untold.
+    if (abfTrayIcon1.showNotice(kAppTitle, text)) return;
+    for (const auto& [line, caption] : held) ShowMessage(line, caption);
+}
 
 void MainForm::btn_minimizeClick() {
     MinimizeIntoNotificationArea();

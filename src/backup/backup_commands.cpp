@@ -39,10 +39,6 @@ void MainForm::btn_backupClick() {
     BackupPartFiles(false);
 }
 
-void MainForm::pop_backupClick() {
-    btn_backupClick();
-}
-
 void MainForm::btn_restoreClick() {
     runEnd_ = RunEnd::None;
     // The question names what a restore brings back, with the generations where the repair that

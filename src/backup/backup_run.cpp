@@ -239,7 +239,7 @@ std::string Refusal(const MainForm& f, const std::string& backup, const std::str
         if (IsMountPoint(folder)) return f.msg_backupdir_mount_point + folder;
         if (foreign[k]) return f.msg_backupdir_foreign + folder;
     }
-    for (const std::string& folder : {folders.staging, folders.complete, folders.discard}) {
+    for (const std::string& folder : folders.Hidden()) {
         if (IsForeignHiddenFolder(folder)) return f.msg_backupdir_foreign + folder;
     }
     return {};

@@ -65,7 +65,7 @@ bool RestoreMayRepair(const GenerationFolders& folders, const std::string& temp,
         HoldsForeignEntries(folders.old, kNewestMark)) {
         return false;
     }
-    for (const std::string& hidden : {folders.staging, folders.complete, folders.discard}) {
+    for (const std::string& hidden : folders.Hidden()) {
         if (IsForeignHiddenFolder(hidden)) return false;
     }
     return true;
@@ -76,15 +76,20 @@ GenerationPlaces PlacesAfterRepair(const std::string& backup, const std::string&
     const GenerationFolders f(backup);
     const GenerationPlaces asTheyStand{f.backup, f.old};
     GenerationPlaces repaired = asTheyStand;
-    if (files::Exists(f.complete)) {
+    // A complete generation under its former name takes the current one first; where both are
+    // there, the repair stops before it changes anything.
+    const bool former = files::Exists(f.formerComplete);
+    if (former && files::Exists(f.complete)) return asTheyStand;
+    const std::string complete = former ? f.formerComplete : f.complete;
+    if (files::Exists(complete)) {
         // A B that carries the newest mark was swapped in already: the complete folder holds its
         // predecessor. Otherwise the complete folder becomes B, and a B that is there B_old.
         const bool swapped =
             files::Exists(f.backup) && files::Exists(JoinPath(f.backup, kNewestMark));
         if (swapped) {
-            repaired = {f.backup, f.complete};
+            repaired = {f.backup, complete};
         } else {
-            repaired = {f.complete, files::Exists(f.backup) ? f.backup : f.old};
+            repaired = {complete, files::Exists(f.backup) ? f.backup : f.old};
         }
     } else if (!files::Exists(f.backup) && files::IsFolder(f.old)) {
         repaired = {f.old, ""};

@@ -37,7 +37,7 @@ bool RestoreMayRepair(const GenerationFolders& folders, const std::string& temp,
 
 // The folders that hold the newest and the older generation once the repair that a restore
 // makes first (RepairGenerations) has finished a backup cut short: a rotation killed between
-// its renames leaves the newest one as B.hws-new, or only B_old. Only looks; empty `older` when
+// its renames leaves the newest one as .B.hws-new, or only B_old. Only looks; empty `older` when
 // the repair leaves none.
 struct GenerationPlaces {
     std::string newest;

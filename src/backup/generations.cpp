@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "backup/copy_records.h"
+#include "backup/folder_safety.h"
 #include "backup/run_support.h"
 #include "shell/file_copy.h"
 #include "shell/find_files.h"
@@ -190,17 +191,49 @@ class RenamesSyncedAtOnce {
     bool synced_ = false;
 };
 
+// The backup folder's path with a dot before its last element, so that listings, file managers
+// and folder choosers hide the folder: /srv/backup gives /srv/.backup + suffix.
+std::string HiddenSibling(const std::string& backupFolder, const char* suffix) {
+    const std::size_t slash = backupFolder.rfind('/');
+    const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+    return backupFolder.substr(0, name) + "." + backupFolder.substr(name) + suffix;
+}
+
 }  // namespace
 
 GenerationFolders::GenerationFolders(const std::string& backupFolder)
     : backup(backupFolder),
       old(backupFolder + kOldSuffix),
-      staging(backupFolder + kStagingSuffix),
-      complete(backupFolder + kCompleteSuffix),
-      discard(backupFolder + kDiscardSuffix) {}
+      staging(HiddenSibling(backupFolder, kStagingSuffix)),
+      complete(HiddenSibling(backupFolder, kCompleteSuffix)),
+      discard(HiddenSibling(backupFolder, kDiscardSuffix)),
+      formerStaging(backupFolder + kStagingSuffix),
+      formerComplete(backupFolder + kCompleteSuffix),
+      formerDiscard(backupFolder + kDiscardSuffix) {}
+
+bool TakeOverFormerNames(TabfFileOperation& op, const GenerationFolders& f) {
+    const std::pair<const std::string*, const std::string*> moves[] = {
+        {&f.formerComplete, &f.complete},
+        {&f.formerStaging, &f.staging},
+        {&f.formerDiscard, &f.discard}};
+    for (const auto& [former, current] : moves) {
+        struct stat info {};
+        if (::lstat(former->c_str(), &info) != 0 || IsForeignHiddenFolder(*former)) continue;
+        if (::lstat(current->c_str(), &info) != 0) {
+            if (!MoveTo(op, *former, *current)) return false;
+        } else if (former == &f.formerComplete) {
+            op.SetFailure(*former, EEXIST);
+            return false;
+        } else if (!DeleteIfPresent(op, *former)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
                        const GenerationFolders& f) {
+    if (!TakeOverFormerNames(op, f)) return false;
     // A staging folder is never complete: its name changes once it is.
     if (!DeleteIfPresent(op, f.staging)) return false;
     if (files::Exists(f.complete)) return PromoteGeneration(op, removal, f);
@@ -216,8 +249,9 @@ bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
 }
 
 bool RepairNeeded(const BackgroundRemoval& removal, const GenerationFolders& f) {
-    return files::Exists(f.staging) || files::Exists(f.complete) ||
-           (!files::Exists(f.backup) && files::IsFolder(f.old)) ||
+    return files::Exists(f.formerStaging) || files::Exists(f.formerComplete) ||
+           files::Exists(f.formerDiscard) || files::Exists(f.staging) ||
+           files::Exists(f.complete) || (!files::Exists(f.backup) && files::IsFolder(f.old)) ||
            files::Exists(JoinPath(f.backup, kNewestMark)) ||
            (!removal.Removes(f.discard) && files::Exists(f.discard) &&
             !RoomToKeep(ParentPath(f.discard)));

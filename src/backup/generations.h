@@ -2,8 +2,8 @@
 // stopped at any moment (a kill, a power cut) leaves B or a complete successor of it, and the
 // next run or restore finds its way from there without deleting the newest complete generation.
 //
-// A run writes B.hws-staging, marks and syncs it, renames it to B.hws-new (complete), then sets
-// B_old aside as B.hws-discard, swaps B.hws-new with B in one step, renames the swapped-out
+// A run writes .B.hws-staging, marks and syncs it, renames it to .B.hws-new (complete), then sets
+// B_old aside as .B.hws-discard, swaps .B.hws-new with B in one step, renames the swapped-out
 // generation to B_old and removes the mark. The discard folder stays, hidden, and the next run
 // overwrites it as its staging folder; on a nearly full disk it is removed on a worker thread.
 #pragma once
@@ -25,11 +25,25 @@ struct GenerationFolders {
     std::string staging;
     std::string complete;
     std::string discard;
+    // The same three under the names of earlier versions, without the dot (B.hws-new): the next
+    // run takes them over.
+    std::string formerStaging;
+    std::string formerComplete;
+    std::string formerDiscard;
+    // The hidden folders, which a run reuses, empties and removes unasked.
+    std::vector<std::string> Hidden() const {
+        return {staging, complete, discard, formerStaging, formerComplete, formerDiscard};
+    }
     // Every folder that a run renames or deletes.
-    std::vector<std::string> All() const { return {backup, old, staging, complete, discard}; }
+    std::vector<std::string> All() const {
+        std::vector<std::string> all{backup, old};
+        for (const std::string& hidden : Hidden()) all.push_back(hidden);
+        return all;
+    }
 };
 
-// Finishes whatever a run cut short: removes an unfinished staging folder (and the discard
+// Finishes whatever a run cut short: takes over the hidden folders left under their former names
+// (see TakeOverFormerNames), removes an unfinished staging folder (and the discard
 // folder on a nearly full disk), puts a complete new generation in its place, and gives B back its
 // previous generation when only B_old is left. False when a step failed.
 bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
@@ -38,6 +52,12 @@ bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
 // True when RepairGenerations would change anything: a restore skips it, and the look at every
 // entry of B and B_old that must come before it, when it would not.
 bool RepairNeeded(const BackgroundRemoval& removal, const GenerationFolders& folders);
+
+// Gives each hidden folder under its former name the current one; where that is taken, the former
+// one goes, except a complete generation, which is never thrown away unseen (the step fails with
+// EEXIST on it). A folder that is not plainly the program's own (see IsForeignHiddenFolder) is
+// left alone: the run refuses it by name before it comes here. False when a step failed.
+bool TakeOverFormerNames(TabfFileOperation& op, const GenerationFolders& folders);
 
 enum class StageResult { Staged, NothingStaged, Failed };
 

@@ -16,8 +16,8 @@ inline const char* const kExtrasFolder = "~hws_xtra";
 // anew, and from the last time it was written whole.
 inline const char* const kClientSpareSuffixes[] = {".backup", ".bak"};
 inline const char* const kOldSuffix = "_old";
-// Siblings of the backup folder: the generation being written, the written one once it is
-// complete and synced, and the one being thrown away.
+// Siblings of the backup folder, hidden by a dot before its name: the generation being
+// written, the written one once it is complete and synced, and the one being thrown away.
 inline const char* const kStagingSuffix = ".hws-staging";
 inline const char* const kCompleteSuffix = ".hws-new";
 inline const char* const kDiscardSuffix = ".hws-discard";

@@ -6,6 +6,7 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+#include "gui/main_window_qt.h"
 #include "gui/page_control_qt.h"
 #include "gui/url_label_qt.h"
 
@@ -20,8 +21,14 @@ class AnnouncedAs : public QAccessibleWidget {
     QAccessible::State state() const override {
         QAccessible::State state = QAccessibleWidget::state();
         if (const auto* button = qobject_cast<const QAbstractButton*>(widget())) {
-            state.checkable = button->isCheckable();
-            state.checked = button->isChecked();
+            if (role() == QAccessible::PageTab) {
+                // The page shown is the selected tab, as in any tab list, not a checked button.
+                state.selectable = true;
+                state.selected = button->isChecked();
+            } else {
+                state.checkable = button->isCheckable();
+                state.checked = button->isChecked();
+            }
         }
         return state;
     }
@@ -46,6 +53,11 @@ QAccessibleInterface* Announce(const QString&, QObject* object) {
         return new AnnouncedAs(widget, QAccessible::PageTab);
     }
     if (dynamic_cast<UrlLabel*>(widget)) return new AnnouncedAs(widget, QAccessible::Link);
+    if (dynamic_cast<ControlGroup*>(widget)) return new AnnouncedAs(widget, QAccessible::Grouping);
+    // Qt announces a plain widget as a client area even when it is the top-level window; as a
+    // window its title is read when it appears.
+    if (qobject_cast<MainWindow*>(widget))
+        return new QAccessibleWidget(widget, QAccessible::Window);
     return nullptr;
 }
 

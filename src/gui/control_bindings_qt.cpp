@@ -100,6 +100,8 @@ void ControlBinder::statusLabel(Label& label, QLabel* widget) {
         const QString text = ToQt(label.caption());
         widget->setText(widget->fontMetrics().elidedText(text, Qt::ElideRight, widget->width()));
         widget->setToolTip(text);
+        // A screen reader reads the whole line, not the part that fits.
+        widget->setAccessibleName(text);
         widget->setEnabled(label.enabled());
     });
 }

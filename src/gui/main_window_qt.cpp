@@ -10,9 +10,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QStyleFactory>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
@@ -25,6 +27,7 @@
 #include "gui/page_control_qt.h"
 #include "gui/pictures_qt.h"
 #include "gui/url_label_qt.h"
+#include "ui/language.h"
 
 namespace hw {
 
@@ -55,6 +58,32 @@ int S(int pixels) {
 int FontPixels(int pixels) {
     return static_cast<int>(pixels * Scale());
 }
+
+// Some styles (the GTK theme's among them) draw the mark of a check box or radio button at a
+// fixed pixel size, however large the font: it grows with the window here.
+class ScaledMarks : public QProxyStyle {
+  public:
+    // Over a copy of the application's own style, which the proxy may own.
+    explicit ScaledMarks(double scale)
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name())), scale_(scale) {}
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const int pixels = QProxyStyle::pixelMetric(metric, option, widget);
+        switch (metric) {
+            case PM_IndicatorWidth:
+            case PM_IndicatorHeight:
+            case PM_ExclusiveIndicatorWidth:
+            case PM_ExclusiveIndicatorHeight:
+                return qRound(pixels * scale_);
+            default:
+                return pixels;
+        }
+    }
+
+  private:
+    double scale_;
+};
 
 template <class W>
 W* Place(QWidget* parent, const std::string& name, int x, int y, int width, int height) {
@@ -118,6 +147,8 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     setObjectName(QStringLiteral("frm_main"));
     InstallAccessibleRoles();
     Scale() = ScaleForDesktopFont();
+    // A window laid out to the pixel has nothing to show at any other size: no maximise.
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     setFixedSize(S(kClientWidth), S(kClientHeight));
     setWindowIcon(Picture(QStringLiteral("hoardwise"), {16, 22, 32, 48}));
     QFont small = font();
@@ -144,6 +175,12 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     buildCommandButtons();
     buildTimersAndTray();
     assignMnemonics();
+    if (Scale() > 1.0) {
+        auto* marks = new ScaledMarks(Scale());
+        marks->setParent(this);
+        for (QCheckBox* box : findChildren<QCheckBox*>()) box->setStyle(marks);
+        for (QRadioButton* radio : findChildren<QRadioButton*>()) radio->setStyle(marks);
+    }
     form_.onEndWatchesChanged = [this] { watchStartedPrograms(); };
     watchStartedPrograms();
 }
@@ -191,14 +228,22 @@ QWidget* MainWindow::addPage(TabSheet& sheet) {
     return page;
 }
 
-void MainWindow::browseRow(QWidget* page, int y, Label& label, Edit& edit, Button& browse) {
+void MainWindow::browseRow(QWidget* page, int y, Label& label, Edit& edit, Button& browse,
+                           TextId browseName) {
     auto* caption = Place<QLabel>(page, label.name(), 8, y, kEditWidth, kRowHeight - 2);
     binder_.label(label, caption);
     auto* field = Place<QLineEdit>(page, edit.name(), 8, y + 16, kEditWidth, kEditHeight);
     binder_.edit(edit, field);
     // A screen reader names the field after its label, in the language shown.
     caption->setBuddy(field);
-    binder_.button(browse, FlatButton(page, browse.name(), 272, y + 15, 65, 22));
+    auto* button = FlatButton(page, browse.name(), 272, y + 15, 65, 22);
+    binder_.button(browse, button);
+    // Every row's button reads "Browse": a screen reader says which folder it is for.
+    auto name = [this, button, browseName] {
+        button->setAccessibleName(ToQt(LanguageText(form_, browseName)));
+    };
+    name();
+    accessibleNames_.push_back(name);
 }
 
 // Alt and a letter press each button and check box: the command buttons' letters first, as they
@@ -245,9 +290,12 @@ void MainWindow::nameAfter(QWidget* widget, const Label& label) {
 }
 
 void MainWindow::buildDirectoriesPage(QWidget* page) {
-    browseRow(page, 8, form_.Label1, form_.edit_tempdir, form_.btn_browsetemp);
-    browseRow(page, 56, form_.Label2, form_.edit_backupdir, form_.btn_browsebackup);
-    browseRow(page, 104, form_.Label3, form_.edit_clientdir, form_.btn_browseclientdir);
+    browseRow(page, 8, form_.Label1, form_.edit_tempdir, form_.btn_browsetemp,
+              TextId::BrowseTempName);
+    browseRow(page, 56, form_.Label2, form_.edit_backupdir, form_.btn_browsebackup,
+              TextId::BrowseBackupName);
+    browseRow(page, 104, form_.Label3, form_.edit_clientdir, form_.btn_browseclientdir,
+              TextId::BrowseClientName);
     binder_.label(form_.Label12,
                   Place<QLabel>(page, form_.Label12.name(), 8, 144, kCheckBoxWidth, kRowHeight));
 }
@@ -259,11 +307,14 @@ void MainWindow::buildBackupPage(QWidget* page) {
     storing->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Underline(storing);
     binder_.label(form_.Label9, storing);
+    // The radio buttons are read as one group, named by the heading beside them.
+    auto* choices = Place<ControlGroup>(page, "group_storing", 148, 8, 199, 42);
+    nameAfter(choices, form_.Label9);
     binder_.radioButton(
         form_.radio_storing_simple,
-        Place<QRadioButton>(page, form_.radio_storing_simple.name(), 148, 8, 199, kRowHeight + 2));
+        Place<QRadioButton>(choices, form_.radio_storing_simple.name(), 0, 0, 199, kRowHeight + 2));
     binder_.radioButton(form_.radio_storing_subfolder,
-                        Place<QRadioButton>(page, form_.radio_storing_subfolder.name(), 148, 28,
+                        Place<QRadioButton>(choices, form_.radio_storing_subfolder.name(), 0, 20,
                                             199, kRowHeight + 2));
 
     // The heading keeps to its text, so that the last backup's line fits beside it.
@@ -333,7 +384,8 @@ void MainWindow::buildGeneralPage(QWidget* page) {
 }
 
 void MainWindow::buildAppRunnerPage(QWidget* page) {
-    browseRow(page, 8, form_.Label11, form_.edit_launchpad_path, form_.btn_browselaunchpad);
+    browseRow(page, 8, form_.Label11, form_.edit_launchpad_path, form_.btn_browselaunchpad,
+              TextId::BrowseLaunchpadName);
     binder_.checkBox(form_.cb_lauchpad_startup,
                      Place<QCheckBox>(page, form_.cb_lauchpad_startup.name(), 8, 60, kCheckBoxWidth,
                                       kRowHeight + 2));

@@ -8,6 +8,7 @@
 
 #include "gui/control_bindings_qt.h"
 #include "gui/qt_translations_qt.h"
+#include "ui/language.h"
 #include "ui/main_form.h"
 
 class QSocketNotifier;
@@ -49,7 +50,8 @@ class MainWindow : public QWidget {
     void buildAboutPage(QWidget* page);
     void buildCommandButtons();
     void buildTimersAndTray();
-    void browseRow(QWidget* page, int y, Label& label, Edit& edit, Button& browse);
+    void browseRow(QWidget* page, int y, Label& label, Edit& edit, Button& browse,
+                   TextId browseName);
     // The widget's accessible name is the label's caption, in the language shown.
     void nameAfter(QWidget* widget, const Label& label);
     void assignMnemonics();

@@ -1,5 +1,6 @@
 #include "gui/page_control_qt.h"
 
+#include <QAccessible>
 #include <QButtonGroup>
 #include <QFrame>
 #include <QKeyEvent>
@@ -39,7 +40,12 @@ PageControl::PageControl(QWidget* parent)
     for (const auto& [key, delta] : keys) {
         auto* shortcut = new QShortcut(key, this);
         shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, delta = delta] { step(delta); });
+        connect(shortcut, &QShortcut::activated, this, [this, delta = delta] {
+            step(delta);
+            // The focus goes to the new page's tab: the field it was in may now be hidden, and a
+            // screen reader tells the page that is shown.
+            tabs_[currentIndex()]->setFocus(Qt::TabFocusReason);
+        });
     }
 }
 
@@ -65,7 +71,9 @@ int PageControl::addTab(QWidget* page, const QString& text) {
                        " background: palette(button); }"
                        // The page shown stands out in light and dark palettes alike.
                        "QToolButton:checked { background: palette(base);"
-                       " border-top: 2px solid palette(highlight); }"));
+                       " border-top: 2px solid palette(highlight); }"
+                       // The keyboard's place in the tab row, which a style sheet hides otherwise.
+                       "QToolButton:focus { border-style: dotted; border-color: palette(text); }"));
     tab->setFont(font());
     group_->addButton(tab, index);
     tabs_.push_back(tab);
@@ -110,8 +118,18 @@ int PageControl::currentIndex() const {
 
 void PageControl::setCurrentIndex(int index) {
     if (index < 0 || index >= count()) return;
+    const int before = currentIndex();
     tabs_[index]->setChecked(true);
     stack_->setCurrentIndex(index);
+    if (before == index) return;
+    // The tabs are announced as selected rather than checked, which Qt would not tell.
+    QAccessible::State selected;
+    selected.selected = true;
+    for (const int changed : {before, index}) {
+        if (changed < 0 || changed >= count()) continue;
+        QAccessibleStateChangeEvent event(tabs_[changed], selected);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 QWidget* PageControl::widget(int index) const {

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QUrl>
@@ -29,10 +30,29 @@ QString QtPatterns(const QString& patterns) {
     return list.isEmpty() ? QStringLiteral("*") : list.join(QLatin1Char(' '));
 }
 
+// A box placed over a window that is not shown (not yet, or hidden behind the tray icon), or
+// over none, would open at the screen's corner: it opens in the middle of the screen instead.
+class PlacedBox : public QMessageBox {
+  public:
+    using QMessageBox::QMessageBox;
+
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);  // the box takes its size here
+        const QWidget* over = parentWidget();
+        if (over != nullptr && over->isVisible()) return;
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen == nullptr) return;
+        QRect placed(QPoint(), frameGeometry().size());
+        placed.moveCenter(screen->availableGeometry().center());
+        move(placed.topLeft());
+    }
+};
+
 // Plain text: a path or a file name is never read as markup.
 void ShowBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
              const std::string& caption) {
-    QMessageBox box(icon, ToQt(caption), ToQt(text), QMessageBox::Ok, parent);
+    PlacedBox box(icon, ToQt(caption), ToQt(text), QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
@@ -65,8 +85,8 @@ bool QtDialogs::AskYesNo(const std::string& question) {
 
 Choice QtDialogs::AskYesNoOr(const std::string& question, const std::string& extra) {
     // The confirmation box's own texts are German whatever the program's language.
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Bestätigung"), ToQt(question),
-                    QMessageBox::NoButton, parent_);
+    PlacedBox box(QMessageBox::Question, QStringLiteral("Bestätigung"), ToQt(question),
+                  QMessageBox::NoButton, parent_);
     box.setTextFormat(Qt::PlainText);
     QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);

@@ -1,5 +1,6 @@
-// The log-in start entry of a Linux desktop: "Hoardwise 2.11.desktop" in the user's autostart
-// folder, starting the program by its full path with no arguments.
+// The log-in start entry of a Linux desktop: "hoardwise.desktop" in the user's autostart folder,
+// starting the program by its full path with no arguments. The name carries no version, so that
+// an upgrade leaves no second entry behind.
 #pragma once
 
 #include <string>
@@ -10,6 +11,7 @@ namespace hw {
 
 class LinuxAutostart : public Autostart {
   public:
+    static constexpr const char* kEntryFileName = "hoardwise.desktop";
     LinuxAutostart(std::string executablePath, std::string autostartFolder);
 
     // ~/.config/autostart, the home folder taken from the password database: the program reads
@@ -22,13 +24,20 @@ class LinuxAutostart : public Autostart {
     std::string EntryText() const;
 
     // On: writes the entry crash-safely, creating the folder when missing. Off: removes it; an
-    // absent entry is fine. Never reports; false when the entry could not be written or removed.
+    // absent entry is fine. Either way an entry of an older version (below) is removed. Never
+    // reports; false when the entry could not be written or removed.
     bool SetAutostart(bool on) override;
 
   private:
+    void RemoveOlderEntries() const;
+
     std::string executablePath_;
     std::string folder_;
 };
+
+// An entry that an older version wrote under its versioned name ("Hoardwise 2.11.desktop"): the
+// name, and the text exactly in the lines this program writes.
+bool IsOwnOlderEntry(const std::string& name, const std::string& content);
 
 // Escaping for desktop-entry files: the string rules (backslash, line breaks, tab), and the
 // quoted Exec argument built on top of them.

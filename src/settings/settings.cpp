@@ -101,6 +101,10 @@ void MainForm::LoadFolders(const StoredSetting& stored, bool firstStart) {
     }
     LoadPath(edit_clientdir, stored(kDirectories, "CLIENTDIR"), clientdir_text,
              amuleReady ? amule : "");
+    // The preset folder's program was recognised just now: shown at once, as a loaded one is.
+    if (amuleReady && !Present(exe) && !clientExe.empty()) {
+        Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + clientExe);
+    }
 }
 
 void MainForm::LoadAutobackup(const StoredSetting& stored) {
@@ -198,6 +202,9 @@ void MainForm::SaveSettings() {
 
 void MainForm::btn_savesettingsClick() {
     SaveSettings();
+    // A failed save raised above; the last-backup line stays readable behind the sign.
+    label_lastbackup.setCaption(LanguageText(*this, TextId::SettingsSavedPrefix) +
+                                LastBackupText(true));
 }
 
 std::string MainForm::JoinFileList() const {

@@ -11,9 +11,14 @@ enum class TextId {
     FolderDialogTemp,       // caption of the folder dialog for the TEMP folder
     FolderDialogBackup,     // ... for the BACKUP folder
     FolderDialogClient,     // ... for the client folder
+    BrowseTempName,         // a screen reader's name of the TEMP folder's Browse button
+    BrowseBackupName,       // ... of the BACKUP folder's
+    BrowseClientName,       // ... of the client folder's
+    BrowseLaunchpadName,    // ... of the one of the program to launch
     MenuDisableAutobackup,  // pop_enabledisable while auto-backup is on
     MenuEnableAutobackup,   // pop_enabledisable while auto-backup is off
     ClientExePrefix,        // Label12, directly followed by the executable's file name
+    SettingsSavedPrefix,    // status line after Save Settings, before the last-backup line
     TrayHintOnPrefix,       // tray hint while auto-backup is on, before the minutes
     TrayHintOnSuffix,       // ... after the minutes
     TrayHintOff,            // tray hint while auto-backup is off

@@ -132,6 +132,10 @@ MainForm::MainForm(Services services_) : services(std::move(services_)) {
 }
 
 void MainForm::ShowMessage(const std::string& text, const std::string& caption) {
+    if (heldMessages_ != nullptr) {
+        heldMessages_->emplace_back(text, caption);
+        return;
+    }
     services.dialogs->ShowMessage(text, caption);
 }
 

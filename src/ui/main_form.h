@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/services.h"
@@ -361,6 +362,10 @@ class MainForm {
   private:
     void MinimizeIntoNotificationArea();
     void ShowMessage(const std::string& text, const std::string& caption);
+    // While set, ShowMessage keeps its texts here instead of opening boxes: a run started from
+    // the tray with the window hidden tells its result as one notice.
+    // Each as its text and its caption.
+    std::vector<std::pair<std::string, std::string>>* heldMessages_ = nullptr;
 
     int manualRunDepth_ = 0;
     bool applyingInterval_ = false;

@@ -92,10 +92,11 @@ TEST_F(CommandLine, BacksUpReportsAndRestoresWithTheButtonsOutcomesAsCodes) {
 
     // A rotation killed between its two renames (no exchange rename, as on exFAT) leaves the
     // newest generation complete beside B_old: it is told as the newest.
-    std::filesystem::rename(B, B + ".hws-new");
-    test::WriteFile(B + ".hws-new/.hws-newest", "");
+    const std::string complete = root / ".backup.hws-new";
+    std::filesystem::rename(B, complete);
+    test::WriteFile(complete + "/.hws-newest", "");
     r = Cli({"status"});
-    EXPECT_TRUE(Contains(r.out, ", 2 part files (" + B + ".hws-new)\nOlder backup: ")) << r.out;
+    EXPECT_TRUE(Contains(r.out, ", 2 part files (" + complete + ")\nOlder backup: ")) << r.out;
     EXPECT_TRUE(Contains(Cli({"restore"}).out, "Newest backup: "));
     // A temp folder whose disk is not mounted is refused, and not made anew.
     WriteSettings("", root / "unmounted/Temp");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "backup/backup_fixture.h"
 #include "support/fake_services.h"
 
 namespace hw {
@@ -45,6 +46,24 @@ TEST(NotificationArea, MinimizeHidesBehindTheIconAndEveryWayBackRemovesIt) {
     EXPECT_EQ(desk.window.minimized, 0);
     EXPECT_EQ(desk.window.restored, 2);
     EXPECT_TRUE(desk.dialogs.shown.empty());
+}
+
+// Behind the icon the tray's backup tells its result, good or bad, as a notice; from a shown
+// window it keeps the boxes. Rows: window hidden, a part file to back up.
+TEST(NotificationArea, TrayBackupTellsItsResultAsANoticeOnlyWhileTheWindowIsHidden) {
+    for (const auto& [hidden, part] : {std::pair{true, true}, {true, false}, {false, true}}) {
+        test::BackupDesk d;
+        if (part) test::WriteFile(d.T + "/001.part.met", test::PartMet("1"));
+        if (hidden) d.f().btn_minimize.userClick();
+        d.f().Dispatch([&] { d.f().pop_backup.userClick(); });
+        const std::string result =
+            part ? "Backing up *.PART.METs successful !" : "No PART.METs found to back up !";
+        EXPECT_EQ(d.messages(), hidden ? test::Strings{} : test::Strings{result});
+        EXPECT_EQ(d.f().abfTrayIcon1.noticeText(), hidden ? result : "");
+        // Nothing is held back afterwards: the window's button opens its box.
+        d.f().btn_backupClick();
+        EXPECT_EQ(d.messages().size(), hidden ? 1u : 2u);
+    }
 }
 
 TEST(NotificationArea, WithoutOneMinimiseKeepsTheTaskbarWayBack) {

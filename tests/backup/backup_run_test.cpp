@@ -48,7 +48,7 @@ TEST(BackupRun, KeepsExactlyOneOlderGeneration) {
     EXPECT_EQ(ReadFile(d.B + "_old/001.part.met.HWS"), PartMet("second 1"));
     d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()),
-              (Strings{"backup", "backup.hws-discard", "backup_old", "client", "temp"}));
+              (Strings{".backup.hws-discard", "backup", "backup_old", "client", "temp"}));
 }
 
 TEST(BackupRun, SubfolderModeTakesOnlyImmediateSubfoldersAndMatchesIgnoringCase) {
@@ -273,17 +273,18 @@ TEST(BackupRun, ARunRightAfterOneThatThrewAwayALargeGenerationWaitsForItsRemoval
     EXPECT_EQ(ReadFile(d.B + "_old/0.part.met.HWS"), PartMet("newest"));
     d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()),
-              (Strings{"backup", "backup.hws-discard", "backup_old", "client", "temp"}));
+              (Strings{".backup.hws-discard", "backup", "backup_old", "client", "temp"}));
 }
 
 TEST(BackupRun, LeftoversOfAnInterruptedRunAreRemovedByTheNextRun) {
     BackupDesk d;
     WriteFile(d.T + "/001.part.met", PartMet("new"));
-    WriteFile(d.B + ".hws-staging/001.part.met.HWS", PartMet("ne"));  // a crash while staging
-    WriteFile(d.B + ".hws-staging/999.part.met.HWS", PartMet("stale"));
-    WriteFile(d.B + ".hws-discard/old.part.met.HWS", PartMet("old"));  // a crash while discarding
-    for (const char* hidden : {".hws-staging", ".hws-discard"}) {
-        WriteFile(d.B + hidden + "/.hws-generation", "");
+    const std::string staging = d.root / ".backup.hws-staging";
+    WriteFile(staging + "/001.part.met.HWS", PartMet("ne"));  // a crash while staging
+    WriteFile(staging + "/999.part.met.HWS", PartMet("stale"));
+    WriteFile(d.root / ".backup.hws-discard/old.part.met.HWS", PartMet("old"));  // while discarding
+    for (const char* hidden : {".backup.hws-staging", ".backup.hws-discard"}) {
+        WriteFile(d.root / hidden + "/.hws-generation", "");
     }
     WriteFile(d.B + "/001.part.met.HWS", PartMet("previous"));
     WriteFile(d.B + "/~hws_xtra/config/.hws-tmp.Ab12Cd", "a copy cut short");
@@ -305,9 +306,10 @@ TEST(BackupRun, AFolderItCannotChangeIsNamedWithTheCause) {
     d.f().FinishBackgroundWork();
     WriteFile(d.T + "/002.part.met", PartMet("2"));
     ASSERT_EQ(std::system(("chown -R 65534:65534 '" + d.root.path() + "'").c_str()), 0);
-    ASSERT_EQ(::chmod((d.B + ".hws-discard").c_str(), 0555), 0);
-    const std::string expected = std::string(kFailed) + "\n\n" + d.f().msg_not_changed + d.B +
-                                 ".hws-staging/002.part.met.HWS\n\n" + d.f().msg_cause_read_only;
+    ASSERT_EQ(::chmod((d.root / ".backup.hws-discard").c_str(), 0555), 0);
+    const std::string expected = std::string(kFailed) + "\n\n" + d.f().msg_not_changed +
+                                 d.root.path() + "/.backup.hws-staging/002.part.met.HWS\n\n" +
+                                 d.f().msg_cause_read_only;
     const int exitCode = InChildWithAlarm([&] {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 2;
         d.f().BackupPartFiles(false);
@@ -331,7 +333,7 @@ TEST(BackupRun, AFolderItCannotChangeIsNamedWithTheCause) {
         full.f().BackupPartFiles(false);
         EXPECT_EQ(full.messages(),
                   Strings{std::string(kFailed) + "\n\n" + full.f().msg_not_changed + disk +
-                          "/B.hws-staging/.hws-newest\n\n" + full.f().msg_cause_full});
+                          "/.B.hws-staging/.hws-newest\n\n" + full.f().msg_cause_full});
         EXPECT_EQ(Names(disk), Strings{});
     }
 }
@@ -501,7 +503,8 @@ TEST(BackupRun, ABackupFolderHoldingOtherThingsIsRefusedAndNothingIsDeleted) {
         "whole, so please choose an empty folder of its own ! Nothing was changed.\n\n";
     // The hidden generations too: a run reuses, empties and removes them unasked.
     for (const char* owned :
-         {"backup", "backup_old", "backup.hws-discard", "backup.hws-staging", "backup.hws-new"}) {
+         {"backup", "backup_old", ".backup.hws-discard", ".backup.hws-staging", ".backup.hws-new",
+          "backup.hws-discard", "backup.hws-staging", "backup.hws-new"}) {
         SCOPED_TRACE(owned);
         BackupDesk d;
         const std::string folder = d.root / owned;

@@ -160,7 +160,7 @@ TEST(RestoreCommand, NamesTheNewestGenerationAndOffersTheOlderOneWhereItHoldsMor
     const Choice yes = Choice::Yes, no = Choice::No, older = Choice::Extra;
     struct Case {
         const char* what;
-        int newest, older, complete;  // part files in B, B_old, B.hws-new (-1: missing)
+        int newest, older, complete;  // part files in B, B_old, .B.hws-new (-1: missing)
         std::vector<Choice> choices;
         const char* restored;  // the content of 001.part.met afterwards
         int shownNewest;       // part files named as the newest, -1: "no newest backup"
@@ -182,9 +182,10 @@ TEST(RestoreCommand, NamesTheNewestGenerationAndOffersTheOlderOneWhereItHoldsMor
         SCOPED_TRACE(c.what);
         BackupDesk d;
         WriteFile(d.T + "/001.part.met", PartMet("client"));
+        const std::string complete = d.root / ".backup.hws-new";
         for (const auto& [folder, count, content] :
              {std::tuple{d.B, c.newest, "newest"}, std::tuple{d.B + "_old", c.older, "older"},
-              std::tuple{d.B + ".hws-new", c.complete, "complete"}}) {
+              std::tuple{complete, c.complete, "complete"}}) {
             if (count >= 0) fs::create_directories(folder);
             for (int i = 0; i < count; ++i) {
                 WriteFile(folder + "/00" + std::to_string(i + 1) + ".part.met.HWS",
@@ -192,8 +193,8 @@ TEST(RestoreCommand, NamesTheNewestGenerationAndOffersTheOlderOneWhereItHoldsMor
             }
         }
         if (c.complete >= 0) {  // the marks of a complete generation
-            WriteFile(d.B + ".hws-new/.hws-generation", "");
-            WriteFile(d.B + ".hws-new/.hws-newest", "");
+            WriteFile(complete + "/.hws-generation", "");
+            WriteFile(complete + "/.hws-newest", "");
         }
         // Only one question is asked: with Yes and No only, or with the extra button.
         for (const Choice choice : c.choices) {

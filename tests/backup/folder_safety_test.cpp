@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "backup/backup_fixture.h"
+#include "backup/generations.h"
 #include "support/scratch_mounts.h"
 
 namespace hw::test {
@@ -57,7 +58,7 @@ TEST(FolderSafety, AHiddenGenerationThatIsOrHoldsAMountIsLeftAlone) {
     for (Where where : {IntoIt, FromIt, AtIt}) {
         SCOPED_TRACE(where);
         BackupDesk d;
-        const std::string kept = d.B + ".hws-discard";
+        const std::string kept = d.root / ".backup.hws-discard";
         const std::string view = kept + "/view";
         const std::string mine = d.root / "mine";
         for (const std::string& generation : {kept, mine}) {
@@ -112,7 +113,7 @@ TEST(FolderSafety, ANameInOtherLetterCaseOnACaseInsensitiveDiskIsTheSameFolder) 
     EXPECT_EQ(d.messages(), Strings(3, kOk));
     EXPECT_EQ(ReadFile(usb + "/Backup/001.part.met.HWS"), PartMet("state 3"));
     EXPECT_EQ(ReadFile(usb + "/Backup_old/001.part.met.HWS"), PartMet("state 2"));
-    EXPECT_EQ(Names(usb), (Strings{"Backup", "Backup.hws-discard", "Backup_old", "Emule"}));
+    EXPECT_EQ(Names(usb), (Strings{".Backup.hws-discard", "Backup", "Backup_old", "Emule"}));
 }
 
 TEST(FolderSafety, AMountPointIsRefusedBeforeAnythingIsCopied) {
@@ -209,6 +210,12 @@ TEST(FolderSafety, OnlyWhatTheBackupMakesBelongsInAGenerationFolder) {
          [](const std::string& b) { WriteFile(b + "/photos.HWS/1.jpg", ""); }, true, true},
         {"a file instead of a folder", [](const std::string& b) { WriteFile(b, "text"); }, true,
          true},
+        {"a link to a marked folder (B may be one, a hidden generation not)",
+         [](const std::string& b) {
+             WriteFile(b + ".target/.hws-generation", "");
+             fs::create_symlink(b + ".target", b);
+         },
+         false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -216,6 +223,34 @@ TEST(FolderSafety, OnlyWhatTheBackupMakesBelongsInAGenerationFolder) {
         c.make(dir / "B");
         EXPECT_EQ(HoldsForeignEntries(dir / "B", ".hws-newest"), c.foreign);
         EXPECT_EQ(IsForeignHiddenFolder(dir / "B"), c.foreignHidden);
+        // Left by an earlier version under the name without the dot, a hidden generation of the
+        // program's own is renamed, or removed where the new name is taken; anything else stays.
+        for (const bool taken : {false, true}) {
+            TempDir beside;
+            const GenerationFolders g(beside / "B");
+            ASSERT_EQ(g.discard, beside / ".B.hws-discard");
+            c.make(g.formerDiscard);
+            const bool there = fs::exists(fs::symlink_status(g.formerDiscard));
+            if (taken) WriteFile(g.discard + "/.hws-generation", "");
+            TabfFileOperation op;
+            EXPECT_TRUE(TakeOverFormerNames(op, g));
+            EXPECT_EQ(fs::exists(fs::symlink_status(g.formerDiscard)), there && c.foreignHidden);
+            if (!taken) {
+                EXPECT_EQ(fs::exists(g.discard), there && !c.foreignHidden);
+            }
+        }
+    }
+    {  // a complete generation is never thrown away unseen
+        TempDir beside;
+        const GenerationFolders g(beside / "B");
+        for (const std::string& complete : {g.complete, g.formerComplete}) {
+            WriteFile(complete + "/.hws-generation", "");
+            WriteFile(complete + "/001.part.met.HWS", complete);
+        }
+        TabfFileOperation op;
+        EXPECT_FALSE(TakeOverFormerNames(op, g));
+        EXPECT_EQ(op.FailedPath(), g.formerComplete);
+        EXPECT_EQ(ReadFile(g.formerComplete + "/001.part.met.HWS"), g.formerComplete);
     }
 }
 

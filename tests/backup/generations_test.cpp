@@ -10,7 +10,8 @@ namespace hw::test {
 namespace {
 
 // Each state that a run stopped between two of its steps can leave (by this version or by one
-// that renamed B to B_old before the new generation to B), as folder suffix -> generation; "*"
+// that renamed B to B_old before the new generation to B, or gave the hidden folders no dot), as
+// folder name -> generation; "*"
 // marks the newest generation that waits for its place, "partial" an unfinished one.
 struct State {
     const char* what;
@@ -22,31 +23,46 @@ struct State {
 TEST(Generations, ARestoreFirstPutsTheNewestCompleteGenerationInPlace) {
     const std::vector<State> states = {
         {"older version: B set aside, the new one not in place",
-         {{"_old", "g2"}, {".hws-staging", "g3"}, {".hws-discard", "partial"}},
+         {{"backup_old", "g2"}, {".backup.hws-staging", "g3"}, {".backup.hws-discard", "partial"}},
          "g2",
          ""},
         {"complete, nothing moved yet",
-         {{"", "g2"}, {"_old", "g1"}, {".hws-new", "g3*"}},
+         {{"backup", "g2"}, {"backup_old", "g1"}, {".backup.hws-new", "g3*"}},
          "g3",
          "g2"},
-        {"B_old set aside", {{"", "g2"}, {".hws-new", "g3*"}, {".hws-discard", "g1"}}, "g3", "g2"},
-        {"swapped", {{"", "g3*"}, {".hws-new", "g2"}, {".hws-discard", "partial"}}, "g3", "g2"},
+        {"B_old set aside",
+         {{"backup", "g2"}, {".backup.hws-new", "g3*"}, {".backup.hws-discard", "g1"}},
+         "g3",
+         "g2"},
+        {"swapped",
+         {{"backup", "g3*"}, {".backup.hws-new", "g2"}, {".backup.hws-discard", "partial"}},
+         "g3",
+         "g2"},
         {"no swap possible, B moved",
-         {{"_old", "g2"}, {".hws-new", "g3*"}, {".hws-discard", "g1"}},
+         {{"backup_old", "g2"}, {".backup.hws-new", "g3*"}, {".backup.hws-discard", "g1"}},
          "g3",
          "g2"},
-        {"mark not yet removed", {{"", "g3*"}, {"_old", "g2"}}, "g3", "g2"},
-        {"first run", {{".hws-new", "g1*"}}, "g1", ""},
+        {"mark not yet removed", {{"backup", "g3*"}, {"backup_old", "g2"}}, "g3", "g2"},
+        {"first run", {{".backup.hws-new", "g1*"}}, "g1", ""},
         {"staging cut short",
-         {{"", "g2"}, {"_old", "g1"}, {".hws-staging", "partial"}},
+         {{"backup", "g2"}, {"backup_old", "g1"}, {".backup.hws-staging", "partial"}},
          "g2",
          "g1"},
+        {"older version's names without the dot, the kept one there twice",
+         {{"backup", "g2"},
+          {"backup_old", "g1"},
+          {"backup.hws-new", "g3*"},
+          {"backup.hws-staging", "partial"},
+          {"backup.hws-discard", "g0"},
+          {".backup.hws-discard", "g0"}},
+         "g3",
+         "g2"},
     };
     for (const State& state : states) {
         SCOPED_TRACE(state.what);
         BackupDesk d;
-        for (const auto& [suffix, content] : state.folders) {
-            const std::string folder = d.B + suffix;
+        for (const auto& [name, content] : state.folders) {
+            const std::string folder = d.root / name;
             WriteFile(folder + "/.hws-generation", "");
             if (content == "partial") {
                 WriteFile(folder + "/001.part.met.HWS", PartMet("g"));
@@ -68,10 +84,11 @@ TEST(Generations, ARestoreFirstPutsTheNewestCompleteGenerationInPlace) {
         Strings expected{"backup", "client", "temp"};
         if (!state.old.empty()) expected.insert(expected.begin() + 1, "backup_old");
         // The generation thrown away stays hidden for the next run to overwrite.
+        const auto has = [&](const char* name) { return state.folders.count(name) != 0; };
         const bool thirdKept =
-            state.folders.count(".hws-discard") != 0 ||
-            (state.folders.count(".hws-new") != 0 && state.folders.count("_old") != 0);
-        if (thirdKept) expected.insert(expected.begin() + 1, "backup.hws-discard");
+            has(".backup.hws-discard") ||
+            ((has(".backup.hws-new") || has("backup.hws-new")) && has("backup_old"));
+        if (thirdKept) expected.insert(expected.begin(), ".backup.hws-discard");
         EXPECT_EQ(Names(d.root.path()), expected);
     }
 }
@@ -80,13 +97,14 @@ TEST(Generations, NoRepairTouchesABackupFolderHoldingOtherThings) {
     BackupDesk d;
     WriteFile(d.B + "_old/001.part.met.HWS", PartMet("g1"));
     WriteFile(d.B + "_old/letter.odt", "mine");  // B missing, but B_old is not the program's
-    WriteFile(d.B + ".hws-new/001.part.met.HWS", PartMet("g2"));
-    WriteFile(d.B + ".hws-new/.hws-newest", "");
-    WriteFile(d.B + ".hws-new/.hws-generation", "");
+    const std::string complete = d.root / ".backup.hws-new";
+    WriteFile(complete + "/001.part.met.HWS", PartMet("g2"));
+    WriteFile(complete + "/.hws-newest", "");
+    WriteFile(complete + "/.hws-generation", "");
     d.f().RestorePartFiles();
     EXPECT_EQ(d.messages(),
               Strings{"Nothing found to restore !\n\n" + d.f().msg_backupdir_missing + d.B});
-    EXPECT_EQ(Names(d.root.path()), (Strings{"backup.hws-new", "backup_old", "client", "temp"}));
+    EXPECT_EQ(Names(d.root.path()), (Strings{".backup.hws-new", "backup_old", "client", "temp"}));
 }
 
 }  // namespace

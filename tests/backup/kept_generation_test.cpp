@@ -41,7 +41,7 @@ TEST(KeptGeneration, IsOverwrittenByTheNextRunAndHoldsNothingOfItsOwnAfterwards)
         d.f().BackupPartFiles(false);
     }
     d.f().FinishBackgroundWork();
-    const std::string kept = d.B + ".hws-discard";
+    const std::string kept = d.root / ".backup.hws-discard";
     ASSERT_EQ(ReadFile(kept + "/005.part.met.HWS"), PartMet("g1 005.part.met"));
     const ino_t reusable = Inode(kept + "/005.part.met.HWS");
     // What another tool may have left in the hidden folder meanwhile: a link out of it, a second
@@ -108,7 +108,7 @@ TEST(KeptGeneration, IsNotKeptOnANearlyFullDisk) {
         for (int run = 0; run < 3; ++run) d.f().BackupPartFiles(false);
         d.f().FinishBackgroundWork();
         EXPECT_EQ(ReadFile(disk + "/B/001.part.met.HWS"), PartMet("1"));
-        EXPECT_EQ(FolderExists(disk + "/B.hws-discard"), !nearlyFull);
+        EXPECT_EQ(FolderExists(disk + "/.B.hws-discard"), !nearlyFull);
     }
 }
 
@@ -136,7 +136,7 @@ TEST(KeptGeneration, ARunRightAfterALargeOneWasThrownAwayWaitsForItsRemoval) {
     EXPECT_EQ(d.messages(), Strings(13, kOk));
     EXPECT_EQ(ReadFile(disk + "/B/0.part.met.HWS"), PartMet("needs the name 5"));
     d.f().FinishBackgroundWork();
-    EXPECT_EQ(Names(disk), (Strings{"B", "B.hws-discard", "B_old"}));
+    EXPECT_EQ(Names(disk), (Strings{".B.hws-discard", "B", "B_old"}));
 }
 
 // A removal cut short (here by a copy that cannot be removed for a while) leaves the folder
@@ -153,7 +153,7 @@ TEST(KeptGeneration, ARemovalCutShortKeepsTheMarkSoThatALaterRunFinishesIt) {
     WriteFile(d.T + "/002.part.met", PartMet("2"));
     for (int run = 0; run < 3; ++run) d.f().BackupPartFiles(false);
     d.f().FinishBackgroundWork();
-    const std::string kept = disk + "/B.hws-discard", mark = kept + "/.hws-generation";
+    const std::string kept = disk + "/.B.hws-discard", mark = kept + "/.hws-generation";
     // The entry listed last stays; a mark made anew is listed first on a tmpfs.
     fs::remove(mark);
     WriteFile(mark, "");
@@ -191,8 +191,11 @@ TEST(KeptGeneration, ACopyChangedWithItsTimeSetBackIsWrittenAnew) {
         WriteFile(d.T + "/001.part.met", PartMet("unchanged download"));
         for (int run = 0; run < 3; ++run) d.f().BackupPartFiles(false);
         d.f().FinishBackgroundWork();
-        const std::string copy = d.B + ".hws-discard/001.part.met.HWS";
-        EXPECT_EQ(FileExists(d.B + ".hws-discard/.hws-record"), !exfat);
+        const fs::path backup = d.B;
+        const std::string kept =
+            backup.parent_path() / ("." + backup.filename().string() + ".hws-discard");
+        const std::string copy = kept + "/001.part.met.HWS";
+        EXPECT_EQ(FileExists(kept + "/.hws-record"), !exfat);
         struct stat before {};
         ASSERT_EQ(::stat(copy.c_str(), &before), 0);
         WriteFile(copy, PartMet("tampered download!"));  // as long, in the same file

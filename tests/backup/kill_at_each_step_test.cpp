@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "backup/backup_fixture.h"
+#include "backup/generations.h"
 #include "shell/file_copy.h"
 #include "support/scratch_mounts.h"
 
@@ -87,7 +88,7 @@ class KilledAtEachStep : public ::testing::Test {
     // one waiting to take B's place. A staging folder is never complete (not yet synced).
     std::vector<int> CompleteGenerations() {
         std::vector<int> found;
-        for (const std::string& folder : {B, B + "_old", B + ".hws-new"}) {
+        for (const std::string& folder : {B, B + "_old", GenerationFolders(B).complete}) {
             if (!FolderExists(folder)) continue;
             const int generation = CompleteGeneration(folder);
             EXPECT_NE(generation, 0) << folder << " exists but is not a complete generation";
@@ -190,7 +191,7 @@ class KilledAtEachStep : public ::testing::Test {
         const std::string name = fs::path(B).filename().string();
         // Beside them only the hidden third generation that the next run overwrites.
         EXPECT_EQ(Names(fs::path(B).parent_path()),
-                  (Strings{name, name + ".hws-discard", name + "_old"}));
+                  (Strings{"." + name + ".hws-discard", name, name + "_old"}));
         std::printf(
             "[ KILLED   ] %s: %d backups killed, %d to %d complete generations after each "
             "kill, the newest restored after %d of %d single and double kills\n",

@@ -102,7 +102,7 @@ TEST_F(KilledBackup, MidCopyLeavesWholeGenerationsAndTheNextRunRemovesTheStaging
     for (int number : {1, 150, 300}) {  // while staging the part files
         SCOPED_TRACE(number);
         RunChildAndKill(KillDuringCopy(d, number), 0);
-        EXPECT_TRUE(FolderExists(d.B + ".hws-staging"));
+        EXPECT_TRUE(FolderExists(d.root / ".backup.hws-staging"));
         ExpectBothGenerationsWhole();
     }
     RunChildAndKill(KillDuringCopy(d, 301), 0);  // while copying the additional file
@@ -112,7 +112,7 @@ TEST_F(KilledBackup, MidCopyLeavesWholeGenerationsAndTheNextRunRemovesTheStaging
     EXPECT_EQ(d.messages(), Strings{"Backing up *.PART.METs successful !"});
     d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()),
-              (Strings{"backup", "backup.hws-discard", "backup_old", "client", "temp"}));
+              (Strings{".backup.hws-discard", "backup", "backup_old", "client", "temp"}));
     ExpectBothGenerationsWhole();
     EXPECT_EQ(ReadFile(d.B + "/~hws_xtra/server.met"), std::string(6000, 's'));
 }
@@ -128,7 +128,7 @@ TEST_F(KilledBackup, AtVariedMomentsNeverLeavesAPartialGeneration) {
     // Whether a thrown-away generation is kept for reuse depends on where the last kill fell;
     // nothing else may be left.
     Strings names = Names(d.root.path());
-    names.erase(std::remove(names.begin(), names.end(), "backup.hws-discard"), names.end());
+    names.erase(std::remove(names.begin(), names.end(), ".backup.hws-discard"), names.end());
     EXPECT_EQ(names, (Strings{"backup", "backup_old", "client", "temp"}));
     ExpectBothGenerationsWhole();
 }

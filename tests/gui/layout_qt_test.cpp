@@ -10,7 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QStyle>
 #include <QToolButton>
+#include <QWindow>
 
 #include "gui/command_button_qt.h"
 #include "gui/control_bindings_qt.h"
@@ -82,6 +84,13 @@ TEST(WindowLayout, EveryCaptionShowsInFullInBothLanguagesAndPathsFromTheirStart)
         ASSERT_NE(pages, nullptr);
         const QString pictures = QCoreApplication::applicationDirPath() + "/screenshots";
         QDir().mkpath(pictures);
+        // Laid out to the pixel: no maximise; the marks of check boxes and radio buttons grow
+        // with the font.
+        EXPECT_FALSE(window.windowHandle()->flags() & Qt::WindowMaximizeButtonHint);
+        for (const QCheckBox* box : window.findChildren<QCheckBox*>()) {
+            const int mark = box->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, box);
+            EXPECT_GE(mark * 5, box->fontMetrics().height() * 4) << box->objectName().toStdString();
+        }
         if (points > 0) {
             EXPECT_GT(window.width(), MainWindow::kClientWidth);
         } else if (QFontInfo(font).pixelSize() <= 12) {  // the font the window is laid out for

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <memory>
@@ -121,6 +122,29 @@ TEST(ComingForward, BeforeTheFirstShowOnlyAnOpenBoxComesForward) {
     desk.window->hide();  // now in the notification area
     desk.window->bringToFront();
     EXPECT_TRUE(desk.window->isVisible());
+}
+
+// Boxes that open before the window is shown (while the settings load; "runs already") or while
+// it hides behind the icon stand in the middle of the screen, not over the window's corner.
+TEST(Boxes, WithoutAShownWindowTheyStandInTheMiddleOfTheScreen) {
+    for (const bool hidden : {false, true}) {
+        RealDesktop desk;
+        if (hidden) {
+            desk.window->showCentered();
+            desk.window->move(0, 0);
+            desk.window->hide();
+        }
+        QRect seen;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box) seen = box->geometry(), box->done(0);
+        });
+        poll.start(10);
+        hidden ? void(desk.dialogs.AskYesNo("?")) : desk.dialogs.ShowMessage("runs", "Hoardwise");
+        const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
+        EXPECT_LE((seen.center() - middle).manhattanLength(), 2) << hidden;
+    }
 }
 
 TEST(WindowManagerMinimise, TakesThePathOfTheMinimiseButton) {

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
@@ -232,6 +233,10 @@ TEST(MainWindowAccessibility, FieldsAreNamedAfterTheirLabelsInBothLanguages) {
          "sichere Dateien alle ... Minuten"},
         {"UpDown1Up", "+1: auto-backup files every ... minutes",
          "+1: sichere Dateien alle ... Minuten"},
+        {"btn_browsetemp", "Browse for the TEMP-Directory", "TEMP-Ordner suchen"},
+        {"btn_browselaunchpad", "Browse for the executable to launch",
+         "Zu startende Anwendung suchen"},
+        {"group_storing", "*.PART.MET storing:", "*.PART.MET Speicherung:"},
     };
     for (const auto& [widget, english, german] : rows) EXPECT_EQ(name(widget), english);
     w.form.ApplyLanguage("DE");
@@ -244,11 +249,40 @@ TEST(MainWindowAccessibility, FieldsAreNamedAfterTheirLabelsInBothLanguages) {
     EXPECT_EQ(role(pages->tabButton(0)), QAccessible::PageTab);
     EXPECT_EQ(role(w.find<QWidget>("radio_storing_simple")), QAccessible::RadioButton);
     EXPECT_EQ(role(w.find<QWidget>("JDUrlLabel1")), QAccessible::Link);
+    EXPECT_EQ(role(&w.window), QAccessible::Window);  // so that its title is read
+    EXPECT_EQ(role(w.find<QWidget>("group_storing")), QAccessible::Grouping);
+    // The line of the last backup is read in full, though it shows only what fits.
+    w.form.label_lastbackup.setCaption(std::string(120, 'x'));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(w.find<QLabel>("label_lastbackup"))
+                  ->text(QAccessible::Name),
+              QString(120, 'x'));
     // The language box is labelled by its label (on Linux its name is what it shows).
     const auto labels = QAccessible::queryAccessibleInterface(w.find<QWidget>("combo_language"))
                             ->relations(QAccessible::Label);
     ASSERT_EQ(labels.size(), 1);
     EXPECT_EQ(labels[0].first->text(QAccessible::Name).toStdString(), "Sprache:");
+}
+
+// Ctrl+Tab takes the focus to the new page's tab, visibly, where a screen reader finds the page
+// shown as the selected tab.
+TEST(MainWindowAccessibility, CtrlTabFocusesTheNewTabVisibly) {
+    WindowUnderTest w;
+    w.window.show();
+    w.window.activateWindow();
+    QApplication::processEvents();
+    auto* pages = w.window.findChild<PageControl*>();
+    w.find<QWidget>("edit_tempdir")->setFocus();
+    for (QShortcut* shortcut : pages->findChildren<QShortcut*>()) {
+        if (shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_Tab)) emit shortcut->activated();
+    }
+    const auto state = [&](int tab) {
+        return QAccessible::queryAccessibleInterface(pages->tabButton(tab))->state();
+    };
+    EXPECT_TRUE(state(1).focused && state(1).selected && !state(1).checked);
+    EXPECT_FALSE(state(0).selected);
+    const QImage focused = pages->tabButton(1)->grab().toImage();
+    pages->tabButton(1)->clearFocus();
+    EXPECT_NE(focused, pages->tabButton(1)->grab().toImage());
 }
 
 TEST(MainWindowMinutesField, HoldsAnyThreeCharactersAndStepsWithArrowsAndKeys) {

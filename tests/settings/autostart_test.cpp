@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <tuple>
 
 #include "settings/autostart_linux.h"
 #include "settings/ini_file.h"
@@ -11,7 +12,7 @@
 namespace hw {
 namespace {
 
-const char* const kEntryName = "Hoardwise 2.11.desktop";
+const char* const kEntryName = "hoardwise.desktop";
 
 std::string Entry(const std::string& exec, const std::string& tryExec) {
     return "[Desktop Entry]\nType=Application\nName=Hoardwise 2.11\nExec=" + exec +
@@ -39,6 +40,31 @@ TEST(LinuxAutostart, OnWritesTheEntryCreatingTheFolderAndOffRemovesIt) {
     EXPECT_TRUE(test::FileExists(folder + "/other.desktop"));
     EXPECT_TRUE(moved.SetAutostart(false));  // already absent: silent success
     EXPECT_TRUE(LinuxAutostart("/opt/hw/hoardwise", dir / "never/made").SetAutostart(false));
+}
+
+// An entry an older version left under its versioned name is taken over by either setting;
+// one the user changed, one of another name and a link stay. Rows: name, text, removed.
+TEST(LinuxAutostart, OnAndOffTakeOverAnOlderVersionsEntryAndNothingElse) {
+    const std::string old = Entry("\"/opt/hw old/hoardwise\"", "/opt/hw old/hoardwise");
+    // clang-format off
+    const std::tuple<const char*, std::string, bool> cases[] = {
+        {"Hoardwise 2.10.desktop", old, true},
+        {"Hoardwise 2.11.desktop", old + "Hidden=true\n", false},
+        {"Hoardwise 2.11.desktop", old.substr(0, old.size() - 1), false},
+        {"Other 2.11.desktop", old, false}};
+    // clang-format on
+    for (const bool on : {true, false}) {
+        for (const auto& [name, content, removed] : cases) {
+            test::TempDir dir;
+            test::WriteFile(dir / name, content);
+            test::WriteFile(dir / "elsewhere", old);
+            ASSERT_EQ(symlink("elsewhere", (dir / "Hoardwise 2.09.desktop").c_str()), 0);
+            ASSERT_TRUE(LinuxAutostart("/opt/hw/hoardwise", dir.path()).SetAutostart(on));
+            EXPECT_EQ(test::FileExists(dir / name), !removed) << name << on;
+            EXPECT_EQ(test::FileExists(dir / kEntryName), on);
+            EXPECT_EQ(test::ReadFile(dir / "Hoardwise 2.09.desktop"), old);
+        }
+    }
 }
 
 TEST(LinuxAutostart, PathsWithBlanksAndReservedCharactersStayOneCommand) {
@@ -76,8 +102,11 @@ TEST(LinuxAutostart, UnwritableFolderFailsSilentlyAndTheSettingsAreStillSaved) {
     MainForm form(services);
     form.FormCreate();
     form.cb_boot.setChecked(true);
+    const std::string lastBackup = form.label_lastbackup.caption();
     form.Dispatch([&] { form.btn_savesettings.userClick(); });
     EXPECT_TRUE(desk.dialogs.shown.empty());
+    // The status line tells that the save was done, the last backup still behind it.
+    EXPECT_EQ(form.label_lastbackup.caption(), "Settings saved. " + lastBackup);
     const std::string saved = test::ReadFile(form.SettingsFilePath());
     EXPECT_EQ(IniFindValue(saved, "GENERAL SETTINGS", "START WITH WINDOWS"), "TRUE");
     EXPECT_EQ(IniFindValue(saved, "LAUNCHPAD", "RESTART"), "FALSE");

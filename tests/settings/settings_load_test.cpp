@@ -72,6 +72,7 @@ TEST(LoadSettings, OnAFirstStartWithAMuleSetUpItsFoldersStandReady) {
     EXPECT_EQ(f.edit_clientdir.text(), home / ".aMule");
     EXPECT_EQ(f.edit_backupdir.text(), f.backupdir_text.en);
     EXPECT_EQ(f.clientExe, "amule");
+    EXPECT_EQ(f.Label12.caption(), "ed2k-client executable: amule");
     EXPECT_TRUE(desk.dialogs.shown.empty());
     f.edit_tempdir.setText(f.tempdir_text.en);
     f.btn_browsetempClick();
