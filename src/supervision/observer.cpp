@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "base/amule.h"
 #include "base/app_title.h"
@@ -55,6 +56,14 @@ void Supervise(Supervision& all, SupervisedProgram& program, std::time_t now, bo
     if (!program.guard.MayStart(now)) return;
     LaunchingScope scope(all, program);
     start();
+}
+
+// The user wants the program again: its ends so far no longer count. True when it was held back.
+bool ForgetEnds(SupervisedProgram& program) {
+    const bool held = program.guard.held();
+    program.guard.Reset();
+    program.noticeDue = false;
+    return held;
 }
 
 // True when the process lives (perhaps as another user's) and is none of these.
@@ -109,11 +118,16 @@ void MainForm::SuperviseAppRunner() {
         });
 }
 
-void MainForm::timer_observerTimer() {
+std::pair<bool, bool> MainForm::RetireEndedWatches() {
     Supervision& watched = supervision();
     const bool client = RetireEndedWatch(watched.client);
     const bool appRunner = RetireEndedWatch(watched.appRunner);
     if (client || appRunner) EndWatchesChanged();
+    return {client, appRunner};
+}
+
+void MainForm::timer_observerTimer() {
+    RetireEndedWatches();
     SuperviseClient();
     SuperviseAppRunner();
     // Told a tick after the hold began: by then the system has reaped the last start and has
@@ -124,9 +138,7 @@ void MainForm::timer_observerTimer() {
 
 void MainForm::StartedProgramEnded() {
     Supervision& watched = supervision();
-    const bool client = RetireEndedWatch(watched.client);
-    const bool appRunner = RetireEndedWatch(watched.appRunner);
-    if (client || appRunner) EndWatchesChanged();
+    const auto [client, appRunner] = RetireEndedWatches();
     if (client) watched.client.awaitingReap = true;
     if (appRunner) watched.appRunner.awaitingReap = true;
     // The system reaps an ended program a moment later (seconds, under some inits); a start
@@ -198,11 +210,7 @@ void MainForm::TellRestartsHeld() {
 // held back is tried at once.
 void MainForm::cb_watchclientClick() {
     if (!cb_watchclient.checked()) return;
-    SupervisedProgram& client = supervision().client;
-    const bool held = client.guard.held();
-    client.guard.Reset();
-    client.noticeDue = false;
-    if (held) SuperviseClient();
+    if (ForgetEnds(supervision().client)) SuperviseClient();
 }
 
 void MainForm::cb_startclientClick() {
@@ -211,11 +219,7 @@ void MainForm::cb_startclientClick() {
 
 void MainForm::cb_lauchpad_watchClick() {
     if (!cb_lauchpad_watch.checked()) return;
-    SupervisedProgram& appRunner = supervision().appRunner;
-    const bool held = appRunner.guard.held();
-    appRunner.guard.Reset();
-    appRunner.noticeDue = false;
-    if (held) SuperviseAppRunner();
+    if (ForgetEnds(supervision().appRunner)) SuperviseAppRunner();
 }
 
 }  // namespace hw

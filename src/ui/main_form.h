@@ -415,6 +415,9 @@ class MainForm {
     void SuperviseAppRunner();
     void TellRestartsHeld();
     void EndWatchesChanged();
+    // Lets go of the watches of our starts that have ended (client, AppRunner), telling the
+    // front end when any was.
+    std::pair<bool, bool> RetireEndedWatches();
     friend class ManualRunScope;
 };
 
