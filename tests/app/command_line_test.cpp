@@ -195,14 +195,11 @@ TEST_F(CommandLine, RunRestartsAKilledClientBacksUpOnScheduleHoldsTheLockAndEnds
     std::system("pkill -KILL -x fakeclient");
 }
 
-// A server's settings without a window: preset from aMule's until config writes them, as the
-// window's Save button writes them.
+// A server's settings without a window: preset from aMule's until config writes them as Save does.
 TEST_F(CommandLine, ConfigShowsThePresetsAndWritesTheSettingsAsTheWindowDoes) {
     const std::string home = root / "home", file = root / "new/hoardwise.INI";
     test::WriteFile(home + "/.aMule/amule.conf", "[eMule]\nTempDir=" + T + "\n");
-    const char* savedHome = std::getenv("HOME");
-    const std::string homeValue = savedHome ? savedHome : "";
-    ::setenv("HOME", home.c_str(), 1);
+    const test::ScopedEnv homeSet("HOME", home);
     CliResult r = RunCli({"--settings", file, "config"});
     EXPECT_EQ(r.code, 0) << r.err;
     for (const std::string& line : std::vector<std::string>{
@@ -233,7 +230,6 @@ TEST_F(CommandLine, ConfigShowsThePresetsAndWritesTheSettingsAsTheWindowDoes) {
     EXPECT_EQ(test::ReadFile(file), text);
     r = RunCli({"--settings", file, "status"});
     EXPECT_TRUE(Contains(r.out, "Autobackup:         every 45 minutes")) << r.out;
-    savedHome ? ::setenv("HOME", homeValue.c_str(), 1) : ::unsetenv("HOME");
 }
 
 // Two configurations of one user are guarded side by side; a backup folder is written by one

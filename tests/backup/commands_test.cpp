@@ -130,8 +130,7 @@ TEST(RestoreCommand, AnAMuleProcessKeepsItOffOnlyOnThisConfigurationAndIsNamed) 
         {"another user's, unreadable", {1234, them, "amule", {"amuled"}, "", ""}, nullptr},
     };
     // clang-format on
-    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    ::setenv("HOME", d.root.path().c_str(), 1);
+    const ScopedEnv home("HOME", d.root.path());
     for (const auto& c : cases) {  // named: the refusal's last line; nullptr: restored
         SCOPED_TRACE(c.what);
         d.desk.dialogs.shown.clear();
@@ -150,7 +149,6 @@ TEST(RestoreCommand, AnAMuleProcessKeepsItOffOnlyOnThisConfigurationAndIsNamed) 
             EXPECT_EQ(shown[0], "Restoring *.PART.METs successful !");
         }
     }
-    ::setenv("HOME", oldHome.c_str(), 1);
 }
 
 // The question names the generations as the restore's repair will leave them; where the newest

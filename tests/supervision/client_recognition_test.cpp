@@ -115,9 +115,7 @@ TEST(ClientRecognition, AMuleIsKnownByItsProgramsOrItsConfigurationFolder) {
     for (const test::TempDir* user : {&home, &otherHome}) {
         std::filesystem::create_directory(*user / ".aMule");
     }
-    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-    ::setenv("HOME", home.path().c_str(), 1);
+    const test::ScopedEnv homeSet("HOME", home.path()), pathSet("PATH", "");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::TempDir bin;
@@ -151,8 +149,6 @@ TEST(ClientRecognition, AMuleIsKnownByItsProgramsOrItsConfigurationFolder) {
             EXPECT_EQ(d.f().clientExe, c.after);
         }
     }
-    ::setenv("PATH", path.c_str(), 1);
-    ::setenv("HOME", oldHome.c_str(), 1);
 }
 
 TEST(ClientRecognition, OfSeveralKnownNamesTheOneListedLastWins) {

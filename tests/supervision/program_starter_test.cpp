@@ -142,8 +142,7 @@ bool KernelHasPidfd() {
     return pidfd >= 0 || errno != ENOSYS;
 }
 
-// Real programs watched through their pidfd, with no observer tick: one killed is back at once,
-// one that ends right after each start is held after three starts.
+// Real programs watched through their pidfd, with no observer tick.
 TEST(ProgramStart, TheEndWatchRestartsAKilledProgramAtOnceAndHoldsOneThatEndsAtOnce) {
     struct CountingStarter : LinuxProgramStarter {
         using LinuxProgramStarter::LinuxProgramStarter;

@@ -1,9 +1,11 @@
 // Scripted stand-ins for the desktop: queues of answers and a record of what was shown.
 #pragma once
 
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -124,6 +126,22 @@ class TempDir {
 
   private:
     std::string path_;
+};
+
+// Sets an environment variable for its lifetime, also when an assertion leaves early.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
 };
 
 // Writes a file (creating its folders) and reads one back; empty when it cannot be read.
