@@ -2,6 +2,7 @@
 // front end and the Linux files implement them; tests use scripted fakes.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,12 +110,26 @@ class Autostart {
     virtual bool SetAutostart(bool on) = 0;
 };
 
+// Runs a backup or restore away from the window's thread, so that the window, the tray and the
+// observer keep working while a slow disk is written. `work` must not touch the model: it gets
+// values and fills a report. Without a worker (the tests, the command line) a run is done where
+// it is started.
+class RunWorker {
+  public:
+    virtual ~RunWorker() = default;
+    // Runs `work` on a thread of its own, then `done` on the thread of the window's event loop.
+    virtual void Start(std::function<void()> work, std::function<void()> done) = 0;
+    // Runs `step` on the window's thread, soon; callable from the work's thread.
+    virtual void Post(std::function<void()> step) = 0;
+};
+
 struct Services {
     Dialogs* dialogs = nullptr;
     ProcessTable* processes = nullptr;
     ProgramStarter* starter = nullptr;
     WindowService* window = nullptr;
     Autostart* autostart = nullptr;
+    RunWorker* worker = nullptr;  // null: runs are done where they are started
     std::string executablePath;  // full path of the running program
 };
 

@@ -22,7 +22,7 @@ void SetCaptions(MainForm& form, const std::vector<CaptionText>& texts, Language
 // Both languages run the same steps in the same order. The path edits come before the selector
 // is refilled, so their change handlers still see the language shown before this apply.
 void ApplyTexts(MainForm& form, Language language) {
-    for (const MessageText& entry : MessageTexts()) form.*entry.variable = entry.text.in(language);
+    FillMessages(form, language == Language::English ? "EN" : "DE");
 
     for (const DialogText& entry : DialogTexts()) {
         OpenDialog& dialog = form.*entry.dialog;
@@ -91,6 +91,12 @@ void MainForm::ApplyGermanTexts() {
 
 void MainForm::combo_languageChange() {
     ApplyLanguage(CurrentLanguageCode());
+}
+
+void FillMessages(Messages& messages, const std::string& languageCode) {
+    const Language language = languageCode == "EN" ? Language::English : Language::German;
+    for (const MessageText& entry : MessageTexts())
+        messages.*entry.variable = entry.text.in(language);
 }
 
 }  // namespace hw

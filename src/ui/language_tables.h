@@ -18,7 +18,7 @@ struct Bilingual {
 };
 
 struct MessageText {
-    std::string MainForm::*variable;
+    std::string Messages::*variable;
     Bilingual text;
 };
 
