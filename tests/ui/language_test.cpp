@@ -2,22 +2,30 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "support/fake_services.h"
+#include "ui/language_tables.h"
 
 namespace hw {
 namespace {
 
 using Items = std::vector<std::string>;
 
-std::vector<std::string> Messages(const MainForm& f) {
-    return {f.msg_error_caption,          f.msg_no_partmets,           f.msg_backup_ok,
-            f.msg_info_caption,           f.msg_backup_failed,         f.msg_restore_failed,
-            f.msg_extra_backup_errors,    f.msg_extra_restore_errors,  f.msg_restore_ok,
-            f.msg_nothing_to_restore,     f.msg_confirm_close,         f.msg_confirm_restore,
-            f.msg_no_client_exe,          f.msg_app_not_started,       f.msg_interval_range,
-            f.msg_backup_in_temp,         f.msg_files_above_clientdir, f.msg_files_already_listed,
-            f.msg_backupdir_not_absolute, f.msg_backupdir_overlaps,    f.msg_restore_client_running,
-            f.msg_tempdir_not_absolute,   f.msg_files_unstorable};
+// Every message, in the order of the language table.
+std::vector<std::string> AllMessages(const Messages& m) {
+    std::vector<std::string> texts;
+    for (const MessageText& entry : MessageTexts()) texts.push_back(m.*entry.variable);
+    return texts;
+}
+
+TEST(LanguageTables, HoldEveryMessageOnce) {
+    Messages m;
+    std::set<const std::string*> members;
+    for (const MessageText& entry : MessageTexts()) members.insert(&(m.*entry.variable));
+    EXPECT_EQ(members.size(), MessageTexts().size());
+    // Messages holds nothing but its texts: a member missing from the table would stay empty.
+    EXPECT_EQ(members.size() * sizeof(std::string), sizeof(Messages));
 }
 
 TEST(LanguageSwitch, EnglishToGermanAndBackSetsEveryKindOfText) {
@@ -43,7 +51,7 @@ TEST(LanguageSwitch, EnglishToGermanAndBackSetsEveryKindOfText) {
         EXPECT_EQ(f.OpenDialog3.title, "Determine your ed2k-client executable");
     }
     {
-        const auto en = Messages(f);
+        const auto en = AllMessages(f);
         for (std::size_t i = 0; i < en.size(); ++i) EXPECT_FALSE(en[i].empty()) << i;
         EXPECT_EQ(f.msg_error_caption, "Error ...");
         EXPECT_EQ(
@@ -63,7 +71,7 @@ TEST(LanguageSwitch, EnglishToGermanAndBackSetsEveryKindOfText) {
         EXPECT_EQ(f.CurrentLanguageCode(), "EN");
     }
 
-    const auto english = Messages(f);
+    const auto english = AllMessages(f);
     f.ApplyLanguage("DE");
     {
         EXPECT_EQ(f.Caption.caption(), "Hoardwise 2.11");
@@ -83,11 +91,11 @@ TEST(LanguageSwitch, EnglishToGermanAndBackSetsEveryKindOfText) {
         EXPECT_EQ(f.OpenDialog3.title, "ed2k-client EXE bestimmen");
     }
     {
-        const auto de = Messages(f);
+        const auto de = AllMessages(f);
         for (std::size_t i = 0; i < de.size(); ++i) {
             EXPECT_FALSE(de[i].empty()) << i;
             // Only the information caption reads the same in both languages.
-            if (i != 3) {
+            if (&(f.*MessageTexts()[i].variable) != &f.msg_info_caption) {
                 EXPECT_NE(de[i], english[i]) << i;
             }
         }
@@ -108,7 +116,7 @@ TEST(LanguageSwitch, EnglishToGermanAndBackSetsEveryKindOfText) {
     }
 
     f.ApplyLanguage("EN");
-    EXPECT_EQ(Messages(f), english);
+    EXPECT_EQ(AllMessages(f), english);
     EXPECT_EQ(f.TabSheet5.caption(), "About ...");
 }
 
