@@ -28,6 +28,7 @@
 #include "supervision/program_starter_linux.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
+#include "ui/run_texts.h"
 
 namespace hw {
 namespace {
@@ -317,7 +318,8 @@ int Restore(MainForm& f, ConsoleDialogs& dialogs, const Options& options) {
                                              std::pair{TextId::OlderBackupPrefix, places.older}}) {
             const GenerationSummary g =
                 SummarizeGeneration(folder, f.radio_storing_subfolder.checked());
-            if (g.present) std::printf("%s\n", DescribeGeneration(f, prefix, g).c_str());
+            if (g.present)
+                std::printf("%s\n", DescribeGeneration(f.CurrentLanguageCode(), prefix, g).c_str());
             any = any || g.present;
         }
         if (!any) WriteLines(stdout, f.msg_nothing_to_restore);

@@ -1,6 +1,7 @@
 // Program entry: builds the services and the window, lets the single-instance guard decide,
 // loads the settings and runs the message loop. The exit code is 0 in every case.
 #include <QApplication>
+#include <QEventLoop>
 #include <exception>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "base/executable_path.h"
 #include "gui/main_window_qt.h"
 #include "gui/qt_services_qt.h"
+#include "gui/run_worker_qt.h"
 #include "gui/single_instance_qt.h"
 #include "settings/autostart_linux.h"
 #include "supervision/named_lock_linux.h"
@@ -43,6 +45,9 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
     services.executablePath = executablePath;
 
     MainForm form(services);
+    // Backups and restores run on the worker; their ends come back through the dispatcher.
+    QtRunWorker worker([&form](const std::function<void()>& step) { form.Dispatch(step); });
+    form.services.worker = &worker;
     ReserveBackupFoldersWith(form, folderLock);
     MainWindow window(form);  // the model's timers start counting
     dialogs.setParentWindow(&window);
@@ -69,6 +74,13 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
     form.Dispatch([&form] { form.FormCreate(); });
     window.showCentered();
     app.exec();
+    // A run under way is never cut short, by the window's close nor by the session's end: its
+    // end is awaited, and its result recorded, before the program ends.
+    if (worker.busy()) {
+        QEventLoop untilIdle;
+        worker.whenIdle([&untilIdle] { untilIdle.quit(); });
+        untilIdle.exec();
+    }
     dialogs.setParentWindow(nullptr);
 }
 

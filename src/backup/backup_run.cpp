@@ -1,16 +1,11 @@
-// The backup run: part files into a new generation of the backup folder, the previous one kept
-// as B_old, then the additional files. How the generations are replaced: backup/generations.h.
-#include <pwd.h>
+#include "backup/backup_run.h"
+
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <functional>
-#include <future>
-#include <optional>
 #include <string_view>
 #include <thread>
 #include <unordered_set>
@@ -19,7 +14,6 @@
 
 #include "backup/folder_safety.h"
 #include "backup/generations.h"
-#include "backup/manual_run_scope.h"
 #include "backup/part_file_copies.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
@@ -27,32 +21,20 @@
 #include "shell/find_files.h"
 #include "shell/folders.h"
 #include "shell/parallel.h"
-#include "ui/main_form.h"
 
 namespace hw {
 
 namespace {
 
-std::string Lines(const std::vector<std::string>& names) {
-    std::string text;
-    for (const std::string& name : names) text += name + "\n";
-    return text;
-}
-
 bool IsAtOrBelow(const std::string& path, const std::string& folder) {
     return path == folder || path.compare(0, folder.size() + 1, folder + "/") == 0;
 }
 
-// What a failed run tells: a folder gone with its disk, the file that could not be written, or
-// what could not be changed and why.
-std::string BackupFailure(const MainForm& f, const GenerationFolders& folders,
-                          const files::FolderAnchor& parent, const PartFileCopies& copies) {
-    const TabfFileOperation& op = f.abfFileOperation1;
-    const std::string& notWritten = copies.notWritten;
-    if (!copies.sourceGone.empty()) {
-        return f.msg_backup_failed + "\n\n" + f.msg_temp_gone + copies.sourceGone + "\n\n" +
-               f.msg_generations_unchanged;
-    }
+// Why the new generation could not be made: a folder gone with its disk, the file that could not
+// be written, or what could not be changed and why.
+RunFailure BackupFailure(const TabfFileOperation& op, const GenerationFolders& folders,
+                         const files::FolderAnchor& parent, const PartFileCopies& copies) {
+    if (!copies.sourceGone.empty()) return {FailureKind::TempGone, copies.sourceGone, 0};
     std::string gone;
     if (!parent.StillThere()) {
         gone = folders.backup;
@@ -61,14 +43,13 @@ std::string BackupFailure(const MainForm& f, const GenerationFolders& folders,
             if (IsAtOrBelow(op.FailedPath(), folder) && !files::IsFolder(folder)) gone = folder;
         }
     }
-    const std::string text = f.msg_backup_failed;
-    if (!gone.empty()) return text + "\n\n" + f.msg_folder_gone + gone;
+    if (!gone.empty()) return {FailureKind::FolderGone, gone, 0};
     const int code = op.FailedCode();
-    if (!notWritten.empty() && (code == 0 || code == ENOSPC || code == EDQUOT)) {
-        return text + "\n\n" + f.msg_file_not_written + notWritten;
+    if (!copies.notWritten.empty() && (code == 0 || code == ENOSPC || code == EDQUOT)) {
+        return {FailureKind::FileNotWritten, copies.notWritten, 0};
     }
-    if (code == 0) return text;
-    return text + "\n\n" + f.msg_not_changed + op.FailedPath() + "\n\n" + f.FailureCause(code);
+    if (code == 0) return {FailureKind::Unexplained, "", 0};
+    return {FailureKind::NotChanged, op.FailedPath(), code};
 }
 
 // The first path at or above `path` that exists and is no folder (a link to a folder counts as
@@ -81,17 +62,6 @@ std::string NotAFolderAtOrAbove(std::string path) {
         path = ParentPath(path);
     }
     return "";
-}
-
-// The user's name, or "#" and the number where the user has none (as sudo -u takes it).
-std::string UserName(uid_t user) {
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
-        return found->pw_name;
-    }
-    return "#" + std::to_string(user);
 }
 
 // Collects the places of the backup files among the entries of the newest generation as
@@ -163,173 +133,49 @@ std::vector<PartFileJob> PartFileJobs(const std::vector<std::string>& sources,
     return jobs;
 }
 
-// What a run that copied its part files tells: `failure` fails it (and is shown unless the run
-// is automatic), `notice` is shown to a manual run only. Both empty where there is nothing.
-struct RunReport {
-    std::string failure;
-    std::string notice;
-    std::string caption;
-};
-
-// Names the backup's disk would not take, else files lost, else success.
-RunReport LeftOutReport(const MainForm& f, const PartFileCopies& copies) {
-    if (!copies.tooLong.empty() || !copies.badName.empty()) {
-        std::string text;
-        if (!copies.tooLong.empty()) text += f.msg_names_too_long + Lines(copies.tooLong);
-        if (!copies.tooLong.empty() && !copies.badName.empty()) text += "\n";
-        if (!copies.badName.empty()) text += f.msg_names_unstorable + Lines(copies.badName);
-        return {text, "", ""};
-    }
-    if (!copies.lost.empty()) return {f.msg_backup_failed, "", ""};
-    return {"", f.msg_backup_ok, f.msg_info_caption};
-}
-
-// Damaged part files, kept from the older copy or lost. Only a file that is in no generation
-// at all makes the run a failure.
-RunReport DamagedReport(const MainForm& f, const PartFileCopies& copies) {
-    if (copies.kept.empty() && copies.lost.empty() && copies.spareOnly.empty()) return {};
-    std::string damaged;
-    const std::pair<const std::string*, const std::vector<std::string>*> groups[] = {
-        {&f.msg_damaged_kept, &copies.kept},
-        {&f.msg_spare_only, &copies.spareOnly},
-        {&f.msg_damaged_lost, &copies.lost},
-    };
-    for (const auto& [heading, files] : groups) {
-        if (files->empty()) continue;
-        if (!damaged.empty()) damaged += "\n";
-        damaged += *heading + Lines(*files);
-    }
-    if (!copies.lost.empty()) return {damaged, "", ""};
-    return {"", damaged, f.msg_error_caption};
-}
-
-// Why a run may not use this backup folder; empty when it may. The rotation moves and deletes
-// whole folders: none may take the client's own files with it (`shownAlways`: shown in
-// automatic mode too, or no backup would ever be made unseen). B becomes B_old and B_old is
-// thrown away: both may hold only what the backup made, and the hidden folders, which are
+// Why a run may not use this backup folder; kind None when it may. The rotation moves and
+// deletes whole folders: none may take the client's own files with it. B becomes B_old and B_old
+// is thrown away: both may hold only what the backup made, and the hidden folders, which are
 // reused and removed unasked, must carry the program's mark as well. All is checked before
 // anything is copied.
 // `seen` is told the entries of B as they are checked (see HoldsForeignEntries).
-std::string Refusal(const MainForm& f, const std::string& backup, const std::string& temp,
-                    const std::string& client, bool& shownAlways, const SeenEntry& seen) {
-    shownAlways = true;
-    if (!LooksLikeAbsolutePath(backup)) return f.msg_backupdir_not_absolute;
-    const GenerationFolders folders(backup);
-    std::vector<std::string> guarded{temp};
-    if (LooksLikeAbsolutePath(client)) guarded.push_back(client);
-    if (AnyOverlaps(folders.All(), guarded)) return f.msg_backupdir_overlaps;
-    shownAlways = false;
+RunRefusal Refusal(const BackupRequest& r, const SeenEntry& seen) {
+    if (!LooksLikeAbsolutePath(r.backup)) return RefusalOf(RefusalKind::BackupNotAbsolute);
+    const GenerationFolders folders(r.backup);
+    std::vector<std::string> guarded{r.temp};
+    if (LooksLikeAbsolutePath(r.client)) guarded.push_back(r.client);
+    if (AnyOverlaps(folders.All(), guarded)) return RefusalOf(RefusalKind::BackupOverlaps);
     for (const std::string& folder : {folders.backup, folders.old}) {
         const std::string file = NotAFolderAtOrAbove(folder);
-        if (!file.empty()) return f.msg_backupdir_not_folder + file;
+        if (!file.empty()) return RefusalOf(RefusalKind::NotAFolder, file);
     }
-    const std::string owner = f.OwnerRefusal(folders.All(), "backup");
-    if (!owner.empty()) return owner;
+    const RunRefusal owner = OwnerRefusal(folders.All(), r.settingsFile);
+    if (owner.kind != RefusalKind::None) return owner;
     // The listings of both generations are the longest checks of a run with many part files:
     // they are made side by side, and told in their order.
     const std::string* generations[] = {&folders.backup, &folders.old};
     bool foreign[] = {false, false};
-    files::ForEachIndex(2, 2, [&](std::size_t k, unsigned) {
-        foreign[k] = HoldsForeignEntries(*generations[k], kNewestMark, k == 0 ? seen : nullptr);
-        return true;
-    });
+    files::RunSideBySide(
+        [&] { foreign[1] = HoldsForeignEntries(folders.old, kNewestMark); },
+        [&] { foreign[0] = HoldsForeignEntries(folders.backup, kNewestMark, seen); });
     for (std::size_t k = 0; k < 2; ++k) {
         const std::string& folder = *generations[k];
         // A mount point cannot be renamed: the staging folder would land on the parent's disk.
-        if (IsMountPoint(folder)) return f.msg_backupdir_mount_point + folder;
-        if (foreign[k]) return f.msg_backupdir_foreign + folder;
+        if (IsMountPoint(folder)) return RefusalOf(RefusalKind::MountPoint, folder);
+        if (foreign[k]) return RefusalOf(RefusalKind::Foreign, folder);
     }
     for (const std::string& folder : folders.Hidden()) {
-        if (IsForeignHiddenFolder(folder)) return f.msg_backupdir_foreign + folder;
+        if (IsForeignHiddenFolder(folder)) return RefusalOf(RefusalKind::Foreign, folder);
     }
     return {};
 }
 
 }  // namespace
 
-std::string MainForm::FailureCause(int error) const {
-    switch (error) {
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return msg_cause_read_only;
-        case ENOSPC:
-        case EDQUOT:
-            return msg_cause_full;
-        case EXDEV:
-            return msg_cause_other_disk;
-        default:
-            return std::strerror(error);
-    }
-}
-
-std::string MainForm::OwnerRefusal(const std::vector<std::string>& paths,
-                                   const std::string& command) const {
-    const uid_t me = ::geteuid();
-    auto refusal = [&](const std::string& heading, uid_t owner, const std::string& path) {
-        const std::string name = UserName(owner);
-        return heading + name + ":\n\n" + path + "\n\n" + msg_run_as_owner + "sudo -u " + name +
-               " hoardwise-cli " + command;
-    };
-    struct stat info {};
-    // Root on a user's settings would leave files in that user's folders that only root can
-    // change.
-    const std::string settings = me == 0 ? SettingsFilePath() : "";
-    if (!settings.empty() && ::stat(settings.c_str(), &info) == 0 && info.st_uid != me) {
-        return refusal(msg_settings_other_owner, info.st_uid, settings);
-    }
-    for (const std::string& path : paths) {
-        if (::lstat(path.c_str(), &info) == 0 && info.st_uid != me) {
-            return refusal(msg_folder_other_owner, info.st_uid, path);
-        }
-    }
-    return {};
-}
-
-void MainForm::RunFailed(bool automatic, const std::string& text, bool alwaysShown) {
-    runFailure_ = text;
-    if (!automatic || alwaysShown) ShowMessage(text, msg_error_caption);
-}
-
-MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
-    runFailure_.clear();
-    runFiles_ = 0;
-    runDamaged_ = 0;
-    runEnd_ = RunEnd::None;
-    const RunOutcome outcome = RunBackup(automatic);
-    if (outcome == RunOutcome::Succeeded) {
-        // A run succeeds with damaged part files only where each kept its older copy.
-        runEnd_ = runDamaged_ > 0 ? RunEnd::Damaged : RunEnd::Succeeded;
-    } else if (outcome == RunOutcome::Failed && runEnd_ != RunEnd::Refused) {
-        runEnd_ = RunEnd::Failed;
-    }
-    // A run that found nothing to do made no backup, and is no part of the history.
-    if (outcome != RunOutcome::Skipped) {
-        std::string message = outcome == RunOutcome::Failed ? runFailure_ : msg_backup_ok;
-        RecordRun(false, automatic, outcome == RunOutcome::Succeeded, message);
-    }
-    return outcome;
-}
-
-MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
-    // A manual run may wait in a message box while the schedule ticks; it is not interleaved.
-    if (automatic && ManualRunActive()) return RunOutcome::Skipped;
-    const std::string temp = TrimTrailingSeparators(edit_tempdir.text());
-    const std::string backup = TrimTrailingSeparators(edit_backupdir.text());
-    if (automatic && !IsClientRunning()) {
-        return RunOutcome::Skipped;
-    }
-    std::optional<ManualRunScope> scope;
-    if (!automatic) scope.emplace(*this);
-    // Two runs never write one backup folder at once. The one that holds it backs it up: an
-    // automatic run leaves it to that one, and neither is a run of this folder's history.
-    const std::string inUse = ReserveBackupFolder(backup);
-    if (!inUse.empty()) {
-        if (!automatic) RefuseRun(inUse);
-        return RunOutcome::Skipped;
-    }
-
-    const bool subfolders = radio_storing_subfolder.checked();
+BackupReport RunBackup(const BackupRequest& r, TabfFileOperation& op, BackgroundRemoval& removal) {
+    BackupReport report;
+    const std::string& temp = r.temp;
+    const std::string& backup = r.backup;
     // Held for the whole run: a part file missing at copy time counts as a completed download
     // only while the temp folder is still this one, on its disk.
     files::FolderAnchor tempFolder;
@@ -337,124 +183,123 @@ MainForm::RunOutcome MainForm::RunBackup(bool automatic) {
     // The temp folder is listed once: for the part files and for leftovers of copies. It is
     // listed while the backup folder is checked: with many part files, the three listings are
     // most of what a run costs before it copies.
-    std::future<TempFolderListing> tempListing =
-        std::async(std::launch::async | std::launch::deferred,
-                   [&temp, subfolders] { return ListTempFolder(temp, subfolders); });
-    const std::string client = TrimTrailingSeparators(edit_clientdir.text());
-    bool shownAlways = false;
+    TempFolderListing listing;
+    RunRefusal refusal;
     // The names in B come with the check of its entries.
     std::vector<std::string> places;
-    const std::string refusal =
-        Refusal(*this, backup, temp, client, shownAlways, BackupPlaces(subfolders, places));
-    const TempFolderListing listing = tempListing.get();
+    files::RunSideBySide([&] { listing = ListTempFolder(temp, r.subfolders); },
+                         [&] { refusal = Refusal(r, BackupPlaces(r.subfolders, places)); });
+    const bool refused = refusal.kind != RefusalKind::None;
     std::vector<std::string> sources = listing.partFiles;
     // Only where the temp folder lists no part file does B tell whether there is anything to
     // do; a refused check may have stopped short of B's end, or never begun, and B is listed
     // again.
     const bool listed = !sources.empty();
     if (!listed) {
-        AddUnlistedSources(temp, refusal.empty() ? places : ListBackupPlaces(backup, subfolders),
+        AddUnlistedSources(temp, refused ? ListBackupPlaces(backup, r.subfolders) : places,
                            sources);
     }
     if (sources.empty()) {
-        if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
-        return RunOutcome::Skipped;
+        report.failure = {};
+        report.outcome = RunResult::NothingToDo;
+        return report;
     }
-    if (!refusal.empty()) {
-        runEnd_ = RunEnd::Refused;
-        RunFailed(automatic, refusal, shownAlways);
-        return RunOutcome::Failed;
+    if (refused) {
+        report.failure = {};
+        report.outcome = RunResult::Refused;
+        report.refusal = refusal;
+        return report;
     }
     if (listed) AddUnlistedSources(temp, places, sources);
     const GenerationFolders folders(backup);
 
-    TabfFileOperation& op = abfFileOperation1;
     op.ClearFailure();
     // The run works relative to B's parent from here on (see files::FolderAnchor).
     files::FolderAnchor parent;
     const std::string parentPath = ParentPath(backup);
     if (!files::MakeFolders(parentPath) || !parent.Open(parentPath)) {
-        const std::string cause = FailureCause(errno);
-        RunFailed(automatic,
-                  msg_backup_failed + "\n\n" + msg_not_changed + parentPath + "\n\n" + cause);
-        return RunOutcome::Failed;
+        report.failure = {FailureKind::NotChanged, parentPath, errno};
+        return report;
     }
     RemoveLeftoverFiles(op, listing.leftovers);
-    std::vector<std::string> others = ExtraTargetFolders(client, listbox_files.items());
+    std::vector<std::string> others = ExtraTargetFolders(r.client, r.entries);
     const std::vector<std::string> extras = ExtrasFolders(folders);
     others.insert(others.end(), extras.begin(), extras.end());
     RemoveCopyLeftovers(op, others);
-    const std::vector<PartFileJob> jobs = PartFileJobs(sources, folders, subfolders);
+    const std::vector<PartFileJob> jobs = PartFileJobs(sources, folders, r.subfolders);
     // Records of copies are only as good as the change times they hold.
     const bool trustRecords =
         files::KeepsRealChangeTimes(temp) && files::KeepsRealChangeTimes(parentPath);
-    const std::function<void()> pause = pauseBeforeRereading ? pauseBeforeRereading : [] {
+    const std::function<void()> pause = r.pauseBeforeRereading ? r.pauseBeforeRereading : [] {
         std::this_thread::sleep_for(std::chrono::seconds(1));
     };
+    PartFileProgress progress(r.progress, jobs.size());
     PartFileCopies copies;
     StageResult staged = StageResult::Failed;
-    if (RepairGenerations(op, discardRemoval_, folders)) {
-        staged = StageGeneration(op, discardRemoval_, jobs, folders, parent, tempFolder,
-                                 trustRecords, pause, copies);
+    if (RepairGenerations(op, removal, folders)) {
+        staged = StageGeneration(op, removal, jobs, folders, parent, tempFolder, trustRecords,
+                                 pause, copies, &progress);
     }
-    if (staged == StageResult::Staged && !PromoteGeneration(op, discardRemoval_, folders)) {
+    if (staged == StageResult::Staged && !PromoteGeneration(op, removal, folders)) {
         staged = StageResult::Failed;
     }
     if (staged == StageResult::Failed) {
-        RunFailed(automatic, BackupFailure(*this, folders, parent, copies));
-        return RunOutcome::Failed;
+        report.failure = BackupFailure(op, folders, parent, copies);
+        return report;
     }
-    runFiles_ = copies.written;
-    runDamaged_ = copies.kept.size() + copies.spareOnly.size() + copies.lost.size();
+    report.failure = {};
+    report.files = copies.written;
+    report.damaged = copies.kept.size() + copies.spareOnly.size() + copies.lost.size();
+    report.kept = copies.kept;
+    report.spareOnly = copies.spareOnly;
+    report.lost = copies.lost;
+    report.tooLong = copies.tooLong;
+    report.badName = copies.badName;
     const bool leftOut = !copies.tooLong.empty() || !copies.badName.empty() || !copies.lost.empty();
     if (staged == StageResult::NothingStaged && !leftOut) {
         // Every part file vanished since the listing: their downloads completed.
-        if (!automatic) ShowMessage(msg_no_partmets, msg_error_caption);
-        return RunOutcome::Skipped;
-    }
-    for (const RunReport& report : {LeftOutReport(*this, copies), DamagedReport(*this, copies)}) {
-        if (!report.failure.empty()) {
-            RunFailed(automatic, report.failure);
-        } else if (!automatic && !report.notice.empty()) {
-            ShowMessage(report.notice, report.caption);
-        }
+        report.outcome = RunResult::NothingToDo;
+        return report;
     }
     bool complete = !leftOut;
-    if (staged == StageResult::Staged && !BackupAdditionalFiles(automatic)) complete = false;
-    return complete ? RunOutcome::Succeeded : RunOutcome::Failed;
+    if (staged == StageResult::Staged) {
+        ExtrasReport extrasReport = BackupAdditionalFiles(op, r.client, backup, r.entries);
+        report.extrasFailed = std::move(extrasReport.failed);
+        report.extrasFolderGone = std::move(extrasReport.folderGone);
+        if (!report.extrasFailed.empty() || !report.extrasFolderGone.empty()) complete = false;
+    }
+    report.outcome = complete ? RunResult::Succeeded : RunResult::Failed;
+    return report;
 }
 
-bool MainForm::BackupAdditionalFiles(bool automatic) {
+ExtrasReport BackupAdditionalFiles(TabfFileOperation& op, const std::string& client,
+                                   const std::string& backup,
+                                   const std::vector<std::string>& entries) {
+    ExtrasReport report;
     // The new generation is held open: a disk that vanishes gets no extras folder made in its
     // place.
     files::FolderAnchor generation;
-    const std::string promoted = TrimTrailingSeparators(edit_backupdir.text());
-    generation.Open(promoted);
-    std::string errors;
-    for (const std::string& entry : listbox_files.items()) {
-        // Read again for every entry: a box of this run may have let the fields change.
-        const std::string client = TrimTrailingSeparators(edit_clientdir.text());
-        const std::string backup = TrimTrailingSeparators(edit_backupdir.text());
+    generation.Open(backup);
+    for (const std::string& entry : entries) {
         const std::string source = JoinPath(client, entry);
         // An entry from a hand-edited settings file must not reach outside the client folder.
         bool copied =
             IsSafeExtraEntry(entry) && LooksLikeAbsolutePath(client) && files::IsFile(source);
         if (copied) {
-            abfFileOperation1.SetFileList({source});
-            abfFileOperation1.DestFolder = JoinPath(JoinPath(backup, kExtrasFolder), entry);
+            op.SetFileList({source});
+            op.DestFolder = JoinPath(JoinPath(backup, kExtrasFolder), entry);
             TabfFileOperation::CopyMode mode;
-            if (backup == promoted && generation.IsOpen()) mode.within = &generation;
-            copied = abfFileOperation1.Copy(mode).Ok();
-            if (!copied && backup == promoted && generation.IsOpen() && !generation.StillThere()) {
-                RunFailed(automatic, msg_folder_gone + backup);
-                return false;
+            if (generation.IsOpen()) mode.within = &generation;
+            copied = op.Copy(mode).Ok();
+            if (!copied && generation.IsOpen() && !generation.StillThere()) {
+                report.failed.clear();
+                report.folderGone = backup;
+                return report;
             }
         }
-        if (!copied) errors += ExtraEntryShown(client, entry) + "\n";
+        if (!copied) report.failed.push_back(ExtraEntryShown(client, entry));
     }
-    if (errors.empty()) return true;
-    RunFailed(automatic, msg_extra_backup_errors + errors);
-    return false;
+    return report;
 }
 
 }  // namespace hw

@@ -2,10 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <vector>
 
 #include "backup/run_support.h"
 #include "shell/file_copy.h"
@@ -226,6 +229,36 @@ bool IsForeignHiddenFolder(const std::string& folder) {
     }
     if (empty) return false;
     return !files::Exists(JoinPath(folder, kOwnMark)) || HoldsForeignEntries(folder, kNewestMark);
+}
+
+namespace {
+
+// The user's name, or "#" and the number where the user has none (as sudo -u takes it).
+std::string UserName(uid_t user) {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
+        return found->pw_name;
+    }
+    return "#" + std::to_string(user);
+}
+
+}  // namespace
+
+RunRefusal OwnerRefusal(const std::vector<std::string>& paths, const std::string& settingsFile) {
+    const uid_t me = ::geteuid();
+    struct stat info {};
+    if (me == 0 && !settingsFile.empty() && ::stat(settingsFile.c_str(), &info) == 0 &&
+        info.st_uid != me) {
+        return {RefusalKind::OtherOwner, settingsFile, UserName(info.st_uid), true};
+    }
+    for (const std::string& path : paths) {
+        if (::lstat(path.c_str(), &info) == 0 && info.st_uid != me) {
+            return {RefusalKind::OtherOwner, path, UserName(info.st_uid), false};
+        }
+    }
+    return {};
 }
 
 }  // namespace hw

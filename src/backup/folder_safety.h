@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "backup/run_report.h"
+
 namespace hw {
 
 // True when `upper` is the same folder as `lower` or a folder above it. Folders that exist are
@@ -38,5 +40,10 @@ bool HoldsForeignEntries(const std::string& folder, const std::string& marker,
 // unasked: true for anything there but a plain folder of the parent's file system that is empty
 // or carries the program's own mark and holds only what the backup writes. False when missing.
 bool IsForeignHiddenFolder(const std::string& folder);
+
+// Why this user may not run on these paths: root on another user's `settingsFile` (the files it
+// made would stay in that user's folders, changeable only by root), or a path (a link itself)
+// that another user owns. An OtherOwner refusal naming the first such path, else kind None.
+RunRefusal OwnerRefusal(const std::vector<std::string>& paths, const std::string& settingsFile);
 
 }  // namespace hw

@@ -7,7 +7,6 @@
 
 #include "backup/folder_safety.h"
 #include "backup/part_file_check.h"
-#include "backup/run_history.h"
 #include "backup/run_support.h"
 #include "settings/atomic_file.h"
 #include "shell/file_copy.h"
@@ -47,11 +46,6 @@ GenerationSummary SummarizeGeneration(const std::string& folder, bool subfolders
         }
     }
     return summary;
-}
-
-std::string DescribeGeneration(const MainForm& f, TextId prefix, const GenerationSummary& g) {
-    return LanguageText(f, prefix) + LocalTime(g.when, "%Y-%m-%d %H:%M") + ", " +
-           std::to_string(g.files) + LanguageText(f, TextId::PartFilesSuffix);
 }
 
 bool RestoreMayRepair(const GenerationFolders& folders, const std::string& temp,

@@ -7,11 +7,8 @@
 #include <string>
 
 #include "backup/generations.h"
-#include "ui/language.h"
 
 namespace hw {
-
-class MainForm;
 
 struct GenerationSummary {
     bool present = false;  // holds at least one part-file copy
@@ -25,9 +22,6 @@ struct GenerationSummary {
 // `countDamaged` reads every copy and counts those that are no whole part file.
 GenerationSummary SummarizeGeneration(const std::string& folder, bool subfolders,
                                       bool countDamaged = false);
-
-// "Newest backup: 2026-12-07 14:21, 8 part files", after the given prefix.
-std::string DescribeGeneration(const MainForm& f, TextId prefix, const GenerationSummary& g);
 
 // True when a restore may put the generations of B right before it reads them: only where
 // neither they nor the hidden folders beside them hold anything of the user's, and none of them

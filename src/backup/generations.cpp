@@ -261,7 +261,7 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                             const std::vector<PartFileJob>& jobs, const GenerationFolders& f,
                             files::FolderAnchor& parent, const files::FolderAnchor& temp,
                             bool trustRecords, const std::function<void()>& pause,
-                            PartFileCopies& copies) {
+                            PartFileCopies& copies, PartFileProgress* progress) {
     // A complete generation is put in place by the repair first; it is never overwritten.
     if (files::Exists(f.complete) || !DeleteIfPresent(op, f.staging)) return StageResult::Failed;
     // The subfolders of the temp folder that part files come from (subfolder mode).
@@ -277,7 +277,8 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     }
     const bool fresh = !files::Exists(f.staging);
     if (!MakeStagingFolder(op, parent, f) || !staging.Open(f.staging)) return StageResult::Failed;
-    const bool failed = !CopyPartFiles(op, staging, fresh, jobs, known, temp, pause, copies);
+    const bool failed =
+        !CopyPartFiles(op, staging, fresh, jobs, known, temp, pause, copies, progress);
     if (failed || copies.written == 0) {
         // A run that lost its temp folder changes no generation: the one it reused stays kept
         // (its record no longer matches the files it overwrote, which are read again).

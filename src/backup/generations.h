@@ -69,12 +69,13 @@ enum class StageResult { Staged, NothingStaged, Failed };
 // The staging folder is made relative to `parent`, B's parent folder held open by the run, and
 // folders below it only while it is there; copies found unchanged by their records (trusted only
 // with `trustRecords`) are kept unread. `temp` is the temp folder held open by the run; where
-// it vanishes, the kept discard folder is left as the kept discard folder.
+// it vanishes, the kept discard folder is left as the kept discard folder. `progress`: see
+// CopyPartFiles.
 StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                             const std::vector<PartFileJob>& jobs, const GenerationFolders& folders,
                             files::FolderAnchor& parent, const files::FolderAnchor& temp,
                             bool trustRecords, const std::function<void()>& pause,
-                            PartFileCopies& copies);
+                            PartFileCopies& copies, PartFileProgress* progress = nullptr);
 
 // Makes the complete new generation B and the former B B_old; the former B_old becomes the
 // kept discard folder (removed in the background on a nearly full disk). Also continues a promotion

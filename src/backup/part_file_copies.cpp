@@ -96,7 +96,7 @@ TabfFileOperation::CopyMode PartFilesOnly() {
 bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fresh,
                    const std::vector<PartFileJob>& jobs, const CopyRecords& known,
                    const files::FolderAnchor& temp, const std::function<void()>& pause,
-                   PartFileCopies& copies) {
+                   PartFileCopies& copies, PartFileProgress* progress) {
     // The staging folder is the temporary: copies go straight to their final names.
     TabfFileOperation::CopyMode mode = PartFilesOnly();
     mode.inPlace = true;
@@ -116,6 +116,7 @@ bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fre
             copiedBy[k] = worker;
             ends[k] = CopyChecked(workers > 1 ? ops[worker] : op, mode, job.source, job.target,
                                   record == known.end() ? nullptr : &record->second, &made[k]);
+            if (progress != nullptr) progress->Done();
             return ends[k] != CopyEnd::NotWritten;
         });
     if (stopped < jobs.size()) {

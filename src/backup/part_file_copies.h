@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "backup/copy_records.h"
+#include "backup/run_report.h"
 #include "shell/file_operation.h"
 
 namespace hw {
@@ -46,11 +47,12 @@ struct PartFileCopies {
 // in `known` still holds is kept unread. False when a target could not be written (the staging
 // folder is then unusable, and `notWritten` names the file), or when `temp`, the temp folder held
 // open by the run, is gone while sources are missing or unreadable (`sourceGone`).
-// `fresh` tells that the staging folder was made empty for this run.
+// `fresh` tells that the staging folder was made empty for this run. `progress`, where given,
+// is told each source as its first copy ends.
 bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fresh,
                    const std::vector<PartFileJob>& jobs, const CopyRecords& known,
                    const files::FolderAnchor& temp, const std::function<void()>& pause,
-                   PartFileCopies& copies);
+                   PartFileCopies& copies, PartFileProgress* progress = nullptr);
 
 // A copy that refuses every file that is not a well-formed part file (SourceRefused).
 TabfFileOperation::CopyMode PartFilesOnly();

@@ -1,13 +1,14 @@
-// The restore run: the part files of the backup folder back into the temp folder, then the
-// additional files back into the client folder. Every copy replaces its target only when whole.
+#include "backup/restore_run.h"
+
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 #include <vector>
 
+#include "backup/folder_safety.h"
 #include "backup/generation_summary.h"
 #include "backup/generations.h"
-#include "backup/manual_run_scope.h"
 #include "backup/part_file_copies.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
@@ -15,7 +16,6 @@
 #include "shell/find_files.h"
 #include "shell/folders.h"
 #include "shell/parallel.h"
-#include "ui/main_form.h"
 
 namespace hw {
 
@@ -32,45 +32,27 @@ void RepairBeforeRestore(TabfFileOperation& op, const std::string& temp, const s
     RepairGenerations(op, removal, folders);
 }
 
-// What a failed restore tells: the temp folder gone with its disk, or the first file that could
-// not be read or changed, and why.
-std::string RestoreFailure(const MainForm& f, const files::FolderAnchor& temp,
-                           const std::string& path, const files::CopyResult& failure) {
-    const std::string text = f.msg_restore_failed;
-    if (!temp.StillThere()) return text + "\n\n" + f.msg_restore_folder_gone + temp.Path();
-    if (failure.error == 0) return text;
-    const std::string& what =
-        failure.InSource() ? f.msg_restore_not_read : f.msg_restore_not_changed;
-    return text + "\n\n" + what + path + "\n\n" + f.FailureCause(failure.error);
-}
-
 }  // namespace
 
-void MainForm::RestorePartFiles(bool older) {
-    ManualRunScope scope(*this);
-    runFiles_ = 0;
-    runDamaged_ = 0;
-    runEnd_ = RunEnd::Failed;
-    const std::string temp = TrimTrailingSeparators(edit_tempdir.text());
-    const std::string newest = TrimTrailingSeparators(edit_backupdir.text());
-    const bool subfolders = radio_storing_subfolder.checked();
-    const std::string client = TrimTrailingSeparators(edit_clientdir.text());
-    TabfFileOperation& op = abfFileOperation1;
+RunRefusal RestoreOwnerRefusal(const RestoreRequest& r) {
+    return OwnerRefusal({r.temp}, r.settingsFile);
+}
+
+RestoreReport RunRestore(const RestoreRequest& r, TabfFileOperation& op,
+                         BackgroundRemoval& removal) {
+    RestoreReport report;
+    const std::string& temp = r.temp;
+    const bool subfolders = r.subfolders;
+    auto refuse = [&report](RunRefusal refusal) {
+        report.outcome = RunResult::Refused;
+        report.refusal = std::move(refusal);
+        return report;
+    };
     // Before the repair, which renames in the backup folder.
-    const std::string owner = OwnerRefusal({temp}, "restore --yes");
-    if (!owner.empty()) {
-        RefuseRun(owner);
-        RecordRun(true, false, false, owner);
-        return;
-    }
-    // A backup under way would rotate the generations while they are read.
-    const std::string inUse = ReserveBackupFolder(newest);
-    if (!inUse.empty()) {
-        RefuseRun(inUse);
-        return;
-    }
-    RepairBeforeRestore(op, temp, newest, client, discardRemoval_);
-    const std::string backup = older ? newest + kOldSuffix : newest;
+    const RunRefusal owner = RestoreOwnerRefusal(r);
+    if (owner.kind != RefusalKind::None) return refuse(owner);
+    RepairBeforeRestore(op, temp, r.backup, r.client, removal);
+    const std::string backup = r.older ? r.backup + kOldSuffix : r.backup;
 
     std::vector<std::string> sources;
     const bool found = subfolders ? FindFilesInSubfolders(backup, kBackupFileMask, sources)
@@ -81,40 +63,26 @@ void MainForm::RestorePartFiles(bool older) {
         files::ForEachEntry(backup,
                             [&](const std::string&, unsigned char) { return empty = false; });
         const bool absent = LooksLikeAbsolutePath(backup) && empty;
-        const std::string text =
-            absent ? msg_nothing_to_restore + "\n\n" + msg_backupdir_missing + backup
-                   : msg_nothing_to_restore;
-        ShowMessage(text, msg_error_caption);
-        RecordRun(true, false, false, text);
-        return;
+        return refuse(RefusalOf(RefusalKind::NothingToRestore, absent ? backup : ""));
     }
     // A relative text (a placeholder) would put the files beside wherever the program was
     // started, an empty one into "/", and the run would still report success.
-    if (!LooksLikeAbsolutePath(temp)) {
-        RefuseRun(msg_tempdir_not_absolute);
-        RecordRun(true, false, false, msg_tempdir_not_absolute);
-        return;
-    }
+    if (!LooksLikeAbsolutePath(temp)) return refuse(RefusalOf(RefusalKind::TempNotAbsolute));
     // A temp folder whose disk is not mounted is not made anew on the disk below: the restored
     // files would lie where the client never looks, and the run would report success. It is held
     // open from here on, so that one that vanishes mid-run gets nothing made in its place.
     files::FolderAnchor tempFolder;
-    if (!tempFolder.Open(temp)) {
-        const std::string text = msg_tempdir_missing + temp;
-        RefuseRun(text);
-        RecordRun(true, false, false, text);
-        return;
-    }
+    if (!tempFolder.Open(temp)) return refuse(RefusalOf(RefusalKind::TempMissing, temp));
 
-    RemoveCopyLeftovers(op, RestoreTargetFolders(temp, client, listbox_files.items()));
+    RemoveCopyLeftovers(op, RestoreTargetFolders(temp, r.client, r.entries));
     bool failed = false;
     bool otherFailure = false;
-    std::string damaged;
     // A damaged copy would replace the client's file, which may still be good. The copies wait
     // under temporary names until all are written, so that one sync makes them durable.
     TabfFileOperation::CopyMode partFilesOnly = PartFilesOnly();
     // A temp folder without part files (a new disk, say) has no target to look at first.
     partFilesOnly.newNames = !subfolders && !AnyMatches(temp, kPartFileMask);
+    PartFileProgress progress(r.progress, sources.size());
     // Each thread copies through a file operation and into a list of its own.
     const unsigned workers = op.CopyWorkers(sources.size());
     std::vector<TabfFileOperation> ops(workers > 1 ? workers : 0, op);
@@ -129,6 +97,7 @@ void MainForm::RestorePartFiles(bool older) {
         // gone: nothing more is written there.
         if (!tempFolder.StillThere()) {
             results[k] = {files::CopyStatus::TargetFailed, ENOENT};
+            progress.Done();
             return true;
         }
         TabfFileOperation& copier = workers > 1 ? ops[worker] : op;
@@ -140,6 +109,7 @@ void MainForm::RestorePartFiles(bool older) {
         mode.staged = &stagedBy[worker];
         mode.within = &tempFolder;
         results[k] = copier.Copy(mode);
+        progress.Done();
         return true;
     });
     std::vector<files::StagedCopy> staged;
@@ -154,13 +124,12 @@ void MainForm::RestorePartFiles(bool older) {
         const files::CopyResult& copied = results[k];
         // Counted also where the file held the backup's bytes already and was left alone.
         if (copied.Ok()) {
-            ++runFiles_;
+            ++report.files;
             continue;
         }
         failed = true;
         if (copied.status == files::CopyStatus::SourceRefused) {
-            damaged += source + "\n";
-            ++runDamaged_;
+            report.damagedCopies.push_back(source);
         } else if (!otherFailure) {
             otherFailure = true;
             failedPath = copied.InSource() ? source : targets[k];
@@ -184,42 +153,42 @@ void MainForm::RestorePartFiles(bool older) {
         failedPath = op.FailedPath();
         failure = {files::CopyStatus::TargetFailed, op.FailedCode()};
     }
-    const std::string outcome = !failed ? msg_restore_ok
-                                : otherFailure
-                                    ? RestoreFailure(*this, tempFolder, failedPath, failure)
-                                    : msg_restore_failed;
-    ShowMessage(outcome, failed ? msg_error_caption : msg_info_caption);
-    if (!damaged.empty()) ShowMessage(msg_restore_damaged + damaged, msg_error_caption);
-    const bool extrasRestored = RestoreAdditionalFiles(older);
-    runEnd_ = !extrasRestored || otherFailure ? RunEnd::Failed
-              : failed                        ? RunEnd::Damaged
-                                              : RunEnd::Succeeded;
-    RecordRun(true, false, !failed,
-              damaged.empty() ? outcome : outcome + "\n" + msg_restore_damaged + damaged);
+    // The first file that could not be read or changed, and why; or the temp folder gone with
+    // its disk.
+    if (!otherFailure) {
+        report.failure = {};
+    } else if (!tempFolder.StillThere()) {
+        report.failure = {FailureKind::FolderGone, tempFolder.Path(), 0};
+    } else if (failure.error == 0) {
+        report.failure = {FailureKind::Unexplained, "", 0};
+    } else {
+        report.failure = {failure.InSource() ? FailureKind::NotRead : FailureKind::NotChanged,
+                          failedPath, failure.error};
+    }
+    report.extrasFailed = RestoreAdditionalFiles(op, backup, r.client, r.entries);
+    report.outcome = failed ? RunResult::Failed : RunResult::Succeeded;
+    return report;
 }
 
-bool MainForm::RestoreAdditionalFiles(bool older) {
-    std::string errors;
-    for (const std::string& entry : listbox_files.items()) {
-        // Read again for every entry: a box of this run may have let the fields change.
-        const std::string newest = TrimTrailingSeparators(edit_backupdir.text());
-        const std::string backup = older ? newest + kOldSuffix : newest;
-        const std::string client = TrimTrailingSeparators(edit_clientdir.text());
-        const std::string source = JoinPath(JoinPath(backup, kExtrasFolder), entry);
+std::vector<std::string> RestoreAdditionalFiles(TabfFileOperation& op,
+                                                const std::string& generation,
+                                                const std::string& client,
+                                                const std::vector<std::string>& entries) {
+    std::vector<std::string> failed;
+    for (const std::string& entry : entries) {
+        const std::string source = JoinPath(JoinPath(generation, kExtrasFolder), entry);
         const std::string target = JoinPath(client, entry);
         // An entry from a hand-edited settings file must not write outside the client folder.
         bool copied =
             IsSafeExtraEntry(entry) && LooksLikeAbsolutePath(client) && files::IsFile(source);
         if (copied) {
-            abfFileOperation1.SetFileList({source});
-            abfFileOperation1.DestFolder = target;
-            copied = abfFileOperation1.Copy().Ok();
+            op.SetFileList({source});
+            op.DestFolder = target;
+            copied = op.Copy().Ok();
         }
-        if (!copied) errors += ExtraEntryShown(client, entry) + "\n";
+        if (!copied) failed.push_back(ExtraEntryShown(client, entry));
     }
-    if (errors.empty()) return true;
-    ShowMessage(msg_extra_restore_errors + errors, msg_error_caption);
-    return false;
+    return failed;
 }
 
 }  // namespace hw

@@ -130,7 +130,7 @@ struct Services {
     WindowService* window = nullptr;
     Autostart* autostart = nullptr;
     RunWorker* worker = nullptr;  // null: runs are done where they are started
-    std::string executablePath;  // full path of the running program
+    std::string executablePath;   // full path of the running program
 };
 
 }  // namespace hw

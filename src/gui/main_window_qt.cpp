@@ -156,6 +156,10 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     setFont(small);
     binder_.windowCaption(form_.Caption, this);
     translations_.Apply(form_.CurrentLanguageCode());
+    // While a run is under way the window stays usable, and says so with its cursor.
+    form_.onRunStateChanged = [this] {
+        form_.RunUnderWay() ? setCursor(Qt::BusyCursor) : unsetCursor();
+    };
     form_.onLanguageApplied = [this](const std::string& code) {
         translations_.Apply(code);
         for (const auto& name : accessibleNames_) name();
@@ -188,6 +192,7 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
 MainWindow::~MainWindow() {
     form_.onLanguageApplied = nullptr;
     form_.onEndWatchesChanged = nullptr;
+    form_.onRunStateChanged = nullptr;
 }
 
 void MainWindow::awaitReap() {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "base/paths.h"
 
@@ -56,6 +57,12 @@ std::string SettingsLocation(const std::string& executablePath, const std::strin
         return beside;
     }
     return AddTrailingSeparator(configHome) + "hoardwise/hoardwise.INI";
+}
+
+std::string SettingsFileFor(const std::string& executablePath) {
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    return SettingsLocation(executablePath, configHome ? configHome : "",
+                            UserHomeFolder(std::getenv("HOME")));
 }
 
 std::string UserHomeFolder(const char* homeVariable) {

@@ -24,6 +24,10 @@ std::string SettingsLocation(
     const std::string& executablePath, const std::string& xdgConfigHome, const std::string& home,
     const std::function<bool(const std::string& folder)>& refusesWrites = FolderRefusesWrites);
 
+// SettingsLocation with the user's config home and home folder from the environment
+// (XDG_CONFIG_HOME, HOME): the one place that reads them for it.
+std::string SettingsFileFor(const std::string& executablePath);
+
 // The home folder from HOME when it is a full path, else from the password database; empty
 // when neither has one.
 std::string UserHomeFolder(const char* homeVariable);

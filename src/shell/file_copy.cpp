@@ -1,24 +1,15 @@
 #include "shell/file_copy.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <map>
 #include <memory>
-#include <random>
-#include <set>
 #include <vector>
 
 #include "base/paths.h"
@@ -30,37 +21,11 @@ namespace {
 
 using Fd = Descriptor;
 
-// Temporary files are this text followed by six letters or digits.
-const char* const kTempName = ".hws-tmp.";
-
 // Removes a half-written file; the errno of the original failure is kept.
 void Discard(const std::string& path) {
     const int saved = errno;
     ::unlink(path.c_str());
     errno = saved;
-}
-
-// A temporary name in the target's folder, so that the rename stays in one file system. It is
-// short and fixed, so that it fits wherever the target's own name fits, and it matches neither
-// "*.part.met" nor "*.HWS", so a leftover is never taken for one. The X's are for CreateUnique.
-std::string TempNameBeside(const std::string& target) {
-    return JoinPath(ParentPath(target), std::string(kTempName) + "XXXXXX");
-}
-
-// Creates a file of its own at `path`, its last six X's replaced by letters and digits, with
-// `mode` (less the umask), as mkostemp does with 0600: a copy is then made with its source's
-// permissions at once. A descriptor, or -1 with errno set.
-int CreateUnique(std::string& path, mode_t mode) {
-    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937_64 random{std::random_device{}()};
-    const std::size_t at = path.size() - 6;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::uint64_t bits = random();
-        for (std::size_t i = at; i < path.size(); ++i, bits /= 62) path[i] = kLetters[bits % 62];
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
 }
 
 // The process's umask as the kernel tells it; every bit where it does not.
@@ -82,24 +47,6 @@ mode_t ReadUmask() {
 mode_t CreatedMode(mode_t mode) {
     static const mode_t mask = ReadUmask();
     return mode & 0777 & ~mask;
-}
-
-// Every open is without waiting (a pipe with no writer, a device); on a regular file the flag
-// changes nothing, so it stays set.
-constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-
-// Keeps the descriptor only for a regular file: anything else could block a read forever or
-// never end.
-int OpenRegular(const std::string& path, int flags, mode_t mode, struct stat& info) {
-    const int fd = ::open(path.c_str(), flags | kOpenFlags, mode);
-    if (fd < 0) return -1;
-    Fd guard(fd);
-    if (::fstat(fd, &info) != 0) return -1;
-    if (!S_ISREG(info.st_mode)) {
-        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-        return -1;
-    }
-    return guard.release();
 }
 
 // Opens `path` for rewriting, creating it when missing; `info` receives what is there now.
@@ -422,20 +369,6 @@ CopyResult ReadSteady(int in, struct stat& info, std::string& bytes, const CopyO
     return {CopyStatus::SourceRefused, 0};
 }
 
-// Writes a new file beside the target through `fill`, under a temporary name that `written`
-// receives; synced when `sync`. On failure it is gone.
-bool WriteNewBeside(const std::string& target, const std::function<bool(int fd)>& fill, bool sync,
-                    std::string& written, mode_t mode = 0600) {
-    written = TempNameBeside(target);
-    Fd out(CreateUnique(written, mode));
-    if (!out.ok()) return false;
-    if (!fill(out.get()) || (sync && ::fsync(out.get()) != 0) || !out.close()) {
-        Discard(written);
-        return false;
-    }
-    return true;
-}
-
 // A copy through a temporary name: put in place at once, or staged for the caller (created with
 // `mode`).
 bool CopyBeside(const std::string& target, const std::function<bool(int fd)>& fill,
@@ -567,77 +500,6 @@ CopyResult CopyFile(const std::string& source, const std::string& target,
     return readFailed ? SourceFailure() : TargetFailure();
 }
 
-bool ReplaceFile(const std::string& target, const std::function<bool(int fd)>& fill,
-                 const std::function<void()>& beforeRename) {
-    std::string written;
-    if (!WriteNewBeside(target, fill, true, written)) return false;
-    if (beforeRename) beforeRename();
-    if (::rename(written.c_str(), target.c_str()) != 0) {
-        Discard(written);
-        return false;
-    }
-    SyncFolder(ParentPath(target));
-    return true;
-}
-
-bool PutStagedInPlace(const std::vector<StagedCopy>& staged, std::string& failedAt,
-                      const std::function<void()>& beforeRename) {
-    int firstError = 0;
-    auto fail = [&](const StagedCopy& copy) {
-        if (firstError == 0) {
-            firstError = errno != 0 ? errno : EIO;
-            failedAt = copy.target;
-        }
-        Discard(copy.written);
-    };
-    // One sync of a file system costs about what one fsync does, and makes every copy on it
-    // durable; where it fails, each copy is synced by itself.
-    // A copy lies on the file system of the folder it was made in; the copies of one folder
-    // follow each other, so the folder is looked at once for them.
-    std::map<dev_t, bool> synced;
-    std::vector<const StagedCopy*> durable;
-    std::string folder;
-    struct stat info {};
-    bool folderFound = false;
-    for (const StagedCopy& copy : staged) {
-        std::string parent = ParentPath(copy.written);
-        if (parent != folder) {
-            folder = std::move(parent);
-            folderFound = ::stat(folder.c_str(), &info) == 0;
-        }
-        if (!folderFound) {
-            fail(copy);
-            continue;
-        }
-        const auto device = synced.find(info.st_dev);
-        const bool fileSystemSynced = device != synced.end()
-                                          ? device->second
-                                          : (synced[info.st_dev] = SyncFileSystem(copy.written));
-        Fd fd(fileSystemSynced ? -1 : ::open(copy.written.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fileSystemSynced && (!fd.ok() || ::fsync(fd.get()) != 0)) {
-            fail(copy);
-            continue;
-        }
-        durable.push_back(&copy);
-    }
-    std::set<std::string> folders;
-    std::string lastFolder;
-    for (const StagedCopy* copy : durable) {
-        if (beforeRename) beforeRename();
-        if (::rename(copy->written.c_str(), copy->target.c_str()) != 0) {
-            fail(*copy);
-            continue;
-        }
-        std::string parent = ParentPath(copy->target);
-        if (parent == lastFolder) continue;
-        folders.insert(parent);
-        lastFolder = std::move(parent);
-    }
-    for (const std::string& folder : folders) SyncFolder(folder);
-    errno = firstError;
-    return firstError == 0;
-}
-
 CopyResult CopyTree(const std::string& source, const std::string& target,
                     const CopyOptions& options) {
     // Judged copies take regular files only, which the open and its fstat tell by themselves:
@@ -671,108 +533,6 @@ CopyResult CopyTree(const std::string& source, const std::string& target,
         if (!copied.Ok()) return copied;
     }
     return {};
-}
-
-bool MoveTree(const std::string& source, const std::string& target, bool syncFolders) {
-    if (::rename(source.c_str(), target.c_str()) == 0) {
-        if (!syncFolders) return true;
-        SyncFolder(ParentPath(target));
-        if (ParentPath(source) != ParentPath(target)) SyncFolder(ParentPath(source));
-        return true;
-    }
-    if (errno != EXDEV) return false;
-    const CopyResult copied = CopyTree(source, target, CopyOptions{});
-    if (!copied.Ok()) {
-        errno = copied.error;
-        return false;
-    }
-    return RemoveTree(source);
-}
-
-bool ExchangePaths(const std::string& first, const std::string& second, bool syncFolders) {
-    // Called through syscall() so that a C library without the renameat2 wrapper will do.
-    if (::syscall(SYS_renameat2, AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(),
-                  RENAME_EXCHANGE) != 0) {
-        // Some file systems answer ENOTSUP or EOPNOTSUPP; the callers only need "cannot".
-        if (errno == ENOTSUP || errno == EOPNOTSUPP) errno = EINVAL;
-        return false;
-    }
-    if (!syncFolders) return true;
-    SyncFolder(ParentPath(first));
-    if (ParentPath(first) != ParentPath(second)) SyncFolder(ParentPath(second));
-    return true;
-}
-
-bool CreateEmptyFile(const std::string& path) {
-    struct stat info {};
-    Fd fd(OpenRegular(path, O_WRONLY | O_CREAT | O_TRUNC, 0644, info));
-    return fd.ok() && fd.close();
-}
-
-bool IsOwnTempName(const std::string& name) {
-    const std::string tail = kTempName;
-    const std::size_t unique = 6;  // the letters and digits that CreateUnique puts in
-    if (name.size() < tail.size() + unique || name[0] != '.') return false;
-    const std::size_t at = name.size() - unique - tail.size();
-    if (name.compare(at, tail.size(), tail) != 0) return false;
-    for (std::size_t i = name.size() - unique; i < name.size(); ++i) {
-        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
-    }
-    return true;
-}
-
-bool KeepsRealChangeTimes(const std::string& path) {
-    struct statfs info {};
-    if (::statfs(path.c_str(), &info) != 0) return false;
-    // Disk file systems that keep a change time of their own for every inode.
-    static const std::uint32_t kKnown[] = {EXT4_SUPER_MAGIC, XFS_SUPER_MAGIC,  BTRFS_SUPER_MAGIC,
-                                           TMPFS_MAGIC,      F2FS_SUPER_MAGIC, 0x2fc12fc1 /* zfs */,
-                                           0xca451a4e /* bcachefs */};
-    for (const std::uint32_t type : kKnown) {
-        if (static_cast<std::uint32_t>(info.f_type) == type) return true;
-    }
-    return false;
-}
-
-bool SyncFileSystem(const std::string& path) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    return fd.ok() && ::syncfs(fd.get()) == 0;
-}
-
-bool SyncTree(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) return false;
-    if (S_ISDIR(info.st_mode)) {
-        std::vector<std::string> names;
-        if (!ListFolder(path, names)) return false;
-        for (const std::string& name : names) {
-            if (!SyncTree(JoinPath(path, name))) return false;
-        }
-    } else if (!S_ISREG(info.st_mode)) {
-        return true;
-    }
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    return fd.ok() && ::fsync(fd.get()) == 0;
-}
-
-bool SyncFolder(const std::string& path) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return fd.ok() && ::fsync(fd.get()) == 0;
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool IsFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
 }
 
 }  // namespace hw::files

@@ -1,5 +1,6 @@
-// The file-system steps behind the file operation: crash-safe file copies, folder trees,
-// durability. A copy returns a CopyResult; the other steps return false with errno set.
+// Crash-safe copies of files and folder trees, the steps behind TabfFileOperation::Copy. A copy
+// returns a CopyResult. The renames and syncs that put copies in place, and what the copies ask
+// of the file system, have headers of their own, included here for the callers of all three.
 #pragma once
 
 #include <sys/types.h>
@@ -10,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/file_replace.h"
+#include "shell/file_system_facts.h"
 #include "shell/folders.h"
 
 namespace hw::files {
@@ -38,11 +41,6 @@ struct CopyRecord {
     bool trusted = false;
 };
 
-// True when the file system holding `path` keeps real change times and stable inodes, so that a
-// record of a file there can be trusted. Not so on FAT and exFAT disks nor through FUSE, where
-// the change time may follow the modification time that any tool can set back.
-bool KeepsRealChangeTimes(const std::string& path);
-
 // How a copy ended.
 enum class CopyStatus {
     Copied,
@@ -61,21 +59,17 @@ struct CopyResult {
     }
 };
 
-// A finished copy left under its temporary name beside its target (see CopyOptions::staged).
-struct StagedCopy {
-    std::string written;
-    std::string target;
-};
-
+// How a copy is made: by default unjudged, through a temporary name beside the target that is
+// synced and renamed over it. TabfFileOperation::CopyMode is this same type; the operation fills
+// in the seams (the last five fields) from its own members and makes missing folders itself.
+// A copy reads nothing but these options, so copies with the same options may run on several
+// threads at once: every function set here must then be safe to call from each of them.
 struct CopyOptions {
-    // Write straight to the target and skip the sync (a folder that is itself the temporary);
-    // an existing file there is overwritten, one with further hard links replaced. Otherwise go
-    // through a temporary name beside the target.
+    // Write straight to the target and skip the sync: only while filling a folder that is itself
+    // the temporary, which the caller makes durable (TabfFileOperation::Flush) before renaming it
+    // into place. An existing file there is overwritten, one with further hard links replaced;
+    // the operation removes the name of a copy that failed.
     bool inPlace = false;
-    // How the bytes are written; WriteAllBytes, or the kernel's own copy, when empty.
-    ByteWrite write;
-    // Called right before the finished temporary file is renamed over the target.
-    std::function<void()> beforeRename;
     // Judges the bytes before the copy is kept. The source is read into memory once, judged
     // there, and exactly those bytes are written. A copy it refuses is not written (the target
     // keeps what it held): SourceRefused. Only regular files are copied while it is set: a
@@ -86,15 +80,28 @@ struct CopyOptions {
     std::function<bool(const std::string& bytes)> accept;
     // Judged: a source of more bytes is refused from its size alone, unread (0: no limit).
     std::size_t largest = 0;
-    // In place and judged: what an earlier copy to the target recorded. While the source and the
-    // target both still match it, the target is kept and neither is read.
-    const CopyRecord* known = nullptr;
     // The folder held none of the targets' names when the run began: in place a target is
     // created as a new file first, and a staged copy is made without a look at its target. A
     // name that is there after all is overwritten or replaced all the same.
     bool newNames = false;
+    // In place and judged: what an earlier copy to the target recorded. While the source and the
+    // target both still match it, the target is kept and neither is read.
+    const CopyRecord* known = nullptr;
     // Judged: receives the record of the copy made or kept.
     CopyRecord* made = nullptr;
+    // For TabfFileOperation::Copy, which makes the missing folders of a target: when set, only
+    // below this folder and relative to it, failing with ENOENT once it is gone from its path.
+    // CopyFile and CopyTree make no folders.
+    FolderAnchor* within = nullptr;
+    // Not in place: when set, a finished copy stays under its temporary name, unsynced, and is
+    // added here; PutStagedInPlace makes many of them durable at once and renames them. A judged
+    // copy whose target holds its bytes, permissions and time already is not made.
+    std::vector<StagedCopy>* staged = nullptr;
+
+    // How the bytes are written; WriteAllBytes, or the kernel's own copy, when empty.
+    ByteWrite write;
+    // Called right before the finished temporary file is renamed over the target.
+    std::function<void()> beforeRename;
     // Judged: called each time the source has been read whole, before it is looked at again.
     std::function<void()> afterRead;
     // Judged: called instead of the short wait before a source changed just now is read a
@@ -103,10 +110,6 @@ struct CopyOptions {
     // Judged: the time that the source's change time is compared with; the system's clock when
     // empty.
     std::function<struct timespec()> clock;
-    // Not in place: when set, a finished copy stays under its temporary name, unsynced, and is
-    // added here; PutStagedInPlace makes many of them durable at once and renames them. A judged
-    // copy whose target holds its bytes, permissions and time already is not made.
-    std::vector<StagedCopy>* staged = nullptr;
 };
 
 // A regular file to exactly `target`, keeping its bytes, permissions and modification time.
@@ -120,42 +123,5 @@ CopyResult CopyFile(const std::string& source, const std::string& target,
 // existing one of that name).
 CopyResult CopyTree(const std::string& source, const std::string& target,
                     const CopyOptions& options);
-// Makes the staged copies durable with one sync of each file system they lie on, then renames
-// each over its target (calling `beforeRename` first) and syncs each folder once. A target thus
-// holds its old content or the whole copy at any moment, and what a kill leaves are temporary
-// files (IsOwnTempName). A copy that cannot be put in place is removed; false with errno of the
-// first failure, whose target `failedAt` receives.
-bool PutStagedInPlace(const std::vector<StagedCopy>& staged, std::string& failedAt,
-                      const std::function<void()>& beforeRename = {});
-// Puts a new file in the place of `target`, so that a reader sees either the old content or the
-// new one in full: `fill` writes the new file (open under a temporary name beside the target,
-// mode 0600 until it sets another), which is then synced and renamed over the target, and the
-// folder is synced. `beforeRename` runs right before the rename. On failure the temporary file
-// is gone and the target untouched; false with errno set.
-bool ReplaceFile(const std::string& target, const std::function<bool(int fd)>& fill,
-                 const std::function<void()>& beforeRename = {});
-// Renames; across file systems copies and then removes the source. The folders of both names
-// are synced unless `syncFolders` is false (the caller syncs once after several renames).
-bool MoveTree(const std::string& source, const std::string& target, bool syncFolders = true);
-// Swaps two paths in one step, so that neither name is ever missing. Fails with EINVAL (or
-// ENOSYS) where the file system or kernel cannot do that.
-bool ExchangePaths(const std::string& first, const std::string& second, bool syncFolders = true);
-// Creates an empty file (replacing one that is there).
-bool CreateEmptyFile(const std::string& path);
-
-// True for the name of a temporary file that CopyFile makes and renames away when done: a
-// leftover of a copy cut short, and nothing else. Also matches the longer names that earlier
-// versions used (the target's name between "." and ".hws-tmp.").
-bool IsOwnTempName(const std::string& name);
-// One sync of the whole file system that holds `path`.
-bool SyncFileSystem(const std::string& path);
-// fsync of every file and folder below `path`, folders after their contents.
-bool SyncTree(const std::string& path);
-// fsync of the folder itself, so that renames and new names in it are durable.
-bool SyncFolder(const std::string& path);
-
-bool IsFolder(const std::string& path);
-bool IsFile(const std::string& path);
-bool Exists(const std::string& path);
 
 }  // namespace hw::files

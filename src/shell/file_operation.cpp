@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <new>
@@ -32,16 +33,21 @@ std::string TabfFileOperation::TargetFor(const std::string& source) const {
     return DestFolder;
 }
 
-files::CopyResult TabfFileOperation::Run(const Step& step, bool intoDestFolder) {
-    files::CopyResult first;
+CopyStepResult TabfFileOperation::Run(const Step& step, bool intoDestFolder) {
+    CopyStepResult first;
+    auto keepFirst = [&first](const files::CopyResult& failed, const std::string& path) {
+        if (!first.Ok()) return;
+        static_cast<files::CopyResult&>(first) = failed;
+        first.path = path;
+    };
     const std::string* current = &DestFolder;
-    failedAt_.clear();
+    std::string failedAt;
     try {
         std::size_t entries = 0;
         for (const std::string& source : fileList_) entries += source.empty() ? 0 : 1;
         // Several entries to copy or move always go into DestFolder, which is created for them.
         if (entries > 1 && intoDestFolder && !files::MakeFolders(DestFolder)) {
-            first = FailedStep();
+            keepFirst(FailedStep(), DestFolder);
             SetFailure(DestFolder, first.error);
             return first;
         }
@@ -49,72 +55,69 @@ files::CopyResult TabfFileOperation::Run(const Step& step, bool intoDestFolder) 
             if (source.empty()) continue;
             current = &source;
             errno = 0;
-            failedAt_.clear();
-            const files::CopyResult done = step(source);
+            failedAt.clear();
+            const files::CopyResult done = step(source, failedAt);
             if (done.Ok()) continue;
-            if (first.Ok()) first = done;
+            const std::string& where = failedAt.empty() ? source : failedAt;
+            keepFirst(done, done.InSource() ? source : where);
             if (!done.InSource()) {
-                failedPath_ = failedAt_.empty() ? source : failedAt_;
+                failedPath_ = where;
                 failedCode_ = done.error != 0 ? done.error : EIO;
             }
         }
     } catch (const std::exception&) {
         // Out of memory in a path text or a listing: a failed step like any other, named.
-        if (first.Ok()) first = {files::CopyStatus::TargetFailed, ENOMEM};
-        SetFailure(failedAt_.empty() ? *current : failedAt_, ENOMEM);
+        const std::string& where = failedAt.empty() ? *current : failedAt;
+        keepFirst({files::CopyStatus::TargetFailed, ENOMEM}, where);
+        SetFailure(where, ENOMEM);
     }
     return first;
 }
 
-bool TabfFileOperation::RunSimple(const std::function<bool(const std::string& source)>& step,
-                                  bool intoDestFolder) {
-    const files::CopyResult done = Run(
-        [&](const std::string& source) {
-            return step(source) ? files::CopyResult{} : FailedStep();
+StepResult TabfFileOperation::RunSimple(
+    const std::function<bool(const std::string& source, std::string& failedAt)>& step,
+    bool intoDestFolder) {
+    const CopyStepResult done = Run(
+        [&](const std::string& source, std::string& failedAt) {
+            return step(source, failedAt) ? files::CopyResult{} : FailedStep();
         },
         intoDestFolder);
     lastError_ = done.error;
-    return done.Ok();
+    return {done.Ok(), done.path, done.error};
 }
 
-files::CopyResult TabfFileOperation::CopyOne(const std::string& source, const CopyMode& mode) {
+files::CopyResult TabfFileOperation::CopyOne(const std::string& source, const CopyMode& mode,
+                                             std::string& failedAt) {
     std::string target = TriesFileFirst(mode) ? DestFolder : TargetFor(source);
-    files::CopyOptions options;
-    options.inPlace = mode.inPlace;
-    options.write = byteWrite;
-    options.accept = mode.accept;
-    options.known = mode.known;
-    options.newNames = mode.newNames;
-    options.made = mode.made;
-    options.afterRead = afterRead;
-    options.largest = mode.largest;
-    options.clock = clock;
+    // The operation's seams take the place of any the mode brings.
+    files::CopyOptions options = mode;
+    if (byteWrite) options.write = byteWrite;
+    if (afterRead) options.afterRead = afterRead;
+    if (clock) options.clock = clock;
     if (waitBeforeSecondRead) options.waitBeforeSecondRead = [&] { waitBeforeSecondRead(source); };
-    options.staged = mode.staged;
     if (beforeChange) options.beforeRename = [this] { AnnounceChange(); };
     if (beforeCopy) beforeCopy(source);
     files::CopyResult copied;
     try {
-        copied = CopyTo(source, target, mode, options);
+        copied = CopyTo(source, target, options);
     } catch (const std::bad_alloc&) {
         // A judged source is held in memory whole: the failure names the file that did not fit.
         if (mode.inPlace) ::unlink(target.c_str());
-        failedAt_ = source;
+        failedAt = source;
         return {files::CopyStatus::TargetFailed, ENOMEM};
     }
     if (copied.Ok()) return copied;
     // In place, a failed copy leaves no file of an older generation under the name.
     if (mode.inPlace) ::unlink(target.c_str());
-    failedAt_ = target;
+    failedAt = target;
     return copied;
 }
 
 files::CopyResult TabfFileOperation::CopyTo(const std::string& source, std::string& target,
-                                            const CopyMode& mode,
                                             const files::CopyOptions& options) {
     files::CopyResult copied = files::CopyTree(source, target, options);
     if (copied.Ok()) return copied;
-    if (TriesFileFirst(mode) && copied.status == files::CopyStatus::TargetFailed &&
+    if (TriesFileFirst(options) && copied.status == files::CopyStatus::TargetFailed &&
         copied.error == EISDIR && files::IsFolder(target)) {
         target = JoinPath(target, FileName(source));
         copied = files::CopyTree(source, target, options);
@@ -124,7 +127,8 @@ files::CopyResult TabfFileOperation::CopyTo(const std::string& source, std::stri
     // a backup makes thousands of copies into folders that mostly exist.
     if (copied.error != ENOENT || !files::Exists(source)) return copied;
     const std::string folder = ParentPath(target);
-    if (mode.within != nullptr ? !mode.within->MakeBelow(folder) : !files::MakeFolders(folder)) {
+    if (options.within != nullptr ? !options.within->MakeBelow(folder)
+                                  : !files::MakeFolders(folder)) {
         return FailedStep();
     }
     copied = files::CopyTree(source, target, options);
@@ -136,19 +140,21 @@ files::CopyResult TabfFileOperation::CopyTo(const std::string& source, std::stri
     return copied;
 }
 
-files::CopyResult TabfFileOperation::Copy(const CopyMode& mode) {
-    return Run([&](const std::string& source) { return CopyOne(source, mode); }, true);
+CopyStepResult TabfFileOperation::Copy(const CopyMode& mode) {
+    return Run([&](const std::string& source,
+                   std::string& failedAt) { return CopyOne(source, mode, failedAt); },
+               true);
 }
 
 unsigned TabfFileOperation::CopyWorkers(std::size_t count) const {
-    // waitBeforeSecondRead and clock keep no order among copies: they leave the threads on.
-    if (byteWrite || beforeCopy || afterRead) return 1;
+    if (stepsInOrder || count <= 1) return 1;
+    if (copyThreads != 0) return static_cast<unsigned>(std::min<std::size_t>(copyThreads, count));
     return files::WorkersFor(count);
 }
 
-bool TabfFileOperation::Move(FolderSync sync) {
+StepResult TabfFileOperation::Move(FolderSync sync) {
     return RunSimple(
-        [&](const std::string& source) {
+        [&](const std::string& source, std::string&) {
             if (!files::Exists(source)) return false;
             const std::string target = TargetFor(source);
             if (!files::MakeFolders(ParentPath(target))) return false;
@@ -158,41 +164,43 @@ bool TabfFileOperation::Move(FolderSync sync) {
         true);
 }
 
-bool TabfFileOperation::Delete(const std::string& removedLast) {
-    return RunSimple([&](const std::string& source) {
+StepResult TabfFileOperation::Delete(const std::string& removedLast) {
+    return RunSimple([&](const std::string& source, std::string& failedAt) {
         AnnounceChange();
-        return files::RemoveTree(source, &failedAt_, removedLast);
+        return files::RemoveTree(source, &failedAt, removedLast);
     });
 }
 
-bool TabfFileOperation::Flush() {
-    return RunSimple([&](const std::string& source) {
+StepResult TabfFileOperation::Flush() {
+    return RunSimple([&](const std::string& source, std::string&) {
         if (flushMethod == FlushMethod::FileSystem) return files::SyncFileSystem(source);
         return files::SyncTree(source);
     });
 }
 
-bool TabfFileOperation::Exchange(FolderSync sync) {
-    return RunSimple([&](const std::string& source) {
+StepResult TabfFileOperation::Exchange(FolderSync sync) {
+    return RunSimple([&](const std::string& source, std::string&) {
         AnnounceChange();
         return files::ExchangePaths(source, DestFolder, sync == FolderSync::EachRename);
     });
 }
 
-bool TabfFileOperation::PutInPlace(const std::vector<files::StagedCopy>& staged) {
+StepResult TabfFileOperation::PutInPlace(const std::vector<files::StagedCopy>& staged) {
     std::string failedAt;
     const bool placed = files::PutStagedInPlace(staged, failedAt, [this] { AnnounceChange(); });
     lastError_ = placed ? 0 : errno;
-    if (!placed) SetFailure(failedAt, lastError_);
-    return placed;
+    if (placed) return {};
+    SetFailure(failedAt, lastError_);
+    return {false, failedAt, lastError_};
 }
 
-bool TabfFileOperation::CreateEmpty() {
-    return RunSimple([](const std::string& source) { return files::CreateEmptyFile(source); });
+StepResult TabfFileOperation::CreateEmpty() {
+    return RunSimple(
+        [](const std::string& source, std::string&) { return files::CreateEmptyFile(source); });
 }
 
-bool TabfFileOperation::MakeFolder(files::FolderAnchor* within) {
-    return RunSimple([&](const std::string& source) {
+StepResult TabfFileOperation::MakeFolder(files::FolderAnchor* within) {
+    return RunSimple([&](const std::string& source, std::string&) {
         return within != nullptr ? within->MakeBelow(source) : files::MakeFolders(source);
     });
 }

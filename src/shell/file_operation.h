@@ -1,6 +1,6 @@
-// Copy, move and delete for the backup engine, one call per step: a copy returns what became
-// of it, the other steps success as a Boolean. No dialogs: the callers report. Copies never
-// leave a truncated file under the final name.
+// Copy, move and delete for the backup engine, one call per step: each returns what became of
+// it, and where and why it failed. No dialogs: the callers report. Copies never leave a
+// truncated file under the final name.
 #pragma once
 
 #include <cstddef>
@@ -13,33 +13,28 @@
 
 namespace hw {
 
-// How TabfFileOperation::Copy writes. By default through a temporary name beside each final one,
-// unjudged, making missing folders wherever needed.
-struct CopyMode {
-    // Only while filling a folder that is itself the temporary: copies write straight to
-    // their final names (overwriting a file there) and are not synced; the caller makes
-    // them durable (Flush) before the folder is renamed into place. A failed copy removes
-    // the name.
-    bool inPlace = false;
-    // When set, a file is kept only when its bytes pass, and exactly the bytes judged are
-    // written; a refused copy ends SourceRefused. Folders are then not copied.
-    std::function<bool(const std::string& bytes)> accept;
-    // Judged: a source of more bytes is refused unread (see files::CopyOptions::largest).
-    std::size_t largest = 0;
-    // The folder held none of the targets' names (see files::CopyOptions::newNames).
-    bool newNames = false;
-    // For a judged copy in place: what the earlier copy to DestFolder recorded (see
-    // files::CopyOptions::known), and where the record of this copy goes.
-    const files::CopyRecord* known = nullptr;
-    files::CopyRecord* made = nullptr;
-    // When set, folders are made only below this folder and relative to it (see
-    // files::FolderAnchor), and fail with ENOENT once it is gone from its path.
-    files::FolderAnchor* within = nullptr;
-    // Not in place: when set, each finished copy stays under its temporary name, unsynced, and
-    // is added here for PutInPlace.
-    std::vector<files::StagedCopy>* staged = nullptr;
+// How TabfFileOperation::Copy writes (see files::CopyOptions): by default through a temporary
+// name beside each final one, unjudged, making missing folders wherever needed.
+using CopyMode = files::CopyOptions;
+
+// What a step other than a copy did: success, or the path at which it first failed and the
+// system's error there (the entry, or what a Delete could not remove inside it).
+struct StepResult {
+    bool ok = true;
+    std::string path;
+    int error = 0;
+    // Callers that ask only whether the step worked read it as a Boolean.
+    operator bool() const { return ok; }
 };
 
+// What a copy did (see files::CopyResult), and the path of its first failure: the source where
+// the source failed, else the target that could not be written.
+struct CopyStepResult : files::CopyResult {
+    std::string path;
+};
+
+// Every step returns its failure. The object also keeps the latest one (FailedPath) for callers
+// that ask it afterwards; new code takes the step's result.
 class TabfFileOperation {
   public:
     // How a staged folder is made durable by Flush.
@@ -64,30 +59,42 @@ class TabfFileOperation {
     // one, synced, then renamed over it. Only regular files are copied: a pipe, a device or a
     // socket fails without being read or waited for. The result is that of the first copy that
     // failed.
-    files::CopyResult Copy(const CopyMode& mode = {});
+    CopyStepResult Copy(const CopyMode& mode = {});
     // Each entry to DestFolder (into it when it is an existing folder, else to that path).
-    bool Move(FolderSync sync = FolderSync::EachRename);
+    StepResult Move(FolderSync sync = FolderSync::EachRename);
     // Each entry with everything in it, for good; a name `removedLast` in any of its folders
     // goes after everything else there (see files::RemoveTree).
-    bool Delete(const std::string& removedLast = {});
+    StepResult Delete(const std::string& removedLast = {});
     // Makes every file and folder below the entries durable (see flushMethod).
-    bool Flush();
+    StepResult Flush();
     // Swaps each entry with DestFolder in one step, so that neither name is missing at any
     // moment. False (LastErrorCode EINVAL or ENOSYS) where the file system cannot swap.
-    bool Exchange(FolderSync sync = FolderSync::EachRename);
+    StepResult Exchange(FolderSync sync = FolderSync::EachRename);
     // Puts copies that Copy staged in place, all made durable at once (see
     // files::PutStagedInPlace); beforeChange runs before each rename. The entries do not count.
-    bool PutInPlace(const std::vector<files::StagedCopy>& staged);
+    StepResult PutInPlace(const std::vector<files::StagedCopy>& staged);
     // Creates an empty file at each entry.
-    bool CreateEmpty();
-    // Threads a run of `count` copies may use: one while a fault seam wants the steps in order
-    // (byteWrite, beforeCopy, afterRead).
+    StepResult CreateEmpty();
+    // Threads a run of `count` copies may use: copyThreads when set, else one for a short run
+    // and one a core (at most four) for a long one; one while stepsInOrder.
     unsigned CopyWorkers(std::size_t count) const;
     // Creates each entry as a folder with any missing folder above it, relative to `within`
     // when that is given.
-    bool MakeFolder(files::FolderAnchor* within = nullptr);
+    StepResult MakeFolder(files::FolderAnchor* within = nullptr);
 
     FlushMethod flushMethod = FlushMethod::FileSystem;
+    // Every copy of a run on the caller's thread, in the order of the sources: for a test whose
+    // seam counts the steps to stop at the Nth.
+    bool stepsInOrder = false;
+    // Threads for a run of copies regardless of its length and the processor (0: CopyWorkers
+    // decides), so that a test can run a short list on several.
+    unsigned copyThreads = 0;
+
+    // The seams below let tests make steps fail or stop. A run of copies may call each of them
+    // from several threads at once, through copies of this operation (one a thread): they must
+    // be safe to call so, and state they keep across calls must be shared (held by reference or
+    // by a shared pointer), not copied into the lambda.
+    //
     // Replaceable so that tests can make a copy fail part-way (a full disk, the Nth file).
     files::ByteWrite byteWrite;
     // Called right before every rename, swap and delete that the operation makes, the final
@@ -101,7 +108,7 @@ class TabfFileOperation {
     std::function<void()> afterRead;
     // Called with its source instead of the short wait before a judged copy reads a source
     // changed just now a second time, so that a test can rewrite it unseen by its times, as a
-    // write under way does. Every copying thread calls it.
+    // write under way does.
     std::function<void(const std::string& source)> waitBeforeSecondRead;
     // The time that judged copies compare change times with; the system's clock when empty.
     std::function<struct timespec()> clock;
@@ -110,8 +117,10 @@ class TabfFileOperation {
         if (beforeChange) beforeChange();
     }
 
+    // Deprecated: the results of the steps tell the same.
     // errno of the first failure of the last call other than Copy, 0 after success.
     int LastErrorCode() const { return lastError_; }
+    // Deprecated: the results of the steps tell the same.
     // The path and errno of the latest call that failed other than in a source: the entry, the
     // copy's target, or what a Delete could not remove inside its entry. Kept, whatever calls
     // succeed meanwhile, until ClearFailure, so that a caller's tidying up does not hide it.
@@ -124,20 +133,22 @@ class TabfFileOperation {
     }
 
   private:
-    using Step = std::function<files::CopyResult(const std::string& source)>;
+    // A step for one entry; `failedAt` receives where it failed when that is not the entry.
+    using Step = std::function<files::CopyResult(const std::string& source, std::string& failedAt)>;
     // Runs the step for each entry; the result of the first that failed.
-    files::CopyResult Run(const Step& step, bool intoDestFolder);
+    CopyStepResult Run(const Step& step, bool intoDestFolder);
     // Run for a step that reports success and sets errno; keeps LastErrorCode.
-    bool RunSimple(const std::function<bool(const std::string& source)>& step,
-                   bool intoDestFolder = false);
-    files::CopyResult CopyOne(const std::string& source, const CopyMode& mode);
+    StepResult RunSimple(
+        const std::function<bool(const std::string& source, std::string& failedAt)>& step,
+        bool intoDestFolder = false);
+    files::CopyResult CopyOne(const std::string& source, const CopyMode& mode,
+                              std::string& failedAt);
     std::string TargetFor(const std::string& source) const;
     // CopyOne's attempts; `target` ends as the path last tried.
-    files::CopyResult CopyTo(const std::string& source, std::string& target, const CopyMode& mode,
+    files::CopyResult CopyTo(const std::string& source, std::string& target,
                              const files::CopyOptions& options);
 
     std::vector<std::string> fileList_;
-    std::string failedAt_;  // set by a step that knows better than its entry where it failed
     std::string failedPath_;
     int failedCode_ = 0;
     int lastError_ = 0;

@@ -68,4 +68,30 @@ std::size_t ForEachIndex(std::size_t count, unsigned workers,
     return stoppedAt;
 }
 
+void RunSideBySide(const std::function<void()>& first, const std::function<void()>& second) {
+    std::exception_ptr firstError;
+    auto runFirst = [&] {
+        try {
+            first();
+        } catch (...) {
+            firstError = std::current_exception();
+        }
+    };
+    std::thread thread;
+    try {
+        thread = std::thread(runFirst);
+    } catch (const std::system_error&) {
+        runFirst();
+    }
+    std::exception_ptr secondError;
+    try {
+        second();
+    } catch (...) {
+        secondError = std::current_exception();
+    }
+    if (thread.joinable()) thread.join();
+    if (firstError) std::rethrow_exception(firstError);
+    if (secondError) std::rethrow_exception(secondError);
+}
+
 }  // namespace hw::files

@@ -1,11 +1,10 @@
-// Which program in the client folder is the client: a Windows client under Wine, whose file
-// keeps its Windows name, or aMule, by its programs or by its configuration folder.
+#include "supervision/client_recognition.h"
+
+#include <unistd.h>
+
 #include "base/amule.h"
 #include "base/paths.h"
-#include "shell/file_copy.h"
 #include "shell/find_files.h"
-#include "ui/language.h"
-#include "ui/main_form.h"
 
 namespace hw {
 
@@ -17,84 +16,88 @@ const char* const KnownClientExes[] = {"emule.exe", "gdonkey.exe", "edonkey2000.
 
 }  // namespace
 
-void MainForm::edit_clientdirChange() {
-    clientQuestionPending_ = false;
-    SyncRememberedPathText(edit_clientdir, clientdir_text);
-    const std::string folder = edit_clientdir.text();
+std::optional<std::string> FindWindowsClient(const std::string& folder, const std::string& chosen) {
     std::vector<std::string> entries;
     FindFiles(folder, "*.exe", entries);
-    // The test looks at the whole entry, folder included; the name met last wins.
+    std::string exe = chosen;
     bool found = false;
     for (const std::string& entry : entries) {
         for (const char* name : KnownClientExes) {
             if (TextContains(entry, name)) {
-                clientExe = name;
+                exe = name;
                 found = true;
             }
         }
-        if (!clientExe.empty() && TextContains(entry, clientExe)) found = true;
+        if (!exe.empty() && TextContains(entry, exe)) found = true;
     }
-    if (found) return;
-    const bool amule = HoldsExecutable(folder, kAmule);
-    const bool amuled = HoldsExecutable(folder, kAmuled);
-    if (amule || amuled || IsAmuleConfigFolder(folder)) {
-        ChooseAmuleProgram(folder, amule, amuled);
-        return;
-    }
-    // A program the user chose (or the settings file names) that is there still.
-    if (!clientExe.empty() &&
-        (HoldsExecutable(folder, clientExe) || !FindOnPath(clientExe).empty())) {
-        return;
-    }
-    if (!LooksLikeAbsolutePath(folder) || !files::IsFolder(folder)) return;
-    // A box at a keystroke would take the typing out of the user's hands.
-    if (edit_clientdir.typing()) {
-        clientQuestionPending_ = true;
-    } else {
-        AskClientExe();
-    }
+    if (!found) return std::nullopt;
+    return exe;
 }
 
-void MainForm::ChooseAmuleProgram(const std::string& folder, bool amule, bool amuled) {
+std::string AmuleRunningOn(ProcessTable& processes, const std::string& folder, bool doubtCounts,
+                           ProcessInfo* found) {
+    // aMule's lock keeps a second program off one configuration; another configuration's aMule
+    // is another client, and so is another user's.
+    const long ownUid = static_cast<long>(::getuid());
+    for (const char* program : {kAmule, kAmuled}) {
+        for (const ProcessInfo& process : processes.ProcessesOf(program)) {
+            const FolderMatch match = AmuleRunsOn(process, folder);
+            if (match == FolderMatch::Same ||
+                (doubtCounts && match == FolderMatch::Unknown && process.uid == ownUid)) {
+                if (found != nullptr) *found = process;
+                return program;
+            }
+        }
+    }
+    return {};
+}
+
+ClientRun FindClientRun(ProcessTable& processes, const std::string& clientFolder,
+                        const std::string& clientExe) {
+    ClientRun run;
+    const std::string folder = StripTrailingSeparatorKeepRoot(clientFolder);
+    if (!IsAmuleConfigFolder(folder)) {
+        run.running = !clientExe.empty() && processes.IsProcessRunning(clientExe);
+        return run;
+    }
+    // One of our user's processes whose configuration cannot be told may run on this one: a
+    // restore under it would be overwritten, and a second start would be refused.
+    run.amuleProgram = AmuleRunningOn(processes, folder, true, &run.process);
+    run.running = !run.amuleProgram.empty();
+    return run;
+}
+
+AmuleProgramFacts AmuleProgramFactsOf(ProcessTable& processes, const std::string& folder,
+                                      bool amule, bool amuled, const std::string& chosen,
+                                      bool display) {
+    AmuleProgramFacts facts;
+    facts.folderHoldsAmule = amule;
+    facts.folderHoldsAmuled = amuled;
     // A configuration folder is served by either program from PATH; the programs of a folder
     // serve the user's own configuration.
     const bool configuration = !amule && !amuled;
-    const std::string served =
-        configuration ? StripTrailingSeparatorKeepRoot(folder) : DefaultAmuleConfigFolder();
-    const std::string running = AmuleRunningOn(served, false);
-    if (!running.empty()) {
-        clientExe = running;
-        return;
-    }
-    if ((clientExe == kAmule && (configuration || amule)) ||
-        (clientExe == kAmuled && (configuration || amuled))) {
-        return;  // the user's choice
-    }
-    const bool hasAmule = configuration ? !FindOnPath(kAmule).empty() : amule;
-    const bool hasAmuled = configuration ? !FindOnPath(kAmuled).empty() : amuled;
-    if (hasAmule != hasAmuled) {
-        clientExe = hasAmule ? kAmule : kAmuled;
-    } else {
-        // Without a display the desktop program could not even start.
-        clientExe = services.window->HasDisplay() ? kAmule : kAmuled;
-    }
+    facts.running = AmuleRunningOn(
+        processes,
+        configuration ? StripTrailingSeparatorKeepRoot(folder) : DefaultAmuleConfigFolder(), false);
+    facts.chosen = chosen;
+    facts.amuleOnPath = !FindOnPath(kAmule).empty();
+    facts.amuledOnPath = !FindOnPath(kAmuled).empty();
+    facts.display = display;
+    return facts;
 }
 
-void MainForm::edit_clientdirExit() {
-    if (!clientQuestionPending_) return;
-    clientQuestionPending_ = false;
-    AskClientExe();
-}
-
-void MainForm::AskClientExe() {
-    ShowMessage(msg_no_client_exe, msg_error_caption);
-    const std::vector<std::string> chosen = services.dialogs->OpenFiles(
-        OpenDialog3, StripTrailingSeparatorKeepRoot(edit_clientdir.text()));
-    if (chosen.empty()) return;
-    const std::string& file = chosen.front();
-    // Only the name is kept: the client is always started from the client folder.
-    clientExe = FileName(file);
-    Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + clientExe);
+std::string ChooseAmuleProgram(const AmuleProgramFacts& facts) {
+    if (!facts.running.empty()) return facts.running;
+    const bool configuration = !facts.folderHoldsAmule && !facts.folderHoldsAmuled;
+    if ((facts.chosen == kAmule && (configuration || facts.folderHoldsAmule)) ||
+        (facts.chosen == kAmuled && (configuration || facts.folderHoldsAmuled))) {
+        return facts.chosen;
+    }
+    const bool hasAmule = configuration ? facts.amuleOnPath : facts.folderHoldsAmule;
+    const bool hasAmuled = configuration ? facts.amuledOnPath : facts.folderHoldsAmuled;
+    if (hasAmule != hasAmuled) return hasAmule ? kAmule : kAmuled;
+    // Without a display the desktop program could not even start.
+    return facts.display ? kAmule : kAmuled;
 }
 
 }  // namespace hw

@@ -1,19 +1,13 @@
-// Every 10 seconds: restart the watched client and AppRunner program when no process of their
-// name is left, then bring the auto-backup period in line with the minutes field. A program we
-// started ourselves is also restarted as soon as its end watch tells that it has ended. Both ways
-// go through the program's guard, which holds back one that ends right after each start.
+#include "supervision/observer.h"
+
 #include <signal.h>
-#include <sys/wait.h>
 
 #include <cerrno>
 #include <utility>
 
 #include "base/amule.h"
-#include "base/app_title.h"
 #include "base/paths.h"
-#include "supervision/restart_guard.h"
-#include "ui/language.h"
-#include "ui/main_form.h"
+#include "supervision/client_recognition.h"
 
 namespace hw {
 
@@ -24,46 +18,6 @@ bool RetireEndedWatch(SupervisedProgram& program) {
     if (!program.watch || !program.watch->Ended()) return false;
     program.ended = std::move(program.watch);
     return true;
-}
-
-// The start under way belongs to this program, also when the start throws.
-class LaunchingScope {
-  public:
-    LaunchingScope(Supervision& all, SupervisedProgram& program) : all_(all) {
-        all_.launching = &program;
-    }
-    ~LaunchingScope() { all_.launching = nullptr; }
-    LaunchingScope(const LaunchingScope&) = delete;
-    LaunchingScope& operator=(const LaunchingScope&) = delete;
-
-  private:
-    Supervision& all_;
-};
-
-// One program's step: started again when it is watched and gone, as far as its guard lets it.
-void Supervise(Supervision& all, SupervisedProgram& program, std::time_t now, bool watched,
-               const std::string& target, const std::function<bool()>& running,
-               const std::function<void()>& start) {
-    if (!watched) return;
-    if (program.target != target) {
-        program.guard.Reset();
-        program.target = target;
-        program.noticeDue = false;
-    }
-    // A start of ours that has not ended runs: no look at the process list needed.
-    if (program.watch || running()) return;
-    if (program.guard.Ended(now)) program.noticeDue = true;
-    if (!program.guard.MayStart(now)) return;
-    LaunchingScope scope(all, program);
-    start();
-}
-
-// The user wants the program again: its ends so far no longer count. True when it was held back.
-bool ForgetEnds(SupervisedProgram& program) {
-    const bool held = program.guard.held();
-    program.guard.Reset();
-    program.noticeDue = false;
-    return held;
 }
 
 // True when the process lives (perhaps as another user's) and is none of these.
@@ -77,149 +31,127 @@ bool LivesAndIsNoneOf(long pid, const std::vector<ProcessInfo>& processes) {
 
 }  // namespace
 
-Supervision& MainForm::supervision() {
-    if (!supervision_) supervision_ = std::make_shared<Supervision>();
-    return *supervision_;
+void Supervisor::Tick(const WatchTargets& targets, const SupervisorTools& tools) {
+    RetireEndedWatches(tools);
+    Supervise(Watched::Client, targets, tools);
+    Supervise(Watched::AppRunner, targets, tools);
 }
 
-void MainForm::EndWatchesChanged() {
-    if (onEndWatchesChanged) onEndWatchesChanged();
+void Supervisor::Supervise(Watched which, const WatchTargets& targets,
+                           const SupervisorTools& tools) {
+    const bool client = which == Watched::Client;
+    if (!(client ? targets.client : targets.appRunner)) return;
+    SupervisedProgram& watched = program(which);
+    const std::time_t now = tools.now();
+    const std::string target =
+        client ? StripTrailingSeparatorKeepRoot(targets.clientFolder) + "\n" + targets.clientExe
+               : targets.appRunnerPath;
+    if (watched.target != target) {
+        watched.guard.Reset();
+        watched.target = target;
+        watched.noticeDue = false;
+    }
+    // A start of ours that has not ended runs: no look at the process list needed.
+    if (watched.watch) return;
+    const bool running =
+        client ? FindClientRun(tools.processes, targets.clientFolder, targets.clientExe).running
+               : tools.processes.IsProcessRunning(AppRunnerProcessName(targets.appRunnerPath));
+    if (running) return;
+    if (watched.guard.Ended(now)) watched.noticeDue = true;
+    if (!watched.guard.MayStart(now)) return;
+    Start(which,
+          client ? ClientStartCommand(targets.clientFolder, targets.clientExe)
+                 : StartCommand{targets.appRunnerPath, {}},
+          tools);
+    if (tools.afterStart) tools.afterStart();
 }
 
-std::vector<int> MainForm::EndWatchDescriptors() const {
+bool Supervisor::Start(Watched which, const StartCommand& command, const SupervisorTools& tools) {
+    if (!tools.starter.StartProgram(command.program, command.arguments)) return false;
+    SupervisedProgram& started = program(which);
+    started.guard.Started(tools.now());
+    started.watch = tools.starter.TakeEndWatch();
+    if (tools.watchesChanged) tools.watchesChanged();
+    return true;
+}
+
+std::pair<bool, bool> Supervisor::RetireEndedWatches(const SupervisorTools& tools) {
+    const bool client = RetireEndedWatch(state_.client);
+    const bool appRunner = RetireEndedWatch(state_.appRunner);
+    if ((client || appRunner) && tools.watchesChanged) tools.watchesChanged();
+    return {client, appRunner};
+}
+
+void Supervisor::StartedProgramEnded(const WatchTargets& targets, const SupervisorTools& tools) {
+    const auto [client, appRunner] = RetireEndedWatches(tools);
+    if (client) state_.client.awaitingReap = true;
+    if (appRunner) state_.appRunner.awaitingReap = true;
+    // The system reaps an ended program a moment later (seconds, under some inits); a start
+    // before that would find aMule's lock still naming a live process, and quit at once.
+    for (const Watched which : {Watched::Client, Watched::AppRunner}) {
+        SupervisedProgram& ended = program(which);
+        if (!ended.awaitingReap || (ended.ended && !ended.ended->Reaped())) continue;
+        ended.awaitingReap = false;
+        Supervise(which, targets, tools);
+    }
+}
+
+bool Supervisor::ReapPending() const {
+    return state_.client.awaitingReap || state_.appRunner.awaitingReap;
+}
+
+std::vector<int> Supervisor::EndWatchDescriptors() const {
     std::vector<int> descriptors;
-    if (!supervision_) return descriptors;
-    for (const SupervisedProgram* program : {&supervision_->client, &supervision_->appRunner}) {
-        if (program->watch) descriptors.push_back(program->watch->descriptor());
+    for (const SupervisedProgram* watched : {&state_.client, &state_.appRunner}) {
+        if (watched->watch) descriptors.push_back(watched->watch->descriptor());
     }
     return descriptors;
 }
 
-void MainForm::SuperviseClient() {
-    Supervise(
-        supervision(), supervision().client, now(), cb_watchclient.checked(),
-        StripTrailingSeparatorKeepRoot(edit_clientdir.text()) + "\n" + clientExe,
-        [this] { return IsClientRunning(); },
-        [this] {
-            LaunchClient();
-            BringMainWindowToFront();
-        });
+void Supervisor::WantedAgain(Watched which, const WatchTargets& targets,
+                             const SupervisorTools& tools) {
+    SupervisedProgram& wanted = program(which);
+    const bool held = wanted.guard.held();
+    wanted.guard.Reset();
+    wanted.noticeDue = false;
+    if (held) Supervise(which, targets, tools);
 }
 
-void MainForm::SuperviseAppRunner() {
-    const std::string path = edit_launchpad_path.text();
-    Supervise(
-        supervision(), supervision().appRunner, now(),
-        cb_lauchpad_watch.checked() && cb_lauchpad_watch.enabled(), path,
-        [this, &path] { return IsProcessRunning(LaunchpadProcessName(path)); },
-        [this, &path] {
-            LaunchProgram(path, false);
-            BringMainWindowToFront();
-        });
-}
-
-std::pair<bool, bool> MainForm::RetireEndedWatches() {
-    Supervision& watched = supervision();
-    const bool client = RetireEndedWatch(watched.client);
-    const bool appRunner = RetireEndedWatch(watched.appRunner);
-    if (client || appRunner) EndWatchesChanged();
-    return {client, appRunner};
-}
-
-void MainForm::timer_observerTimer() {
-    RetireEndedWatches();
-    SuperviseClient();
-    SuperviseAppRunner();
-    // Told a tick after the hold began: by then the system has reaped the last start and has
-    // its exit status, and a tray icon shown since can carry the notice.
-    TellRestartsHeld();
-    SyncAutobackupInterval();
-}
-
-void MainForm::StartedProgramEnded() {
-    Supervision& watched = supervision();
-    const auto [client, appRunner] = RetireEndedWatches();
-    if (client) watched.client.awaitingReap = true;
-    if (appRunner) watched.appRunner.awaitingReap = true;
-    // The system reaps an ended program a moment later (seconds, under some inits); a start
-    // before that would find aMule's lock still naming a live process, and quit at once.
-    for (SupervisedProgram* program : {&watched.client, &watched.appRunner}) {
-        if (!program->awaitingReap || (program->ended && !program->ended->Reaped())) continue;
-        program->awaitingReap = false;
-        program == &watched.client ? SuperviseClient() : SuperviseAppRunner();
-    }
-}
-
-bool MainForm::ReapPending() const {
-    return supervision_ &&
-           (supervision_->client.awaitingReap || supervision_->appRunner.awaitingReap);
-}
-
-void MainForm::TellRestartsHeld() {
-    Supervision& watched = supervision();
-    const std::string folder = StripTrailingSeparatorKeepRoot(edit_clientdir.text());
+std::vector<HeldBack> Supervisor::DueNotices(const WatchTargets& targets, ProcessTable& processes) {
+    const std::string folder = StripTrailingSeparatorKeepRoot(targets.clientFolder);
     const bool amule = IsAmuleConfigFolder(folder);
-    for (SupervisedProgram* program : {&watched.client, &watched.appRunner}) {
-        if (!program->noticeDue || !program->guard.held()) {
-            program->noticeDue = false;
+    std::vector<HeldBack> due;
+    for (const Watched which : {Watched::Client, Watched::AppRunner}) {
+        SupervisedProgram& watched = program(which);
+        if (!watched.noticeDue || !watched.guard.held()) {
+            watched.noticeDue = false;
             continue;
         }
-        const bool isClient = program == &watched.client;
-        std::vector<std::string> lines;
-        lines.push_back(LanguageText(*this, TextId::RestartsHeldPrefix) +
-                        (!isClient ? edit_launchpad_path.text()
-                         : amule   ? clientExe
-                                   : AddTrailingSeparator(edit_clientdir.text()) + clientExe));
-        if (const auto status = program->ended ? program->ended->ExitStatus() : std::nullopt) {
-            lines.push_back(WIFSIGNALED(*status) ? LanguageText(*this, TextId::RestartsHeldSignal) +
-                                                       std::to_string(WTERMSIG(*status))
-                                                 : LanguageText(*this, TextId::RestartsHeldCode) +
-                                                       std::to_string(WEXITSTATUS(*status)));
-        }
-        if (isClient && amule) {
+        const bool client = which == Watched::Client;
+        HeldBack held;
+        held.program = which;
+        held.name = !client ? targets.appRunnerPath
+                    : amule ? targets.clientExe
+                            : AddTrailingSeparator(targets.clientFolder) + targets.clientExe;
+        if (watched.ended) held.exitStatus = watched.ended->ExitStatus();
+        if (client && amule) {
+            held.amule = true;
+            held.configFolder = folder;
             // aMule quits at once when its lock names a live process, which need not be aMule.
             const long holder = AmuleLockHolder(folder);
-            std::vector<ProcessInfo> amules = services.processes->ProcessesOf(kAmule);
-            for (ProcessInfo& process : services.processes->ProcessesOf(kAmuled)) {
+            std::vector<ProcessInfo> amules = processes.ProcessesOf(kAmule);
+            for (ProcessInfo& process : processes.ProcessesOf(kAmuled)) {
                 amules.push_back(std::move(process));
             }
-            if (LivesAndIsNoneOf(holder, amules)) {
-                lines.push_back(LanguageText(*this, TextId::RestartsHeldLockPrefix) + folder +
-                                "/muleLock" + LanguageText(*this, TextId::RestartsHeldLockMiddle) +
-                                std::to_string(holder) +
-                                LanguageText(*this, TextId::RestartsHeldLockSuffix));
-            }
-            lines.push_back(LanguageText(*this, TextId::RestartsHeldLog) + folder + "/logfile");
+            if (LivesAndIsNoneOf(holder, amules)) held.lockHolder = holder;
         }
-        lines.push_back(LanguageText(*this, TextId::RestartsHeldRetry));
-        auto joined = [&lines](const char* separator) {
-            std::string text;
-            for (const std::string& line : lines) text += (text.empty() ? "" : separator) + line;
-            return text;
-        };
-        if (onRestartsHeld) {
-            onRestartsHeld(joined(" "));
-            program->noticeDue = false;
-        } else {
-            program->noticeDue = !abfTrayIcon1.showNotice(kAppTitle, joined("\n"));
-        }
+        due.push_back(std::move(held));
     }
+    return due;
 }
 
-// A box ticked anew: the user wants the program, so its ends so far no longer count; a program
-// held back is tried at once.
-void MainForm::cb_watchclientClick() {
-    if (!cb_watchclient.checked()) return;
-    if (ForgetEnds(supervision().client)) SuperviseClient();
-}
-
-void MainForm::cb_startclientClick() {
-    if (cb_startclient.checked()) cb_watchclientClick();
-}
-
-void MainForm::cb_lauchpad_watchClick() {
-    if (!cb_lauchpad_watch.checked()) return;
-    if (ForgetEnds(supervision().appRunner)) SuperviseAppRunner();
+void Supervisor::NoticeGiven(Watched which) {
+    program(which).noticeDue = false;
 }
 
 }  // namespace hw

@@ -59,8 +59,6 @@ struct SupervisedProgram {
 struct Supervision {
     SupervisedProgram client;
     SupervisedProgram appRunner;
-    // The program a start under way belongs to; null for the starts at program start.
-    SupervisedProgram* launching = nullptr;
 };
 
 // The process id that aMule's lock file `muleLock` in the configuration folder names (its first

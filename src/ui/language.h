@@ -83,6 +83,9 @@ enum class TextId {
     RestartsHeldRetry,
     RunStartedPrefix,  // the command line's run begins, before the autobackup setting
     RunEndedPrefix,    // ... ends, before the signal's name
+    BackupUnderWay,    // a run on the worker, in the last-backup line: before the part files done
+    RestoreUnderWay,
+    ProgressOf,  // between the part files done and all of them
 };
 
 // The text for the language that form.CurrentLanguageCode() gives.

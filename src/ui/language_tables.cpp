@@ -442,9 +442,12 @@ const Bilingual& MomentText(TextId id) {
          "Kästchen erneut angekreuzt wird."},
         {"running; autobackup: ", "läuft; Autobackup: "},
         {"ended by ", "beendet durch "},
+        {"Backup under way: ", "Sicherung läuft: "},
+        {"Restore under way: ", "Wiederherstellung läuft: "},
+        {" of ", " von "},
     };
     static_assert(
-        sizeof(texts) / sizeof(texts[0]) == static_cast<std::size_t>(TextId::RunEndedPrefix) + 1,
+        sizeof(texts) / sizeof(texts[0]) == static_cast<std::size_t>(TextId::ProgressOf) + 1,
         "one text for every TextId");
     return texts[static_cast<int>(id)];
 }

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "backup/backup_run.h"
+#include "backup/restore_run.h"
 #include "base/services.h"
 #include "shell/background_removal.h"
 #include "shell/file_operation.h"
@@ -18,7 +20,9 @@
 
 namespace hw {
 
-struct Supervision;
+class Supervisor;
+struct StoredSettings;
+struct SupervisorTools;
 
 // The text a path edit shows in each language: a placeholder until a path is chosen.
 struct RememberedPathText {
@@ -151,7 +155,7 @@ class MainForm : public Messages {
     void ApplyGermanTexts();
     void combo_languageChange();
 
-    // ---- Settings (settings/settings.cpp) ------------------------------------------------------
+    // ---- Settings (ui/settings_form.cpp) -------------------------------------------------------
     // A settings file named by the caller (the command line's --settings); empty: the one that
     // the location rule finds for the executable.
     std::string settingsFile;
@@ -168,7 +172,7 @@ class MainForm : public Messages {
     static std::vector<std::string> SplitFileList(const std::string& text);
     bool SetAutostart(bool on);
 
-    // ---- Processes (supervision/program_start.cpp) ----------------------------------------------
+    // ---- Processes (ui/program_start_form.cpp) --------------------------------------------------
     bool IsProcessRunning(const std::string& exeName);
     void LaunchProgram(const std::string& commandLine, bool reportFailure,
                        const std::vector<std::string>& arguments = {});
@@ -185,7 +189,7 @@ class MainForm : public Messages {
     // Starts the client from the client folder, or aMule from PATH on its configuration folder.
     void LaunchClient();
 
-    // ---- Observer and AppRunner (supervision/observer.cpp, supervision/app_runner.cpp) ---------
+    // ---- Observer and AppRunner (ui/observer_form.cpp) -----------------------------------------
     void timer_observerTimer();
     void cb_lauchpad_startupClick();
     void btn_browselaunchpadClick();
@@ -211,7 +215,7 @@ class MainForm : public Messages {
     // tray icon shows it as a notice (once the icon is shown).
     std::function<void(const std::string& line)> onRestartsHeld;
 
-    // ---- Auto-backup schedule (backup/schedule.cpp) --------------------------------------------
+    // ---- Auto-backup schedule (ui/schedule.cpp) ------------------------------------------------
     void cb_autobackupClick();
     void pop_enabledisableClick();
     void timer_autobackupTimer();
@@ -222,10 +226,16 @@ class MainForm : public Messages {
     void SyncAutobackupInterval();
 
     // ---- Backup engine (backup/) ---------------------------------------------------------------
-    // Skipped: nothing to do (client not running, no part file, a manual run under way).
-    // Failed: runFailure() then holds what the manual run shows.
-    enum class RunOutcome { Skipped, Succeeded, Failed };
+    // Skipped: nothing to do (client not running, no part file, a run under way).
+    // Failed: runFailure() then holds what the manual run shows. Started: handed to the
+    // worker (services.worker); its end is told when the run ends.
+    enum class RunOutcome { Skipped, Succeeded, Failed, Started };
     RunOutcome BackupPartFiles(bool automatic);
+    // True from the start of a run on the worker until its end has been told; Backup and
+    // Restore are disabled meanwhile.
+    bool RunUnderWay() const { return runUnderWay_; }
+    // Told as a run on the worker starts and as it ends.
+    std::function<void()> onRunStateChanged;
     // How the last backup or restore that ran or was refused ended, for a front end that has
     // no boxes to show (Damaged: done, but damaged part files were kept from an older copy or,
     // in a restore, damaged copies left out). None: nothing ran.
@@ -236,12 +246,6 @@ class MainForm : public Messages {
     std::function<void(const std::string& line)> onRunRecorded;
     // From B, or from B_old (`older`) when the user chose the older generation.
     void RestorePartFiles(bool older = false);
-    // Why a file step failed, in words, from its errno.
-    std::string FailureCause(int error) const;
-    // Why this user may not run `command` ("backup", "restore") on these paths: root on another
-    // user's settings file, or a path (a link itself) that another user owns. Empty when it may.
-    std::string OwnerRefusal(const std::vector<std::string>& paths,
-                             const std::string& command) const;
     // False when an entry could not be copied.
     bool BackupAdditionalFiles(bool automatic);
     const std::string& runFailure() const { return runFailure_; }
@@ -289,13 +293,13 @@ class MainForm : public Messages {
     // language and remembers an absolute path for both languages.
     void SyncRememberedPathText(Edit& edit, RememberedPathText& remembered);
 
-    // ---- Additional files (backup/additional_files.cpp) ----------------------------------------
+    // ---- Additional files (ui/additional_files.cpp) --------------------------------------------
     void btn_lb_addClick();
     void btn_lb_removeClick();
     // The path's part below the client folder, or "INVALID_DIR" when it lies elsewhere.
     std::string RelativeToClientDir(const std::string& path) const;
 
-    // ---- Client recognition (supervision/client_recognition.cpp) -------------------------------
+    // ---- Client recognition (ui/client_form.cpp) -----------------------------------------------
     void edit_clientdirChange();
     // The question of a folder without a client, held back while the user types the folder.
     void edit_clientdirExit();
@@ -324,8 +328,24 @@ class MainForm : public Messages {
     bool automaticFailureNoticed_ = false;
     // Shows a failure of a backup run (in manual mode, or when alwaysShown) and keeps its text.
     void RunFailed(bool automatic, const std::string& text, bool alwaysShown = false);
-    // The backup run itself; BackupPartFiles adds it to the history.
-    RunOutcome RunBackup(bool automatic);
+    // A run on the worker: its number (a progress posted after its end is dropped), and whether
+    // one is under way.
+    bool runUnderWay_ = false;
+    unsigned runSerial_ = 0;
+    void BeginRunUnderWay();
+    void EndRunUnderWay();
+    // Shows part files done of all in the last-backup line and the tray, where a run on the
+    // worker takes longer than a second.
+    RunProgress ProgressShown(bool restore);
+    void ShowRunProgress(unsigned serial, bool restore, std::size_t done, std::size_t all);
+    // A backup's end: its messages, its outcome, its place in the history.
+    RunOutcome BackupEnded(bool automatic, const BackupReport& report);
+    void RestoreEnded(const RestoreReport& report);
+    // The tray's notice of a failed automatic run, once until one succeeds.
+    void AutomaticRunEnded(RunOutcome outcome);
+    // Runs `end` with its messages held, then tells them as one notice of the tray icon, or in
+    // boxes where the icon cannot show one: a run started from the tray's menu behind the icon.
+    void TellAsOneNotice(const std::function<void()>& end);
     // Appends a run to the history; a backup also becomes the last-backup line.
     void RecordRun(bool restore, bool automatic, bool succeeded, const std::string& message);
     // Of the run under way: part files copied or restored, damaged ones.
@@ -343,27 +363,23 @@ class MainForm : public Messages {
     // True when a client is known that automatic backups can wait for.
     bool ClientKnown() const;
     void RefreshStatusText(int minutes);
-    // LoadSettings' steps, one group of keys each, in the order the keys are read; `stored`
-    // gives a key's value from the one reading of the file.
-    using StoredSetting = std::function<std::string(const char* section, const char* key)>;
-    void LoadFolders(const StoredSetting& stored, bool firstStart);
-    void LoadAutobackup(const StoredSetting& stored);
-    void LoadAdditionalFiles(const StoredSetting& stored);
-    void LoadStartup(const StoredSetting& stored);
+    // LoadSettings' steps, one group of keys each, in the order the keys are read, all from the
+    // one reading of the file.
+    void LoadFolders(const StoredSettings& stored);
+    void LoadAutobackup(const StoredSettings& stored);
+    void LoadAdditionalFiles(const StoredSettings& stored);
+    void LoadStartup(const StoredSettings& stored);
     // A path field gets the stored value, else `preset`, else its placeholder.
-    void LoadPath(Edit& edit, const std::string& value, const RememberedPathText& remembered,
-                  const std::string& preset = "");
+    void LoadPath(Edit& edit, const std::optional<std::string>& value,
+                  const RememberedPathText& remembered, const std::string& preset = "");
     BackgroundRemoval discardRemoval_;
-    // The watched programs' restarts (supervision/restart_guard.h), made at first use.
-    std::shared_ptr<Supervision> supervision_;
-    Supervision& supervision();
-    void SuperviseClient();
-    void SuperviseAppRunner();
+    // The watched programs' restarts (supervision/observer.h), made at first use.
+    std::shared_ptr<Supervisor> supervision_;
+    Supervisor& supervision();
+    // The services, the clock and the window's calls that the supervisor's steps use.
+    SupervisorTools SupervisionTools();
     void TellRestartsHeld();
     void EndWatchesChanged();
-    // Lets go of the watches of our starts that have ended (client, AppRunner), telling the
-    // front end when any was.
-    std::pair<bool, bool> RetireEndedWatches();
     friend class ManualRunScope;
 };
 

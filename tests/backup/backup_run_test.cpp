@@ -1,7 +1,10 @@
+#include "backup/backup_run.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +17,7 @@
 #include "shell/find_files.h"
 #include "support/child_with_alarm.h"
 #include "support/scratch_mounts.h"
+#include "ui/run_texts.h"
 
 namespace hw::test {
 namespace {
@@ -614,6 +618,85 @@ TEST(BackupRun, PartFilesWithNamesTooLongForTheEndingAreNamedAndTheOthersBackedU
             EXPECT_NE(usb.messages()[0].find(usb.T + "/" + part + "\n"), std::string::npos);
         }
         EXPECT_EQ(Names(disk + "/B"), Strings{"good.part.met.HWS"});
+    }
+}
+
+// The engine's report, without a window: how a run ended, what refused it, and what it counted.
+TEST(BackupEngine, ReportsTheOutcomeTheRefusalAndTheCounts) {
+    struct Case {
+        const char* what;
+        std::function<void(BackupDesk&, BackupRequest&)> setup;
+        RunResult outcome;
+        RefusalKind refusal;
+        std::string refusedPath;  // below the desk's root
+        std::size_t files, damaged;
+    };
+    auto part = [](const char* name, const char* text = "1") {
+        return [=](BackupDesk& d, BackupRequest&) { WriteFile(d.T + "/" + name, PartMet(text)); };
+    };
+    auto write = [](const char* below, std::function<void(BackupDesk&, BackupRequest&)> more) {
+        return [=](BackupDesk& d, BackupRequest& r) {
+            WriteFile(d.root / below, "text");
+            more(d, r);
+        };
+    };
+    const auto one = part("001.part.met");
+    // clang-format off
+    const Case cases[] = {
+        {"two part files", [&](BackupDesk& d, BackupRequest& r) { one(d, r); part("002.part.met")(d, r); },
+         RunResult::Succeeded, RefusalKind::None, "", 2, 0},
+        {"none", [](BackupDesk&, BackupRequest&) {}, RunResult::NothingToDo, RefusalKind::None, "", 0, 0},
+        {"relative", [&](BackupDesk& d, BackupRequest& r) { one(d, r); r.backup = "bak"; },
+         RunResult::Refused, RefusalKind::BackupNotAbsolute, "", 0, 0},
+        {"the temp folder", [&](BackupDesk& d, BackupRequest& r) { one(d, r); r.backup = d.T; },
+         RunResult::Refused, RefusalKind::BackupOverlaps, "", 0, 0},
+        {"a file", write("backup", one), RunResult::Refused, RefusalKind::NotAFolder, "backup", 0, 0},
+        {"foreign in B", write("backup/notes.txt", one), RunResult::Refused, RefusalKind::Foreign, "backup", 0, 0},
+        {"foreign in B_old", write("backup_old/notes.txt", one), RunResult::Refused, RefusalKind::Foreign, "backup_old", 0, 0},
+        {"a damaged one", [&](BackupDesk& d, BackupRequest& r) { one(d, r); WriteFile(d.T + "/002.part.met", "cut"); },
+         RunResult::Failed, RefusalKind::None, "", 1, 1},
+        {"a missing extra", [&](BackupDesk& d, BackupRequest& r) { one(d, r); r.entries = {"server.met"}; },
+         RunResult::Failed, RefusalKind::None, "", 1, 0},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BackupDesk d;
+        BackupRequest request;
+        request.temp = d.T;
+        request.backup = d.B;
+        request.client = d.C;
+        request.pauseBeforeRereading = [] {};
+        std::size_t told = 0;
+        request.progress = [&](std::size_t done, std::size_t all) {
+            EXPECT_LE(done, all);
+            told = std::max(told, done);
+        };
+        c.setup(d, request);
+        TabfFileOperation op;
+        BackgroundRemoval removal;
+        const BackupReport report = RunBackup(request, op, removal);
+        removal.Wait();
+        EXPECT_EQ(report.outcome, c.outcome);
+        EXPECT_EQ(report.refusal.kind, c.refusal);
+        EXPECT_EQ(report.refusal.path, c.refusedPath.empty() ? "" : d.root / c.refusedPath);
+        EXPECT_EQ(report.files, c.files);
+        EXPECT_EQ(report.damaged, c.damaged);
+        const bool ran = c.outcome == RunResult::Succeeded || c.outcome == RunResult::Failed;
+        EXPECT_EQ(report.failure.kind, FailureKind::None);
+        EXPECT_EQ(told, ran ? c.files + c.damaged : 0u);
+        EXPECT_EQ(FileExists(d.B + "/001.part.met.HWS"), ran);
+    }
+    {  // a report never filled (the run's thread failed) reads as a failure, never as success
+        const std::vector<std::string> said = [] {
+            BackupDesk d;
+            std::vector<std::string> texts;
+            for (const RunMessage& m : BackupTexts(d.f(), BackupReport{}).messages) {
+                texts.push_back(m.text);
+            }
+            return texts;
+        }();
+        EXPECT_EQ(said, Strings{kFailed});
     }
 }
 

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <tuple>
+#include <utility>
 
 #include "backup/backup_fixture.h"
 
@@ -268,6 +273,96 @@ TEST(BackupCommands, AFullManualCycleRestoresTheBackedUpBytes) {
     EXPECT_EQ(desk.dialogs.messageTexts(), (Strings{"Backing up *.PART.METs successful !",
                                                     "Restoring *.PART.METs successful !"}));
     EXPECT_EQ(desk.dialogs.count(Shown::Kind::Question), 1);
+}
+
+// Runs the work on a thread of its own and keeps the steps for the window's thread until the
+// test runs them, as the front end's event loop would.
+class QueuedWorker : public RunWorker {
+  public:
+    int starts = 0;
+    ~QueuedWorker() override { Join(); }
+    void Start(std::function<void()> work, std::function<void()> done) override {
+        ++starts;
+        Join();
+        thread_ = std::thread([this, work = std::move(work), done = std::move(done)] {
+            work();
+            Post(done);
+        });
+    }
+    void Post(std::function<void()> step) override {
+        const std::lock_guard<std::mutex> lock(guard_);
+        steps_.push_back(std::move(step));
+    }
+    // Waits for the work's end, then runs every step it left, in order.
+    void Finish() {
+        Join();
+        std::deque<std::function<void()>> steps;
+        {
+            const std::lock_guard<std::mutex> lock(guard_);
+            steps.swap(steps_);
+        }
+        for (const auto& step : steps) step();
+    }
+
+  private:
+    void Join() {
+        if (thread_.joinable()) thread_.join();
+    }
+    std::thread thread_;
+    std::mutex guard_;
+    std::deque<std::function<void()>> steps_;
+};
+
+TEST(BackupCommand, ARunOnTheWorkerHoldsTheCommandsBackAndTellsItsEndOnceDone) {
+    BackupDesk d;
+    QueuedWorker worker;
+    d.f().services.worker = &worker;
+    int stateChanges = 0;
+    d.f().onRunStateChanged = [&] { ++stateChanges; };
+    WriteFile(d.T + "/001.part.met", PartMet("1"));
+    auto enabled = [&d] {
+        return std::make_tuple(d.f().btn_backup.enabled(), d.f().btn_restore.enabled(),
+                               d.f().pop_backup.enabled());
+    };
+    d.f().btn_backupClick();
+    EXPECT_TRUE(d.f().RunUnderWay());
+    EXPECT_EQ(enabled(), std::make_tuple(false, false, false));
+    EXPECT_EQ(stateChanges, 1);
+    // A second click, a restore and a scheduled backup meanwhile start nothing and ask nothing.
+    d.f().btn_backupClick();
+    d.f().btn_restoreClick();
+    d.desk.processes.running = {"emule.exe"};
+    EXPECT_EQ(d.f().BackupPartFiles(true), MainForm::RunOutcome::Skipped);
+    EXPECT_EQ(worker.starts, 1);
+    EXPECT_TRUE(d.desk.dialogs.shown.empty());
+    EXPECT_EQ(d.f().lastRunEnd(), MainForm::RunEnd::None);
+
+    worker.Finish();
+    EXPECT_EQ(d.messages(), Strings{"Backing up *.PART.METs successful !"});
+    EXPECT_EQ(d.f().lastRunEnd(), MainForm::RunEnd::Succeeded);
+    EXPECT_FALSE(d.f().RunUnderWay());
+    EXPECT_EQ(enabled(), std::make_tuple(true, true, true));
+    EXPECT_EQ(stateChanges, 2);
+    EXPECT_EQ(ReadFile(d.B + "/001.part.met.HWS"), PartMet("1"));
+    d.f().FinishBackgroundWork();
+
+    // Started from the tray's menu behind the icon, its end is one notice, not a box.
+    d.f().abfTrayIcon1.setVisible(true);
+    d.f().pop_backupClick();
+    worker.Finish();
+    EXPECT_EQ(d.messages().size(), 1u);
+    EXPECT_EQ(d.f().abfTrayIcon1.noticeText(), "Backing up *.PART.METs successful !");
+    d.f().FinishBackgroundWork();
+
+    // An automatic run that fails is announced by the icon once it has ended.
+    d.f().edit_backupdir.setText(d.T);
+    EXPECT_EQ(d.f().BackupPartFiles(true), MainForm::RunOutcome::Started);
+    EXPECT_EQ(d.f().abfTrayIcon1.noticeCount(), 1u);
+    worker.Finish();
+    EXPECT_EQ(d.f().lastRunEnd(), MainForm::RunEnd::Refused);
+    EXPECT_EQ(d.f().abfTrayIcon1.noticeCount(), 2u);
+    EXPECT_NE(d.f().abfTrayIcon1.noticeText().find(d.f().msg_backupdir_overlaps),
+              std::string::npos);
 }
 
 }  // namespace

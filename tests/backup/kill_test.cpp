@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -86,7 +87,7 @@ class KilledBackup : public ::testing::Test {
 // Kills the process half-way through writing the copy with the given number.
 std::function<void()> KillDuringCopy(BackupDesk& d, int number) {
     return [&d, number] {
-        auto calls = std::make_shared<int>(0);
+        auto calls = std::make_shared<std::atomic<int>>(0);
         d.f().abfFileOperation1.byteWrite = [calls, number](int to, const char* data,
                                                             std::size_t size) {
             if (++*calls == number) {

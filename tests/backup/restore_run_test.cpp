@@ -1,3 +1,5 @@
+#include "backup/restore_run.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -268,6 +270,54 @@ TEST(RestoreRun, AnAbsoluteEntryIsNamedAsWritten) {
     d.f().listbox_files.add("/etc/hostname");
     d.f().RestorePartFiles();
     EXPECT_EQ(d.messages(), (Strings{kOk, kExtraErrors + "/etc/hostname\n"}));
+}
+
+// The engine's report, without a window.
+TEST(RestoreEngine, ReportsTheOutcomeTheRefusalAndTheCounts) {
+    struct Case {
+        const char* what;
+        const char* copies;  // in B: good ones "g", damaged ones "d"; "" none
+        bool older;          // read from B_old
+        const char* temp;    // below the desk's root; "" the desk's temp folder
+        RunResult outcome;
+        RefusalKind refusal;
+        const char* refusedPath;  // below the desk's root
+        std::size_t files, damaged;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"B absent",        "",   false, "",        RunResult::Refused,   RefusalKind::NothingToRestore, "backup",  0, 0},
+        {"B_old absent",    "g",  true,  "",        RunResult::Refused,   RefusalKind::NothingToRestore, "backup_old", 0, 0},
+        {"temp relative",   "g",  false, "-",       RunResult::Refused,   RefusalKind::TempNotAbsolute, "",         0, 0},
+        {"temp missing",    "g",  false, "gone",    RunResult::Refused,   RefusalKind::TempMissing,     "gone",     0, 0},
+        {"good",            "gg", false, "",        RunResult::Succeeded, RefusalKind::None,            "",         2, 0},
+        {"one damaged",     "gd", false, "",        RunResult::Failed,    RefusalKind::None,            "",         1, 1},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BackupDesk d;
+        for (std::size_t k = 0; c.copies[k] != '\0'; ++k) {
+            WriteFile(d.B + "/00" + std::to_string(k) + ".part.met.HWS",
+                      c.copies[k] == 'g' ? PartMet("good") : "cut");
+        }
+        RestoreRequest request;
+        request.temp = *c.temp == '\0' ? d.T : *c.temp == '-' ? "temp" : d.root / c.temp;
+        request.backup = d.B;
+        request.client = d.C;
+        request.older = c.older;
+        TabfFileOperation op;
+        BackgroundRemoval removal;
+        const RestoreReport report = RunRestore(request, op, removal);
+        removal.Wait();
+        EXPECT_EQ(report.outcome, c.outcome);
+        EXPECT_EQ(report.refusal.kind, c.refusal);
+        EXPECT_EQ(report.refusal.path, *c.refusedPath == '\0' ? "" : d.root / c.refusedPath);
+        EXPECT_EQ(report.files, c.files);
+        EXPECT_EQ(report.damagedCopies.size(), c.damaged);
+        EXPECT_EQ(report.failure.kind, FailureKind::None);
+        EXPECT_EQ(FileExists(d.T + "/000.part.met"), c.files > 0);
+    }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "shell/file_copy.h"
+#include "shell/parallel.h"
 #include "support/child_with_alarm.h"
 #include "support/fake_services.h"
 #include "support/odd_files.h"
@@ -233,10 +234,12 @@ TEST(FileOperation, AFailedCopyTellsWhetherItsSourceOrTheWritingFailed) {
             op.DestFolder = dir / "dst";
             c.prepare(dir.path(), op, mode);
             const bool targetThere = FileExists(dir / "dst");
-            const files::CopyResult copied = op.Copy(mode);
+            const CopyStepResult copied = op.Copy(mode);
             EXPECT_EQ(copied.status, c.status);
             EXPECT_EQ(copied.error, c.error) << std::strerror(copied.error);
             EXPECT_EQ(op.FailedPath(), *c.named != '\0' ? dir.path() + c.named : "");
+            // The result names the source where the source failed.
+            EXPECT_EQ(copied.path, dir.path() + (*c.named != '\0' ? c.named : "/src"));
             EXPECT_EQ(FileExists(dir / "dst"), targetThere);
             if (targetThere) {
                 EXPECT_EQ(ReadFile(dir / "dst"), "old");
@@ -658,7 +661,10 @@ TEST(FileOperation, ExchangeSwapsTwoFoldersInOneStep) {
     EXPECT_EQ(ReadFile(dir / "B/new.HWS"), "new");
     EXPECT_EQ(ReadFile(dir / "new/old.HWS"), "old");
     op.SetFileList({dir / "missing"});
-    EXPECT_FALSE(op.Exchange());
+    const StepResult swapped = op.Exchange();
+    EXPECT_FALSE(swapped);
+    EXPECT_EQ(swapped.path, dir / "missing");
+    EXPECT_EQ(swapped.error, ENOENT);
     EXPECT_EQ(op.LastErrorCode(), ENOENT);
     EXPECT_EQ(ReadFile(dir / "B/new.HWS"), "new");
 }
@@ -693,6 +699,35 @@ TEST(FileOperation, TheChangeHookRunsRightBeforeEveryRenameSwapAndDelete) {
     op.SetFileList({dir / "c"});
     ASSERT_TRUE(op.Delete());  // c still there
     EXPECT_EQ(log, (std::vector<std::string>{"1001", "0101", "0111", "0101"}));
+}
+
+// Seams are called from every copying thread: only stepsInOrder keeps a run on one thread, and
+// copyThreads puts even a short run on several.
+TEST(FileOperation, CopyWorkersFollowTheSwitchesNotTheSeams) {
+    struct Case {
+        bool seam, inOrder;
+        unsigned threads;
+        std::size_t count;
+        unsigned expected;
+    };
+    const unsigned automatic = files::WorkersFor(10000);
+    // clang-format off
+    const Case cases[] = {
+        {false, false, 0, 10000, automatic},
+        {true,  false, 0, 10000, automatic},
+        {true,  true,  0, 10000, 1},
+        {true,  false, 4, 40,    4},
+        {false, false, 4, 2,     2},
+        {true,  true,  4, 40,    1},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        TabfFileOperation op;
+        if (c.seam) op.byteWrite = files::WriteAllBytes;
+        op.stepsInOrder = c.inOrder;
+        op.copyThreads = c.threads;
+        EXPECT_EQ(op.CopyWorkers(c.count), c.expected) << c.seam << c.inOrder << c.threads;
+    }
 }
 
 }  // namespace

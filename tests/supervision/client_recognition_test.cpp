@@ -1,5 +1,8 @@
 // Recognising the client executable whenever the client folder field changes.
+#include "supervision/client_recognition.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -148,6 +151,47 @@ TEST(ClientRecognition, AMuleIsKnownByItsProgramsOrItsConfigurationFolder) {
         if (!c.after.empty()) {
             EXPECT_EQ(d.f().clientExe, c.after);
         }
+    }
+}
+
+// Whether the client runs, on the process table alone: a Windows client by its program's name;
+// aMule by a process on its configuration, or one of our user's whose configuration is unknown.
+TEST(FindClientRun, CountsTheProgramOrAnAMuleOnTheConfigurationAndNamesThatAMule) {
+    test::TempDir config;
+    test::WriteFile(config / "amule.conf", "");
+    const long me = static_cast<long>(::getuid());
+    const ProcessInfo unknownOurs{77, me, "tester", {"amuled"}, "", ""};
+    const ProcessInfo unknownTheirs{78, me + 1, "anna", {"amuled"}, "", ""};
+    const ProcessInfo onIt{79, me + 1, "anna", {"amule", "--config-dir=" + config.path()}, "", ""};
+    struct Case {
+        const char* name;
+        std::string folder;
+        std::string exe;
+        std::vector<std::string> running;
+        std::vector<ProcessInfo> described;
+        bool runs;
+        std::string amule;  // the aMule program named
+        long pid;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"the client's program, any case", "/wine/eMule/", "emule.exe", {"EMULE.EXE"}, {}, true, "", 0},
+        {"no program known", "/wine/eMule", "", {"emule.exe"}, {}, false, "", 0},
+        {"aMule elsewhere counts not for a plain folder", "/wine/eMule", "emule.exe", {"amuled"}, {}, false, "", 0},
+        {"another user's aMule on this configuration", config.path() + "/", "amule", {}, {onIt}, true, "amule", 79},
+        {"ours whose configuration is unknown", config.path(), "amule", {}, {unknownOurs}, true, "amuled", 77},
+        {"another user's whose configuration is unknown", config.path(), "amule", {}, {unknownTheirs}, false, "", 0},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FakeProcessTable processes;
+        processes.running = c.running;
+        processes.described = c.described;
+        const ClientRun run = FindClientRun(processes, c.folder, c.exe);
+        EXPECT_EQ(run.running, c.runs);
+        EXPECT_EQ(run.amuleProgram, c.amule);
+        EXPECT_EQ(c.amule.empty() ? 0 : run.process.pid, c.pid);
     }
 }
 

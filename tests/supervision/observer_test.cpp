@@ -1,3 +1,5 @@
+#include "supervision/observer.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -171,6 +173,50 @@ TEST(Observer, AClientEndingRightAfterEachStartIsHeldToldOnceAndTriedAgain) {
         EXPECT_EQ(desk.starter.started.size(), 5u);
         EXPECT_EQ(tray ? f.abfTrayIcon1.noticeCount() : told.size(), 1u);
     }
+}
+
+// The supervisor on values alone, as the command line drives it: a start of ours is watched (no
+// process look while it runs), quick ends hold it with the facts of the notice, and another
+// program in the field starts afresh.
+TEST(Supervisor, WatchesItsStartHoldsQuickEndsWithTheirFactsAndStartsAfreshForAnotherProgram) {
+    test::FakeProcessTable processes;
+    test::FakeStarter starter;
+    starter.watched = true;
+    int fronts = 0;
+    int changes = 0;
+    const SupervisorTools tools{processes, starter, [] { return std::time_t{1000}; },
+                                [&fronts] { ++fronts; }, [&changes] { ++changes; }};
+    WatchTargets targets;
+    targets.appRunner = true;
+    targets.appRunnerPath = "/opt/tools/sync.sh";
+    Supervisor supervisor;
+    supervisor.Tick(targets, tools);
+    const int queries = processes.queries;
+    supervisor.Tick(targets, tools);
+    EXPECT_EQ(processes.queries, queries) << "a start of ours that runs needs no look";
+    EXPECT_EQ(supervisor.EndWatchDescriptors(), std::vector<int>{0});
+    for (int end = 0; end < 3; ++end) {
+        *starter.endings[end] = {true, 1 << 8};
+        supervisor.StartedProgramEnded(targets, tools);
+    }
+    EXPECT_EQ(starter.started, std::vector<std::string>(3, "/opt/tools/sync.sh"));
+    EXPECT_EQ(fronts, 3);
+    EXPECT_EQ(changes, 6);  // each start, each end
+    EXPECT_FALSE(supervisor.ReapPending());
+    const std::vector<HeldBack> due = supervisor.DueNotices(targets, processes);
+    ASSERT_EQ(due.size(), 1u);
+    EXPECT_EQ(due[0].program, Watched::AppRunner);
+    EXPECT_EQ(due[0].name, "/opt/tools/sync.sh");
+    EXPECT_EQ(due[0].exitStatus, 1 << 8);
+    EXPECT_FALSE(due[0].amule);
+    EXPECT_EQ(supervisor.DueNotices(targets, processes).size(), 1u) << "due until given";
+    supervisor.NoticeGiven(Watched::AppRunner);
+    EXPECT_TRUE(supervisor.DueNotices(targets, processes).empty());
+    supervisor.Tick(targets, tools);
+    EXPECT_EQ(starter.started.size(), 3u) << "held";
+    targets.appRunnerPath = "/opt/tools/other.sh";
+    supervisor.Tick(targets, tools);
+    EXPECT_EQ(starter.started.back(), "/opt/tools/other.sh");
 }
 
 TEST(AppRunner, TheWatchCountsOnlyWhileTheStartBoxEnablesIt) {

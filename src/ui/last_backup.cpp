@@ -6,51 +6,9 @@
 #include "base/paths.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
+#include "ui/run_lines.h"
 
 namespace hw {
-
-namespace {
-
-// The day is left out for a run of today.
-std::string ShortTime(std::time_t when, std::time_t now) {
-    const bool sameDay = LocalTime(when, "%Y-%m-%d") == LocalTime(now, "%Y-%m-%d");
-    return LocalTime(when, sameDay ? "%H:%M" : "%Y-%m-%d %H:%M");
-}
-
-// The first line of a failure that says more than that the backup failed.
-std::string ShortReason(const std::string& message, const std::string& generic) {
-    std::size_t start = 0;
-    while (start < message.size()) {
-        std::size_t end = message.find_first_of("\n|", start);
-        if (end == std::string::npos) end = message.size();
-        std::string line = message.substr(start, end - start);
-        while (!line.empty() && line.front() == ' ') line.erase(line.begin());
-        while (!line.empty() && (line.back() == ' ' || line.back() == ':')) line.pop_back();
-        if (!line.empty() && line != generic)
-            return line.size() > 100 ? line.substr(0, 97) + "..." : line;
-        start = end + 1;
-    }
-    return generic;
-}
-
-// "Backup (automatic): 8 part files, 1 damaged, successful", or "Backup: failed: " and what
-// the run showed.
-std::string RunLine(const MainForm& f, const RunRecord& run) {
-    std::string line =
-        LanguageText(f, run.restore ? TextId::RunLineRestore : TextId::RunLineBackup);
-    if (run.automatic) line += LanguageText(f, TextId::RunLineAutomatic);
-    line += ": ";
-    if (!run.succeeded) {
-        return line + LanguageText(f, TextId::RunFailedPrefix) + OneLine(run.message);
-    }
-    line += std::to_string(run.files) + LanguageText(f, TextId::PartFilesSuffix);
-    if (run.damaged > 0) {
-        line += ", " + std::to_string(run.damaged) + LanguageText(f, TextId::DamagedSuffix);
-    }
-    return line + ", " + LanguageText(f, TextId::RunSucceeded);
-}
-
-}  // namespace
 
 std::string MainForm::HistoryFilePath() const {
     if (!historyFile.empty()) return historyFile;
@@ -71,7 +29,7 @@ void MainForm::RecordRun(bool restore, bool automatic, bool succeeded, const std
     // The history is for reading; a run is not failed for a line that could not be written.
     const std::string path = HistoryFilePath();
     const HistoryAppend appended = AppendRunRecord(path, run);
-    if (onRunRecorded) onRunRecorded(RunLine(*this, run));
+    if (onRunRecorded) onRunRecorded(RunRecordLine(CurrentLanguageCode(), run));
     // Once a program run, after the run's own outcome: a manual run shows it, an automatic one
     // only tells the command line.
     if (appended == HistoryAppend::NotAFile && !historyWarned_) {
@@ -113,16 +71,12 @@ std::string MainForm::ReserveBackupFolder(const std::string& backup) {
 }
 
 std::string MainForm::LastBackupText(bool brief) const {
-    if (lastBackupWhen_ == 0) return LanguageText(*this, TextId::LastBackupNone);
-    std::string text =
-        LanguageText(*this, brief ? TextId::LastBackupBrief : TextId::LastBackupPrefix) +
-        ShortTime(lastBackupWhen_, now()) + ", ";
-    if (!lastBackupSucceeded_) {
-        return text + LanguageText(*this, TextId::RunFailedPrefix) +
-               ShortReason(lastBackupMessage_, msg_backup_failed);
-    }
-    return text + std::to_string(lastBackupFiles_) + LanguageText(*this, TextId::PartFilesSuffix) +
-           ", " + LanguageText(*this, TextId::RunSucceeded);
+    RunRecord last;
+    last.when = lastBackupWhen_;
+    last.files = lastBackupFiles_;
+    last.succeeded = lastBackupSucceeded_;
+    last.message = lastBackupMessage_;
+    return LastBackupLine(CurrentLanguageCode(), last, now(), brief);
 }
 
 void MainForm::btn_historyClick() {

@@ -65,6 +65,7 @@ void MainForm::timer_autobackupTimer() {
             }
             break;
         case RunOutcome::Skipped:
+        case RunOutcome::Started:  // told as it ends (AutomaticRunEnded)
             break;
     }
 }

@@ -5,6 +5,7 @@
 #include "shell/find_files.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
+#include "ui/run_texts.h"
 
 namespace hw {
 
@@ -30,6 +31,9 @@ void MainForm::RefuseRun(const std::string& text) {
 }
 
 void MainForm::btn_backupClick() {
+    // One run at a time: the buttons are disabled meanwhile, and a click that comes anyway (the
+    // tray's menu, a queued event) is dropped.
+    if (RunUnderWay()) return;
     runEnd_ = RunEnd::None;
     TidyDirectoryFields(*this);
     if (BackupInsideTemp(*this)) {
@@ -40,6 +44,7 @@ void MainForm::btn_backupClick() {
 }
 
 void MainForm::btn_restoreClick() {
+    if (RunUnderWay()) return;
     runEnd_ = RunEnd::None;
     // The question names what a restore brings back, with the generations where the repair that
     // the restore makes first leaves them; where the newest one is missing or holds fewer part
@@ -53,7 +58,8 @@ void MainForm::btn_restoreClick() {
     const GenerationSummary newest = SummarizeGeneration(places.newest, subfolders);
     const GenerationSummary older = SummarizeGeneration(places.older, subfolders);
     const std::string olderText =
-        older.present ? DescribeGeneration(*this, TextId::OlderBackupPrefix, older) : "";
+        older.present ? DescribeGeneration(CurrentLanguageCode(), TextId::OlderBackupPrefix, older)
+                      : "";
     bool fromOlder = false;
     if (!newest.present && older.present) {
         if (!services.dialogs->AskYesNo(msg_confirm_restore + "\n\n" +
@@ -63,10 +69,10 @@ void MainForm::btn_restoreClick() {
         }
         fromOlder = true;  // an empty B is passed over
     } else if (newest.present && older.present && newest.files < older.files) {
-        const std::string question = msg_confirm_restore + "\n\n" +
-                                     DescribeGeneration(*this, TextId::NewestBackupPrefix, newest) +
-                                     "\n" + olderText + "\n\n" +
-                                     LanguageText(*this, TextId::NewestHoldsFewer);
+        const std::string question =
+            msg_confirm_restore + "\n\n" +
+            DescribeGeneration(CurrentLanguageCode(), TextId::NewestBackupPrefix, newest) + "\n" +
+            olderText + "\n\n" + LanguageText(*this, TextId::NewestHoldsFewer);
         const Choice choice =
             services.dialogs->AskYesNoOr(question, LanguageText(*this, TextId::RestoreOlderButton));
         if (choice == Choice::No) return;
@@ -74,7 +80,8 @@ void MainForm::btn_restoreClick() {
     } else {
         std::string question = msg_confirm_restore;
         if (newest.present) {
-            question += "\n\n" + DescribeGeneration(*this, TextId::NewestBackupPrefix, newest);
+            question += "\n\n" + DescribeGeneration(CurrentLanguageCode(),
+                                                    TextId::NewestBackupPrefix, newest);
         }
         if (!services.dialogs->AskYesNo(question)) return;
     }
@@ -82,6 +89,7 @@ void MainForm::btn_restoreClick() {
 }
 
 void MainForm::RestoreWhenClientStopped(bool older) {
+    if (RunUnderWay()) return;
     runEnd_ = RunEnd::None;
     // A running client rewrites its part files from memory within a minute, so a restore now
     // would be lost while reported as done.

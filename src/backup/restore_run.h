@@ -1,0 +1,54 @@
+// The restore run: the part files of the backup folder back into the temp folder, then the
+// additional files back into the client folder. Every copy replaces its target only when whole.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "backup/run_report.h"
+#include "shell/background_removal.h"
+#include "shell/file_operation.h"
+
+namespace hw {
+
+struct RestoreRequest {
+    // Without trailing separators; `backup` is B, whichever generation is read.
+    std::string temp;
+    std::string backup;
+    std::string client;
+    bool subfolders = false;
+    bool older = false;  // from B_old
+    std::vector<std::string> entries;
+    std::string settingsFile;  // see BackupRequest
+    RunProgress progress;
+};
+
+struct RestoreReport {
+    // Failed also where only damaged backup copies were left out.
+    RunResult outcome = RunResult::Failed;
+    RunRefusal refusal;
+    // The first failure that is no damaged copy; None where there was none.
+    RunFailure failure;
+    // The backup copies left out for being no whole part file.
+    std::vector<std::string> damagedCopies;
+    // The additional files that could not be restored, as the user names them.
+    std::vector<std::string> extrasFailed;
+    std::size_t files = 0;  // restored, or already holding the backup's bytes
+};
+
+// The check that comes first, before the backup folder is reserved or repaired: an OtherOwner
+// refusal (see OwnerRefusal) where this user may not restore into the temp folder.
+RunRefusal RestoreOwnerRefusal(const RestoreRequest& request);
+
+RestoreReport RunRestore(const RestoreRequest& request, TabfFileOperation& op,
+                         BackgroundRemoval& removal);
+
+// Copies the additional files from the extras folder of `generation` into the client folder;
+// the entries that could not be, as the user names them.
+std::vector<std::string> RestoreAdditionalFiles(TabfFileOperation& op,
+                                                const std::string& generation,
+                                                const std::string& client,
+                                                const std::vector<std::string>& entries);
+
+}  // namespace hw

@@ -1,0 +1,62 @@
+// The client folder field: which program in it is the client, asked of the user where none is
+// recognised.
+#include "base/amule.h"
+#include "base/paths.h"
+#include "shell/file_copy.h"
+#include "supervision/client_recognition.h"
+#include "ui/language.h"
+#include "ui/main_form.h"
+
+namespace hw {
+
+void MainForm::edit_clientdirChange() {
+    clientQuestionPending_ = false;
+    SyncRememberedPathText(edit_clientdir, clientdir_text);
+    const std::string folder = edit_clientdir.text();
+    if (const std::optional<std::string> found = FindWindowsClient(folder, clientExe)) {
+        clientExe = *found;
+        return;
+    }
+    const bool amule = HoldsExecutable(folder, kAmule);
+    const bool amuled = HoldsExecutable(folder, kAmuled);
+    if (amule || amuled || IsAmuleConfigFolder(folder)) {
+        ChooseAmuleProgram(folder, amule, amuled);
+        return;
+    }
+    // A program the user chose (or the settings file names) that is there still.
+    if (!clientExe.empty() &&
+        (HoldsExecutable(folder, clientExe) || !FindOnPath(clientExe).empty())) {
+        return;
+    }
+    if (!LooksLikeAbsolutePath(folder) || !files::IsFolder(folder)) return;
+    // A box at a keystroke would take the typing out of the user's hands.
+    if (edit_clientdir.typing()) {
+        clientQuestionPending_ = true;
+    } else {
+        AskClientExe();
+    }
+}
+
+void MainForm::ChooseAmuleProgram(const std::string& folder, bool amule, bool amuled) {
+    clientExe = hw::ChooseAmuleProgram(AmuleProgramFactsOf(
+        *services.processes, folder, amule, amuled, clientExe, services.window->HasDisplay()));
+}
+
+void MainForm::edit_clientdirExit() {
+    if (!clientQuestionPending_) return;
+    clientQuestionPending_ = false;
+    AskClientExe();
+}
+
+void MainForm::AskClientExe() {
+    ShowMessage(msg_no_client_exe, msg_error_caption);
+    const std::vector<std::string> chosen = services.dialogs->OpenFiles(
+        OpenDialog3, StripTrailingSeparatorKeepRoot(edit_clientdir.text()));
+    if (chosen.empty()) return;
+    const std::string& file = chosen.front();
+    // Only the name is kept: the client is always started from the client folder.
+    clientExe = FileName(file);
+    Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + clientExe);
+}
+
+}  // namespace hw

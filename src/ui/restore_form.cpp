@@ -1,0 +1,106 @@
+// The Restore run as the window starts it: the fields read once into a request, the engine's
+// run (backup/restore_run.h) here or on the worker, and its report in the user's words.
+#include <memory>
+#include <utility>
+
+#include "backup/restore_run.h"
+#include "backup/run_support.h"
+#include "base/paths.h"
+#include "ui/main_form.h"
+#include "ui/manual_run_scope.h"
+#include "ui/run_texts.h"
+
+namespace hw {
+
+void MainForm::RestorePartFiles(bool older) {
+    if (RunUnderWay()) return;
+    ManualRunScope scope(*this);
+    runFiles_ = 0;
+    runDamaged_ = 0;
+    runEnd_ = RunEnd::Failed;
+    RestoreRequest request;
+    request.temp = TrimTrailingSeparators(edit_tempdir.text());
+    request.backup = TrimTrailingSeparators(edit_backupdir.text());
+    request.subfolders = radio_storing_subfolder.checked();
+    request.client = TrimTrailingSeparators(edit_clientdir.text());
+    request.older = older;
+    request.entries = listbox_files.items();
+    request.settingsFile = SettingsFilePath();
+    // Before the backup folder is reserved, as the run checks it first.
+    const RunRefusal owner = RestoreOwnerRefusal(request);
+    if (owner.kind != RefusalKind::None) {
+        RestoreReport refused;
+        refused.outcome = RunResult::Refused;
+        refused.refusal = owner;
+        RestoreEnded(refused);
+        return;
+    }
+    // A backup under way would rotate the generations while they are read.
+    const std::string inUse = ReserveBackupFolder(request.backup);
+    if (!inUse.empty()) {
+        RefuseRun(inUse);
+        return;
+    }
+    if (services.worker == nullptr) {
+        RestoreEnded(RunRestore(request, abfFileOperation1, discardRemoval_));
+        return;
+    }
+    struct Run {
+        RestoreRequest request;
+        TabfFileOperation op;
+        RestoreReport report;
+    };
+    auto run = std::make_shared<Run>(Run{std::move(request), abfFileOperation1, {}});
+    BeginRunUnderWay();
+    run->request.progress = ProgressShown(true);
+    BackgroundRemoval* removal = &discardRemoval_;
+    // A worker that cannot start leaves the window usable.
+    try {
+        services.worker->Start(
+            [run, removal] { run->report = RunRestore(run->request, run->op, *removal); },
+            [this, run] {
+                const RunUnderWayEnd end([this] { EndRunUnderWay(); });
+                ManualRunScope shown(*this);
+                RestoreEnded(run->report);
+            });
+    } catch (...) {
+        EndRunUnderWay();
+        throw;
+    }
+}
+
+void MainForm::RestoreEnded(const RestoreReport& report) {
+    const RunTexts texts = RestoreTexts(*this, report);
+    runFiles_ = report.files;
+    runDamaged_ = report.damagedCopies.size();
+    if (report.outcome == RunResult::Refused) {
+        const RunMessage& refusal = texts.messages.front();
+        // Nothing to restore is no refusal of the run: it ran and found nothing.
+        if (report.refusal.kind == RefusalKind::NothingToRestore) {
+            runEnd_ = RunEnd::Failed;
+            ShowMessage(refusal.text, refusal.caption);
+        } else {
+            RefuseRun(refusal.text);
+        }
+        RecordRun(true, false, false, texts.history);
+        return;
+    }
+    for (const RunMessage& message : texts.messages) ShowMessage(message.text, message.caption);
+    const bool otherFailure = report.failure.kind != FailureKind::None;
+    runEnd_ = !report.extrasFailed.empty() || otherFailure ? RunEnd::Failed
+              : report.outcome != RunResult::Succeeded     ? RunEnd::Damaged
+                                                           : RunEnd::Succeeded;
+    RecordRun(true, false, report.outcome == RunResult::Succeeded, texts.history);
+}
+
+bool MainForm::RestoreAdditionalFiles(bool older) {
+    const std::string newest = TrimTrailingSeparators(edit_backupdir.text());
+    const std::vector<std::string> failed = hw::RestoreAdditionalFiles(
+        abfFileOperation1, older ? newest + kOldSuffix : newest,
+        TrimTrailingSeparators(edit_clientdir.text()), listbox_files.items());
+    if (failed.empty()) return true;
+    ShowMessage(RestoreExtrasText(*this, failed), msg_error_caption);
+    return false;
+}
+
+}  // namespace hw

@@ -1,0 +1,22 @@
+// The lines that tell of past runs, in a language by its code ("EN", "DE"): for the window and
+// for the command line.
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "backup/run_history.h"
+
+namespace hw {
+
+// "Backup (automatic): 8 part files, 1 damaged, successful", or "Backup: failed: " and what
+// the run showed.
+std::string RunRecordLine(const std::string& code, const RunRecord& run);
+
+// The line about the last backup (none when `run` is empty or never ran); `brief` for the page,
+// where the heading says what it is about. The day is left out for a run of the day of `now`.
+std::string LastBackupLine(const std::string& code, const std::optional<RunRecord>& run,
+                           std::time_t now, bool brief = false);
+
+}  // namespace hw
