@@ -8,7 +8,7 @@ option(HOARDWISE_WERROR "Treat compiler warnings as errors" OFF)
 if(HOARDWISE_WERROR)
     target_compile_options(hoardwise_common INTERFACE -Werror)
 endif()
-target_include_directories(hoardwise_common INTERFACE ${PROJECT_SOURCE_DIR}/src)
+# Each layer names its own include folder (see CMakeLists.txt).
 
 option(HOARDWISE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 if(HOARDWISE_SANITIZE)

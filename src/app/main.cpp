@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/backup_folder_reservation.h"
-#include "app/running_copy.h"
+#include "ui/running_copy.h"
 #include "base/app_title.h"
 #include "base/errors.h"
 #include "base/executable_path.h"

@@ -128,7 +128,7 @@ class MainForm : public Messages {
     RememberedPathText clientdir_text;
     RememberedPathText launchpad_path_text;
 
-    // ---- Application shell (app/lifecycle.cpp) -----------------------------------------------
+    // ---- Application shell (ui/lifecycle.cpp) -----------------------------------------------
     void FormCreate();
     void FormClose(bool& allowClose);
     void btn_exitClick();
@@ -137,7 +137,7 @@ class MainForm : public Messages {
     // The general error report.
     void ReportError(const std::string& text);
 
-    // ---- Notification area (app/tray.cpp) ------------------------------------------------------
+    // ---- Notification area (ui/tray.cpp) ------------------------------------------------------
     // Also the path of every other minimise of the window (its frame's button, a shortcut).
     void btn_minimizeClick();
     // A click or double click on the icon, and its menu's "Restore".

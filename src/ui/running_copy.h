@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "supervision/named_lock_linux.h"
+
 namespace hw {
 
 // From what the holder wrote into the lock ("window 1234", "run 1234"): "Hoardwise runs
@@ -11,5 +13,9 @@ std::string RunningCopyText(const std::string& holder, const std::string& langua
 
 // True when the holder is a window, which a later window brings forward instead.
 bool HeldByWindow(const std::string& holder);
+
+// Empty when the lock of a backup folder is held; else who holds it, or why its file cannot be
+// made, in the language of the code.
+std::string ReservationText(const BackupFolderLock::Result& lock, const std::string& language);
 
 }  // namespace hw

@@ -1,4 +1,6 @@
-#include "app/running_copy.h"
+#include "ui/running_copy.h"
+
+#include <cstring>
 
 #include "ui/language.h"
 
@@ -16,6 +18,15 @@ std::string RunningCopyText(const std::string& holder, const std::string& langua
     text +=
         kind == "window" ? LanguageText(language, TextId::HolderWindow) : "hoardwise-cli " + kind;
     return text + LanguageText(language, TextId::HolderProcess) + holder.substr(space + 1);
+}
+
+std::string ReservationText(const BackupFolderLock::Result& lock, const std::string& language) {
+    if (lock.held) return {};
+    if (lock.error != 0) {
+        return LanguageText(language, TextId::FolderLockNotMade) + lock.path + ": " +
+               std::strerror(lock.error);
+    }
+    return RunningCopyText(lock.holder, language);
 }
 
 }  // namespace hw
