@@ -6,7 +6,6 @@
 #include <string>
 
 #include "app/backup_folder_reservation.h"
-#include "ui/running_copy.h"
 #include "base/app_title.h"
 #include "base/errors.h"
 #include "base/executable_path.h"
@@ -19,6 +18,7 @@
 #include "supervision/process_table_linux.h"
 #include "supervision/program_starter_linux.h"
 #include "ui/main_form.h"
+#include "ui/running_copy.h"
 
 namespace {
 
