@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/amule.h"
-#include "base/app_title.h"
 #include "base/errors.h"
 #include "base/numbers.h"
 #include "base/paths.h"
@@ -51,23 +50,7 @@ void MainForm::timer_autobackupTimer() {
         ShowMessage(msg_backup_in_temp, msg_error_caption);
         return;
     }
-    // Automatic runs show nothing; so that one failing at every period does not go unseen for
-    // weeks, the first failure after a success (or the start) is announced once by the icon.
-    switch (BackupPartFiles(true)) {
-        case RunOutcome::Succeeded:
-            automaticFailureNoticed_ = false;
-            break;
-        case RunOutcome::Failed:
-            if (!automaticFailureNoticed_) {
-                automaticFailureNoticed_ = abfTrayIcon1.showNotice(
-                    kAppTitle, LanguageText(*this, TextId::AutobackupFailedStart) + runFailure() +
-                                   LanguageText(*this, TextId::AutobackupFailedEnd));
-            }
-            break;
-        case RunOutcome::Skipped:
-        case RunOutcome::Started:  // told as it ends (AutomaticRunEnded)
-            break;
-    }
+    AutomaticRunEnded(BackupPartFiles(true));
 }
 
 void MainForm::ApplyAutobackupInterval(int minutes) {

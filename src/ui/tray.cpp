@@ -1,8 +1,3 @@
-#include <string>
-#include <utility>
-#include <vector>
-
-#include "base/app_title.h"
 #include "ui/main_form.h"
 
 namespace hw {
@@ -14,20 +9,8 @@ void MainForm::pop_backupClick() {
         btn_backupClick();
         return;
     }
-    std::vector<std::pair<std::string, std::string>> held;
-    struct Holding {
-        std::vector<std::pair<std::string, std::string>>*& target;
-        ~Holding() { target = nullptr; }
-    } holding{heldMessages_};
-    heldMessages_ = &held;
-    btn_backupClick();
-    heldMessages_ = nullptr;
-    if (held.empty()) return;
-    std::string text;
-    for (const auto& message : held) text += (text.empty() ? "" : "\n\n") + message.first;
-    // The window came back during the run: its boxes then, so that no result goes untold.
-    if (abfTrayIcon1.showNotice(kAppTitle, text)) return;
-    for (const auto& [line, caption] : held) ShowMessage(line, caption);
+    // A run handed to the worker notes this, and tells its own end as one notice.
+    TellAsOneNotice([this] { btn_backupClick(); });
 }
 
 void MainForm::btn_minimizeClick() {
