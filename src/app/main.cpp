@@ -77,6 +77,7 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
     // A run under way is never cut short, by the window's close nor by the session's end: its
     // end is awaited, and its result recorded, before the program ends.
     if (worker.busy()) {
+        dialogs.windowClosed();
         QEventLoop untilIdle;
         worker.whenIdle([&untilIdle] { untilIdle.quit(); });
         untilIdle.exec();

@@ -72,6 +72,7 @@ QString QtFileFilter(const std::string& filter) {
 }
 
 void QtDialogs::ShowMessage(const std::string& text, const std::string& caption) {
+    if (closed_) return;
     ShowBox(parent_, QMessageBox::NoIcon, text, caption);
 }
 
@@ -84,6 +85,7 @@ bool QtDialogs::AskYesNo(const std::string& question) {
 }
 
 Choice QtDialogs::AskYesNoOr(const std::string& question, const std::string& extra) {
+    if (closed_) return Choice::No;
     // The confirmation box's own texts are German whatever the program's language.
     PlacedBox box(QMessageBox::Question, QStringLiteral("Bestätigung"), ToQt(question),
                   QMessageBox::NoButton, parent_);

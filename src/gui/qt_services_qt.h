@@ -20,6 +20,9 @@ class QtDialogs : public Dialogs {
   public:
     // The boxes and dialogs belong to this window once it exists.
     void setParentWindow(QWidget* parent) { parent_ = parent; }
+    // Once the window has closed, a run that was under way ends without boxes (its result is in
+    // the history, and a box would hold up the end of the session); questions answer No.
+    void windowClosed() { closed_ = true; }
 
     void ShowMessage(const std::string& text, const std::string& caption) override;
     void ShowErrorReport(const std::string& text, const std::string& caption) override;
@@ -31,6 +34,7 @@ class QtDialogs : public Dialogs {
 
   private:
     QPointer<QWidget> parent_;
+    bool closed_ = false;
 };
 
 // Qt ends a desktop session with a quit of its own once the session manager has said its last
