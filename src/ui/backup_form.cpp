@@ -61,31 +61,23 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     auto run = std::make_shared<Run>(Run{std::move(request), abfFileOperation1, {}});
     // Started from the tray's menu behind the icon, it tells its end as the menu would have.
     const bool heldForNotice = heldMessages_ != nullptr;
-    BeginRunUnderWay();
-    run->request.progress = ProgressShown(false);
     BackgroundRemoval* removal = &discardRemoval_;
-    // A worker that cannot start leaves the window usable.
-    try {
-        services.worker->Start(
-            [run, removal] { run->report = RunBackup(run->request, run->op, *removal); },
-            [this, run, automatic, heldForNotice] {
-                const RunUnderWayEnd end([this] { EndRunUnderWay(); });
-                std::optional<ManualRunScope> shown;
-                if (!automatic) shown.emplace(*this);
-                auto ended = [&] {
-                    const RunOutcome outcome = BackupEnded(automatic, run->report);
-                    if (automatic) AutomaticRunEnded(outcome);
-                };
-                if (heldForNotice) {
-                    TellAsOneNotice(ended);
-                } else {
-                    ended();
-                }
-            });
-    } catch (...) {
-        EndRunUnderWay();
-        throw;
-    }
+    StartOnWorker(
+        false, run->request.progress,
+        [run, removal] { run->report = RunBackup(run->request, run->op, *removal); },
+        [this, run, automatic, heldForNotice] {
+            std::optional<ManualRunScope> shown;
+            if (!automatic) shown.emplace(*this);
+            auto ended = [&] {
+                const RunOutcome outcome = BackupEnded(automatic, run->report);
+                if (automatic) AutomaticRunEnded(outcome);
+            };
+            if (heldForNotice) {
+                TellAsOneNotice(ended);
+            } else {
+                ended();
+            }
+        });
     return RunOutcome::Started;
 }
 
@@ -178,6 +170,23 @@ void MainForm::EndRunUnderWay() {
     // The last-backup line in place of the count.
     RefreshStatusText();
     if (onRunStateChanged) onRunStateChanged();
+}
+
+void MainForm::StartOnWorker(bool restore, RunProgress& progress, std::function<void()> work,
+                             std::function<void()> done) {
+    BeginRunUnderWay();
+    progress = ProgressShown(restore);
+    // A worker that cannot start leaves the window usable, and so does a report that cannot be
+    // shown.
+    try {
+        services.worker->Start(std::move(work), [this, done = std::move(done)] {
+            const RunUnderWayEnd end([this] { EndRunUnderWay(); });
+            done();
+        });
+    } catch (...) {
+        EndRunUnderWay();
+        throw;
+    }
 }
 
 RunProgress MainForm::ProgressShown(bool restore) {

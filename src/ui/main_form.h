@@ -334,6 +334,10 @@ class MainForm : public Messages {
     unsigned runSerial_ = 0;
     void BeginRunUnderWay();
     void EndRunUnderWay();
+    // Hands a run to the worker, under way until `done` (on the window's thread) has run;
+    // `progress` is set to what shows the run's progress.
+    void StartOnWorker(bool restore, RunProgress& progress, std::function<void()> work,
+                       std::function<void()> done);
     // Shows part files done of all in the last-backup line and the tray, where a run on the
     // worker takes longer than a second.
     RunProgress ProgressShown(bool restore);

@@ -51,22 +51,14 @@ void MainForm::RestorePartFiles(bool older) {
         RestoreReport report;
     };
     auto run = std::make_shared<Run>(Run{std::move(request), abfFileOperation1, {}});
-    BeginRunUnderWay();
-    run->request.progress = ProgressShown(true);
     BackgroundRemoval* removal = &discardRemoval_;
-    // A worker that cannot start leaves the window usable.
-    try {
-        services.worker->Start(
-            [run, removal] { run->report = RunRestore(run->request, run->op, *removal); },
-            [this, run] {
-                const RunUnderWayEnd end([this] { EndRunUnderWay(); });
-                ManualRunScope shown(*this);
-                RestoreEnded(run->report);
-            });
-    } catch (...) {
-        EndRunUnderWay();
-        throw;
-    }
+    StartOnWorker(
+        true, run->request.progress,
+        [run, removal] { run->report = RunRestore(run->request, run->op, *removal); },
+        [this, run] {
+            ManualRunScope shown(*this);
+            RestoreEnded(run->report);
+        });
 }
 
 void MainForm::RestoreEnded(const RestoreReport& report) {
