@@ -31,25 +31,25 @@ bool IsAtOrBelow(const std::string& path, const std::string& folder) {
 }
 
 // Why the new generation could not be made: a folder gone with its disk, the file that could not
-// be written, or what could not be changed and why.
-RunFailure BackupFailure(const TabfFileOperation& op, const GenerationFolders& folders,
+// be written, or what could not be changed and why (`failed`, the step that failed).
+RunFailure BackupFailure(const StepResult& failed, const GenerationFolders& folders,
                          const files::FolderAnchor& parent, const PartFileCopies& copies) {
     if (!copies.sourceGone.empty()) return {FailureKind::TempGone, copies.sourceGone, 0};
     std::string gone;
     if (!parent.StillThere()) {
         gone = folders.backup;
-    } else if (op.FailedCode() == ENOENT) {
+    } else if (failed.error == ENOENT) {
         for (const std::string& folder : {folders.staging, folders.complete, folders.backup}) {
-            if (IsAtOrBelow(op.FailedPath(), folder) && !files::IsFolder(folder)) gone = folder;
+            if (IsAtOrBelow(failed.path, folder) && !files::IsFolder(folder)) gone = folder;
         }
     }
     if (!gone.empty()) return {FailureKind::FolderGone, gone, 0};
-    const int code = op.FailedCode();
+    const int code = failed.error;
     if (!copies.notWritten.empty() && (code == 0 || code == ENOSPC || code == EDQUOT)) {
         return {FailureKind::FileNotWritten, copies.notWritten, 0};
     }
     if (code == 0) return {FailureKind::Unexplained, "", 0};
-    return {FailureKind::NotChanged, op.FailedPath(), code};
+    return {FailureKind::NotChanged, failed.path, code};
 }
 
 // The first path at or above `path` that exists and is no folder (a link to a folder counts as
@@ -213,7 +213,6 @@ BackupReport RunBackup(const BackupRequest& r, TabfFileOperation& op, Background
     if (listed) AddUnlistedSources(temp, places, sources);
     const GenerationFolders folders(backup);
 
-    op.ClearFailure();
     // The run works relative to B's parent from here on (see files::FolderAnchor).
     files::FolderAnchor parent;
     const std::string parentPath = ParentPath(backup);
@@ -235,16 +234,21 @@ BackupReport RunBackup(const BackupRequest& r, TabfFileOperation& op, Background
     };
     PartFileProgress progress(r.progress, jobs.size());
     PartFileCopies copies;
-    StageResult staged = StageResult::Failed;
-    if (RepairGenerations(op, removal, folders)) {
-        staged = StageGeneration(op, removal, jobs, folders, parent, tempFolder, trustRecords,
-                                 pause, copies, &progress);
+    // The step that failed first is the one told.
+    const StepResult repaired = RepairGenerations(op, removal, folders);
+    StagingResult staging{StageResult::Failed, repaired};
+    if (repaired) {
+        staging = StageGeneration(op, removal, jobs, folders, parent, tempFolder, trustRecords,
+                                  pause, copies, &progress);
     }
-    if (staged == StageResult::Staged && !PromoteGeneration(op, removal, folders)) {
-        staged = StageResult::Failed;
+    if (staging.result == StageResult::Staged) {
+        if (const StepResult promoted = PromoteGeneration(op, removal, folders); !promoted) {
+            staging = {StageResult::Failed, promoted};
+        }
     }
+    const StageResult staged = staging.result;
     if (staged == StageResult::Failed) {
-        report.failure = BackupFailure(op, folders, parent, copies);
+        report.failure = BackupFailure(staging.failure, folders, parent, copies);
         return report;
     }
     report.failure = {};

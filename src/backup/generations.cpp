@@ -23,25 +23,17 @@ namespace {
 
 // A generation's mark goes last: a removal cut short leaves a folder that is still known as the
 // program's own, so that the next run finishes it.
-bool DeleteIfPresent(TabfFileOperation& op, const std::string& path) {
-    if (!files::Exists(path)) return true;
+StepResult DeleteIfPresent(TabfFileOperation& op, const std::string& path) {
+    if (!files::Exists(path)) return {};
     op.SetFileList({path});
     return op.Delete(kOwnMark);
-}
-
-// Removes what a failed step left, keeping that failure as the one to report.
-void RemoveAfterFailure(TabfFileOperation& op, const std::string& path) {
-    const std::string failedPath = op.FailedPath();
-    const int failedCode = op.FailedCode();
-    DeleteIfPresent(op, path);
-    if (failedCode != 0) op.SetFailure(failedPath, failedCode);
 }
 
 using FolderSync = TabfFileOperation::FolderSync;
 
 // Only ever called with a target that does not exist, so the source gets exactly that name.
-bool MoveTo(TabfFileOperation& op, const std::string& from, const std::string& to,
-            FolderSync sync = FolderSync::EachRename) {
+StepResult MoveTo(TabfFileOperation& op, const std::string& from, const std::string& to,
+                  FolderSync sync = FolderSync::EachRename) {
     op.SetFileList({from});
     op.DestFolder = to;
     return op.Move(sync);
@@ -53,20 +45,23 @@ bool HasMark(const std::string& folder) {
 
 // Gives a generation folder the program's own mark where it lacks it (one written before marks
 // were kept), so that it is known as the program's own once it is hidden.
-bool EnsureOwnMark(TabfFileOperation& op, const std::string& folder) {
+StepResult EnsureOwnMark(TabfFileOperation& op, const std::string& folder) {
     const std::string mark = JoinPath(folder, kOwnMark);
-    if (files::Exists(mark)) return true;
+    if (files::Exists(mark)) return {};
     op.SetFileList({mark});
     return op.CreateEmpty();
 }
 
 // Renames B_old out of the way to be thrown away, so that the name is free. Part of the
 // rotation: the caller syncs the folder.
-bool SetOldAside(TabfFileOperation& op, BackgroundRemoval& removal, const GenerationFolders& f) {
-    if (!files::Exists(f.old)) return true;
+StepResult SetOldAside(TabfFileOperation& op, BackgroundRemoval& removal,
+                       const GenerationFolders& f) {
+    if (!files::Exists(f.old)) return {};
     removal.Wait();
-    return DeleteIfPresent(op, f.discard) && EnsureOwnMark(op, f.old) &&
-           MoveTo(op, f.old, f.discard, FolderSync::ByCaller);
+    StepResult done = DeleteIfPresent(op, f.discard);
+    if (done) done = EnsureOwnMark(op, f.old);
+    if (done) done = MoveTo(op, f.old, f.discard, FolderSync::ByCaller);
+    return done;
 }
 
 // A disk with less than this share of its space or of its inodes free keeps no generation
@@ -137,36 +132,37 @@ bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
 // writes; the copies then overwrite them, and only new names are created. `known` receives the
 // records of its copies. Nothing happens when there is none or it is not plainly a folder of this
 // disk. A staging folder that could not be cleared is removed, and the run starts from an empty
-// one as before; false when even that failed: what is left must not become a generation.
-bool ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
-                         const std::vector<PartFileJob>& jobs,
-                         const std::set<std::string>& subfolders, const GenerationFolders& f,
-                         bool trustRecords, CopyRecords& known) {
+// one as before; fails when even that failed: what is left must not become a generation.
+StepResult ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
+                               const std::vector<PartFileJob>& jobs,
+                               const std::set<std::string>& subfolders, const GenerationFolders& f,
+                               bool trustRecords, CopyRecords& known) {
     struct stat kept {};
     struct stat parent {};
     if (removal.Removes(f.discard) || ::lstat(f.discard.c_str(), &kept) != 0 ||
         !S_ISDIR(kept.st_mode) || ::stat(ParentPath(f.discard).c_str(), &parent) != 0 ||
         kept.st_dev != parent.st_dev || !files::Exists(JoinPath(f.discard, kOwnMark))) {
-        return true;
+        return {};
     }
     op.AnnounceChange();
-    if (!files::MoveTree(f.discard, f.staging, false)) return true;
+    if (!files::MoveTree(f.discard, f.staging, false)) return {};
     if (trustRecords) known = LoadCopyRecords(f.staging);
     // The jobs outlive the set: their places are looked up without a copy of each.
     std::unordered_set<std::string_view> written;
     written.reserve(jobs.size());
     for (const PartFileJob& job : jobs) written.insert(job.place);
-    if (KeepOnlyNamesWritten(op, f.staging, "", written, subfolders)) return true;
+    if (KeepOnlyNamesWritten(op, f.staging, "", written, subfolders)) return {};
     known.clear();
     return DeleteIfPresent(op, f.staging);
 }
 
 // Makes the staging folder and its mark, relative to B's parent held open, so that nothing is
 // made where a vanished disk was mounted.
-bool MakeStagingFolder(TabfFileOperation& op, files::FolderAnchor& parent,
-                       const GenerationFolders& f) {
+StepResult MakeStagingFolder(TabfFileOperation& op, files::FolderAnchor& parent,
+                             const GenerationFolders& f) {
     op.SetFileList({f.staging});
-    return op.MakeFolder(&parent) && EnsureOwnMark(op, f.staging);
+    const StepResult made = op.MakeFolder(&parent);
+    return made ? EnsureOwnMark(op, f.staging) : made;
 }
 
 // The rotation, and the rename that marks the staged generation complete right before it,
@@ -211,7 +207,7 @@ GenerationFolders::GenerationFolders(const std::string& backupFolder)
       formerComplete(backupFolder + kCompleteSuffix),
       formerDiscard(backupFolder + kDiscardSuffix) {}
 
-bool TakeOverFormerNames(TabfFileOperation& op, const GenerationFolders& f) {
+StepResult TakeOverFormerNames(TabfFileOperation& op, const GenerationFolders& f) {
     const std::pair<const std::string*, const std::string*> moves[] = {
         {&f.formerComplete, &f.complete},
         {&f.formerStaging, &f.staging},
@@ -219,33 +215,34 @@ bool TakeOverFormerNames(TabfFileOperation& op, const GenerationFolders& f) {
     for (const auto& [former, current] : moves) {
         struct stat info {};
         if (::lstat(former->c_str(), &info) != 0 || IsForeignHiddenFolder(*former)) continue;
+        StepResult done;
         if (::lstat(current->c_str(), &info) != 0) {
-            if (!MoveTo(op, *former, *current)) return false;
+            done = MoveTo(op, *former, *current);
         } else if (former == &f.formerComplete) {
-            op.SetFailure(*former, EEXIST);
-            return false;
-        } else if (!DeleteIfPresent(op, *former)) {
-            return false;
+            done = {false, *former, EEXIST};
+        } else {
+            done = DeleteIfPresent(op, *former);
         }
+        if (!done) return done;
     }
-    return true;
+    return {};
 }
 
-bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
-                       const GenerationFolders& f) {
-    if (!TakeOverFormerNames(op, f)) return false;
+StepResult RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
+                             const GenerationFolders& f) {
+    StepResult done = TakeOverFormerNames(op, f);
     // A staging folder is never complete: its name changes once it is.
-    if (!DeleteIfPresent(op, f.staging)) return false;
+    if (done) done = DeleteIfPresent(op, f.staging);
+    if (!done) return done;
     if (files::Exists(f.complete)) return PromoteGeneration(op, removal, f);
     // Left by a kill between the two renames of a version without the swap.
-    if (!files::Exists(f.backup) && files::IsFolder(f.old) && !MoveTo(op, f.old, f.backup)) {
-        return false;
-    }
-    if (!DeleteIfPresent(op, JoinPath(f.backup, kNewestMark))) return false;
+    if (!files::Exists(f.backup) && files::IsFolder(f.old)) done = MoveTo(op, f.old, f.backup);
+    if (done) done = DeleteIfPresent(op, JoinPath(f.backup, kNewestMark));
+    if (!done) return done;
     // A removal of the last run's discard folder goes on while this run copies; only one that
     // nobody removes (the run that started it was killed) is taken up again, or kept.
     if (!removal.Removes(f.discard)) KeepOrDiscard(op, removal, f);
-    return true;
+    return {};
 }
 
 bool RepairNeeded(const BackgroundRemoval& removal, const GenerationFolders& f) {
@@ -257,13 +254,19 @@ bool RepairNeeded(const BackgroundRemoval& removal, const GenerationFolders& f) 
             !RoomToKeep(ParentPath(f.discard)));
 }
 
-StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
-                            const std::vector<PartFileJob>& jobs, const GenerationFolders& f,
-                            files::FolderAnchor& parent, const files::FolderAnchor& temp,
-                            bool trustRecords, const std::function<void()>& pause,
-                            PartFileCopies& copies, PartFileProgress* progress) {
+StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
+                              const std::vector<PartFileJob>& jobs, const GenerationFolders& f,
+                              files::FolderAnchor& parent, const files::FolderAnchor& temp,
+                              bool trustRecords, const std::function<void()>& pause,
+                              PartFileCopies& copies, PartFileProgress* progress) {
+    const auto failed = [](const StepResult& step) {
+        return StagingResult{StageResult::Failed, step};
+    };
     // A complete generation is put in place by the repair first; it is never overwritten.
-    if (files::Exists(f.complete) || !DeleteIfPresent(op, f.staging)) return StageResult::Failed;
+    if (files::Exists(f.complete)) return failed({false, "", 0});
+    if (const StepResult removed = DeleteIfPresent(op, f.staging); !removed) {
+        return failed(removed);
+    }
     // The subfolders of the temp folder that part files come from (subfolder mode).
     std::set<std::string> subfolders;
     for (const PartFileJob& job : jobs) {
@@ -272,22 +275,25 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     }
     CopyRecords known;
     files::FolderAnchor staging;
-    if (!ReuseKeptGeneration(op, removal, jobs, subfolders, f, trustRecords, known)) {
-        return StageResult::Failed;
+    if (const StepResult reused =
+            ReuseKeptGeneration(op, removal, jobs, subfolders, f, trustRecords, known);
+        !reused) {
+        return failed(reused);
     }
     const bool fresh = !files::Exists(f.staging);
-    if (!MakeStagingFolder(op, parent, f) || !staging.Open(f.staging)) return StageResult::Failed;
-    const bool failed =
-        !CopyPartFiles(op, staging, fresh, jobs, known, temp, pause, copies, progress);
-    if (failed || copies.written == 0) {
+    if (const StepResult made = MakeStagingFolder(op, parent, f); !made) return failed(made);
+    if (!staging.Open(f.staging)) return failed({false, "", 0});
+    const StepResult copied =
+        CopyPartFiles(op, staging, fresh, jobs, known, temp, pause, copies, progress);
+    if (!copied || copies.written == 0) {
         // A run that lost its temp folder changes no generation: the one it reused stays kept
         // (its record no longer matches the files it overwrote, which are read again).
         if (!copies.sourceGone.empty() && !fresh && MoveTo(op, f.staging, f.discard)) {
-            return StageResult::Failed;
+            return failed(copied);
         }
         // A staging folder that vanished with its disk is not made again by its removal.
-        if (staging.StillThere()) RemoveAfterFailure(op, f.staging);
-        return failed ? StageResult::Failed : StageResult::NothingStaged;
+        if (staging.StillThere()) DeleteIfPresent(op, f.staging);
+        return copied ? StagingResult{StageResult::NothingStaged, {}} : failed(copied);
     }
     // A subfolder whose files were all left out (their downloads completed) has no place in the
     // generation; rmdir removes only an empty one.
@@ -296,47 +302,54 @@ StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     }
     // Without its record the next run only reads the files again.
     if (trustRecords) SaveCopyRecords(f.staging, copies.records);
-    op.SetFileList({JoinPath(f.staging, kNewestMark)});
-    bool complete = staging.StillThere() && op.CreateEmpty();
-    if (complete) {
-        op.SetFileList({f.staging});
-        // The rotation that follows at once syncs this rename along with its own.
-        complete = op.Flush() && MoveTo(op, f.staging, f.complete, FolderSync::ByCaller);
+    // The first step that fails is the one told, not the removal of what it left.
+    StepResult done = {false, "", 0};
+    if (staging.StillThere()) {
+        op.SetFileList({JoinPath(f.staging, kNewestMark)});
+        done = op.CreateEmpty();
     }
-    if (!complete && staging.StillThere()) RemoveAfterFailure(op, f.staging);
-    return complete ? StageResult::Staged : StageResult::Failed;
+    if (done) {
+        op.SetFileList({f.staging});
+        done = op.Flush();
+        // The rotation that follows at once syncs this rename along with its own.
+        if (done) done = MoveTo(op, f.staging, f.complete, FolderSync::ByCaller);
+    }
+    if (done) return {StageResult::Staged, {}};
+    if (staging.StillThere()) DeleteIfPresent(op, f.staging);
+    return failed(done);
 }
 
-bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
-                       const GenerationFolders& f) {
+StepResult PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
+                             const GenerationFolders& f) {
     RenamesSyncedAtOnce renames(ParentPath(f.backup));
+    StepResult done;
     // A marked B means the swap is already done and the complete folder holds its predecessor.
     if (files::Exists(f.backup) && !HasMark(f.backup)) {
-        if (!SetOldAside(op, removal, f)) return false;
+        done = SetOldAside(op, removal, f);
+        if (!done) return done;
         op.SetFileList({f.complete});
         op.DestFolder = f.backup;
-        if (!op.Exchange(FolderSync::ByCaller)) {
-            // Where the file system cannot swap, B is missing for a moment; a run or restore
-            // that follows a kill just then finds the complete generation and puts it in place.
-            const int error = op.LastErrorCode();
-            if ((error != EINVAL && error != ENOSYS) ||
-                !MoveTo(op, f.backup, f.old, FolderSync::ByCaller)) {
-                return false;
-            }
+        done = op.Exchange(FolderSync::ByCaller);
+        // Where the file system cannot swap, B is missing for a moment; a run or restore that
+        // follows a kill just then finds the complete generation and puts it in place.
+        if (!done && (done.error == EINVAL || done.error == ENOSYS)) {
+            done = MoveTo(op, f.backup, f.old, FolderSync::ByCaller);
         }
+        if (!done) return done;
     }
     if (!files::Exists(f.backup)) {
-        if (!MoveTo(op, f.complete, f.backup, FolderSync::ByCaller)) return false;
+        done = MoveTo(op, f.complete, f.backup, FolderSync::ByCaller);
     } else if (files::Exists(f.complete)) {
-        if (!SetOldAside(op, removal, f) || !MoveTo(op, f.complete, f.old, FolderSync::ByCaller)) {
-            return false;
-        }
+        done = SetOldAside(op, removal, f);
+        if (done) done = MoveTo(op, f.complete, f.old, FolderSync::ByCaller);
     }
+    if (!done) return done;
     // The mark goes only once the new B is durable.
     renames.Sync();
-    if (!DeleteIfPresent(op, JoinPath(f.backup, kNewestMark))) return false;
+    done = DeleteIfPresent(op, JoinPath(f.backup, kNewestMark));
+    if (!done) return done;
     KeepOrDiscard(op, removal, f);
-    return true;
+    return {};
 }
 
 std::vector<std::string> ExtrasFolders(const GenerationFolders& f) {

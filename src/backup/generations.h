@@ -45,9 +45,9 @@ struct GenerationFolders {
 // Finishes whatever a run cut short: takes over the hidden folders left under their former names
 // (see TakeOverFormerNames), removes an unfinished staging folder (and the discard
 // folder on a nearly full disk), puts a complete new generation in its place, and gives B back its
-// previous generation when only B_old is left. False when a step failed.
-bool RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
-                       const GenerationFolders& folders);
+// previous generation when only B_old is left. Fails with the step that failed.
+StepResult RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
+                             const GenerationFolders& folders);
 
 // True when RepairGenerations would change anything: a restore skips it, and the look at every
 // entry of B and B_old that must come before it, when it would not.
@@ -56,10 +56,18 @@ bool RepairNeeded(const BackgroundRemoval& removal, const GenerationFolders& fol
 // Gives each hidden folder under its former name the current one; where that is taken, the former
 // one goes, except a complete generation, which is never thrown away unseen (the step fails with
 // EEXIST on it). A folder that is not plainly the program's own (see IsForeignHiddenFolder) is
-// left alone: the run refuses it by name before it comes here. False when a step failed.
-bool TakeOverFormerNames(TabfFileOperation& op, const GenerationFolders& folders);
+// left alone: the run refuses it by name before it comes here. Fails with the step that failed.
+StepResult TakeOverFormerNames(TabfFileOperation& op, const GenerationFolders& folders);
 
 enum class StageResult { Staged, NothingStaged, Failed };
+
+// What StageGeneration did and, where it failed, the path and errno of the step that failed
+// (none where no step did: the temp folder or the staging folder gone, a complete generation
+// there). What is removed after the failure never takes its place.
+struct StagingResult {
+    StageResult result = StageResult::Failed;
+    StepResult failure;
+};
 
 // Copies the part files into the staging folder (see CopyPartFiles) and makes the folder the
 // complete new generation. The staging folder is the kept discard folder when there is one
@@ -71,18 +79,19 @@ enum class StageResult { Staged, NothingStaged, Failed };
 // with `trustRecords`) are kept unread. `temp` is the temp folder held open by the run; where
 // it vanishes, the kept discard folder is left as the kept discard folder. `progress`: see
 // CopyPartFiles.
-StageResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
-                            const std::vector<PartFileJob>& jobs, const GenerationFolders& folders,
-                            files::FolderAnchor& parent, const files::FolderAnchor& temp,
-                            bool trustRecords, const std::function<void()>& pause,
-                            PartFileCopies& copies, PartFileProgress* progress = nullptr);
+StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
+                              const std::vector<PartFileJob>& jobs,
+                              const GenerationFolders& folders, files::FolderAnchor& parent,
+                              const files::FolderAnchor& temp, bool trustRecords,
+                              const std::function<void()>& pause, PartFileCopies& copies,
+                              PartFileProgress* progress = nullptr);
 
 // Makes the complete new generation B and the former B B_old; the former B_old becomes the
 // kept discard folder (removed in the background on a nearly full disk). Also continues a promotion
-// cut short. False when a step failed; the complete generation then stays for the next run to put
-// in place.
-bool PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
-                       const GenerationFolders& folders);
+// cut short. Fails with the step that failed; the complete generation then stays for the next run
+// to put in place.
+StepResult PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
+                             const GenerationFolders& folders);
 
 // The extras folders of B and B_old with every folder below them.
 std::vector<std::string> ExtrasFolders(const GenerationFolders& folders);

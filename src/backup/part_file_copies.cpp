@@ -16,15 +16,16 @@ namespace {
 
 enum class CopyEnd { Copied, TooLong, BadName, Damaged, Missing, Unreadable, NotWritten };
 
-// With `made` given, the copy's record goes there, checked against `known` first.
+// With `made` given, the copy's record goes there, checked against `known` first. A target that
+// could not be written is named in `notWritten` with the reason.
 CopyEnd CopyChecked(TabfFileOperation& op, TabfFileOperation::CopyMode mode,
-                    const std::string& from, const std::string& to,
+                    const std::string& from, const std::string& to, StepResult& notWritten,
                     const files::CopyRecord* known = nullptr, files::CopyRecord* made = nullptr) {
     op.SetFileList({from});
     op.DestFolder = to;
     mode.known = known;
     mode.made = made;
-    const files::CopyResult copied = op.Copy(mode);
+    const CopyStepResult copied = op.Copy(mode);
     const int error = copied.error;
     switch (copied.status) {
         case files::CopyStatus::Copied:
@@ -40,6 +41,7 @@ CopyEnd CopyChecked(TabfFileOperation& op, TabfFileOperation::CopyMode mode,
     // What a disk answers for a name it cannot store (":" or a line break on exFAT, bytes that
     // are no UTF-8); only that file is left out.
     if (error == EINVAL || error == EILSEQ) return CopyEnd::BadName;
+    notWritten = {false, copied.path, error != 0 ? error : EIO};
     return CopyEnd::NotWritten;
 }
 
@@ -54,7 +56,7 @@ bool WorthRereading(CopyEnd end) {
 // older than the last good backup copy (a copy of a spare bears the spare's time, so the same
 // spare is taken again by every later run). `found` tells whether any spare is there.
 CopyEnd CopyClientsSpare(TabfFileOperation& op, const TabfFileOperation::CopyMode& mode,
-                         const PartFileJob& job, bool& found) {
+                         const PartFileJob& job, bool& found, StepResult& notWritten) {
     struct stat previous {};
     const bool hasPrevious = ::stat(job.previous.c_str(), &previous) == 0;
     found = false;
@@ -68,7 +70,7 @@ CopyEnd CopyClientsSpare(TabfFileOperation& op, const TabfFileOperation::CopyMod
                              info.st_mtim.tv_nsec < previous.st_mtim.tv_nsec))) {
             continue;
         }
-        const CopyEnd end = CopyChecked(op, mode, spare, job.target);
+        const CopyEnd end = CopyChecked(op, mode, spare, job.target, notWritten);
         if (end == CopyEnd::Copied || end == CopyEnd::NotWritten) return end;
     }
     return CopyEnd::Missing;
@@ -93,10 +95,10 @@ TabfFileOperation::CopyMode PartFilesOnly() {
     return mode;
 }
 
-bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fresh,
-                   const std::vector<PartFileJob>& jobs, const CopyRecords& known,
-                   const files::FolderAnchor& temp, const std::function<void()>& pause,
-                   PartFileCopies& copies, PartFileProgress* progress) {
+StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fresh,
+                         const std::vector<PartFileJob>& jobs, const CopyRecords& known,
+                         const files::FolderAnchor& temp, const std::function<void()>& pause,
+                         PartFileCopies& copies, PartFileProgress* progress) {
     // The staging folder is the temporary: copies go straight to their final names.
     TabfFileOperation::CopyMode mode = PartFilesOnly();
     mode.inPlace = true;
@@ -109,30 +111,34 @@ bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fre
     const unsigned workers = op.CopyWorkers(jobs.size());
     std::vector<TabfFileOperation> ops(workers > 1 ? workers : 0, op);
     std::vector<unsigned> copiedBy(jobs.size());
+    // A thread stops at the first target it could not write: its slot holds that one.
+    std::vector<StepResult> notWrittenBy(std::max(workers, 1u));
     const std::size_t stopped =
         files::ForEachIndex(jobs.size(), workers, [&](std::size_t k, unsigned worker) {
             const PartFileJob& job = jobs[k];
             const auto record = known.find(job.place);
             copiedBy[k] = worker;
             ends[k] = CopyChecked(workers > 1 ? ops[worker] : op, mode, job.source, job.target,
+                                  notWrittenBy[worker],
                                   record == known.end() ? nullptr : &record->second, &made[k]);
             if (progress != nullptr) progress->Done();
             return ends[k] != CopyEnd::NotWritten;
         });
     if (stopped < jobs.size()) {
         // The failure that a sequential run would have met first is the one told.
-        if (workers > 1) op = ops[copiedBy[stopped]];
         copies.notWritten = jobs[stopped].previous;
-        return false;
+        return notWrittenBy[copiedBy[stopped]];
     }
+    StepResult notWritten;
     if (std::any_of(ends.begin(), ends.end(), WorthRereading)) {
         pause();
         for (std::size_t k = 0; k < jobs.size(); ++k) {
             if (!WorthRereading(ends[k])) continue;
-            ends[k] = CopyChecked(op, mode, jobs[k].source, jobs[k].target, nullptr, &made[k]);
+            ends[k] = CopyChecked(op, mode, jobs[k].source, jobs[k].target, notWritten, nullptr,
+                                  &made[k]);
             if (ends[k] == CopyEnd::NotWritten) {
                 copies.notWritten = jobs[k].previous;
-                return false;
+                return notWritten;
             }
         }
     }
@@ -141,7 +147,7 @@ bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fre
     });
     if (anyLost && !StillThere(temp)) {
         copies.sourceGone = temp.Path();
-        return false;
+        return {false, "", 0};
     }
     for (std::size_t k = 0; k < jobs.size(); ++k) {
         const PartFileJob& job = jobs[k];
@@ -149,10 +155,10 @@ bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fre
         if (ends[k] == CopyEnd::Damaged || ends[k] == CopyEnd::Missing ||
             ends[k] == CopyEnd::Unreadable) {
             bool spareFound = false;
-            const CopyEnd spare = CopyClientsSpare(op, mode, job, spareFound);
+            const CopyEnd spare = CopyClientsSpare(op, mode, job, spareFound, notWritten);
             if (spare == CopyEnd::NotWritten) {
                 copies.notWritten = job.previous;
-                return false;
+                return notWritten;
             }
             // A file missing beside its spare is a download the client lost hold of, not one
             // that completed.
@@ -181,10 +187,10 @@ bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fre
             case CopyEnd::Damaged:
             case CopyEnd::Unreadable: {
                 // The last good state of the download survives this run and every later one.
-                const CopyEnd carried = CopyChecked(op, mode, job.previous, job.target);
+                const CopyEnd carried = CopyChecked(op, mode, job.previous, job.target, notWritten);
                 if (carried == CopyEnd::NotWritten) {
                     copies.notWritten = job.previous;
-                    return false;
+                    return notWritten;
                 }
                 if (carried == CopyEnd::Copied) {
                     ++copies.written;
@@ -196,7 +202,7 @@ bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fre
             }
         }
     }
-    return true;
+    return {};
 }
 
 }  // namespace hw

@@ -44,15 +44,16 @@ struct PartFileCopies {
 // the client's spare of it is there. For a source still damaged, missing beside its spare, or
 // unreadable, the spare is taken when it is a well-formed part file not older than the previous
 // copy, else the previous copy is carried over when that is well-formed. A target whose record
-// in `known` still holds is kept unread. False when a target could not be written (the staging
-// folder is then unusable, and `notWritten` names the file), or when `temp`, the temp folder held
-// open by the run, is gone while sources are missing or unreadable (`sourceGone`).
+// in `known` still holds is kept unread. Fails with the path and errno of the first target that
+// could not be written (the staging folder is then unusable, and `notWritten` names the file),
+// or, with neither, when `temp`, the temp folder held open by the run, is gone while sources are
+// missing or unreadable (`sourceGone`).
 // `fresh` tells that the staging folder was made empty for this run. `progress`, where given,
 // is told each source as its first copy ends.
-bool CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fresh,
-                   const std::vector<PartFileJob>& jobs, const CopyRecords& known,
-                   const files::FolderAnchor& temp, const std::function<void()>& pause,
-                   PartFileCopies& copies, PartFileProgress* progress = nullptr);
+StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bool fresh,
+                         const std::vector<PartFileJob>& jobs, const CopyRecords& known,
+                         const files::FolderAnchor& temp, const std::function<void()>& pause,
+                         PartFileCopies& copies, PartFileProgress* progress = nullptr);
 
 // A copy that refuses every file that is not a well-formed part file (SourceRefused).
 TabfFileOperation::CopyMode PartFilesOnly();

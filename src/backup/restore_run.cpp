@@ -136,7 +136,6 @@ RestoreReport RunRestore(const RestoreRequest& r, TabfFileOperation& op,
             failure = copied;
         }
     }
-    op.ClearFailure();
     if (!tempFolder.StillThere()) {
         // Nothing is put in place where the temp folder was. Each copy's temporary name (its own,
         // made for this copy) goes from the folder held open, wherever that is now, and from its
@@ -148,10 +147,10 @@ RestoreReport RunRestore(const RestoreRequest& r, TabfFileOperation& op,
             ::unlinkat(tempFolder.Descriptor(), copy.written.c_str() + top.size(), 0);
         }
         failed = otherFailure = true;
-    } else if (!op.PutInPlace(staged) && !otherFailure) {
+    } else if (const StepResult placed = op.PutInPlace(staged); !placed && !otherFailure) {
         failed = otherFailure = true;
-        failedPath = op.FailedPath();
-        failure = {files::CopyStatus::TargetFailed, op.FailedCode()};
+        failedPath = placed.path;
+        failure = {files::CopyStatus::TargetFailed, placed.error};
     }
     // The first file that could not be read or changed, and why; or the temp folder gone with
     // its disk.

@@ -48,7 +48,6 @@ CopyStepResult TabfFileOperation::Run(const Step& step, bool intoDestFolder) {
         // Several entries to copy or move always go into DestFolder, which is created for them.
         if (entries > 1 && intoDestFolder && !files::MakeFolders(DestFolder)) {
             keepFirst(FailedStep(), DestFolder);
-            SetFailure(DestFolder, first.error);
             return first;
         }
         for (const std::string& source : fileList_) {
@@ -60,16 +59,11 @@ CopyStepResult TabfFileOperation::Run(const Step& step, bool intoDestFolder) {
             if (done.Ok()) continue;
             const std::string& where = failedAt.empty() ? source : failedAt;
             keepFirst(done, done.InSource() ? source : where);
-            if (!done.InSource()) {
-                failedPath_ = where;
-                failedCode_ = done.error != 0 ? done.error : EIO;
-            }
         }
     } catch (const std::exception&) {
         // Out of memory in a path text or a listing: a failed step like any other, named.
         const std::string& where = failedAt.empty() ? *current : failedAt;
         keepFirst({files::CopyStatus::TargetFailed, ENOMEM}, where);
-        SetFailure(where, ENOMEM);
     }
     return first;
 }
@@ -82,7 +76,6 @@ StepResult TabfFileOperation::RunSimple(
             return step(source, failedAt) ? files::CopyResult{} : FailedStep();
         },
         intoDestFolder);
-    lastError_ = done.error;
     return {done.Ok(), done.path, done.error};
 }
 
@@ -187,11 +180,8 @@ StepResult TabfFileOperation::Exchange(FolderSync sync) {
 
 StepResult TabfFileOperation::PutInPlace(const std::vector<files::StagedCopy>& staged) {
     std::string failedAt;
-    const bool placed = files::PutStagedInPlace(staged, failedAt, [this] { AnnounceChange(); });
-    lastError_ = placed ? 0 : errno;
-    if (placed) return {};
-    SetFailure(failedAt, lastError_);
-    return {false, failedAt, lastError_};
+    if (files::PutStagedInPlace(staged, failedAt, [this] { AnnounceChange(); })) return {};
+    return {false, failedAt, errno};
 }
 
 StepResult TabfFileOperation::CreateEmpty() {

@@ -33,8 +33,8 @@ struct CopyStepResult : files::CopyResult {
     std::string path;
 };
 
-// Every step returns its failure. The object also keeps the latest one (FailedPath) for callers
-// that ask it afterwards; new code takes the step's result.
+// Every step returns its failure; the object keeps none, so that a caller's tidying up after a
+// failed step cannot hide it.
 class TabfFileOperation {
   public:
     // How a staged folder is made durable by Flush.
@@ -68,7 +68,7 @@ class TabfFileOperation {
     // Makes every file and folder below the entries durable (see flushMethod).
     StepResult Flush();
     // Swaps each entry with DestFolder in one step, so that neither name is missing at any
-    // moment. False (LastErrorCode EINVAL or ENOSYS) where the file system cannot swap.
+    // moment. Fails with EINVAL or ENOSYS where the file system cannot swap.
     StepResult Exchange(FolderSync sync = FolderSync::EachRename);
     // Puts copies that Copy staged in place, all made durable at once (see
     // files::PutStagedInPlace); beforeChange runs before each rename. The entries do not count.
@@ -117,27 +117,12 @@ class TabfFileOperation {
         if (beforeChange) beforeChange();
     }
 
-    // Deprecated: the results of the steps tell the same.
-    // errno of the first failure of the last call other than Copy, 0 after success.
-    int LastErrorCode() const { return lastError_; }
-    // Deprecated: the results of the steps tell the same.
-    // The path and errno of the latest call that failed other than in a source: the entry, the
-    // copy's target, or what a Delete could not remove inside its entry. Kept, whatever calls
-    // succeed meanwhile, until ClearFailure, so that a caller's tidying up does not hide it.
-    const std::string& FailedPath() const { return failedPath_; }
-    int FailedCode() const { return failedCode_; }
-    void ClearFailure() { SetFailure("", 0); }
-    void SetFailure(const std::string& path, int code) {
-        failedPath_ = path;
-        failedCode_ = code;
-    }
-
   private:
     // A step for one entry; `failedAt` receives where it failed when that is not the entry.
     using Step = std::function<files::CopyResult(const std::string& source, std::string& failedAt)>;
     // Runs the step for each entry; the result of the first that failed.
     CopyStepResult Run(const Step& step, bool intoDestFolder);
-    // Run for a step that reports success and sets errno; keeps LastErrorCode.
+    // Run for a step that reports success and sets errno.
     StepResult RunSimple(
         const std::function<bool(const std::string& source, std::string& failedAt)>& step,
         bool intoDestFolder = false);
@@ -149,9 +134,6 @@ class TabfFileOperation {
                              const files::CopyOptions& options);
 
     std::vector<std::string> fileList_;
-    std::string failedPath_;
-    int failedCode_ = 0;
-    int lastError_ = 0;
 };
 
 }  // namespace hw

@@ -248,8 +248,9 @@ TEST(FolderSafety, OnlyWhatTheBackupMakesBelongsInAGenerationFolder) {
             WriteFile(complete + "/001.part.met.HWS", complete);
         }
         TabfFileOperation op;
-        EXPECT_FALSE(TakeOverFormerNames(op, g));
-        EXPECT_EQ(op.FailedPath(), g.formerComplete);
+        const StepResult taken = TakeOverFormerNames(op, g);
+        EXPECT_FALSE(taken);
+        EXPECT_EQ(taken.path, g.formerComplete);
         EXPECT_EQ(ReadFile(g.formerComplete + "/001.part.met.HWS"), g.formerComplete);
     }
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -33,13 +34,14 @@ std::string Content(int i, const std::string& version) {
     return PartMet("<" + PartName(i) + "> " + version + std::string(100 + (i * 397) % 3000, 'x'));
 }
 
-// Writes fail with ENOSPC for `first` and for every file that comes after it both in the listing
+// Writes fail with `error` for `first` and for every file that comes after it both in the listing
 // and by name, so that `first` is the first failing one whether the sources keep the listing's
 // order or are sorted. On several threads `first` fails only after another of them has, so that
 // a run naming the failure it met first would name another file.
 class FullDisk {
   public:
-    FullDisk(const std::string& folder, const std::string& mask) {
+    FullDisk(const std::string& folder, const std::string& mask, int error = ENOSPC)
+        : error_(error) {
         std::vector<std::string> listed;
         FindFiles(folder, mask, listed);
         for (std::string& path : listed) path = FileName(path);
@@ -72,12 +74,13 @@ class FullDisk {
                 // Bounded only so that a run that never writes another failing file cannot hang.
                 failed_.wait_for(lock, std::chrono::seconds(20), [&] { return othersFailed_ > 0; });
             }
-            errno = ENOSPC;
+            errno = error_;
             return false;
         };
     }
 
   private:
+    int error_;
     std::string first_;
     std::set<std::string> failing_;
     std::mutex guard_;
@@ -126,6 +129,17 @@ TEST(ThreadedFaults, ABackupOnOneThreadAndOnFourNamesTheSameFirstFailingFile) {
                                            ".HWS");
         EXPECT_EQ(ReadFile(d.B + "/" + disk.first() + ".HWS"),
                   Content(std::stoi(disk.first()), "v1"));
+    }
+    {  // any other cause is told by the copy that failed, the first in the order of the sources
+        FullDisk failing(d.T, "*.part.met", EIO);
+        TabfFileOperation& op = d.f().abfFileOperation1;
+        op.copyThreads = 4;
+        op.byteWrite = failing.Seam(true);
+        d.f().BackupPartFiles(false);
+        op.byteWrite = nullptr;
+        EXPECT_EQ(d.messages().back(), "Backing up *.PART.METs failed !\n\n" +
+                                           d.f().msg_not_changed + d.root / ".backup.hws-staging/" +
+                                           failing.first() + ".HWS\n\n" + std::strerror(EIO));
     }
 }
 

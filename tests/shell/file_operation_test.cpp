@@ -237,7 +237,7 @@ TEST(FileOperation, AFailedCopyTellsWhetherItsSourceOrTheWritingFailed) {
             const CopyStepResult copied = op.Copy(mode);
             EXPECT_EQ(copied.status, c.status);
             EXPECT_EQ(copied.error, c.error) << std::strerror(copied.error);
-            EXPECT_EQ(op.FailedPath(), *c.named != '\0' ? dir.path() + c.named : "");
+            EXPECT_EQ(copied.InSource(), *c.named == '\0');
             // The result names the source where the source failed.
             EXPECT_EQ(copied.path, dir.path() + (*c.named != '\0' ? c.named : "/src"));
             EXPECT_EQ(FileExists(dir / "dst"), targetThere);
@@ -541,9 +541,10 @@ TEST(FileOperation, DeleteNeitherFollowsLinksNorCrossesIntoAMount) {
     const std::string why = mounts.Bind(dir / "mine", dir / "B/S/view");
     if (!why.empty()) GTEST_SKIP() << why;
     op.SetFileList({dir / "B"});
-    EXPECT_FALSE(op.Delete());
-    EXPECT_EQ(op.LastErrorCode(), EXDEV);
-    EXPECT_EQ(op.FailedPath(), dir / "B/S/view");
+    const StepResult deleted = op.Delete();
+    EXPECT_FALSE(deleted);
+    EXPECT_EQ(deleted.error, EXDEV);
+    EXPECT_EQ(deleted.path, dir / "B/S/view");
     EXPECT_EQ(ReadFile(dir / "mine/a.part.met"), "the client's");
     EXPECT_EQ(ReadFile(dir / "B/S/view/a.part.met"), "the client's");
     op.SetFileList({dir / "B/S/view"});  // nor the mount itself
@@ -665,7 +666,6 @@ TEST(FileOperation, ExchangeSwapsTwoFoldersInOneStep) {
     EXPECT_FALSE(swapped);
     EXPECT_EQ(swapped.path, dir / "missing");
     EXPECT_EQ(swapped.error, ENOENT);
-    EXPECT_EQ(op.LastErrorCode(), ENOENT);
     EXPECT_EQ(ReadFile(dir / "B/new.HWS"), "new");
 }
 
