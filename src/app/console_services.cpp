@@ -2,6 +2,10 @@
 
 namespace hw {
 
+void Complain(const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+}
+
 void WriteLines(std::FILE* out, const std::string& text) {
     std::string trimmed = text;
     while (!trimmed.empty() && (trimmed.back() == '\n' || trimmed.back() == ' ')) {
@@ -12,21 +16,8 @@ void WriteLines(std::FILE* out, const std::string& text) {
     std::fflush(out);
 }
 
-void ConsoleDialogs::ShowMessage(const std::string& text, const std::string& caption) {
-    const bool error = errorCaption != nullptr && caption == *errorCaption;
-    WriteLines(error ? errors_ : info_, text);
-}
-
-void ConsoleDialogs::ShowErrorReport(const std::string& text, const std::string&) {
-    WriteLines(errors_, text);
-}
-
-bool ConsoleDialogs::AskYesNo(const std::string&) {
-    return answer;
-}
-
-Choice ConsoleDialogs::AskYesNoOr(const std::string&, const std::string&) {
-    return answer ? Choice::Yes : Choice::No;
+void TellRunMessage(const Messages& m, const RunMessage& message) {
+    WriteLines(message.caption == m.msg_error_caption ? stderr : stdout, message.text);
 }
 
 bool ToldProgramStarter::StartProgram(const std::string& commandLine,

@@ -1,51 +1,30 @@
-// The desktop's services for a run without a window: a box becomes lines of text, a question
-// gets the answer the command line gave, and there is no window to show or hide.
+// The console in place of the window's boxes: messages become lines of text, and the programs
+// started are told.
 #pragma once
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/services.h"
+#include "ui/messages.h"
+#include "ui/run_texts.h"
 
 namespace hw {
 
-class ConsoleDialogs : public Dialogs {
-  public:
-    // Errors (boxes with this caption, and the error report) go to `errors`, the rest to `info`.
-    ConsoleDialogs(std::FILE* info, std::FILE* errors) : info_(info), errors_(errors) {}
-    const std::string* errorCaption = nullptr;
-    bool answer = false;  // to every question
+// The program's name, before what it says of itself.
+inline const char* const kProgram = "hoardwise-cli";
 
-    void ShowMessage(const std::string& text, const std::string& caption) override;
-    void ShowErrorReport(const std::string& text, const std::string& caption) override;
-    bool AskYesNo(const std::string& question) override;
-    // Yes or No as `answer` says: the extra choice has an option of its own on the command line.
-    Choice AskYesNoOr(const std::string& question, const std::string& extra) override;
-    std::vector<std::string> OpenFiles(const OpenDialog&, const std::string&) override {
-        return {};
-    }
-    std::string BrowseFolder(const FolderBrowse&) override { return {}; }
+// "hoardwise-cli: " and the text, on stderr.
+void Complain(const std::string& text);
 
-  private:
-    std::FILE* info_;
-    std::FILE* errors_;
-};
+// Writes the text as lines, without the trailing blanks and line breaks that boxes carry.
+void WriteLines(std::FILE* out, const std::string& text);
 
-class HeadlessWindow : public WindowService {
-  public:
-    void BringMainWindowToFront() override {}
-    bool NotificationAreaAvailable() override { return false; }
-    void HideApplication() override {}
-    void MinimizeApplication() override {}
-    void RestoreApplication() override {}
-    void Quit() override {}
-    bool SessionEnding() override { return false; }
-    void OpenUrl(const std::string&) override {}
-    // The command line runs on servers and in services: the client it starts needs no display.
-    bool HasDisplay() override { return false; }
-};
+// A run's message: an error's on stderr, any other on stdout.
+void TellRunMessage(const Messages& m, const RunMessage& message);
 
 // Starts programs through another starter and tells each start, once `tell` is set.
 class ToldProgramStarter : public ProgramStarter {
@@ -59,8 +38,5 @@ class ToldProgramStarter : public ProgramStarter {
   private:
     ProgramStarter& starter_;
 };
-
-// Writes the text as lines, without the trailing blanks and line breaks that boxes carry.
-void WriteLines(std::FILE* out, const std::string& text);
 
 }  // namespace hw

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
+#include <exception>
 
-#include "ui/main_form.h"
+#include "app/console_services.h"
+#include "base/errors.h"
+#include "supervision/observer.h"
 
 namespace hw {
 
@@ -16,12 +18,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Countdown {
-    Timer* timer;
-    bool armed = false;
-    unsigned generation = 0;
-    Clock::time_point due{};
-};
+// A step's error is told as the window's error report tells it; the service keeps running.
+void Guarded(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const std::exception& error) {
+        WriteLines(stderr, WithFullStop(error.what()));
+    } catch (...) {
+        WriteLines(stderr, "Unknown error.");
+    }
+}
 
 }  // namespace
 
@@ -32,36 +38,29 @@ sigset_t EndingSignals() {
     return ending;
 }
 
-int RunTimersUntilSignal(MainForm& form, const std::vector<Timer*>& timers) {
+int RunUntilSignal(const Supervisor& supervisor, const std::vector<Period>& periods,
+                   const std::function<void()>& programEnded) {
     const sigset_t ending = EndingSignals();
     const int signals = signalfd(-1, &ending, SFD_CLOEXEC);
     if (signals < 0) return -1;
-    std::vector<Countdown> countdowns;
-    for (Timer* timer : timers) countdowns.push_back({timer, false, 0, {}});
+    std::vector<Clock::time_point> due;
+    for (const Period& period : periods) due.push_back(Clock::now() + period.interval);
     for (;;) {
         Clock::time_point now = Clock::now();
         int waitMs = -1;
-        for (Countdown& c : countdowns) {
-            if (!c.timer->running()) {
-                c.armed = false;
-                continue;
-            }
-            // A new interval or a restart counts from now, as the window's clocks do.
-            if (!c.armed || c.generation != c.timer->countdownGeneration()) {
-                c.armed = true;
-                c.generation = c.timer->countdownGeneration();
-                c.due = now + std::chrono::milliseconds(c.timer->interval());
-            }
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(c.due - now).count();
+        for (const Clock::time_point& when : due) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - now).count();
             const int ms = left > 0 ? static_cast<int>(left) : 0;
             if (waitMs < 0 || ms < waitMs) waitMs = ms;
         }
         // The programs we started are waited for alongside: one that ends is restarted at once.
         // An ended program waits to be reaped before its restart: looked at again shortly.
-        const bool reaping = form.ReapPending();
+        const bool reaping = supervisor.ReapPending();
         if (reaping && (waitMs < 0 || waitMs > 200)) waitMs = 200;
         std::vector<pollfd> entries{{signals, POLLIN, 0}};
-        for (const int watch : form.EndWatchDescriptors()) entries.push_back({watch, POLLIN, 0});
+        for (const int watch : supervisor.EndWatchDescriptors()) {
+            entries.push_back({watch, POLLIN, 0});
+        }
         const int ready = poll(entries.data(), entries.size(), waitMs);
         if (ready < 0 && errno != EINTR) break;
         if (ready > 0 && entries[0].revents != 0) {
@@ -73,13 +72,13 @@ int RunTimersUntilSignal(MainForm& form, const std::vector<Timer*>& timers) {
         }
         bool ended = false;
         for (std::size_t i = 1; i < entries.size(); ++i) ended = ended || entries[i].revents != 0;
-        // The form lets go of every watch that has ended, so none is reported twice.
-        if (ended || reaping) form.Dispatch([&form] { form.StartedProgramEnded(); });
+        // The supervisor lets go of every watch that has ended, so none is reported twice.
+        if (ended || reaping) Guarded(programEnded);
         now = Clock::now();
-        for (Countdown& c : countdowns) {
-            if (!c.armed || c.due > now) continue;
-            c.due = now + std::chrono::milliseconds(c.timer->interval());
-            form.Dispatch([&c] { c.timer->tick(); });
+        for (std::size_t i = 0; i < periods.size(); ++i) {
+            if (due[i] > now) continue;
+            due[i] = now + periods[i].interval;
+            Guarded(periods[i].step);
         }
     }
     close(signals);

@@ -1,23 +1,32 @@
-// The model's timers in real time, for a run without a window and its message loop.
+// The command line's event loop: the periods of the supervision and the schedule in real time,
+// and the ends of the programs it started, until an ending signal.
 #pragma once
 
 #include <signal.h>
 
+#include <chrono>
+#include <functional>
 #include <vector>
 
 namespace hw {
 
-class MainForm;
-class Timer;
+class Supervisor;
 
-// Ticks each running timer once its interval has passed, counted from its last tick or (re)start,
-// each tick through the form's dispatcher, and tells the form at once when a program it started
-// has ended, until SIGTERM, SIGINT or SIGHUP arrives. The caller
-// has blocked those signals, so a tick under way finishes before the loop ends. Returns the
-// signal's number; -1 when it cannot wait for signals.
 // SIGTERM, SIGINT and SIGHUP.
 sigset_t EndingSignals();
 
-int RunTimersUntilSignal(MainForm& form, const std::vector<Timer*>& timers);
+// A step done every `interval`, counted from the loop's start and then from its last step.
+struct Period {
+    std::chrono::milliseconds interval;
+    std::function<void()> step;
+};
+
+// Does each period's step when due, and `programEnded` at once when a program that `supervisor`
+// started has ended (and again shortly while one awaits its reaping), until SIGTERM, SIGINT or
+// SIGHUP arrives. The caller has blocked those signals, so a step under way finishes before the
+// loop ends. A step that throws is told on stderr and the loop goes on. Returns the signal's
+// number; -1 when it cannot wait for signals.
+int RunUntilSignal(const Supervisor& supervisor, const std::vector<Period>& periods,
+                   const std::function<void()>& programEnded);
 
 }  // namespace hw

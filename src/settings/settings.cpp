@@ -34,7 +34,10 @@ StoredSettings ReadStoredSettings(const std::string& path) {
     StoredSettings s;
     std::string text;
     s.read = !path.empty() && ReadSettingsText(path, text);
-    if (!s.read) return s;
+    if (!s.read) {
+        s.readError = path.empty() ? ENOENT : errno;
+        return s;
+    }
     auto value = [&text](const char* section, const char* key) -> std::optional<std::string> {
         std::optional<std::string> found = IniFindValue(text, section, key);
         if (found && *found == kMissingSetting) return std::nullopt;

@@ -16,6 +16,8 @@ namespace hw {
 struct StoredSettings {
     // The file could be read at all; false on a first start (no file yet).
     bool read = false;
+    // Why it could not be read, as errno (ENOENT for an empty path); 0 where it was.
+    int readError = 0;
     std::optional<std::string> tempFolder;
     std::optional<std::string> backupFolder;
     std::optional<std::string> clientFolder;
@@ -40,6 +42,9 @@ struct StoredSettings {
 
 // The minutes between automatic backups that are assumed when the stored ones are no number.
 inline constexpr int kDefaultIntervalMinutes = 30;
+// The minutes between automatic backups that the window's spin field and the command line take.
+inline constexpr int kMinIntervalMinutes = 1;
+inline constexpr int kMaxIntervalMinutes = 120;
 
 // The stored minutes, or the default where they are no whole number (not held to any range).
 int IntervalMinutes(const std::string& stored);

@@ -1,11 +1,12 @@
 // The Backup and Restore buttons.
-#include "backup/generation_summary.h"
+#include "backup/manual_runs.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
-#include "shell/find_files.h"
+#include "supervision/client_recognition.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 #include "ui/run_texts.h"
+#include "ui/supervision_texts.h"
 
 namespace hw {
 
@@ -19,8 +20,8 @@ void TidyDirectoryFields(MainForm& f) {
 }
 
 bool BackupInsideTemp(const MainForm& f) {
-    return f.radio_storing_subfolder.checked() &&
-           TextContains(f.edit_backupdir.text(), f.edit_tempdir.text());
+    return hw::BackupInsideTemp(f.radio_storing_subfolder.checked(), f.edit_backupdir.text(),
+                                f.edit_tempdir.text());
 }
 
 }  // namespace
@@ -50,25 +51,23 @@ void MainForm::btn_restoreClick() {
     // the restore makes first leaves them; where the newest one is missing or holds fewer part
     // files than the older one, the older one is offered as well. Only Yes restores the newest
     // one, and the older one only where it is the only one or by its own button.
-    const std::string backup = TrimTrailingSeparators(edit_backupdir.text());
-    const bool subfolders = radio_storing_subfolder.checked();
-    const GenerationPlaces places =
-        PlacesAfterRepair(backup, TrimTrailingSeparators(edit_tempdir.text()),
-                          TrimTrailingSeparators(edit_clientdir.text()));
-    const GenerationSummary newest = SummarizeGeneration(places.newest, subfolders);
-    const GenerationSummary older = SummarizeGeneration(places.older, subfolders);
+    const RestoreSources sources = FindRestoreSources(
+        TrimTrailingSeparators(edit_backupdir.text()), TrimTrailingSeparators(edit_tempdir.text()),
+        TrimTrailingSeparators(edit_clientdir.text()), radio_storing_subfolder.checked());
+    const GenerationSummary& newest = sources.newest;
+    const GenerationSummary& older = sources.older;
     const std::string olderText =
         older.present ? DescribeGeneration(CurrentLanguageCode(), TextId::OlderBackupPrefix, older)
                       : "";
     bool fromOlder = false;
-    if (!newest.present && older.present) {
+    if (sources.OnlyOlder()) {
         if (!services.dialogs->AskYesNo(msg_confirm_restore + "\n\n" +
                                         LanguageText(*this, TextId::NoNewestBackup) + "\n" +
                                         olderText)) {
             return;
         }
         fromOlder = true;  // an empty B is passed over
-    } else if (newest.present && older.present && newest.files < older.files) {
+    } else if (sources.NewestHoldsFewer()) {
         const std::string question =
             msg_confirm_restore + "\n\n" +
             DescribeGeneration(CurrentLanguageCode(), TextId::NewestBackupPrefix, newest) + "\n" +
@@ -93,11 +92,9 @@ void MainForm::RestoreWhenClientStopped(bool older) {
     runEnd_ = RunEnd::None;
     // A running client rewrites its part files from memory within a minute, so a restore now
     // would be lost while reported as done.
-    std::string blocker;
-    if (IsClientRunning(&blocker)) {
-        // Named, so that the user can tell which program to close, or whose it is.
-        RefuseRun(blocker.empty() ? msg_restore_client_running
-                                  : msg_restore_client_running + "\n\n" + blocker);
+    const ClientRun client = FindClientRun(*services.processes, edit_clientdir.text(), clientExe);
+    if (client.running) {
+        RefuseRun(ClientRunningRefusal(*this, CurrentLanguageCode(), client));
         return;
     }
     TidyDirectoryFields(*this);

@@ -94,12 +94,7 @@ MainForm::RunOutcome MainForm::BackupEnded(bool automatic, const BackupReport& r
     runFiles_ = report.files;
     runDamaged_ = report.damaged;
     const bool succeeded = report.outcome == RunResult::Succeeded;
-    if (succeeded) {
-        // A run succeeds with damaged part files only where each kept its older copy.
-        runEnd_ = runDamaged_ > 0 ? RunEnd::Damaged : RunEnd::Succeeded;
-    } else {
-        runEnd_ = report.outcome == RunResult::Refused ? RunEnd::Refused : RunEnd::Failed;
-    }
+    runEnd_ = BackupEnd(report);
     RecordRun(false, automatic, succeeded, succeeded ? msg_backup_ok : runFailure_);
     return succeeded ? RunOutcome::Succeeded : RunOutcome::Failed;
 }

@@ -3,6 +3,7 @@
 #include "base/amule.h"
 #include "base/paths.h"
 #include "shell/file_copy.h"
+#include "supervision/client_choice.h"
 #include "supervision/client_recognition.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
@@ -12,23 +13,10 @@ namespace hw {
 void MainForm::edit_clientdirChange() {
     clientQuestionPending_ = false;
     SyncRememberedPathText(edit_clientdir, clientdir_text);
-    const std::string folder = edit_clientdir.text();
-    if (const std::optional<std::string> found = FindWindowsClient(folder, clientExe)) {
-        clientExe = *found;
-        return;
-    }
-    const bool amule = HoldsExecutable(folder, kAmule);
-    const bool amuled = HoldsExecutable(folder, kAmuled);
-    if (amule || amuled || IsAmuleConfigFolder(folder)) {
-        ChooseAmuleProgram(folder, amule, amuled);
-        return;
-    }
-    // A program the user chose (or the settings file names) that is there still.
-    if (!clientExe.empty() &&
-        (HoldsExecutable(folder, clientExe) || !FindOnPath(clientExe).empty())) {
-        return;
-    }
-    if (!LooksLikeAbsolutePath(folder) || !files::IsFolder(folder)) return;
+    const ClientRecognition found = RecognizeClient(*services.processes, edit_clientdir.text(),
+                                                    clientExe, services.window->HasDisplay());
+    clientExe = found.exe;
+    if (!found.unknown) return;
     // A box at a keystroke would take the typing out of the user's hands.
     if (edit_clientdir.typing()) {
         clientQuestionPending_ = true;

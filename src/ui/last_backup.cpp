@@ -1,19 +1,16 @@
 // What the user sees of past runs: the history file, and the line about the last backup on the
 // Backup Settings page and in the tray hint.
-#include <cstdlib>
-
 #include "backup/run_history.h"
 #include "base/paths.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 #include "ui/run_lines.h"
+#include "ui/running_copy.h"
 
 namespace hw {
 
 std::string MainForm::HistoryFilePath() const {
-    if (!historyFile.empty()) return historyFile;
-    const char* home = std::getenv("HOME");
-    return DefaultHistoryFile(std::getenv("XDG_STATE_HOME"), home != nullptr ? home : "");
+    return historyFile.empty() ? UserHistoryFile() : historyFile;
 }
 
 void MainForm::RecordRun(bool restore, bool automatic, bool succeeded, const std::string& message) {
@@ -26,19 +23,16 @@ void MainForm::RecordRun(bool restore, bool automatic, bool succeeded, const std
     run.succeeded = succeeded;
     run.folder = BackupFolderName(TrimTrailingSeparators(edit_backupdir.text()));
     run.message = message;
-    // The history is for reading; a run is not failed for a line that could not be written.
-    const std::string path = HistoryFilePath();
-    const HistoryAppend appended = AppendRunRecord(path, run);
-    if (onRunRecorded) onRunRecorded(RunRecordLine(CurrentLanguageCode(), run));
+    const RecordedRun recorded = hw::RecordRun(HistoryFilePath(), CurrentLanguageCode(), run);
+    if (onRunRecorded) onRunRecorded(recorded.line);
     // Once a program run, after the run's own outcome: a manual run shows it, an automatic one
     // only tells the command line.
-    if (appended == HistoryAppend::NotAFile && !historyWarned_) {
-        const std::string warning = LanguageText(*this, TextId::HistoryNotAFile) + path;
+    if (!recorded.notAFile.empty() && !historyWarned_) {
         if (!automatic) {
-            ShowMessage(warning, msg_error_caption);
+            ShowMessage(recorded.notAFile, msg_error_caption);
             historyWarned_ = true;
         } else if (onRunRecorded) {
-            onRunRecorded(warning);
+            onRunRecorded(recorded.notAFile);
             historyWarned_ = true;
         }
     }
@@ -66,8 +60,7 @@ void MainForm::LoadLastBackup(bool whenFolderChanged) {
 std::string MainForm::ReserveBackupFolder(const std::string& backup) {
     const std::string holder =
         LooksLikeAbsolutePath(backup) && reserveBackupFolder ? reserveBackupFolder(backup) : "";
-    if (holder.empty()) return {};
-    return LanguageText(*this, TextId::BackupFolderInUse) + backup + "\n\n" + holder;
+    return BackupFolderInUseText(backup, holder, CurrentLanguageCode());
 }
 
 std::string MainForm::LastBackupText(bool brief) const {

@@ -1,5 +1,7 @@
 #include "ui/main_form.h"
 
+#include "ui/path_placeholders.h"
+
 namespace hw {
 
 namespace {
@@ -78,14 +80,13 @@ MainForm::MainForm(Services services_) : services(std::move(services_)) {
     JDUrlLabel1.kind = LinkLabel::Kind::Mail;
     JDUrlLabel3.setUrl(kUpdateCheckUrl);
 
-    tempdir_text = {"Click Browse to select TEMP-Folder",
-                    "Klicke Suchen, um den TEMP-Ordner zu wählen"};
-    backupdir_text = {"Click Browse to select BACKUP-Folder",
-                      "Klicke Suchen, um den BACKUP-Ordner zu wählen"};
-    clientdir_text = {"Click Browse to select eDonkey-Client Folder",
-                      "Klicke Suchen, um den Esel-Client Ordner zu wählen"};
-    launchpad_path_text = {"Click Browse to select an executable",
-                           "Klicke Suchen, um eine Anwendung auszuwählen"};
+    for (const auto& [remembered, placeholder] :
+         {std::pair{&tempdir_text, kTempFolderPlaceholder},
+          std::pair{&backupdir_text, kBackupFolderPlaceholder},
+          std::pair{&clientdir_text, kClientFolderPlaceholder},
+          std::pair{&launchpad_path_text, kLaunchpadPlaceholder}}) {
+        *remembered = {placeholder.en, placeholder.de};
+    }
 
     // Handlers are connected only after the created state is in place, so building the
     // window raises nothing.

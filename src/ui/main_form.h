@@ -13,15 +13,16 @@
 #include "backup/backup_run.h"
 #include "backup/restore_run.h"
 #include "base/services.h"
+#include "settings/settings.h"
 #include "shell/background_removal.h"
 #include "shell/file_operation.h"
 #include "ui/controls.h"
 #include "ui/messages.h"
+#include "ui/run_texts.h"
 
 namespace hw {
 
 class Supervisor;
-struct StoredSettings;
 struct SupervisorTools;
 
 // The text a path edit shows in each language: a placeholder until a path is chosen.
@@ -65,7 +66,8 @@ class MainForm : public Messages {
     Label Label6{"Label6"};
     CheckBox cb_autobackup{"cb_autobackup"};
     Edit edit_autobackup{"edit_autobackup"};
-    UpDown UpDown1{"UpDown1", edit_autobackup, 1, 120, 30};
+    UpDown UpDown1{"UpDown1", edit_autobackup, kMinIntervalMinutes, kMaxIntervalMinutes,
+                   kDefaultIntervalMinutes};
     Label Label4{"Label4"};
     Label Label5{"Label5"};
     ListBox listbox_files{"listbox_files"};
@@ -236,10 +238,8 @@ class MainForm : public Messages {
     bool RunUnderWay() const { return runUnderWay_; }
     // Told as a run on the worker starts and as it ends.
     std::function<void()> onRunStateChanged;
-    // How the last backup or restore that ran or was refused ended, for a front end that has
-    // no boxes to show (Damaged: done, but damaged part files were kept from an older copy or,
-    // in a restore, damaged copies left out). None: nothing ran.
-    enum class RunEnd { None, Succeeded, Failed, Refused, Damaged };
+    // How the last backup or restore that ran or was refused ended (see ui/run_texts.h).
+    using RunEnd = hw::RunEnd;
     RunEnd lastRunEnd() const { return runEnd_; }
     // Told every run as the history records it, as one line in the current language; once also
     // that the history is not a regular file, after an automatic run.

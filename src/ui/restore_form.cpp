@@ -65,23 +65,8 @@ void MainForm::RestoreEnded(const RestoreReport& report) {
     const RunTexts texts = RestoreTexts(*this, report);
     runFiles_ = report.files;
     runDamaged_ = report.damagedCopies.size();
-    if (report.outcome == RunResult::Refused) {
-        const RunMessage& refusal = texts.messages.front();
-        // Nothing to restore is no refusal of the run: it ran and found nothing.
-        if (report.refusal.kind == RefusalKind::NothingToRestore) {
-            runEnd_ = RunEnd::Failed;
-            ShowMessage(refusal.text, refusal.caption);
-        } else {
-            RefuseRun(refusal.text);
-        }
-        RecordRun(true, false, false, texts.history);
-        return;
-    }
+    runEnd_ = RestoreEnd(report);
     for (const RunMessage& message : texts.messages) ShowMessage(message.text, message.caption);
-    const bool otherFailure = report.failure.kind != FailureKind::None;
-    runEnd_ = !report.extrasFailed.empty() || otherFailure ? RunEnd::Failed
-              : report.outcome != RunResult::Succeeded     ? RunEnd::Damaged
-                                                           : RunEnd::Succeeded;
     RecordRun(true, false, report.outcome == RunResult::Succeeded, texts.history);
 }
 

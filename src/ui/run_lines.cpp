@@ -1,5 +1,7 @@
 #include "ui/run_lines.h"
 
+#include <cstdlib>
+
 #include "ui/language.h"
 #include "ui/messages.h"
 
@@ -59,6 +61,21 @@ std::string LastBackupLine(const std::string& code, const std::optional<RunRecor
     }
     return text + std::to_string(run->files) + LanguageText(code, TextId::PartFilesSuffix) + ", " +
            LanguageText(code, TextId::RunSucceeded);
+}
+
+std::string UserHistoryFile() {
+    const char* home = std::getenv("HOME");
+    return DefaultHistoryFile(std::getenv("XDG_STATE_HOME"), home != nullptr ? home : "");
+}
+
+RecordedRun RecordRun(const std::string& history, const std::string& code, const RunRecord& run) {
+    // The history is for reading; a run is not failed for a line that could not be written.
+    const HistoryAppend appended = AppendRunRecord(history, run);
+    RecordedRun recorded{RunRecordLine(code, run), ""};
+    if (appended == HistoryAppend::NotAFile) {
+        recorded.notAFile = LanguageText(code, TextId::HistoryNotAFile) + history;
+    }
+    return recorded;
 }
 
 }  // namespace hw

@@ -19,4 +19,15 @@ std::string RunRecordLine(const std::string& code, const RunRecord& run);
 std::string LastBackupLine(const std::string& code, const std::optional<RunRecord>& run,
                            std::time_t now, bool brief = false);
 
+// The history file of this user: $XDG_STATE_HOME/hoardwise/history.log, or below HOME.
+std::string UserHistoryFile();
+
+// A run added to the history: its line, and where the history is no regular file (the run is
+// then not kept), the warning that says so.
+struct RecordedRun {
+    std::string line;
+    std::string notAFile;
+};
+RecordedRun RecordRun(const std::string& history, const std::string& code, const RunRecord& run);
+
 }  // namespace hw

@@ -207,6 +207,29 @@ std::string RestoreExtrasText(const Messages& m, const std::vector<std::string>&
     return failed.empty() ? std::string() : m.msg_extra_restore_errors + Lines(failed);
 }
 
+RunEnd BackupEnd(const BackupReport& r) {
+    switch (r.outcome) {
+        case RunResult::NothingToDo:
+            return RunEnd::None;
+        case RunResult::Succeeded:
+            // A run succeeds with damaged part files only where each kept its older copy.
+            return r.damaged > 0 ? RunEnd::Damaged : RunEnd::Succeeded;
+        case RunResult::Refused:
+            return RunEnd::Refused;
+        case RunResult::Failed:
+            break;
+    }
+    return RunEnd::Failed;
+}
+
+RunEnd RestoreEnd(const RestoreReport& r) {
+    if (r.outcome == RunResult::Refused) {
+        return r.refusal.kind == RefusalKind::NothingToRestore ? RunEnd::Failed : RunEnd::Refused;
+    }
+    if (!r.extrasFailed.empty() || r.failure.kind != FailureKind::None) return RunEnd::Failed;
+    return r.outcome == RunResult::Succeeded ? RunEnd::Succeeded : RunEnd::Damaged;
+}
+
 std::string DescribeGeneration(const std::string& languageCode, TextId prefix,
                                const GenerationSummary& g) {
     return LanguageText(languageCode, prefix) + LocalTime(g.when, "%Y-%m-%d %H:%M") + ", " +

@@ -43,6 +43,14 @@ std::string BackupExtrasText(const Messages& m, const ExtrasReport& extras);
 std::string RestoreExtrasText(const Messages& m, const std::vector<std::string>& failed);
 RunTexts RestoreTexts(const Messages& m, const RestoreReport& report);
 
+// How a run ended, for a front end that has no boxes to show (Damaged: done, but damaged part
+// files were kept from an older copy or, in a restore, damaged copies left out). None: nothing
+// ran, as for a backup that found nothing to do.
+enum class RunEnd { None, Succeeded, Failed, Refused, Damaged };
+RunEnd BackupEnd(const BackupReport& report);
+// A restore that found nothing to restore ran: Failed, not Refused.
+RunEnd RestoreEnd(const RestoreReport& report);
+
 // "Newest backup: 2026-12-07 14:21, 8 part files", after the given prefix.
 std::string DescribeGeneration(const std::string& languageCode, TextId prefix,
                                const GenerationSummary& g);

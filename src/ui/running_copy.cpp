@@ -29,4 +29,10 @@ std::string ReservationText(const BackupFolderLock::Result& lock, const std::str
     return RunningCopyText(lock.holder, language);
 }
 
+std::string BackupFolderInUseText(const std::string& backup, const std::string& holder,
+                                  const std::string& language) {
+    if (holder.empty()) return {};
+    return LanguageText(language, TextId::BackupFolderInUse) + backup + "\n\n" + holder;
+}
+
 }  // namespace hw

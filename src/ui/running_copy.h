@@ -18,4 +18,9 @@ bool HeldByWindow(const std::string& holder);
 // made, in the language of the code.
 std::string ReservationText(const BackupFolderLock::Result& lock, const std::string& language);
 
+// Why a run may not use the backup folder now: `holder` (a ReservationText) holds it. Empty when
+// `holder` is.
+std::string BackupFolderInUseText(const std::string& backup, const std::string& holder,
+                                  const std::string& language);
+
 }  // namespace hw

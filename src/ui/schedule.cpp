@@ -2,6 +2,7 @@
 // item, and the status text that the tray icon shows.
 #include <algorithm>
 
+#include "backup/manual_runs.h"
 #include "base/amule.h"
 #include "base/errors.h"
 #include "base/numbers.h"
@@ -45,8 +46,8 @@ void MainForm::pop_enabledisableClick() {
 
 void MainForm::timer_autobackupTimer() {
     if (!cb_autobackup.checked()) return;
-    if (radio_storing_subfolder.checked() &&
-        edit_backupdir.text().find(edit_tempdir.text()) != std::string::npos) {
+    if (BackupInsideTemp(radio_storing_subfolder.checked(), edit_backupdir.text(),
+                         edit_tempdir.text())) {
         ShowMessage(msg_backup_in_temp, msg_error_caption);
         return;
     }

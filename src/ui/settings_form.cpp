@@ -8,6 +8,7 @@
 #include "settings/ini_file.h"
 #include "settings/settings.h"
 #include "settings/settings_location.h"
+#include "supervision/client_choice.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 
@@ -112,11 +113,8 @@ void MainForm::LoadStartup(const StoredSettings& stored) {
     loadSwitch(cb_boot, stored.autostart);
     if (stored.startClient) {
         cb_startclient.setChecked(*stored.startClient);
-        // aMule refuses a second program on one configuration; it is not even tried.
-        const bool amuleRuns =
-            IsAmuleConfigFolder(StripTrailingSeparatorKeepRoot(edit_clientdir.text())) &&
-            IsClientRunning();
-        if (cb_startclient.checked() && !amuleRuns && startProgramsOnLoad) {
+        if (cb_startclient.checked() && startProgramsOnLoad &&
+            ClientStartsWithProgram(*services.processes, edit_clientdir.text(), clientExe)) {
             LaunchClient();
             BringMainWindowToFront();
         }

@@ -18,6 +18,12 @@ std::string ClientBlockerText(const std::string& code, const ClientRun& run) {
     return text;
 }
 
+std::string ClientRunningRefusal(const Messages& m, const std::string& code, const ClientRun& run) {
+    const std::string blocker = ClientBlockerText(code, run);
+    return blocker.empty() ? m.msg_restore_client_running
+                           : m.msg_restore_client_running + "\n\n" + blocker;
+}
+
 std::string RestartsHeldText(const std::string& code, const HeldBack& held,
                              const std::string& separator) {
     std::vector<std::string> lines;

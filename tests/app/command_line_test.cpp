@@ -115,6 +115,7 @@ TEST_F(CommandLine, RefusesBadInputUnsetOrUnsafeFoldersWithACodeAndAClearMessage
     // clang-format off
     const Case cases[] = {
         {{"--settings", "/nonexistent/hoardwise.INI", "status"}, "", "", 2, "cannot read the settings file '/nonexistent/hoardwise.INI': No such file or directory"},
+        {{"--settings", root.path(), "status"}, "", "", 2, "cannot read the settings file '" + root.path() + "': Is a directory"},
         {{"frobnicate"}, "", "", 2, "unknown command 'frobnicate'"},
         {{"backup", "--fast"}, "", "", 2, "unrecognized option '--fast'"},
         {{"status", "--yes"}, "", "", 2, "--yes and --older belong to the restore command"},
