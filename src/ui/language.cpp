@@ -7,10 +7,6 @@ namespace hw {
 
 namespace {
 
-Language FromCode(const std::string& code) {
-    return code == "EN" ? Language::English : Language::German;
-}
-
 void SetCaptions(MainForm& form, const std::vector<CaptionText>& texts, Language language) {
     for (const CaptionText& entry : texts) {
         Captioned& control = entry.control(form);
@@ -58,10 +54,6 @@ void ApplyTexts(MainForm& form, Language language) {
 
 }  // namespace
 
-std::string LanguageText(const std::string& code, TextId id) {
-    return MomentText(id).in(FromCode(code));
-}
-
 std::string LanguageText(const MainForm& form, TextId id) {
     return LanguageText(form.CurrentLanguageCode(), id);
 }
@@ -91,12 +83,6 @@ void MainForm::ApplyGermanTexts() {
 
 void MainForm::combo_languageChange() {
     ApplyLanguage(CurrentLanguageCode());
-}
-
-void FillMessages(Messages& messages, const std::string& languageCode) {
-    const Language language = languageCode == "EN" ? Language::English : Language::German;
-    for (const MessageText& entry : MessageTexts())
-        messages.*entry.variable = entry.text.in(language);
 }
 
 }  // namespace hw

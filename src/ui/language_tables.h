@@ -6,21 +6,9 @@
 
 #include "ui/language.h"
 #include "ui/main_form.h"
+#include "ui/text_tables.h"
 
 namespace hw {
-
-enum class Language { English, German };
-
-struct Bilingual {
-    const char* en;
-    const char* de;
-    const char* in(Language language) const { return language == Language::English ? en : de; }
-};
-
-struct MessageText {
-    std::string Messages::*variable;
-    Bilingual text;
-};
 
 struct DialogText {
     OpenDialog MainForm::*dialog;
@@ -40,7 +28,6 @@ struct CaptionText {
     const char* linkTarget = nullptr;
 };
 
-const std::vector<MessageText>& MessageTexts();
 const std::vector<DialogText>& DialogTexts();
 const std::vector<PathEditText>& PathEditTexts();
 // Window caption, pages, Directories page, then the labels and boxes before the selector.
@@ -52,7 +39,5 @@ const Bilingual& SelectorOtherName();
 const std::vector<CaptionText>& CaptionsAfterSelector();
 // After the auto-backup menu item: pop_exit and the list buttons.
 const std::vector<CaptionText>& CaptionsLast();
-
-const Bilingual& MomentText(TextId id);
 
 }  // namespace hw
