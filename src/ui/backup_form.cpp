@@ -34,6 +34,7 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     BackupRequest request;
     request.temp = TrimTrailingSeparators(edit_tempdir.text());
     request.backup = TrimTrailingSeparators(edit_backupdir.text());
+    runFolder_ = request.backup;
     if (automatic && !IsClientRunning()) return RunOutcome::Skipped;
     std::optional<ManualRunScope> scope;
     if (!automatic) scope.emplace(*this);

@@ -21,7 +21,7 @@ void MainForm::RecordRun(bool restore, bool automatic, bool succeeded, const std
     run.files = runFiles_;
     run.damaged = runDamaged_;
     run.succeeded = succeeded;
-    run.folder = BackupFolderName(TrimTrailingSeparators(edit_backupdir.text()));
+    run.folder = BackupFolderName(runFolder_);
     run.message = message;
     const RecordedRun recorded = hw::RecordRun(HistoryFilePath(), CurrentLanguageCode(), run);
     if (onRunRecorded) onRunRecorded(recorded.line);

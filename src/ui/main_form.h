@@ -352,7 +352,9 @@ class MainForm : public Messages {
     void TellAsOneNotice(const std::function<void()>& end);
     // Appends a run to the history; a backup also becomes the last-backup line.
     void RecordRun(bool restore, bool automatic, bool succeeded, const std::string& message);
-    // Of the run under way: part files copied or restored, damaged ones.
+    // Of the run under way: its backup folder as the run read it (a field changed meanwhile is
+    // the next run's), part files copied or restored, damaged ones.
+    std::string runFolder_;
     std::size_t runFiles_ = 0;
     std::size_t runDamaged_ = 0;
     // The last backup run: when, how many part files, and how it ended.

@@ -21,6 +21,7 @@ void MainForm::RestorePartFiles(bool older) {
     RestoreRequest request;
     request.temp = TrimTrailingSeparators(edit_tempdir.text());
     request.backup = TrimTrailingSeparators(edit_backupdir.text());
+    runFolder_ = request.backup;
     request.subfolders = radio_storing_subfolder.checked();
     request.client = TrimTrailingSeparators(edit_clientdir.text());
     request.older = older;

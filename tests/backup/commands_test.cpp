@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "backup/backup_fixture.h"
+#include "backup/run_history.h"
 
 namespace hw::test {
 namespace {
@@ -336,8 +337,12 @@ TEST(BackupCommand, ARunOnTheWorkerHoldsTheCommandsBackAndTellsItsEndOnceDone) {
     EXPECT_EQ(worker.starts, 1);
     EXPECT_TRUE(d.desk.dialogs.shown.empty());
     EXPECT_EQ(d.f().lastRunEnd(), MainForm::RunEnd::None);
+    // A folder typed meanwhile is the next run's: this one is recorded under its own.
+    d.f().edit_backupdir.setText(d.root / "elsewhere");
 
     worker.Finish();
+    EXPECT_TRUE(LastBackupRun(d.f().HistoryFilePath(), BackupFolderName(d.B)).has_value());
+    d.f().edit_backupdir.setText(d.B);
     EXPECT_EQ(d.messages(), Strings{"Backing up *.PART.METs successful !"});
     EXPECT_EQ(d.f().lastRunEnd(), MainForm::RunEnd::Succeeded);
     EXPECT_FALSE(d.f().RunUnderWay());
