@@ -10,11 +10,21 @@
 
 namespace hw {
 
+namespace {
+
+// A model without a window service (a benchmark, say) has no display to start a desktop
+// program on.
+bool HasDisplay(const Services& services) {
+    return services.window != nullptr && services.window->HasDisplay();
+}
+
+}  // namespace
+
 void MainForm::edit_clientdirChange() {
     clientQuestionPending_ = false;
     SyncRememberedPathText(edit_clientdir, clientdir_text);
     const ClientRecognition found = RecognizeClient(*services.processes, edit_clientdir.text(),
-                                                    clientExe, services.window->HasDisplay());
+                                                    clientExe, HasDisplay(services));
     clientExe = found.exe;
     if (!found.unknown) return;
     // A box at a keystroke would take the typing out of the user's hands.
@@ -27,7 +37,7 @@ void MainForm::edit_clientdirChange() {
 
 void MainForm::ChooseAmuleProgram(const std::string& folder, bool amule, bool amuled) {
     clientExe = hw::ChooseAmuleProgram(AmuleProgramFactsOf(
-        *services.processes, folder, amule, amuled, clientExe, services.window->HasDisplay()));
+        *services.processes, folder, amule, amuled, clientExe, HasDisplay(services)));
 }
 
 void MainForm::edit_clientdirExit() {
