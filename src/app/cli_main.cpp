@@ -7,10 +7,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 
 #include "app/cli_commands.h"
+#include "app/cli_report.h"
 #include "app/cli_settings.h"
 #include "app/console_services.h"
 #include "app/timer_loop.h"
@@ -37,8 +39,9 @@ const char* const kUsage =
     "                   (refused while the client runs)\n"
     "  status           show the folders, the client, the backups and the schedule\n"
     "  run              back up on the settings' schedule and restart the client (and the\n"
-    "                   AppRunner program) when it stops, until SIGTERM or SIGINT\n"
-    "  config           show the settings; with any of the options below, write them\n"
+    "                   AppRunner program) when it stops, until SIGTERM or SIGINT; SIGHUP\n"
+    "                   reads the settings again\n"
+    "  config           show the settings; with any of the config options below, write them\n"
     "\n"
     "Without a settings file the folders are preset from aMule's (~/.aMule), as on the\n"
     "window's first start, until config saves them.\n"
@@ -47,8 +50,12 @@ const char* const kUsage =
     "  --settings FILE  read this settings file instead of the window's\n"
     "  --yes            restore without asking\n"
     "  --older          restore the older backup instead of the newest one\n"
-    "  --help           display this help and exit\n"
+    "  --quiet          write only errors (on stderr), and nothing on stdout but --json's\n"
+    "  --json           status, backup, restore: write one JSON object on stdout instead of\n"
+    "                   the lines (see below)\n"
+    "  -h, --help       display this help and exit\n"
     "  --version        output version information and exit\n"
+    "  --               end of the options: the next word is the command or an operand\n"
     "\n"
     "Options of config (folders as full paths):\n"
     "  --temp-dir DIR             the client's temp folder with the part files\n"
@@ -59,10 +66,29 @@ const char* const kUsage =
     "  --start-client on|off      start the client with run (and the window)\n"
     "  --restart-client on|off    restart the client when it has stopped\n"
     "\n"
-    "Exit status: 0 done; 1 failed; 2 refused (bad input, folders not set, missing\n"
-    "or unsafe, another run of Hoardwise uses the backup folder, the client runs\n"
-    "during a restore, a restore without --yes); 3 done, but damaged part files were\n"
-    "kept from the older copy (backup) or left out (restore).\n";
+    "Lines of run on stderr start with \"error: \" or \"warning: \" (nothing for news); under\n"
+    "systemd, with stderr the journal, with \"<3>\", \"<4>\" or \"<6>\".\n"
+    "\n"
+    "The JSON object (UTF-8, one line) holds: command, outcome (done, failed, refused,\n"
+    "damaged, nothing_to_back_up, look), exit_code, messages (as shown, errors included);\n"
+    "backup and restore: files, damaged (counts), kept, spare_only, lost, refused (left out:\n"
+    "name too long or not allowed), extras_failed (lists of files); restore: damaged_copies,\n"
+    "generations; status: settings_file, temp_dir, backup_dir, client_dir, client,\n"
+    "last_backup, settings_saved, client_running, autobackup, interval_minutes, generations.\n"
+    "Each generation: name (newest, older), folder, present, time (ISO 8601), files,\n"
+    "damaged. Counts and values not known are null; bytes of a path that are no UTF-8\n"
+    "become U+FFFD.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  done; also restore without --yes, status, config, --help, --version, and run\n"
+    "     ended by SIGTERM or SIGINT\n"
+    "  1  the run failed\n"
+    "  2  refused or set up wrong: bad command line, folders not set, missing or unsafe, a\n"
+    "     foreign backup folder, the client runs during a restore, another run of Hoardwise\n"
+    "     uses the backup folder, the settings file cannot be read or is no text\n"
+    "  3  done, but damaged part files were kept from their older copy (backup) or left\n"
+    "     out (restore)\n"
+    "  4  nothing to back up: the temp folder holds no part files\n";
 
 // The config command's options, in the order they are shown.
 const char* const kConfigOptions[] = {"--temp-dir",      "--backup-dir", "--client-dir",
@@ -85,6 +111,8 @@ struct Options {
     std::string settings;
     bool yes = false;
     bool older = false;
+    bool quiet = false;
+    bool json = false;
     bool help = false;
     bool version = false;
     // The config command's values by option; the last one given counts.
@@ -109,11 +137,27 @@ bool OptionValue(int argc, char** argv, int& i, std::string& value, std::string&
     return true;
 }
 
+void TakeCommand(Options& options, const std::string& argument) {
+    if (!options.command.empty()) {
+        options.error = "extra operand '" + argument + "'";
+    } else if (argument == "backup" || argument == "restore" || argument == "status" ||
+               argument == "run" || argument == "config") {
+        options.command = argument;
+    } else {
+        options.error = "unknown command '" + argument + "'";
+    }
+}
+
 Options ParseOptions(int argc, char** argv) {
     Options options;
+    bool optionsEnded = false;
     for (int i = 1; i < argc && options.error.empty(); ++i) {
         const std::string argument = argv[i];
-        if (argument == "--help") {
+        if (optionsEnded) {
+            TakeCommand(options, argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
             options.help = true;
         } else if (argument == "--version") {
             options.version = true;
@@ -121,6 +165,10 @@ Options ParseOptions(int argc, char** argv) {
             options.yes = true;
         } else if (argument == "--older") {
             options.older = true;
+        } else if (argument == "--quiet") {
+            options.quiet = true;
+        } else if (argument == "--json") {
+            options.json = true;
         } else if (const std::string name = argument.substr(0, argument.find('='));
                    name == "--settings" || IsConfigOption(name)) {
             std::string value;
@@ -133,15 +181,10 @@ Options ParseOptions(int argc, char** argv) {
             } else {
                 options.values[name] = value;
             }
-        } else if (argument.rfind("-", 0) == 0) {
+        } else if (argument.rfind("-", 0) == 0 && argument != "-") {
             options.error = "unrecognized option '" + argument + "'";
-        } else if (!options.command.empty()) {
-            options.error = "extra operand '" + argument + "'";
-        } else if (argument == "backup" || argument == "restore" || argument == "status" ||
-                   argument == "run" || argument == "config") {
-            options.command = argument;
         } else {
-            options.error = "unknown command '" + argument + "'";
+            TakeCommand(options, argument);
         }
     }
     if (options.error.empty() && !options.help && !options.version) {
@@ -149,6 +192,9 @@ Options ParseOptions(int argc, char** argv) {
             options.error = "missing command";
         } else if ((options.yes || options.older) && options.command != "restore") {
             options.error = "--yes and --older belong to the restore command";
+        } else if (options.json && options.command != "status" && options.command != "backup" &&
+                   options.command != "restore") {
+            options.error = "--json belongs to the status, backup and restore commands";
         } else if (!options.values.empty() && options.command != "config") {
             options.error =
                 "option '" + options.values.begin()->first + "' belongs to the config command";
@@ -157,7 +203,30 @@ Options ParseOptions(int argc, char** argv) {
     return options;
 }
 
-int RunCommand(const Options& options) {
+// The settings file as the command reads it: false, and said why, where it cannot be used.
+// Without the window's settings file the values are preset as on its first start. A file named
+// on the command line must be there (a mistyped name is no first start), except for config,
+// which writes it.
+bool UsableSettings(const Options& options, const std::string& path, const StoredSettings& stored,
+                    std::string& why) {
+    const bool preset = !stored.read && !path.empty() && stored.readError == ENOENT &&
+                        (options.settings.empty() || options.command == "config");
+    if (!stored.read && !preset) {
+        why = "cannot read the settings file " + (path.empty() ? "" : "'" + path + "'") + ": " +
+              std::strerror(stored.readError);
+        return false;
+    }
+    // Read on, it would be taken for a file without settings, and config would write over it.
+    if (stored.notText) {
+        why = "the settings file '" + path +
+              "' is no text (UTF-8, Windows-1252 or UTF-16 with its byte-order mark): it holds "
+              "NUL characters";
+        return false;
+    }
+    return true;
+}
+
+int RunCommand(const Options& options, Console& console, CliReport& report) {
     LinuxProcessTable processes;
     // The settings file is found as the window finds its own: beside the window's executable.
     const std::string self = ExecutablePath();
@@ -166,16 +235,11 @@ int RunCommand(const Options& options) {
             ? options.settings
             : SettingsFileFor(self.empty() ? "" : JoinPath(ParentPath(self), "hoardwise"));
     const StoredSettings stored = ReadStoredSettings(path);
-    // Without the window's settings file the values are preset as on its first start. A file
-    // named on the command line must be there (a mistyped name is no first start), except for
-    // config, which writes it.
-    const bool preset = !stored.read && !path.empty() && stored.readError == ENOENT &&
-                        (options.settings.empty() || options.command == "config");
-    if (!stored.read && !preset) {
-        Complain("cannot read the settings file " + (path.empty() ? "" : "'" + path + "'") + ": " +
-                 std::strerror(stored.readError) +
-                 "\nRun the window once, write one with hoardwise-cli config, or name one with "
-                 "--settings FILE.");
+    if (std::string why; !UsableSettings(options, path, stored, why)) {
+        console.Complain(why + (stored.notText ? ""
+                                               : "\nRun the window once, write one with "
+                                                 "hoardwise-cli config, or name one with "
+                                                 "--settings FILE."));
         return kRefused;
     }
     const std::string language = stored.language.value_or("EN");
@@ -184,13 +248,16 @@ int RunCommand(const Options& options) {
     // start a program, and held until the command's work on the folder is done. A report, and a
     // restore that only tells what it would do, only read.
     BackupFolderLock folderLock(options.command + " " + std::to_string(getpid()));
+    auto inUse = [&folderLock](const StoredSettings& read, const std::string& language,
+                               const std::function<void()>& finishWork = {}) {
+        const std::string backup = read.backupFolder.value_or("");
+        return BackupFolderInUseText(
+            backup, ReservationText(folderLock.Hold(backup, finishWork), language), language);
+    };
     if (options.command == "backup" || options.command == "run" ||
         (options.command == "restore" && options.yes)) {
-        const std::string backup = stored.backupFolder.value_or("");
-        const std::string inUse = BackupFolderInUseText(
-            backup, ReservationText(folderLock.Hold(backup), language), language);
-        if (!inUse.empty()) {
-            Complain(inUse);
+        if (const std::string text = inUse(stored, language); !text.empty()) {
+            console.Complain(text);
             return kRefused;
         }
     }
@@ -202,17 +269,34 @@ int RunCommand(const Options& options) {
         const sigset_t ending = EndingSignals();
         sigprocmask(SIG_BLOCK, &ending, nullptr);
     }
-    CliSettings settings = LoadCliSettings(path, stored, processes);
+    CliSettings settings = LoadCliSettings(path, stored, processes, console);
 
-    if (options.command == "status") return Status(settings, processes);
+    if (options.command == "status") return Status(settings, processes, console, report);
     if (options.command == "config") {
-        return options.values.empty() ? ShowConfig(settings)
-                                      : Config(settings, options.values, processes);
+        return options.values.empty() ? ShowConfig(settings, console)
+                                      : Config(settings, options.values, processes, console);
     }
-    if (options.command == "run") return Run(settings, processes, starter);
-    if (!FoldersSet(settings)) return kRefused;
-    if (options.command == "backup") return Backup(settings);
-    return Restore(settings, processes, options.yes, options.older);
+    if (options.command == "run") {
+        // The file read again as at the start; a backup folder held by another run, or a file
+        // that cannot be read, leaves the settings in force as they were.
+        auto reload = [&](CliSettings& s, const std::function<void()>& finishWork) {
+            const StoredSettings again = ReadStoredSettings(path);
+            std::string why;
+            if (UsableSettings(options, path, again, why)) {
+                why = inUse(again, again.language.value_or("EN"), finishWork);
+            }
+            if (!why.empty()) {
+                console.Tell(Severity::Error, NotReloadedText(s.language) + why);
+                return false;
+            }
+            s = LoadCliSettings(path, again, processes, console);
+            return true;
+        };
+        return Run(settings, processes, starter, console, reload);
+    }
+    if (!FoldersSet(settings, console)) return kRefused;
+    if (options.command == "backup") return Backup(settings, console, report);
+    return Restore(settings, processes, options.yes, options.older, console, report);
 }
 
 }  // namespace
@@ -233,12 +317,24 @@ int main(int argc, char** argv) {
         std::printf("%s (Hoardwise) %s\n", hw::kProgram, HOARDWISE_VERSION);
         return hw::kSucceeded;
     }
+    hw::Console console;
+    console.quiet = options.quiet;
+    console.json = options.json;
+    console.severities = options.command == "run";
+    console.journal = console.severities && hw::StderrIsJournal();
+    hw::CliReport report;
+    report.command = options.command;
+    int code = hw::kFailed;
     try {
-        return hw::RunCommand(options);
+        code = hw::RunCommand(options, console, report);
     } catch (const std::exception& error) {
-        hw::Complain(error.what());
+        console.Complain(error.what());
     } catch (...) {
-        hw::Complain("unknown error");
+        console.Complain("unknown error");
     }
-    return hw::kFailed;
+    if (options.json) {
+        report.exitCode = code;
+        std::fputs(hw::ReportJson(report, console.told()).c_str(), stdout);
+    }
+    return code;
 }

@@ -32,7 +32,7 @@ std::string CliSettings::FileLine() const {
 }
 
 CliSettings LoadCliSettings(const std::string& path, const StoredSettings& stored,
-                            ProcessTable& processes) {
+                            ProcessTable& processes, Console& console) {
     CliSettings s;
     s.path = path;
     s.saved = stored.read;
@@ -52,7 +52,7 @@ CliSettings LoadCliSettings(const std::string& path, const StoredSettings& store
     SetClientFolder(
         s,
         ShownPath(stored.clientFolder, preset.clientFolder, kClientFolderPlaceholder, s.language),
-        processes);
+        processes, console);
     v.interval = std::to_string(
         stored.interval ? s.minutes() : kDefaultIntervalMinutes);  // as the spin field holds it
     v.autobackup = stored.autobackup.value_or(false);
@@ -65,12 +65,13 @@ CliSettings LoadCliSettings(const std::string& path, const StoredSettings& store
     return s;
 }
 
-void SetClientFolder(CliSettings& settings, const std::string& folder, ProcessTable& processes) {
+void SetClientFolder(CliSettings& settings, const std::string& folder, ProcessTable& processes,
+                     Console& console) {
     settings.values.clientFolder = folder;
     // The command line starts no window, so the client it starts needs no display either.
     const ClientRecognition found = RecognizeClient(processes, folder, settings.clientExe(), false);
     settings.values.clientExe = found.exe.empty() ? std::nullopt : std::optional(found.exe);
-    if (found.unknown) WriteLines(stderr, settings.messages.msg_no_client_exe);
+    if (found.unknown) console.Tell(Severity::Warning, settings.messages.msg_no_client_exe);
 }
 
 }  // namespace hw

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/console_services.h"
 #include "base/services.h"
 #include "settings/settings.h"
 #include "ui/messages.h"
@@ -31,9 +32,10 @@ struct CliSettings {
 // The values of `stored` (read from `path`) as the window loads them. Tells on stderr, as the
 // window asks, where the client folder holds no client that can be recognised.
 CliSettings LoadCliSettings(const std::string& path, const StoredSettings& stored,
-                            ProcessTable& processes);
+                            ProcessTable& processes, Console& console);
 
 // Sets the client folder as the window's field does: its client program recognised anew.
-void SetClientFolder(CliSettings& settings, const std::string& folder, ProcessTable& processes);
+void SetClientFolder(CliSettings& settings, const std::string& folder, ProcessTable& processes,
+                     Console& console);
 
 }  // namespace hw

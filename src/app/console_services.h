@@ -23,8 +23,40 @@ void Complain(const std::string& text);
 // Writes the text as lines, without the trailing blanks and line breaks that boxes carry.
 void WriteLines(std::FILE* out, const std::string& text);
 
-// A run's message: an error's on stderr, any other on stdout.
-void TellRunMessage(const Messages& m, const RunMessage& message);
+enum class Severity { Error, Warning, Info };
+
+// Where the lines of a command go, as its options ask: --quiet keeps only the errors, --json
+// keeps stdout for the JSON object (and collects the messages for it), and `run` marks each
+// line on stderr with its severity.
+class Console {
+  public:
+    bool quiet = false;
+    bool json = false;
+    // Each line on stderr starts with its severity: "error: ", "warning: ", or nothing.
+    bool severities = false;
+    // ... in sd-daemon's form ("<3>", "<4>", "<6>"), for the journal.
+    bool journal = false;
+
+    // A line of a report (the status, the settings): stdout only.
+    void Out(const std::string& text) const;
+    // A message of a command on stdout (what the window shows in a box); kept for --json.
+    void Say(const std::string& text);
+    // A line on stderr; kept for --json.
+    void Tell(Severity severity, const std::string& text);
+    // An error of the program itself: "hoardwise-cli: " and the text where no severity is shown.
+    void Complain(const std::string& text);
+    // A run's message: an error's on stderr, any other on stdout.
+    void TellRunMessage(const Messages& m, const RunMessage& message);
+
+    // The messages told, as shown, for the JSON object.
+    const std::vector<std::string>& told() const { return told_; }
+
+  private:
+    std::vector<std::string> told_;
+};
+
+// True when stderr is the journal's stream (JOURNAL_STREAM names its device and inode).
+bool StderrIsJournal();
 
 // Starts programs through another starter and tells each start, once `tell` is set.
 class ToldProgramStarter : public ProgramStarter {

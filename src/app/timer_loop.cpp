@@ -19,13 +19,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A step's error is told as the window's error report tells it; the service keeps running.
-void Guarded(const std::function<void()>& step) {
+void Guarded(const std::function<void()>& step, Console& console) {
     try {
         step();
     } catch (const std::exception& error) {
-        WriteLines(stderr, WithFullStop(error.what()));
+        console.Tell(Severity::Error, WithFullStop(error.what()));
     } catch (...) {
-        WriteLines(stderr, "Unknown error.");
+        console.Tell(Severity::Error, "Unknown error.");
     }
 }
 
@@ -38,13 +38,23 @@ sigset_t EndingSignals() {
     return ending;
 }
 
-int RunUntilSignal(const Supervisor& supervisor, const std::vector<Period>& periods,
-                   const std::function<void()>& programEnded) {
+int RunUntilSignal(const Supervisor& supervisor, std::vector<Period>& periods,
+                   const std::function<void()>& programEnded, const std::function<void()>& hangUp,
+                   Console& console) {
     const sigset_t ending = EndingSignals();
     const int signals = signalfd(-1, &ending, SFD_CLOEXEC);
     if (signals < 0) return -1;
+    // Each period's last step (the loop's start before the first), and when the next is due.
+    std::vector<Clock::time_point> last(periods.size(), Clock::now());
     std::vector<Clock::time_point> due;
-    for (const Period& period : periods) due.push_back(Clock::now() + period.interval);
+    auto reckon = [&] {
+        last.resize(periods.size(), Clock::now());
+        due.clear();
+        for (std::size_t i = 0; i < periods.size(); ++i) {
+            due.push_back(last[i] + periods[i].interval);
+        }
+    };
+    reckon();
     for (;;) {
         Clock::time_point now = Clock::now();
         int waitMs = -1;
@@ -66,19 +76,24 @@ int RunUntilSignal(const Supervisor& supervisor, const std::vector<Period>& peri
         if (ready > 0 && entries[0].revents != 0) {
             signalfd_siginfo info{};
             if (read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-                close(signals);
-                return static_cast<int>(info.ssi_signo);
+                if (info.ssi_signo != SIGHUP) {
+                    close(signals);
+                    return static_cast<int>(info.ssi_signo);
+                }
+                Guarded(hangUp, console);
+                reckon();
             }
         }
         bool ended = false;
         for (std::size_t i = 1; i < entries.size(); ++i) ended = ended || entries[i].revents != 0;
         // The supervisor lets go of every watch that has ended, so none is reported twice.
-        if (ended || reaping) Guarded(programEnded);
+        if (ended || reaping) Guarded(programEnded, console);
         now = Clock::now();
         for (std::size_t i = 0; i < periods.size(); ++i) {
             if (due[i] > now) continue;
+            last[i] = now;
             due[i] = now + periods[i].interval;
-            Guarded(periods[i].step);
+            Guarded(periods[i].step, console);
         }
     }
     close(signals);

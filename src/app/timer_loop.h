@@ -10,6 +10,7 @@
 
 namespace hw {
 
+class Console;
 class Supervisor;
 
 // SIGTERM, SIGINT and SIGHUP.
@@ -22,11 +23,13 @@ struct Period {
 };
 
 // Does each period's step when due, and `programEnded` at once when a program that `supervisor`
-// started has ended (and again shortly while one awaits its reaping), until SIGTERM, SIGINT or
-// SIGHUP arrives. The caller has blocked those signals, so a step under way finishes before the
-// loop ends. A step that throws is told on stderr and the loop goes on. Returns the signal's
-// number; -1 when it cannot wait for signals.
-int RunUntilSignal(const Supervisor& supervisor, const std::vector<Period>& periods,
-                   const std::function<void()>& programEnded);
+// started has ended (and again shortly while one awaits its reaping), until SIGTERM or SIGINT
+// arrives; SIGHUP calls `hangUp`, which may change `periods` (each is then due its new interval
+// after its last step). The caller has blocked those signals, so a step under way finishes
+// before the loop ends. A step that throws is told on the console and the loop goes on. Returns
+// the signal's number; -1 when it cannot wait for signals.
+int RunUntilSignal(const Supervisor& supervisor, std::vector<Period>& periods,
+                   const std::function<void()>& programEnded, const std::function<void()>& hangUp,
+                   Console& console);
 
 }  // namespace hw

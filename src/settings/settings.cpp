@@ -38,6 +38,7 @@ StoredSettings ReadStoredSettings(const std::string& path) {
         s.readError = path.empty() ? ENOENT : errno;
         return s;
     }
+    s.notText = text.find('\0') != std::string::npos;
     auto value = [&text](const char* section, const char* key) -> std::optional<std::string> {
         std::optional<std::string> found = IniFindValue(text, section, key);
         if (found && *found == kMissingSetting) return std::nullopt;

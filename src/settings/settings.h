@@ -18,6 +18,10 @@ struct StoredSettings {
     bool read = false;
     // Why it could not be read, as errno (ENOENT for an empty path); 0 where it was.
     int readError = 0;
+    // Read, but no text in the character sets of SettingsTextToUtf8: it holds NUL characters, as
+    // a binary file, UTF-32, or UTF-16 without its byte-order mark do. Every byte sequence is
+    // Windows-1252, so only a NUL tells that the file was never text of ours.
+    bool notText = false;
     std::optional<std::string> tempFolder;
     std::optional<std::string> backupFolder;
     std::optional<std::string> clientFolder;

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 
 #include "backup/backup_fixture.h"
@@ -64,6 +65,15 @@ TEST_F(CommandLine, BacksUpReportsAndRestoresWithTheButtonsOutcomesAsCodes) {
     EXPECT_EQ(r.code, 3) << r.out << r.err;
     EXPECT_TRUE(Contains(r.out + r.err, T + "/002.part.met")) << r.out << r.err;
     EXPECT_EQ(test::ReadFile(B + "/002.part.met.HWS"), PartMet("two"));
+    r = Cli({"backup", "--json", "--quiet"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.out.rfind("{\"command\":\"backup\",\"outcome\":\"damaged\",\"exit_code\":3,"
+                          "\"files\":2,\"damaged\":1,\"kept\":[\"" +
+                              T + "/002.part.met\"],",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_TRUE(Contains(r.err, T + "/002.part.met")) << r.err;  // --quiet keeps the damage
 
     r = Cli({"status"});
     EXPECT_EQ(r.code, 0) << r.err;
@@ -80,8 +90,16 @@ TEST_F(CommandLine, BacksUpReportsAndRestoresWithTheButtonsOutcomesAsCodes) {
     std::filesystem::remove_all(T);
     std::filesystem::create_directories(T);
     r = Cli({"restore"});
-    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(Contains(r.out, "Newest backup: ")) << r.out;
+    r = Cli({"--json", "restore"});
+    EXPECT_TRUE(Contains(r.out, "\"outcome\":\"look\",\"exit_code\":0,")) << r.out;
+    EXPECT_TRUE(
+        std::regex_search(r.out, std::regex("\\{\"name\":\"newest\",\"folder\":\"" + B +
+                                            "\",\"present\":true,\"time\":\"[0-9]{4}-"
+                                            "[0-9]{2}-[0-9]{2}T[0-9:]{8}[+-][0-9]{2}:[0-9]{2}"
+                                            "\",\"files\":2,")))
+        << r.out;
     EXPECT_FALSE(test::FileExists(T + "/001.part.met"));
     r = Cli({"restore", "--yes"});
     EXPECT_EQ(r.code, 0) << r.out << r.err;
@@ -130,9 +148,23 @@ TEST_F(CommandLine, RefusesBadInputUnsetOrUnsafeFoldersWithACodeAndAClearMessage
         {{"config", "--temp-dir"}, "", "", 2, "option '--temp-dir' requires an argument"},
         {{"backup", "--interval", "5"}, "", "", 2, "option '--interval' belongs to the config command"},
         {{"--help"}, "", "", 0, ""},
+        {{"-h"}, "", "", 0, ""},
         {{"--version"}, "", "", 0, ""},
+        {{"--", "-h"}, "", "", 2, "unknown command '-h'"},
+        {{"--", "status", "--"}, "", "", 2, "extra operand '--'"},
+        {{"config", "--json"}, "", "", 2, "--json belongs to the status, backup and restore commands"},
+        {{"backup"}, "", root / "unmounted/Temp", 2, "the temp folder does not exist or is no folder (is its disk not mounted?); nothing was backed up: " + root / "unmounted/Temp"},
+        {{"backup"}, "", root / "idle", 4, "No PART.METs found to back up !"},
+        {{"backup", "--quiet"}, "", root / "idle", 4, ""},
+        {{"--settings", root / "binary.INI", "status"}, "", "", 2, "the settings file '" + root / "binary.INI" + "' is no text"},
+        {{"--settings", root / "utf32.INI", "config"}, "", "", 2, "the settings file '" + root / "utf32.INI" + "' is no text"},
+        {{"--settings", root / "utf16.INI", "status"}, "", "", 0, ""},
     };
     // clang-format on
+    std::filesystem::create_directories(root / "idle");
+    test::WriteFile(root / "binary.INI", std::string("[DIRECTORIES]\0\x01", 15));
+    test::WriteFile(root / "utf32.INI", std::string("\xFF\xFE\0\0[\0\0\0", 8));
+    test::WriteFile(root / "utf16.INI", std::string("\xFF\xFE[\0S\0]\0\n\0", 10));
     for (const Case& c : cases) {
         WriteSettings(c.settingsMore, c.temp);
         std::vector<std::string> arguments = c.arguments;
@@ -142,7 +174,11 @@ TEST_F(CommandLine, RefusesBadInputUnsetOrUnsafeFoldersWithACodeAndAClearMessage
         const CliResult r = RunCli(arguments);
         EXPECT_EQ(r.code, c.code) << c.arguments.front() << "\n" << r.err;
         EXPECT_TRUE(Contains(r.err, c.says)) << r.err;
+        if (c.arguments.back() == "--quiet") {
+            EXPECT_EQ(r.out + r.err, "");
+        }
     }
+    EXPECT_EQ(test::ReadFile(root / "utf32.INI"), std::string("\xFF\xFE\0\0[\0\0\0", 8));
     EXPECT_TRUE(Contains(RunCli({"--help"}).out, "Usage: hoardwise-cli [--settings FILE] COMMAND"));
     EXPECT_EQ(RunCli({"--version"}).out, "hoardwise-cli (Hoardwise) 2.11\n");
     EXPECT_FALSE(test::FolderExists(B)) << "a refused run wrote into the backup folder";
@@ -182,6 +218,9 @@ TEST_F(CommandLine, RunRestartsAKilledClientBacksUpOnScheduleHoldsTheLockAndEnds
     std::system("pkill -KILL -x fakeclient");
     ASSERT_TRUE(test::WaitUntil([&] { return !clientRuns(); }, 5));
     EXPECT_TRUE(test::WaitUntil(clientRuns, 25)) << "not restarted\n" << service.err();
+    EXPECT_TRUE(test::WaitUntil(
+        [&] { return Contains(service.err(), "\nstarted again after it ran "); }, 5))
+        << service.err();
     EXPECT_TRUE(test::WaitUntil(
         [&] { return Contains(service.err(), "Backup (automatic): 2 part files, successful"); },
         90))
@@ -251,6 +290,20 @@ TEST_F(CommandLine, RunsOnDifferentBackupFoldersGoSideBySideAndOneFolderIsRefuse
     EXPECT_TRUE(Contains(r.err, "Hoardwise läuft bereits: hoardwise-cli run, Prozess ")) << r.err;
     EXPECT_FALSE(test::FolderExists(B));
     EXPECT_EQ(RunCli({"--settings", other, "backup"}).code, 2);
+    // SIGHUP: the settings read again, the lock moved with the backup folder; a folder that
+    // another run holds keeps the old settings, and the run goes on.
+    for (const auto& [backup, says] :
+         {std::pair{B + "3", "settings read again: " + settings + "; running; autobackup: off"},
+          {B + "2", "error: settings not read again, the previous ones stay in force: "}}) {
+        test::WriteFile(settings, "[DIRECTORIES]\nTEMPDIR=" + T + "\nBACKUPDIR=" + backup + "\n");
+        first.Signal(SIGHUP);
+        EXPECT_TRUE(test::WaitUntil([&] { return Contains(first.err(), says); }, 20))
+            << first.err();
+    }
+    EXPECT_EQ(RunCli({"--settings", same, "backup"}).code, 0);
+    test::WriteFile(same, "[DIRECTORIES]\nTEMPDIR=" + T + "\nBACKUPDIR=" + B + "3\n");
+    EXPECT_EQ(RunCli({"--settings", same, "backup"}).code, 2)
+        << "the lock of " << B << "3 given up";
     for (CliProcess* run : {&first, &second}) {
         run->Signal(SIGTERM);
         EXPECT_EQ(run->Wait(30), 0) << run->err();
