@@ -1,10 +1,13 @@
-// How long Hoardwise takes for its four bulk jobs on 1,000 to 50,000 synthetic part files, against
-// copying the same folder with `cp -r` and with `rsync -a --delete`, each followed by `sync -f`
-// (the program syncs all it writes):
+// How long Hoardwise takes for its bulk jobs on 1,000 to 50,000 synthetic part files, against
+// copying the same folder with `cp -r` and with `rsync -a --delete`. Each side is one command
+// timed as a whole process, followed by `sync -f` on the folder it wrote (the program syncs all it
+// writes, so its sync finds little left): Hoardwise's is `hoardwise-cli --settings FILE backup`
+// or `restore --yes`, found beside this program in the build folder.
 //   first backup     into an empty backup folder;
 //   repeated backup  with B, B_old and the hidden kept generation present and a tenth of the part
 //                    files rewritten before each round; cp copies all anew after an rm -rf of its
 //                    previous copy, rsync writes what changed in its previous copy;
+//   nothing changed  the same, with no part file changed since the last backup;
 //   restore to empty the backup folder into an empty temp folder;
 //   restore over     the backup folder over a temp folder in which a tenth of the files changed
 //                    since (and the same in the tools' earlier copies of the backup folder).
@@ -12,7 +15,7 @@
 // same amount of data. Each round runs the three sides in turn, each after a sync, the first
 // one changing from round to round so that none always follows another's writeback. The table
 // shows medians over the rounds: of each side's time and of the per-round ratio Hoardwise time
-// / tool time.
+// / tool time, and the machine's load (/proc/loadavg) when each row was done.
 //
 // backup_bench [folder] [--rounds 7] [--files 1000,10000,50000] [--fs disk,tmpfs,ext4,exfat]
 // --rounds may list one count per size, in the order of --files; the last one holds for the rest.
@@ -29,17 +32,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "base/services.h"
 #include "part_files.h"
 #include "scratch_mount.h"
-#include "ui/main_form.h"
 
 namespace fs = std::filesystem;
 
@@ -56,27 +56,10 @@ constexpr int kRewrittenPercent = 10;
 constexpr long long kScratchBytesPerFile = 80 * 1024;
 constexpr long long kScratchMinBytes = 256LL << 20;
 
-const std::vector<std::string> kJobs = {"first backup", "repeated backup", "restore to empty",
-                                        "restore over"};
+const std::vector<std::string> kJobs = {"first backup", "repeated backup", "nothing changed",
+                                        "restore to empty", "restore over"};
+enum Job { kFirstBackup, kRepeatedBackup, kNothingChanged, kRestoreToEmpty, kRestoreOver };
 const std::vector<std::string> kFileSystems = {"disk", "tmpfs", "ext4", "exfat"};
-
-class SilentDialogs : public Dialogs {
-  public:
-    void ShowMessage(const std::string&, const std::string&) override {}
-    void ShowErrorReport(const std::string&, const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return true; }
-    Choice AskYesNoOr(const std::string&, const std::string&) override { return Choice::Yes; }
-    std::vector<std::string> OpenFiles(const OpenDialog&, const std::string&) override {
-        return {};
-    }
-    std::string BrowseFolder(const FolderBrowse&) override { return {}; }
-};
-
-class NoProcesses : public ProcessTable {
-  public:
-    bool IsProcessRunning(const std::string&) override { return false; }
-    std::vector<ProcessInfo> ProcessesOf(const std::string&) override { return {}; }
-};
 
 struct Options {
     std::string folder = HOARDWISE_BENCH_DEFAULT_DIR;
@@ -130,6 +113,18 @@ double Seconds(const std::chrono::steady_clock::time_point& start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+std::string LoadAverage() {
+    std::string text;
+    if (FILE* file = std::fopen("/proc/loadavg", "r")) {
+        char one[16] = {}, five[16] = {}, fifteen[16] = {};
+        if (std::fscanf(file, "%15s %15s %15s", one, five, fifteen) == 3) {
+            text = std::string(one) + " " + five + " " + fifteen;
+        }
+        std::fclose(file);
+    }
+    return text;
+}
+
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
@@ -171,39 +166,35 @@ struct Folders {
     std::string root, temp, generations, backup, client, cpCopy, rsyncCopy;
 };
 
-// Hoardwise through its window's handlers, every question answered yes, no client running.
+// Hoardwise's command line with a settings file of the scene's folders: a client folder without
+// a client program (none runs), simple storing, no automatic backups. Its history goes beside
+// the folders, not into the user's own.
 class Hoardwise {
   public:
     explicit Hoardwise(const Folders& folders) : folders_(folders) {
-        services_.dialogs = &dialogs_;
-        services_.processes = &processes_;
+        fs::create_directories(folders.client);
+        const std::string settings = folders.client + "/hoardwise.INI";
+        if (FILE* file = std::fopen(settings.c_str(), "w")) {
+            std::fprintf(file,
+                         "[DIRECTORIES]\nTEMPDIR=%s\nBACKUPDIR=%s\nCLIENTDIR=%s\n"
+                         "[FILESTORING]\nMETHOD=SIMPLE\n[AUTOBACKUP]\nENABLED=FALSE\n",
+                         folders.temp.c_str(), folders.backup.c_str(), folders.client.c_str());
+            std::fclose(file);
+        }
+        command_ = "XDG_STATE_HOME=" + ShellQuoted(folders.client) + " " +
+                   ShellQuoted(HOARDWISE_BENCH_CLI) + " --quiet --settings " +
+                   ShellQuoted(settings);
     }
-    // Made before the clock starts, the form is gone when it stops: its end waits for a removal
-    // the run left in the background.
-    void MakeForm() {
-        form_ = std::make_unique<MainForm>(services_);
-        form_->edit_tempdir.setText(folders_.temp);
-        form_->edit_backupdir.setText(folders_.backup);
-        form_->edit_clientdir.setText(folders_.client);
-        form_->radio_storing_simple.setChecked(true);
-        // The history goes beside the folders, not into the user's own.
-        form_->historyFile = folders_.client + "/history.log";
+    std::string Backup() const {
+        return command_ + " backup && sync -f " + ShellQuoted(folders_.backup);
     }
-    void Backup() {
-        form_->btn_backupClick();
-        form_.reset();
-    }
-    void Restore() {
-        form_->btn_restoreClick();
-        form_.reset();
+    std::string Restore() const {
+        return command_ + " restore --yes && sync -f " + ShellQuoted(folders_.temp);
     }
 
   private:
     const Folders& folders_;
-    SilentDialogs dialogs_;
-    NoProcesses processes_;
-    Services services_;
-    std::unique_ptr<MainForm> form_;
+    std::string command_;
 };
 
 // One side of a round: its set-up and its check are not timed.
@@ -227,6 +218,7 @@ struct Row {
     int rounds = 0;
     std::array<double, kSideCount> seconds{};
     double ratioCp = 0, ratioRsync = 0;
+    std::string load;  // /proc/loadavg when the row was done
 };
 
 Row MeasureJob(const std::array<Side, kSideCount>& sides,
@@ -299,9 +291,8 @@ void MeasureScene(const std::string& base, const std::string& label, int files, 
         };
     };
     auto remove = [](const std::string& folder) { return [folder] { fs::remove_all(folder); }; };
-    auto makeForm = [&] { hoardwise.MakeForm(); };
-    auto backup = [&] { hoardwise.Backup(); };
-    auto restore = [&] { hoardwise.Restore(); };
+    const std::string backup = hoardwise.Backup();
+    const std::string restore = hoardwise.Restore();
     const auto backedUp = count(f.backup, std::string(".part.met") + kBackupSuffix);
     const auto restored = count(f.temp, ".part.met");
     auto sync = [](const std::string& folder) { return " && sync -f " + ShellQuoted(folder); };
@@ -321,43 +312,38 @@ void MeasureScene(const std::string& base, const std::string& label, int files, 
         row.fileSystem = label;
         row.files = files;
         row.rounds = rounds;
+        row.load = LoadAverage();
         rows.push_back(row);
         std::fprintf(stderr, "%s, %s: %.0f s\n", where.c_str(), kJobs[job].c_str(), Seconds(start));
     };
-    const Side freshBackup{[&] {
-                               Recreate(f.generations);
-                               makeForm();
-                           },
-                           backup, backedUp};
-    measure(0, {freshBackup, ToolSide(remove(f.cpCopy), cp(f.temp, f.cpCopy)),
-                ToolSide(remove(f.rsyncCopy), rsync(f.temp, f.rsyncCopy))});
+    const Side freshBackup{[&] { Recreate(f.generations); }, [&] { RunCommand(backup); }, backedUp};
+    measure(kFirstBackup, {freshBackup, ToolSide(remove(f.cpCopy), cp(f.temp, f.cpCopy)),
+                           ToolSide(remove(f.rsyncCopy), rsync(f.temp, f.rsyncCopy))});
 
     // The steady state of a backup folder: B, B_old and the generation kept hidden beside them.
-    for (int i = 0; i < 3; ++i) {
-        makeForm();
-        backup();
-    }
+    for (int i = 0; i < 3; ++i) RunCommand(backup);
     const std::string cpAnew = "rm -rf " + ShellQuoted(f.cpCopy) + " && " + cp(f.temp, f.cpCopy);
-    measure(1,
-            {Side{makeForm, backup, backedUp}, ToolSide(nullptr, cpAnew),
-             ToolSide(nullptr, rsync(f.temp, f.rsyncCopy))},
-            [&](int round) {
-                RewriteShare(random, files, round, {{f.temp, ""}});
-            });
+    const std::array<Side, kSideCount> steadyBackup = {
+        ToolSide(nullptr, backup), ToolSide(nullptr, cpAnew),
+        ToolSide(nullptr, rsync(f.temp, f.rsyncCopy))};
+    std::array<Side, kSideCount> checkedBackup = steadyBackup;
+    checkedBackup[kHoardwise].check = backedUp;
+    measure(kRepeatedBackup, checkedBackup, [&](int round) {
+        RewriteShare(random, files, round, {{f.temp, ""}});
+    });
+    // The round before left every copy as the temp folder is.
+    measure(kNothingChanged, checkedBackup);
 
-    const Side emptyRestore{[&] {
-                                Recreate(f.temp);
-                                makeForm();
-                            },
-                            restore, restored};
-    measure(2, {emptyRestore, ToolSide(remove(f.cpCopy), cp(f.backup, f.cpCopy)),
-                ToolSide(remove(f.rsyncCopy), rsync(f.backup, f.rsyncCopy))});
+    const Side emptyRestore{[&] { Recreate(f.temp); }, [&] { RunCommand(restore); }, restored};
+    measure(kRestoreToEmpty, {emptyRestore, ToolSide(remove(f.cpCopy), cp(f.backup, f.cpCopy)),
+                              ToolSide(remove(f.rsyncCopy), rsync(f.backup, f.rsyncCopy))});
 
     // cp writes over every file of its previous copy; rsync only over those that differ.
     const std::vector<std::pair<std::string, std::string>> restoreTargets = {
         {f.temp, ""}, {f.cpCopy, kBackupSuffix}, {f.rsyncCopy, kBackupSuffix}};
-    measure(3,
-            {Side{makeForm, restore, restored}, ToolSide(nullptr, cp(f.backup + "/.", f.cpCopy)),
+    measure(kRestoreOver,
+            {Side{nullptr, [&] { RunCommand(restore); }, restored},
+             ToolSide(nullptr, cp(f.backup + "/.", f.cpCopy)),
              ToolSide(nullptr, rsync(f.backup, f.rsyncCopy))},
             [&](int round) { RewriteShare(random, files, round, restoreTargets); });
     fs::remove_all(f.root);
@@ -371,19 +357,20 @@ void PrintTable(std::vector<Row> rows) {
         jobWidth = std::max(jobWidth, static_cast<int>(kJobs[row.job].size()));
         fsWidth = std::max(fsWidth, static_cast<int>(row.fileSystem.size()));
     }
-    std::printf("\n%-*s  %-*s  %6s  %6s  %12s  %10s  %13s  %13s  %16s  %13s\n", jobWidth, "job",
+    std::printf("\n%-*s  %-*s  %6s  %6s  %12s  %10s  %13s  %13s  %16s  %13s  %s\n", jobWidth, "job",
                 fsWidth, "file system", "files", "rounds", "Hoardwise ms", "cp+sync ms",
-                "rsync+sync ms", "ratio cp+sync", "ratio rsync+sync", "s/1000 files");
+                "rsync+sync ms", "ratio cp+sync", "ratio rsync+sync", "s/1000 files", "load");
     for (const Row& row : rows) {
-        std::printf("%-*s  %-*s  %6d  %6d  %12.1f  %10.1f  %13.1f  %13.2f  %16.2f  %13.3f\n",
+        std::printf("%-*s  %-*s  %6d  %6d  %12.1f  %10.1f  %13.1f  %13.2f  %16.2f  %13.3f  %s\n",
                     jobWidth, kJobs[row.job].c_str(), fsWidth, row.fileSystem.c_str(), row.files,
                     row.rounds, row.seconds[kHoardwise] * 1000, row.seconds[kCp] * 1000,
                     row.seconds[kRsync] * 1000, row.ratioCp, row.ratioRsync,
-                    row.seconds[kHoardwise] * 1000 / row.files);
+                    row.seconds[kHoardwise] * 1000 / row.files, row.load.c_str());
     }
     std::printf(
         "Medians over the rounds; ratio = Hoardwise time / tool time per round; s/1000 files is "
-        "Hoardwise's.\n");
+        "Hoardwise's;\nHoardwise is hoardwise-cli + sync -f; load = /proc/loadavg when the row was "
+        "done.\n");
 }
 
 }  // namespace
@@ -404,6 +391,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "rsync is not installed\n");
         return 1;
     }
+    if (::access(HOARDWISE_BENCH_CLI, X_OK) != 0) {
+        std::fprintf(stderr, "%s is not built\n", HOARDWISE_BENCH_CLI);
+        return 1;
+    }
+    std::printf("load at the start: %s\n", LoadAverage().c_str());
     const long long scratchBytes =
         std::max(kScratchMinBytes, *std::max_element(options.sizes.begin(), options.sizes.end()) *
                                        kScratchBytesPerFile);

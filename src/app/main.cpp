@@ -1,14 +1,20 @@
 // Program entry: builds the services and the window, lets the single-instance guard decide,
 // loads the settings and runs the message loop. The exit code is 0 in every case.
 #include <QApplication>
+#include <QEvent>
 #include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "app/backup_folder_reservation.h"
 #include "base/app_title.h"
 #include "base/errors.h"
 #include "base/executable_path.h"
+#include "gui/control_bindings_qt.h"
 #include "gui/main_window_qt.h"
 #include "gui/qt_services_qt.h"
 #include "gui/run_worker_qt.h"
@@ -21,6 +27,31 @@
 #include "ui/running_copy.h"
 
 namespace {
+
+// A window that no one sees (on another desktop, say) is never painted.
+constexpr int kUnpaintedWindowMs = 500;
+
+// The load's look at the processes runs once the window has painted: with many processes it
+// would keep the window from showing for a noticeable time.
+void AfterFirstPaint(QWidget& window, const std::function<void()>& run) {
+    auto done = std::make_shared<bool>(false);
+    auto once = [done, run] {
+        if (*done) return;
+        *done = true;
+        run();
+    };
+    auto hook = std::make_shared<QPointer<QObject>>();
+    *hook = new hw::EventHook(&window, [&window, once, hook](QEvent* event) {
+        if (event->type() == QEvent::Paint && *hook) {
+            // Posted: it runs after this paint has reached the screen.
+            QTimer::singleShot(0, &window, once);
+            (*hook)->deleteLater();
+            *hook = nullptr;
+        }
+        return false;
+    });
+    QTimer::singleShot(kUnpaintedWindowMs, &window, once);
+}
 
 void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
     using namespace hw;
@@ -71,8 +102,10 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
     // exit(), not quit(): quit() would close the window once more and ask again.
     QObject::connect(&window, &MainWindow::closed, &app, [] { QCoreApplication::exit(0); });
 
+    form.processLookAfterShow = true;
     form.Dispatch([&form] { form.FormCreate(); });
     window.showCentered();
+    AfterFirstPaint(window, [&form] { form.Dispatch([&form] { form.FormShown(); }); });
     app.exec();
     // A run under way is never cut short, by the window's close nor by the session's end: its
     // end is awaited, and its result recorded, before the program ends.

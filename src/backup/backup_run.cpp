@@ -8,7 +8,6 @@
 #include <functional>
 #include <string_view>
 #include <thread>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -97,38 +96,35 @@ std::vector<std::string> ListBackupPlaces(const std::string& backup, bool subfol
 }
 
 // Adds, for every part file that the newest generation holds (at `places`, see BackupPlaces) and
-// the listing of the temp folder lacks, that file's path in the temp folder: a client that
+// the listing of the temp folder lacks, that file's path below the temp folder: a client that
 // writes a part file anew may have it removed just as the folder is listed. Sources that are
 // still missing when they are copied are read once more after the pause and left out when they
-// stay away (their download completed or was cancelled).
-void AddUnlistedSources(const std::string& temp, const std::vector<std::string>& places,
-                        std::vector<std::string>& sources) {
-    // A source's place is the end of its path: the name, and in subfolder mode the subfolder.
-    // Both sides are compared as such ends, without making a text of each.
-    const std::size_t tempLength = JoinPath(temp, "").size();
-    std::unordered_set<std::string_view> listed;
-    listed.reserve(sources.size());
-    for (const std::string& source : sources) {
-        listed.insert(std::string_view(source).substr(std::min(tempLength, source.size())));
-    }
+// stay away (their download completed or was cancelled). `sources` are paths below the temp
+// folder, as ListTempFolder gives them.
+void AddUnlistedSources(const std::vector<std::string>& places, std::vector<std::string>& sources) {
+    // Compared in order, without making a text of each.
+    std::vector<std::string_view> listed(sources.begin(), sources.end());
+    std::sort(listed.begin(), listed.end());
     const std::size_t suffix = std::string(kBackupSuffix).size();
     std::vector<std::string> unlisted;
     for (const std::string& copy : places) {
         const std::string_view place = std::string_view(copy).substr(0, copy.size() - suffix);
-        if (listed.count(place) == 0) unlisted.push_back(JoinPath(temp, std::string(place)));
+        if (!std::binary_search(listed.begin(), listed.end(), place)) {
+            unlisted.emplace_back(place);
+        }
     }
+    listed = {};
     sources.insert(sources.end(), unlisted.begin(), unlisted.end());
 }
 
-std::vector<PartFileJob> PartFileJobs(const std::vector<std::string>& sources,
-                                      const GenerationFolders& folders, bool subfolders) {
+// One job for each source (a path below the temp folder), which it takes.
+std::vector<PartFileJob> PartFileJobs(std::vector<std::string> sources,
+                                      const PartFileFolders& folders) {
     std::vector<PartFileJob> jobs;
     jobs.reserve(sources.size());
-    for (const std::string& source : sources) {
-        const std::string name = LastElement(source) + kBackupSuffix;
-        const std::string place = subfolders ? JoinPath(NextToLastElement(source), name) : name;
-        jobs.push_back(
-            {source, JoinPath(folders.staging, place), JoinPath(folders.backup, place), place});
+    for (std::string& source : sources) {
+        source += kBackupSuffix;
+        jobs.push_back({std::move(source), &folders});
     }
     return jobs;
 }
@@ -190,14 +186,13 @@ BackupReport RunBackup(const BackupRequest& r, TabfFileOperation& op, Background
     files::RunSideBySide([&] { listing = ListTempFolder(temp, r.subfolders); },
                          [&] { refusal = Refusal(r, BackupPlaces(r.subfolders, places)); });
     const bool refused = refusal.kind != RefusalKind::None;
-    std::vector<std::string> sources = listing.partFiles;
+    std::vector<std::string> sources = std::move(listing.partFiles);
     // Only where the temp folder lists no part file does B tell whether there is anything to
     // do; a refused check may have stopped short of B's end, or never begun, and B is listed
     // again.
     const bool listed = !sources.empty();
     if (!listed) {
-        AddUnlistedSources(temp, refused ? ListBackupPlaces(backup, r.subfolders) : places,
-                           sources);
+        AddUnlistedSources(refused ? ListBackupPlaces(backup, r.subfolders) : places, sources);
     }
     if (sources.empty()) {
         report.failure = {};
@@ -210,7 +205,8 @@ BackupReport RunBackup(const BackupRequest& r, TabfFileOperation& op, Background
         report.refusal = refusal;
         return report;
     }
-    if (listed) AddUnlistedSources(temp, places, sources);
+    if (listed) AddUnlistedSources(places, sources);
+    places = {};
     const GenerationFolders folders(backup);
 
     // The run works relative to B's parent from here on (see files::FolderAnchor).
@@ -225,7 +221,8 @@ BackupReport RunBackup(const BackupRequest& r, TabfFileOperation& op, Background
     const std::vector<std::string> extras = ExtrasFolders(folders);
     others.insert(others.end(), extras.begin(), extras.end());
     RemoveCopyLeftovers(op, others);
-    const std::vector<PartFileJob> jobs = PartFileJobs(sources, folders, r.subfolders);
+    const PartFileFolders jobFolders{temp, folders.staging, folders.backup};
+    const std::vector<PartFileJob> jobs = PartFileJobs(std::move(sources), jobFolders);
     // Records of copies are only as good as the change times they hold.
     const bool trustRecords =
         files::KeepsRealChangeTimes(temp) && files::KeepsRealChangeTimes(parentPath);
@@ -241,14 +238,18 @@ BackupReport RunBackup(const BackupRequest& r, TabfFileOperation& op, Background
         staging = StageGeneration(op, removal, jobs, folders, parent, tempFolder, trustRecords,
                                   pause, copies, &progress);
     }
+    // Saved with the generation; not held through the rotation.
+    copies.records = {};
     if (staging.result == StageResult::Staged) {
-        if (const StepResult promoted = PromoteGeneration(op, removal, folders); !promoted) {
+        if (const StepResult promoted = PromoteGeneration(op, removal, folders, staging.reusedKept);
+            !promoted) {
             staging = {StageResult::Failed, promoted};
         }
     }
     const StageResult staged = staging.result;
     if (staged == StageResult::Failed) {
         report.failure = BackupFailure(staging.failure, folders, parent, copies);
+        report.failure.noInodes = staging.noInodes;
         return report;
     }
     report.failure = {};

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <set>
 #include <string_view>
 #include <unordered_set>
@@ -64,24 +65,124 @@ StepResult SetOldAside(TabfFileOperation& op, BackgroundRemoval& removal,
     return done;
 }
 
-// A disk with less than this share of its space or of its inodes free keeps no generation
-// beyond B and B_old.
-constexpr double kFreeShareToKeep = 0.1;
+// The blocks and inodes that a run is expected to take up on the backup's disk.
+struct Room {
+    double blocks = 0;
+    double inodes = 0;
+};
 
-bool RoomToKeep(const std::string& folder) {
+void AddFile(Room& room, off_t size, double blockSize, bool newName) {
+    room.blocks += std::ceil(static_cast<double>(size) / blockSize);
+    if (newName) room.inodes += 1;
+}
+
+bool SameSource(const files::CopyRecord& a, const files::CopyRecord& b) {
+    return a.sourceInode == b.sourceInode && a.size == b.size &&
+           a.sourceModified.tv_sec == b.sourceModified.tv_sec &&
+           a.sourceModified.tv_nsec == b.sourceModified.tv_nsec &&
+           a.sourceChanged.tv_sec == b.sourceChanged.tv_sec &&
+           a.sourceChanged.tv_nsec == b.sourceChanged.tv_nsec;
+}
+
+// Every file and folder below `folder`, all counted as written anew.
+void AddTree(Room& room, const std::string& folder, double blockSize) {
+    files::ForEachEntry(folder, [&](const std::string& name, unsigned char) {
+        struct stat info {};
+        const std::string path = JoinPath(folder, name);
+        if (::lstat(path.c_str(), &info) != 0) return true;
+        AddFile(room, S_ISREG(info.st_mode) ? info.st_size : 0, blockSize, true);
+        if (S_ISDIR(info.st_mode)) AddTree(room, path, blockSize);
+        return true;
+    });
+}
+
+// Without records, a copy of the kept generation with the size and time of the newest one's is
+// taken for unchanged: a copy bears its part file's time. `prefix`: the subfolder's, in
+// subfolder mode.
+void AddChangedByLook(Room& room, const GenerationFolders& f, const std::string& prefix,
+                      double blockSize) {
+    const std::string newest = JoinPath(f.backup, prefix);
+    files::ForEachEntry(newest, [&](const std::string& name, unsigned char) {
+        if (prefix.empty() && name == kExtrasFolder) return true;
+        const std::string place = prefix.empty() ? name : JoinPath(prefix, name);
+        struct stat copy {};
+        struct stat kept {};
+        if (::lstat(JoinPath(f.backup, place).c_str(), &copy) != 0) return true;
+        const bool there = ::lstat(JoinPath(f.discard, place).c_str(), &kept) == 0;
+        if (S_ISDIR(copy.st_mode)) {
+            if (!there) AddFile(room, 0, blockSize, true);
+            if (prefix.empty()) AddChangedByLook(room, f, name, blockSize);
+        } else if (S_ISREG(copy.st_mode) && (!there || kept.st_size != copy.st_size ||
+                                             kept.st_mtim.tv_sec != copy.st_mtim.tv_sec ||
+                                             kept.st_mtim.tv_nsec != copy.st_mtim.tv_nsec)) {
+            AddFile(room, copy.st_size, blockSize, !there);
+        }
+        return true;
+    });
+}
+
+// What the next run writes into the kept generation when its part files stay as they are now:
+// the copies whose records there do not hold, each whole (a file system that copies on write
+// needs the whole file anew), new names with an inode each, the additional files and the record.
+Room NextRunNeeds(const GenerationFolders& f, double blockSize) {
+    Room room;
+    const CopyRecords newest = LoadCopyRecords(f.backup);
+    const CopyRecords kept = LoadCopyRecords(f.discard);
+    if (newest.empty() || kept.empty()) {
+        AddChangedByLook(room, f, "", blockSize);
+    } else {
+        // Both come sorted from the disk, which Find needs.
+        for (std::size_t k = 0; k < newest.size(); ++k) {
+            const files::CopyRecord* there = kept.Find(newest.PlaceAt(k));
+            if (there == nullptr || !SameSource(*there, newest.RecordAt(k))) {
+                AddFile(room, newest.RecordAt(k).size, blockSize, there == nullptr);
+            }
+        }
+    }
+    // Right after the rotation the newest generation has no additional files yet.
+    const std::string extras = JoinPath(f.backup, kExtrasFolder);
+    AddTree(room, files::IsFolder(extras) ? extras : JoinPath(f.old, kExtrasFolder), blockSize);
+    struct stat record {};
+    if (::lstat(JoinPath(f.backup, kRecordName).c_str(), &record) == 0) {
+        AddFile(room, record.st_size, blockSize, true);
+    }
+    return room;
+}
+
+// The share of the disk's space and inodes that stays free after the next run. A kept
+// generation is thrown away once less would stay free than the lower mark, and one is kept again
+// only once the higher mark is reached, so that a disk near a mark does not swap between
+// keeping and removing thousands of files from run to run.
+constexpr double kKeepWhileFree = 0.05;
+constexpr double kKeepAgainOnceFree = 0.075;
+
+bool RoomToKeep(const GenerationFolders& f, bool keptBefore) {
+    const double mark = keptBefore ? kKeepWhileFree : kKeepAgainOnceFree;
     struct statvfs info {};
-    if (::statvfs(folder.c_str(), &info) != 0 || info.f_blocks == 0) return false;
-    if (static_cast<double>(info.f_bavail) < kFreeShareToKeep * info.f_blocks) return false;
-    return info.f_files == 0 ||
-           static_cast<double>(info.f_favail) >= kFreeShareToKeep * info.f_files;
+    if (::statvfs(ParentPath(f.discard).c_str(), &info) != 0 || info.f_blocks == 0) return false;
+    const auto enough = [&](const Room& need) {
+        const double blocks = static_cast<double>(info.f_bavail) - need.blocks;
+        const double inodes = static_cast<double>(info.f_favail) - need.inodes;
+        return blocks >= mark * static_cast<double>(info.f_blocks) &&
+               (info.f_files == 0 || inodes >= mark * static_cast<double>(info.f_files));
+    };
+    // A run never writes more than the disk holds: a disk with that much room to spare keeps
+    // the generation unlooked at.
+    const Room everything{static_cast<double>(info.f_blocks - info.f_bfree),
+                          static_cast<double>(info.f_files - info.f_ffree)};
+    if (enough(everything)) return true;
+    const double blockSize = info.f_frsize != 0 ? static_cast<double>(info.f_frsize) : 4096.0;
+    return enough(NextRunNeeds(f, blockSize));
 }
 
 // The generation thrown away stays, hidden, for the next run to overwrite: rewriting files
-// costs far less than removing thousands and creating them anew. On a nearly full disk it is
-// removed on a worker thread instead: the next rotation and the program's end wait for it, and
-// a removal cut short by a kill is finished by the next run.
-void KeepOrDiscard(TabfFileOperation& op, BackgroundRemoval& removal, const GenerationFolders& f) {
-    if (!files::Exists(f.discard) || RoomToKeep(ParentPath(f.discard))) return;
+// costs far less than removing thousands and creating them anew. Where the disk would be left
+// without room (see RoomToKeep) it is removed on a worker thread instead: the next rotation and
+// the program's end wait for it, and a removal cut short by a kill is finished by the next run.
+// `keptBefore`: the run reused a kept generation, or one is there before the run.
+void KeepOrDiscard(TabfFileOperation& op, BackgroundRemoval& removal, const GenerationFolders& f,
+                   bool keptBefore) {
+    if (!files::Exists(f.discard) || RoomToKeep(f, keptBefore)) return;
     op.AnnounceChange();
     removal.Start(f.discard, kOwnMark);
 }
@@ -187,6 +288,14 @@ class RenamesSyncedAtOnce {
     bool synced_ = false;
 };
 
+// Whether a step failed for want of space on a disk that has no free inode left: a disk can be
+// out of inodes with most of its space free.
+bool OutOfInodes(const StepResult& step, const GenerationFolders& f) {
+    struct statvfs info {};
+    return !step && step.error == ENOSPC && ::statvfs(ParentPath(f.staging).c_str(), &info) == 0 &&
+           info.f_files != 0 && info.f_favail == 0;
+}
+
 // The backup folder's path with a dot before its last element, so that listings, file managers
 // and folder choosers hide the folder: /srv/backup gives /srv/.backup + suffix.
 std::string HiddenSibling(const std::string& backupFolder, const char* suffix) {
@@ -241,7 +350,7 @@ StepResult RepairGenerations(TabfFileOperation& op, BackgroundRemoval& removal,
     if (!done) return done;
     // A removal of the last run's discard folder goes on while this run copies; only one that
     // nobody removes (the run that started it was killed) is taken up again, or kept.
-    if (!removal.Removes(f.discard)) KeepOrDiscard(op, removal, f);
+    if (!removal.Removes(f.discard)) KeepOrDiscard(op, removal, f, true);
     return {};
 }
 
@@ -250,8 +359,7 @@ bool RepairNeeded(const BackgroundRemoval& removal, const GenerationFolders& f) 
            files::Exists(f.formerDiscard) || files::Exists(f.staging) ||
            files::Exists(f.complete) || (!files::Exists(f.backup) && files::IsFolder(f.old)) ||
            files::Exists(JoinPath(f.backup, kNewestMark)) ||
-           (!removal.Removes(f.discard) && files::Exists(f.discard) &&
-            !RoomToKeep(ParentPath(f.discard)));
+           (!removal.Removes(f.discard) && files::Exists(f.discard) && !RoomToKeep(f, true));
 }
 
 StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
@@ -259,8 +367,8 @@ StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                               files::FolderAnchor& parent, const files::FolderAnchor& temp,
                               bool trustRecords, const std::function<void()>& pause,
                               PartFileCopies& copies, PartFileProgress* progress) {
-    const auto failed = [](const StepResult& step) {
-        return StagingResult{StageResult::Failed, step};
+    const auto failed = [&](const StepResult& step) {
+        return StagingResult{StageResult::Failed, step, false, OutOfInodes(step, f)};
     };
     // A complete generation is put in place by the repair first; it is never overwritten.
     if (files::Exists(f.complete)) return failed({false, "", 0});
@@ -286,14 +394,17 @@ StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     const StepResult copied =
         CopyPartFiles(op, staging, fresh, jobs, known, temp, pause, copies, progress);
     if (!copied || copies.written == 0) {
+        // Asked before the removal of what was staged frees inodes again.
+        const bool noInodes = OutOfInodes(copied, f);
         // A run that lost its temp folder changes no generation: the one it reused stays kept
         // (its record no longer matches the files it overwrote, which are read again).
         if (!copies.sourceGone.empty() && !fresh && MoveTo(op, f.staging, f.discard)) {
-            return failed(copied);
+            return {StageResult::Failed, copied, false, noInodes};
         }
         // A staging folder that vanished with its disk is not made again by its removal.
         if (staging.StillThere()) DeleteIfPresent(op, f.staging);
-        return copied ? StagingResult{StageResult::NothingStaged, {}} : failed(copied);
+        if (copied) return {StageResult::NothingStaged, {}};
+        return {StageResult::Failed, copied, false, noInodes};
     }
     // A subfolder whose files were all left out (their downloads completed) has no place in the
     // generation; rmdir removes only an empty one.
@@ -314,13 +425,13 @@ StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
         // The rotation that follows at once syncs this rename along with its own.
         if (done) done = MoveTo(op, f.staging, f.complete, FolderSync::ByCaller);
     }
-    if (done) return {StageResult::Staged, {}};
+    if (done) return {StageResult::Staged, {}, !fresh};
     if (staging.StillThere()) DeleteIfPresent(op, f.staging);
     return failed(done);
 }
 
 StepResult PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
-                             const GenerationFolders& f) {
+                             const GenerationFolders& f, bool keptBefore) {
     RenamesSyncedAtOnce renames(ParentPath(f.backup));
     StepResult done;
     // A marked B means the swap is already done and the complete folder holds its predecessor.
@@ -348,7 +459,7 @@ StepResult PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     renames.Sync();
     done = DeleteIfPresent(op, JoinPath(f.backup, kNewestMark));
     if (!done) return done;
-    KeepOrDiscard(op, removal, f);
+    KeepOrDiscard(op, removal, f, keptBefore);
     return {};
 }
 

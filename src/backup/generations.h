@@ -67,6 +67,8 @@ enum class StageResult { Staged, NothingStaged, Failed };
 struct StagingResult {
     StageResult result = StageResult::Failed;
     StepResult failure;
+    bool reusedKept = false;  // staged into the kept generation rather than an empty folder
+    bool noInodes = false;    // failed with ENOSPC while the disk had no free inode left
 };
 
 // Copies the part files into the staging folder (see CopyPartFiles) and makes the folder the
@@ -87,11 +89,13 @@ StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                               PartFileProgress* progress = nullptr);
 
 // Makes the complete new generation B and the former B B_old; the former B_old becomes the
-// kept discard folder (removed in the background on a nearly full disk). Also continues a promotion
-// cut short. Fails with the step that failed; the complete generation then stays for the next run
-// to put in place.
+// kept discard folder. That is removed in the background where the next run, writing what
+// changed since it into it, would leave less than 5 % of the disk's space or inodes free; after
+// a run that had no kept generation to reuse (`keptBefore` false) one is kept only where 7.5 %
+// would stay free. Also continues a promotion cut short. Fails with the step that failed; the
+// complete generation then stays for the next run to put in place.
 StepResult PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
-                             const GenerationFolders& folders);
+                             const GenerationFolders& folders, bool keptBefore = true);
 
 // The extras folders of B and B_old with every folder below them.
 std::vector<std::string> ExtrasFolders(const GenerationFolders& folders);

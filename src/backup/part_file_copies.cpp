@@ -1,9 +1,11 @@
 #include "backup/part_file_copies.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "backup/part_file_check.h"
 #include "backup/run_support.h"
@@ -58,10 +60,12 @@ bool WorthRereading(CopyEnd end) {
 CopyEnd CopyClientsSpare(TabfFileOperation& op, const TabfFileOperation::CopyMode& mode,
                          const PartFileJob& job, bool& found, StepResult& notWritten) {
     struct stat previous {};
-    const bool hasPrevious = ::stat(job.previous.c_str(), &previous) == 0;
+    const bool hasPrevious = ::stat(job.Previous().c_str(), &previous) == 0;
+    const std::string source = job.Source();
+    const std::string target = job.Target();
     found = false;
     for (const char* suffix : kClientSpareSuffixes) {
-        const std::string spare = job.source + suffix;
+        const std::string spare = source + suffix;
         struct stat info {};
         if (::lstat(spare.c_str(), &info) != 0) continue;
         found = true;
@@ -70,7 +74,7 @@ CopyEnd CopyClientsSpare(TabfFileOperation& op, const TabfFileOperation::CopyMod
                              info.st_mtim.tv_nsec < previous.st_mtim.tv_nsec))) {
             continue;
         }
-        const CopyEnd end = CopyChecked(op, mode, spare, job.target, notWritten);
+        const CopyEnd end = CopyChecked(op, mode, spare, target, notWritten);
         if (end == CopyEnd::Copied || end == CopyEnd::NotWritten) return end;
     }
     return CopyEnd::Missing;
@@ -85,7 +89,40 @@ bool StillThere(const files::FolderAnchor& temp) {
                                [](const std::string&, unsigned char) { return false; });
 }
 
+// True when the job's source and its copy in the staging folder are both as `known` recorded
+// them (see files::StillAsRecordedAt): the copy is kept unread. Looked up relative to the
+// folders held open, so that a run of thousands walks no full path for each; `name` is room for
+// the source's relative path.
+bool KeptAsRecorded(const PartFileJob& job, const files::CopyRecord& known,
+                    const files::FolderAnchor& temp, const files::FolderAnchor& staging,
+                    std::string& name) {
+    if (!temp.IsOpen() || !staging.IsOpen()) {
+        return files::StillAsRecordedAt(AT_FDCWD, job.Source().c_str(), AT_FDCWD,
+                                        job.Target().c_str(), known);
+    }
+    name.assign(job.SourceInTemp());
+    return files::StillAsRecordedAt(temp.Descriptor(), name.c_str(), staging.Descriptor(),
+                                    job.place.c_str(), known);
+}
+
 }  // namespace
+
+std::string_view PartFileJob::SourceInTemp() const {
+    const std::size_t suffix = std::strlen(kBackupSuffix);
+    return std::string_view(place).substr(0, place.size() - std::min(suffix, place.size()));
+}
+
+std::string PartFileJob::Source() const {
+    return JoinPath(folders->temp, std::string(SourceInTemp()));
+}
+
+std::string PartFileJob::Target() const {
+    return JoinPath(folders->staging, place);
+}
+
+std::string PartFileJob::Previous() const {
+    return JoinPath(folders->backup, place);
+}
 
 TabfFileOperation::CopyMode PartFilesOnly() {
     TabfFileOperation::CopyMode mode;
@@ -105,28 +142,41 @@ StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bo
     mode.within = &staging;
     mode.newNames = fresh;
     std::vector<CopyEnd> ends(jobs.size());
-    std::vector<files::CopyRecord> made(jobs.size());
-    copies.records.reserve(jobs.size());
-    // Each thread copies through a file operation of its own.
-    const unsigned workers = op.CopyWorkers(jobs.size());
-    std::vector<TabfFileOperation> ops(workers > 1 ? workers : 0, op);
+    // One record a job, in the jobs' order: each copy writes its own.
+    std::size_t nameBytes = 0;
+    for (const PartFileJob& job : jobs) nameBytes += job.place.size();
+    copies.records.clear();
+    copies.records.reserve(jobs.size(), nameBytes);
+    for (const PartFileJob& job : jobs) copies.records.Add(job.place, {});
+    // Each thread copies through a file operation of its own. The seam before each copy is
+    // called here, once a source, also for a copy kept by its record.
+    const unsigned workers = std::max(op.CopyWorkers(jobs.size()), 1u);
+    std::vector<TabfFileOperation> ops(workers, op);
+    for (TabfFileOperation& own : ops) own.beforeCopy = nullptr;
+    std::vector<std::string> names(workers);
     std::vector<unsigned> copiedBy(jobs.size());
     // A thread stops at the first target it could not write: its slot holds that one.
-    std::vector<StepResult> notWrittenBy(std::max(workers, 1u));
+    std::vector<StepResult> notWrittenBy(workers);
     const std::size_t stopped =
         files::ForEachIndex(jobs.size(), workers, [&](std::size_t k, unsigned worker) {
             const PartFileJob& job = jobs[k];
-            const auto record = known.find(job.place);
+            files::CopyRecord& made = copies.records.At(k);
+            const files::CopyRecord* record = known.Find(job.place);
             copiedBy[k] = worker;
-            ends[k] = CopyChecked(workers > 1 ? ops[worker] : op, mode, job.source, job.target,
-                                  notWrittenBy[worker],
-                                  record == known.end() ? nullptr : &record->second, &made[k]);
+            if (op.beforeCopy) op.beforeCopy(job.Source());
+            if (record != nullptr && KeptAsRecorded(job, *record, temp, staging, names[worker])) {
+                made = *record;
+                ends[k] = CopyEnd::Copied;
+            } else {
+                ends[k] = CopyChecked(ops[worker], mode, job.Source(), job.Target(),
+                                      notWrittenBy[worker], nullptr, &made);
+            }
             if (progress != nullptr) progress->Done();
             return ends[k] != CopyEnd::NotWritten;
         });
     if (stopped < jobs.size()) {
         // The failure that a sequential run would have met first is the one told.
-        copies.notWritten = jobs[stopped].previous;
+        copies.notWritten = jobs[stopped].Previous();
         return notWrittenBy[copiedBy[stopped]];
     }
     StepResult notWritten;
@@ -134,10 +184,10 @@ StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bo
         pause();
         for (std::size_t k = 0; k < jobs.size(); ++k) {
             if (!WorthRereading(ends[k])) continue;
-            ends[k] = CopyChecked(op, mode, jobs[k].source, jobs[k].target, notWritten, nullptr,
-                                  &made[k]);
+            ends[k] = CopyChecked(op, mode, jobs[k].Source(), jobs[k].Target(), notWritten, nullptr,
+                                  &copies.records.At(k));
             if (ends[k] == CopyEnd::NotWritten) {
-                copies.notWritten = jobs[k].previous;
+                copies.notWritten = jobs[k].Previous();
                 return notWritten;
             }
         }
@@ -151,13 +201,15 @@ StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bo
     }
     for (std::size_t k = 0; k < jobs.size(); ++k) {
         const PartFileJob& job = jobs[k];
+        // Only a copy made from the source itself keeps its record.
+        if (ends[k] != CopyEnd::Copied) copies.records.At(k) = {};
         bool spareOnly = false;
         if (ends[k] == CopyEnd::Damaged || ends[k] == CopyEnd::Missing ||
             ends[k] == CopyEnd::Unreadable) {
             bool spareFound = false;
             const CopyEnd spare = CopyClientsSpare(op, mode, job, spareFound, notWritten);
             if (spare == CopyEnd::NotWritten) {
-                copies.notWritten = job.previous;
+                copies.notWritten = job.Previous();
                 return notWritten;
             }
             // A file missing beside its spare is a download the client lost hold of, not one
@@ -165,7 +217,7 @@ StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bo
             spareOnly = ends[k] == CopyEnd::Missing && spareFound;
             if (spare == CopyEnd::Copied) {
                 ++copies.written;
-                (spareOnly ? copies.spareOnly : copies.kept).push_back(job.source);
+                (spareOnly ? copies.spareOnly : copies.kept).push_back(job.Source());
                 continue;
             }
             if (spareOnly) ends[k] = CopyEnd::Damaged;
@@ -173,13 +225,12 @@ StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bo
         switch (ends[k]) {
             case CopyEnd::Copied:
                 ++copies.written;
-                copies.records[job.place] = made[k];
                 break;
             case CopyEnd::TooLong:
-                copies.tooLong.push_back(job.source);
+                copies.tooLong.push_back(job.Source());
                 break;
             case CopyEnd::BadName:
-                copies.badName.push_back(job.source);
+                copies.badName.push_back(job.Source());
                 break;
             case CopyEnd::Missing:
             case CopyEnd::NotWritten:
@@ -187,16 +238,17 @@ StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bo
             case CopyEnd::Damaged:
             case CopyEnd::Unreadable: {
                 // The last good state of the download survives this run and every later one.
-                const CopyEnd carried = CopyChecked(op, mode, job.previous, job.target, notWritten);
+                const std::string previous = job.Previous();
+                const CopyEnd carried = CopyChecked(op, mode, previous, job.Target(), notWritten);
                 if (carried == CopyEnd::NotWritten) {
-                    copies.notWritten = job.previous;
+                    copies.notWritten = previous;
                     return notWritten;
                 }
                 if (carried == CopyEnd::Copied) {
                     ++copies.written;
-                    (spareOnly ? copies.spareOnly : copies.kept).push_back(job.source);
+                    (spareOnly ? copies.spareOnly : copies.kept).push_back(job.Source());
                 } else {
-                    copies.lost.push_back(job.source);
+                    copies.lost.push_back(job.Source());
                 }
                 break;
             }

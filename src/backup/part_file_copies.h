@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "backup/copy_records.h"
@@ -14,11 +15,24 @@
 
 namespace hw {
 
+// Where the part files of a run and their copies lie; one for all its jobs.
+struct PartFileFolders {
+    std::string temp;     // the temp folder
+    std::string staging;  // the generation being written
+    std::string backup;   // the current generation
+};
+
+// One part file of a run. Tens of thousands of them are held at once: each keeps only its place,
+// and its paths are made when needed.
 struct PartFileJob {
-    std::string source;    // the part file in the temp folder
-    std::string target;    // its copy in the staging folder
-    std::string previous;  // its copy in the current generation, where the new one goes too
-    std::string place;     // the copy's path below the generation folder
+    std::string place;  // the copy's path below the generation folder, ending in kBackupSuffix
+    const PartFileFolders* folders = nullptr;
+
+    // The part file's path below the temp folder: the place without the suffix.
+    std::string_view SourceInTemp() const;
+    std::string Source() const;    // the part file in the temp folder
+    std::string Target() const;    // its copy in the staging folder
+    std::string Previous() const;  // its copy in the current generation, where the new one goes too
 };
 
 // What became of the part files of one run. Files are named by their source path.
@@ -34,11 +48,14 @@ struct PartFileCopies {
     // files were copied: the run fails, and files missing then tell nothing about downloads.
     std::string sourceGone;
     std::string notWritten;  // the backup file that could not be written
-    CopyRecords records;     // of the copies made or kept, by place
+    // Of the copies made or kept, by place; the files left out or kept otherwise have untrusted
+    // ones, which are never saved.
+    CopyRecords records;
 };
 
 // Copies each source to its target, in place in the staging folder held open, when its bytes
-// are a well-formed part file; folders are made only inside it. Sources found
+// are a well-formed part file; folders are made only inside it. The records of the copies kept
+// are checked relative to the temp folder and the staging folder held open. Sources found
 // damaged or missing are read once more after `pause` (one pause for all of them), since the
 // client may be rewriting them; one still missing is left out (its download completed) unless
 // the client's spare of it is there. For a source still damaged, missing beside its spare, or

@@ -58,6 +58,9 @@ struct RunFailure {
     FailureKind kind = FailureKind::None;
     std::string path;
     int error = 0;
+    // The disk was out of space for want of inodes, not of bytes (a file not written, or a step
+    // that failed with ENOSPC).
+    bool noInodes = false;
 };
 
 // Told as part files are done: how many so far, of all. Called from the run's threads.

@@ -1,5 +1,7 @@
 #include "backup/run_support.h"
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -48,20 +50,21 @@ std::vector<std::string> ExtraTargetFolders(const std::string& client,
 TempFolderListing ListTempFolder(const std::string& temp, bool subfolders) {
     TempFolderListing listing;
     std::vector<std::string> inner;
+    // The names alone are kept: tens of thousands of paths would be the largest thing a run holds.
     files::ForEachEntry(temp, [&](const std::string& name, unsigned char type) {
-        std::string path = JoinPath(temp, name);
-        if (files::IsOwnTempName(name)) listing.leftovers.push_back(path);
-        if (IsFolderEntry(path, type)) inner.push_back(path);
-        if (!subfolders && MaskMatches(name, kPartFileMask)) {
-            listing.partFiles.push_back(std::move(path));
-        }
+        if (files::IsOwnTempName(name)) listing.leftovers.push_back(JoinPath(temp, name));
+        // A listed regular file needs no look to tell it is no folder.
+        if (type != DT_REG && IsFolderEntry(JoinPath(temp, name), type)) inner.push_back(name);
+        if (!subfolders && MaskMatches(name, kPartFileMask)) listing.partFiles.push_back(name);
         return true;
     });
-    for (const std::string& folder : inner) {
+    for (const std::string& subfolder : inner) {
+        const std::string folder = JoinPath(temp, subfolder);
         files::ForEachEntry(folder, [&](const std::string& name, unsigned char) {
-            const std::string path = JoinPath(folder, name);
-            if (files::IsOwnTempName(name)) listing.leftovers.push_back(path);
-            if (subfolders && MaskMatches(name, kPartFileMask)) listing.partFiles.push_back(path);
+            if (files::IsOwnTempName(name)) listing.leftovers.push_back(JoinPath(folder, name));
+            if (subfolders && MaskMatches(name, kPartFileMask)) {
+                listing.partFiles.push_back(JoinPath(subfolder, name));
+            }
             return true;
         });
     }

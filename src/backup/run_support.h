@@ -47,8 +47,8 @@ std::vector<std::string> ExtraTargetFolders(const std::string& client,
 // (at the top, or in subfolder mode in the subfolders), in the order listed, and the temporary
 // files that copies cut short left anywhere there.
 struct TempFolderListing {
-    std::vector<std::string> partFiles;
-    std::vector<std::string> leftovers;
+    std::vector<std::string> partFiles;  // below the temp folder: "001.part.met", "Temp1/..."
+    std::vector<std::string> leftovers;  // full paths
 };
 TempFolderListing ListTempFolder(const std::string& temp, bool subfolders);
 // An additional-file entry as the error lists name it: its path in `folder`, or the entry as

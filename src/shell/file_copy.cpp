@@ -151,20 +151,6 @@ bool SameFile(const struct stat& info, const CopyRecord& record) {
            SameTime(info.st_ctim, record.sourceChanged);
 }
 
-// True when the source and the target are both still as an earlier copy recorded them, and no
-// other name links to the target.
-bool StillAsRecorded(const std::string& source, const std::string& target,
-                     const CopyRecord& record) {
-    struct stat from {};
-    struct stat to {};
-    if (!record.trusted || ::stat(source.c_str(), &from) != 0 || !S_ISREG(from.st_mode) ||
-        ::lstat(target.c_str(), &to) != 0 || !S_ISREG(to.st_mode) || to.st_nlink != 1) {
-        return false;
-    }
-    return SameFile(from, record) && to.st_size == record.size && to.st_ino == record.copyInode &&
-           SameTime(to.st_ctim, record.copyChanged);
-}
-
 // The record of a finished copy: the source as it was read, the target as it is now. A copy
 // that cannot be looked at gets no trusted record (it is read again next time), and stays made.
 void Record(const struct stat& source, const struct timespec& readAt, const struct stat* copy,
@@ -220,6 +206,19 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
 }
 
 }  // namespace
+
+bool StillAsRecordedAt(int sourceFolder, const char* source, int targetFolder, const char* target,
+                       const CopyRecord& record) {
+    struct stat from {};
+    struct stat to {};
+    if (!record.trusted || ::fstatat(sourceFolder, source, &from, 0) != 0 ||
+        !S_ISREG(from.st_mode) || ::fstatat(targetFolder, target, &to, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(to.st_mode) || to.st_nlink != 1) {
+        return false;
+    }
+    return SameFile(from, record) && to.st_size == record.size && to.st_ino == record.copyInode &&
+           SameTime(to.st_ctim, record.copyChanged);
+}
 
 bool WriteAllBytes(int to, const char* data, std::size_t size) {
     std::size_t done = 0;
@@ -477,7 +476,7 @@ CopyResult CopyFile(const std::string& source, const std::string& target,
                     const CopyOptions& options) {
     // Most downloads have not changed since the generation that a backup overwrites.
     if (options.accept && options.inPlace && options.known != nullptr &&
-        StillAsRecorded(source, target, *options.known)) {
+        StillAsRecordedAt(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), *options.known)) {
         if (options.made != nullptr) *options.made = *options.known;
         return {};
     }

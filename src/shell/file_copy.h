@@ -41,6 +41,13 @@ struct CopyRecord {
     bool trusted = false;
 };
 
+// True when the source and the target are both still as an earlier copy recorded them, and no
+// other name links to the target: the file at `source` (a link is followed) relative to the open
+// folder `sourceFolder`, the one at `target` relative to `targetFolder` (AT_FDCWD for either:
+// the path as it is). Relative to folders held open, a run of thousands walks no path twice.
+bool StillAsRecordedAt(int sourceFolder, const char* source, int targetFolder, const char* target,
+                       const CopyRecord& record);
+
 // How a copy ended.
 enum class CopyStatus {
     Copied,

@@ -23,16 +23,19 @@ bool HasDisplay(const Services& services) {
 void MainForm::edit_clientdirChange() {
     clientQuestionPending_ = false;
     SyncRememberedPathText(edit_clientdir, clientdir_text);
-    const ClientRecognition found = RecognizeClient(*services.processes, edit_clientdir.text(),
-                                                    clientExe, HasDisplay(services));
-    clientExe = found.exe;
-    if (!found.unknown) return;
-    // A box at a keystroke would take the typing out of the user's hands.
-    if (edit_clientdir.typing()) {
-        clientQuestionPending_ = true;
-    } else {
-        AskClientExe();
-    }
+    // The recognition looks at the processes: the load's waits until the window shows.
+    AfterShow([this] {
+        const ClientRecognition found = RecognizeClient(*services.processes, edit_clientdir.text(),
+                                                        clientExe, HasDisplay(services));
+        clientExe = found.exe;
+        if (!found.unknown) return;
+        // A box at a keystroke would take the typing out of the user's hands.
+        if (edit_clientdir.typing()) {
+            clientQuestionPending_ = true;
+        } else {
+            AskClientExe();
+        }
+    });
 }
 
 void MainForm::ChooseAmuleProgram(const std::string& folder, bool amule, bool amuled) {

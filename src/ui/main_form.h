@@ -132,6 +132,11 @@ class MainForm : public Messages {
 
     // ---- Application shell (ui/lifecycle.cpp) -----------------------------------------------
     void FormCreate();
+    // Set by the window program, which shows its window before the load looks at processes:
+    // FormCreate then leaves the client's recognition and the starts of the client and the
+    // AppRunner program (and the start-up timer) to FormShown, which every event runs first.
+    bool processLookAfterShow = false;
+    void FormShown();
     void FormClose(bool& allowClose);
     void btn_exitClick();
     // Every event from the front end enters here; an escaping error goes to the error report.
@@ -378,6 +383,10 @@ class MainForm : public Messages {
     // A path field gets the stored value, else `preset`, else its placeholder.
     void LoadPath(Edit& edit, const std::optional<std::string>& value,
                   const RememberedPathText& remembered, const std::string& preset = "");
+    // The load's steps that FormShown runs; queued only while the window is not yet shown.
+    void AfterShow(const Handler& step);
+    std::vector<Handler> afterShow_;
+    bool holdingProcessLook_ = false;
     BackgroundRemoval discardRemoval_;
     // The watched programs' restarts (supervision/observer.h), made at first use.
     std::shared_ptr<Supervisor> supervision_;

@@ -55,6 +55,7 @@ struct Messages {
     std::string msg_restore_folder_gone;
     std::string msg_cause_read_only;
     std::string msg_cause_full;
+    std::string msg_cause_no_inodes;  // ENOSPC on a disk without a free inode
     std::string msg_cause_other_disk;
     std::string msg_backupdir_missing;     // followed by the folder
     std::string msg_backupdir_not_folder;  // followed by the file

@@ -50,10 +50,16 @@ std::string BackupFailureText(const Messages& m, const RunFailure& f) {
         case FailureKind::FolderGone:
             return text + "\n\n" + m.msg_folder_gone + f.path;
         case FailureKind::FileNotWritten:
+            // Not the question whether the disk is full: it may be mostly free.
+            if (f.noInodes) {
+                return text + "\n\n" + m.msg_not_changed + f.path + "\n\n" +
+                       FailureCause(m, ENOSPC, true);
+            }
             return text + "\n\n" + m.msg_file_not_written + f.path;
         case FailureKind::NotChanged:
         case FailureKind::NotRead:
-            return text + "\n\n" + m.msg_not_changed + f.path + "\n\n" + FailureCause(m, f.error);
+            return text + "\n\n" + m.msg_not_changed + f.path + "\n\n" +
+                   FailureCause(m, f.error, f.noInodes);
         case FailureKind::None:
         case FailureKind::Unexplained:
             break;
@@ -70,7 +76,7 @@ std::string RestoreFailureText(const Messages& m, const RunFailure& f) {
         case FailureKind::NotChanged: {
             const std::string& what =
                 f.kind == FailureKind::NotRead ? m.msg_restore_not_read : m.msg_restore_not_changed;
-            return text + "\n\n" + what + f.path + "\n\n" + FailureCause(m, f.error);
+            return text + "\n\n" + what + f.path + "\n\n" + FailureCause(m, f.error, f.noInodes);
         }
         case FailureKind::None:
         case FailureKind::Unexplained:
@@ -83,7 +89,8 @@ std::string RestoreFailureText(const Messages& m, const RunFailure& f) {
 
 }  // namespace
 
-std::string FailureCause(const Messages& m, int error) {
+std::string FailureCause(const Messages& m, int error, bool noInodes) {
+    if (noInodes && error == ENOSPC) return m.msg_cause_no_inodes;
     switch (error) {
         case EACCES:
         case EPERM:

@@ -29,8 +29,9 @@ struct RunTexts {
     std::string history;
 };
 
-// Why a file step failed, in words, from its errno.
-std::string FailureCause(const Messages& m, int error);
+// Why a file step failed, in words, from its errno; `noInodes`: ENOSPC came from a disk
+// without a free inode (RunFailure::noInodes).
+std::string FailureCause(const Messages& m, int error, bool noInodes = false);
 
 // An OtherOwner refusal, with the command line that the owner would run (`command`: "backup",
 // "restore --yes").

@@ -68,9 +68,13 @@ void MainForm::LoadFolders(const StoredSettings& stored) {
         Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + *exe);
     }
     LoadPath(edit_clientdir, stored.clientFolder, clientdir_text, preset.clientFolder);
-    // The preset folder's program was recognised just now: shown at once, as a loaded one is.
-    if (!preset.clientFolder.empty() && !exe && !clientExe.empty()) {
-        Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + clientExe);
+    // The preset folder's program is recognised by the field: shown then, as a loaded one is.
+    if (!preset.clientFolder.empty() && !exe) {
+        AfterShow([this] {
+            if (!clientExe.empty()) {
+                Label12.setCaption(LanguageText(*this, TextId::ClientExePrefix) + clientExe);
+            }
+        });
     }
 }
 
@@ -113,10 +117,17 @@ void MainForm::LoadStartup(const StoredSettings& stored) {
     loadSwitch(cb_boot, stored.autostart);
     if (stored.startClient) {
         cb_startclient.setChecked(*stored.startClient);
-        if (cb_startclient.checked() && startProgramsOnLoad &&
-            ClientStartsWithProgram(*services.processes, edit_clientdir.text(), clientExe)) {
-            LaunchClient();
-            BringMainWindowToFront();
+        // Whether the client runs already is a look at the processes, and a start takes its
+        // time: both wait until the window shows, after the client's recognition.
+        if (cb_startclient.checked() && startProgramsOnLoad) {
+            AfterShow([this] {
+                if (!ClientStartsWithProgram(*services.processes, edit_clientdir.text(),
+                                             clientExe)) {
+                    return;
+                }
+                LaunchClient();
+                BringMainWindowToFront();
+            });
         }
     }
     loadSwitch(cb_watchclient, stored.restartClient);
@@ -124,8 +135,10 @@ void MainForm::LoadStartup(const StoredSettings& stored) {
     if (stored.launchpadStartup) {
         cb_lauchpad_startup.setChecked(*stored.launchpadStartup);
         if (cb_lauchpad_startup.checked() && startProgramsOnLoad) {
-            LaunchProgram(edit_launchpad_path.text(), true);
-            BringMainWindowToFront();
+            AfterShow([this] {
+                LaunchProgram(edit_launchpad_path.text(), true);
+                BringMainWindowToFront();
+            });
         }
     }
     loadSwitch(cb_lauchpad_watch, stored.launchpadRestart);

@@ -212,6 +212,10 @@ const std::vector<MessageText>& MessageTexts() {
           "Der folgende Ordner ist während der Wiederherstellung verschwunden (wurde sein "
           "Datenträger entfernt?). An seiner Stelle wurde nichts geschrieben, die "
           "Wiederherstellung ist nicht vollständig.\n\n"}},
+        {&Messages::msg_cause_no_inodes,
+         {"The disk has room for its data, but no free inodes are left for new files.",
+          "Der Datenträger hat Platz für Daten, aber keine freien Inodes mehr für neue "
+          "Dateien."}},
     };
     return texts;
 }

@@ -3,12 +3,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
 #include "backup/backup_fixture.h"
+#include "shell/file_copy.h"
 #include "shell/folders.h"
 #include "support/scratch_mounts.h"
 
@@ -110,6 +114,73 @@ TEST(KeptGeneration, IsNotKeptOnANearlyFullDisk) {
         EXPECT_EQ(ReadFile(disk + "/B/001.part.met.HWS"), PartMet("1"));
         EXPECT_EQ(FolderExists(disk + "/.B.hws-discard"), !nearlyFull);
     }
+}
+
+// Kept while the next run, writing only what changed since it, leaves 5 % free; once thrown
+// away, kept again only from 7.5 %, so that a disk near a mark does not swap from run to run.
+TEST(KeptGeneration, IsKeptWhileTheNextRunLeavesRoomAndAgainOnlyWithMore) {
+    BackupDesk d;
+    const std::string disk = d.root / "disk";
+    fs::create_directories(disk);
+    ScratchMounts mounts;
+    const std::string why = mounts.MountTmpfs(disk, 4);
+    if (!why.empty()) GTEST_SKIP() << why;
+    d.f().edit_backupdir.setText(disk + "/B");
+    WriteFile(d.T + "/001.part.met", PartMet("unchanged"));
+    std::string ballast;
+    auto leaveFree = [&](double share) {
+        struct statvfs info {};
+        ASSERT_EQ(::statvfs(disk.c_str(), &info), 0);
+        const double extra = (info.f_bavail - share * info.f_blocks) * info.f_frsize;
+        ballast.resize(static_cast<std::size_t>(std::max(0.0, ballast.size() + extra)), 'b');
+        WriteFile(disk + "/ballast", ballast);
+    };
+    int writes = 0;
+    d.f().abfFileOperation1.byteWrite = [&](int to, const char* data, std::size_t size) {
+        ++writes;
+        return files::WriteAllBytes(to, data, size);
+    };
+    for (int run = 0; run < 3; ++run) d.f().BackupPartFiles(false);
+    const struct {
+        double free;
+        bool kept;
+        int writes;
+    } rows[] = {
+        {0.06, true, 0}, {0.03, false, 1}, {0.06, false, 1}, {0.09, true, 1}, {0.06, true, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "free " << row.free << " kept " << row.kept);
+        d.f().FinishBackgroundWork();
+        leaveFree(row.free);
+        const ino_t reusable = Inode(disk + "/.B.hws-discard/001.part.met.HWS");
+        writes = 0;
+        d.f().BackupPartFiles(false);
+        d.f().FinishBackgroundWork();
+        EXPECT_EQ(d.messages().back(), kOk);
+        EXPECT_EQ(FolderExists(disk + "/.B.hws-discard"), row.kept);
+        EXPECT_EQ(writes, row.writes);
+        EXPECT_EQ(Inode(disk + "/B/001.part.met.HWS") == reusable, row.writes == 0);
+    }
+}
+
+TEST(KeptGeneration, ADiskOutOfInodesIsToldSo) {
+    BackupDesk d;
+    const std::string disk = d.root / "disk";
+    fs::create_directories(disk + "/");
+    ScratchMounts mounts;
+    const std::string why = mounts.MountTmpfs(disk, 4, 64);
+    if (!why.empty()) GTEST_SKIP() << why;
+    d.f().edit_backupdir.setText(disk + "/B");
+    for (const char* name : {"001.part.met", "002.part.met"})
+        WriteFile(d.T + "/" + name, PartMet(name));
+    int filler = 0;
+    while (::mknod((disk + "/" + std::to_string(filler)).c_str(), S_IFREG | 0600, 0) == 0) ++filler;
+    ASSERT_EQ(errno, ENOSPC);
+    // Room for the staging folder and its mark, none for the copies.
+    for (int k = 1; k <= 2; ++k) fs::remove(disk + "/" + std::to_string(filler - k));
+    d.f().BackupPartFiles(false);
+    const std::string told = d.messages().back();
+    EXPECT_EQ(told.substr(told.rfind("\n\n") + 2), d.f().msg_cause_no_inodes) << told;
+    EXPECT_EQ(told.find("disk full"), std::string::npos) << told;
 }
 
 // On a nearly full disk the generation thrown away is removed in the background; a run that needs

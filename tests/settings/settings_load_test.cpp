@@ -289,5 +289,44 @@ TEST(LoadSettings, EveryKeyComesFromTheOneReadingTakenAtItsStart) {
     EXPECT_EQ(f.ReadSetting("LAUNCHPAD", "PATH"), "/changed");
 }
 
+// The window program shows its window before the load looks at the processes: until FormShown,
+// or the first event, which runs it before itself, nothing is recognised or started; then all
+// is as after a plain load, once.
+TEST(LoadSettings, WithTheLookAfterShowTheProcessesWaitForTheWindow) {
+    for (const bool byEvent : {false, true}) {
+        FakeDesktop desk;
+        MainForm& f = desk.f();
+        f.processLookAfterShow = true;
+        const std::string config = desk.home / "amule";
+        test::WriteFile(config + "/amule.conf", "");
+        desk.processes.running = {"amuled"};
+        desk.processes.arguments = {{"amuled", "--config-dir=" + config}};
+        LoadFrom(desk, "[DIRECTORIES]\nCLIENTDIR=" + config +
+                           "\n[GENERAL SETTINGS]\nSTART DONKEYCLIENT=TRUE\n"
+                           "[LAUNCHPAD]\nPATH=/usr/bin/app runner\nSTARTUP=TRUE\n");
+        EXPECT_EQ(desk.processes.queries, 0);
+        EXPECT_TRUE(desk.starter.started.empty());
+        EXPECT_EQ(f.clientExe, "");
+        EXPECT_FALSE(f.timer_mini_on_start.running());
+        std::string seenByEvent;
+        if (byEvent) {
+            f.Dispatch([&] { seenByEvent = f.clientExe; });
+            EXPECT_EQ(seenByEvent, "amuled");
+        } else {
+            f.FormShown();
+        }
+        // The running aMule is recognised and not started again; the AppRunner program is.
+        EXPECT_EQ(f.clientExe, "amuled");
+        EXPECT_EQ(desk.starter.started, (std::vector<std::string>{"/usr/bin/app runner"}));
+        EXPECT_EQ(desk.window.broughtToFront, 1);
+        EXPECT_TRUE(f.timer_mini_on_start.running());
+        const int queries = desk.processes.queries;
+        f.FormShown();
+        f.Dispatch([] {});
+        EXPECT_EQ(desk.processes.queries, queries);
+        EXPECT_EQ(desk.starter.started.size(), 1u);
+    }
+}
+
 }  // namespace
 }  // namespace hw
