@@ -288,12 +288,9 @@ class RenamesSyncedAtOnce {
     bool synced_ = false;
 };
 
-// Whether a step failed for want of space on a disk that has no free inode left: a disk can be
-// out of inodes with most of its space free.
+// Whether a step failed for want of inodes rather than of space.
 bool OutOfInodes(const StepResult& step, const GenerationFolders& f) {
-    struct statvfs info {};
-    return !step && step.error == ENOSPC && ::statvfs(ParentPath(f.staging).c_str(), &info) == 0 &&
-           info.f_files != 0 && info.f_favail == 0;
+    return !step && step.error == ENOSPC && files::HasNoFreeInodes(ParentPath(f.staging));
 }
 
 // The backup folder's path with a dot before its last element, so that listings, file managers

@@ -136,6 +136,9 @@ RestoreReport RunRestore(const RestoreRequest& r, TabfFileOperation& op,
             failure = copied;
         }
     }
+    // Looked at while the staged copies still hold their inodes.
+    const bool noInodes =
+        !failure.InSource() && failure.error == ENOSPC && files::HasNoFreeInodes(temp);
     if (!tempFolder.StillThere()) {
         // Nothing is put in place where the temp folder was. Each copy's temporary name (its own,
         // made for this copy) goes from the folder held open, wherever that is now, and from its
@@ -163,6 +166,7 @@ RestoreReport RunRestore(const RestoreRequest& r, TabfFileOperation& op,
     } else {
         report.failure = {failure.InSource() ? FailureKind::NotRead : FailureKind::NotChanged,
                           failedPath, failure.error};
+        report.failure.noInodes = noInodes;
     }
     report.extrasFailed = RestoreAdditionalFiles(op, backup, r.client, r.entries);
     report.outcome = failed ? RunResult::Failed : RunResult::Succeeded;

@@ -2,6 +2,7 @@
 
 #include <linux/magic.h>
 #include <sys/statfs.h>
+#include <sys/statvfs.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -23,6 +24,11 @@ bool IsFile(const std::string& path) {
 bool Exists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool HasNoFreeInodes(const std::string& path) {
+    struct statvfs info {};
+    return ::statvfs(path.c_str(), &info) == 0 && info.f_files != 0 && info.f_favail == 0;
 }
 
 bool KeepsRealChangeTimes(const std::string& path) {

@@ -18,6 +18,10 @@ bool Exists(const std::string& path);
 // the change time may follow the modification time that any tool can set back.
 bool KeepsRealChangeTimes(const std::string& path);
 
+// True when the file system holding `path` counts its inodes and has none left free: a disk
+// can be out of inodes with most of its space free, and says ENOSPC for either.
+bool HasNoFreeInodes(const std::string& path);
+
 // Every open of the file steps is without waiting (a pipe with no writer, a device); on a
 // regular file the flag changes nothing, so it stays set.
 constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;

@@ -181,6 +181,15 @@ TEST(KeptGeneration, ADiskOutOfInodesIsToldSo) {
     const std::string told = d.messages().back();
     EXPECT_EQ(told.substr(told.rfind("\n\n") + 2), d.f().msg_cause_no_inodes) << told;
     EXPECT_EQ(told.find("disk full"), std::string::npos) << told;
+
+    // A restore into a temp folder on that disk says the same.
+    d.f().edit_backupdir.setText(d.B);
+    d.f().BackupPartFiles(false);
+    d.f().edit_tempdir.setText(disk);
+    while (::mknod((disk + "/" + std::to_string(filler)).c_str(), S_IFREG | 0600, 0) == 0) ++filler;
+    d.f().RestorePartFiles(false);
+    const std::string restored = d.messages().back();
+    EXPECT_EQ(restored.substr(restored.rfind("\n\n") + 2), d.f().msg_cause_no_inodes) << restored;
 }
 
 // On a nearly full disk the generation thrown away is removed in the background; a run that needs
