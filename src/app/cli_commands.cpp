@@ -140,15 +140,15 @@ RunFolders TidiedFolders(const CliSettings& s) {
             StripTrailingSeparator(s.client())};
 }
 
-BackupRequest BackupRequestOf(const CliSettings& s, const RunFolders& folders) {
-    BackupRequest request;
-    request.temp = TrimTrailingSeparators(folders.temp);
-    request.backup = TrimTrailingSeparators(folders.backup);
-    request.client = TrimTrailingSeparators(folders.client);
-    request.subfolders = Subfolders(s);
-    request.entries = *s.values.additionalFiles;
-    request.settingsFile = s.path;
-    return request;
+RunInputs RunInputsOf(const CliSettings& s, const RunFolders& folders) {
+    RunInputs inputs;
+    inputs.temp = TrimTrailingSeparators(folders.temp);
+    inputs.backup = TrimTrailingSeparators(folders.backup);
+    inputs.client = TrimTrailingSeparators(folders.client);
+    inputs.subfolders = Subfolders(s);
+    inputs.entries = *s.values.additionalFiles;
+    inputs.settingsFile = s.path;
+    return inputs;
 }
 
 // The generation as the JSON object names it.
@@ -307,7 +307,7 @@ int Backup(const CliSettings& s, Console& console, CliReport& report) {
     TabfFileOperation op;
     // Waits for the generation thrown away as it ends, before the caller gives up the lock.
     BackgroundRemoval removal;
-    const BackupReport result = RunBackup(BackupRequestOf(s, folders), op, removal);
+    const BackupReport result = RunBackup(BackupRequest(RunInputsOf(s, folders)), op, removal);
     const RunTexts texts = BackupTexts(s.messages, result);
     for (const RunMessage& message : texts.messages) {
         // Nothing to back up is an idle client, no error: --quiet keeps it back.
@@ -368,15 +368,8 @@ int Restore(const CliSettings& s, ProcessTable& processes, bool yes, bool older,
         console.Tell(Severity::Error, s.messages.msg_backup_in_temp);
         return kRefused;
     }
-    const BackupRequest from = BackupRequestOf(s, folders);
-    RestoreRequest request;
-    request.temp = from.temp;
-    request.backup = from.backup;
-    request.client = from.client;
-    request.subfolders = from.subfolders;
+    RestoreRequest request(RunInputsOf(s, folders));
     request.older = fromOlder;
-    request.entries = from.entries;
-    request.settingsFile = from.settingsFile;
     RestoreReport result;
     result.refusal = RestoreOwnerRefusal(request);
     TabfFileOperation op;
@@ -496,8 +489,8 @@ int Run(CliSettings s, ProcessTable& processes, ToldProgramStarter& starter, Con
         }
         if (!FindClientRun(processes, s.client(), s.clientExe()).running) return;
         TabfFileOperation op;
-        const BackupReport report =
-            RunBackup(BackupRequestOf(s, {s.temp(), s.backup(), s.client()}), op, removal);
+        const BackupReport report = RunBackup(
+            BackupRequest(RunInputsOf(s, {s.temp(), s.backup(), s.client()})), op, removal);
         const RunTexts texts = BackupTexts(s.messages, report);
         for (const RunMessage& message : texts.messages) {
             if (message.failure && message.alwaysShown) {

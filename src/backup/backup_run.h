@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "backup/run_report.h"
@@ -13,16 +14,8 @@
 
 namespace hw {
 
-struct BackupRequest {
-    // Without trailing separators.
-    std::string temp;
-    std::string backup;
-    std::string client;
-    bool subfolders = false;
-    // The additional files, relative to the client folder.
-    std::vector<std::string> entries;
-    // Root may not run on another user's settings file; empty: not checked.
-    std::string settingsFile;
+struct BackupRequest : RunInputs {
+    explicit BackupRequest(RunInputs inputs = {}) : RunInputs(std::move(inputs)) {}
     // Waits before damaged part files are read again; empty: one second.
     std::function<void()> pauseBeforeRereading;
     RunProgress progress;

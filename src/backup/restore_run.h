@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "backup/run_report.h"
@@ -12,15 +13,9 @@
 
 namespace hw {
 
-struct RestoreRequest {
-    // Without trailing separators; `backup` is B, whichever generation is read.
-    std::string temp;
-    std::string backup;
-    std::string client;
-    bool subfolders = false;
+struct RestoreRequest : RunInputs {
+    explicit RestoreRequest(RunInputs inputs = {}) : RunInputs(std::move(inputs)) {}
     bool older = false;  // from B_old
-    std::vector<std::string> entries;
-    std::string settingsFile;  // see BackupRequest
     RunProgress progress;
 };
 

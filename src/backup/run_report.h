@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace hw {
 
@@ -61,6 +62,19 @@ struct RunFailure {
     // The disk was out of space for want of inodes, not of bytes (a file not written, or a step
     // that failed with ENOSPC).
     bool noInodes = false;
+};
+
+// What a backup and a restore both work on.
+struct RunInputs {
+    // Without trailing separators; for a restore `backup` is B, whichever generation is read.
+    std::string temp;
+    std::string backup;
+    std::string client;
+    bool subfolders = false;
+    // The additional files, relative to the client folder.
+    std::vector<std::string> entries;
+    // Root may not run on another user's settings file; empty: not checked.
+    std::string settingsFile;
 };
 
 // Told as part files are done: how many so far, of all. Called from the run's threads.

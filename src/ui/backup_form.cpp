@@ -18,6 +18,17 @@
 
 namespace hw {
 
+RunInputs MainForm::ReadRunInputs() const {
+    RunInputs inputs;
+    inputs.temp = TrimTrailingSeparators(edit_tempdir.text());
+    inputs.backup = TrimTrailingSeparators(edit_backupdir.text());
+    inputs.client = TrimTrailingSeparators(edit_clientdir.text());
+    inputs.subfolders = radio_storing_subfolder.checked();
+    inputs.entries = listbox_files.items();
+    inputs.settingsFile = SettingsFilePath();
+    return inputs;
+}
+
 void MainForm::RunFailed(bool automatic, const std::string& text, bool alwaysShown) {
     runFailure_ = text;
     if (!automatic || alwaysShown) ShowMessage(text, msg_error_caption);
@@ -31,9 +42,7 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     runFiles_ = 0;
     runDamaged_ = 0;
     runEnd_ = RunEnd::None;
-    BackupRequest request;
-    request.temp = TrimTrailingSeparators(edit_tempdir.text());
-    request.backup = TrimTrailingSeparators(edit_backupdir.text());
+    BackupRequest request(ReadRunInputs());
     runFolder_ = request.backup;
     if (automatic && !IsClientRunning()) return RunOutcome::Skipped;
     std::optional<ManualRunScope> scope;
@@ -45,10 +54,6 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
         if (!automatic) RefuseRun(inUse);
         return RunOutcome::Skipped;
     }
-    request.client = TrimTrailingSeparators(edit_clientdir.text());
-    request.subfolders = radio_storing_subfolder.checked();
-    request.entries = listbox_files.items();
-    request.settingsFile = SettingsFilePath();
     request.pauseBeforeRereading = pauseBeforeRereading;
     if (services.worker == nullptr) {
         return BackupEnded(automatic, RunBackup(request, abfFileOperation1, discardRemoval_));
@@ -98,16 +103,6 @@ MainForm::RunOutcome MainForm::BackupEnded(bool automatic, const BackupReport& r
     runEnd_ = BackupEnd(report);
     RecordRun(false, automatic, succeeded, succeeded ? msg_backup_ok : runFailure_);
     return succeeded ? RunOutcome::Succeeded : RunOutcome::Failed;
-}
-
-bool MainForm::BackupAdditionalFiles(bool automatic) {
-    const std::string text = BackupExtrasText(
-        *this, hw::BackupAdditionalFiles(
-                   abfFileOperation1, TrimTrailingSeparators(edit_clientdir.text()),
-                   TrimTrailingSeparators(edit_backupdir.text()), listbox_files.items()));
-    if (text.empty()) return true;
-    RunFailed(automatic, text);
-    return false;
 }
 
 void MainForm::AutomaticRunEnded(RunOutcome outcome) {

@@ -38,11 +38,6 @@ void MainForm::edit_clientdirChange() {
     });
 }
 
-void MainForm::ChooseAmuleProgram(const std::string& folder, bool amule, bool amuled) {
-    clientExe = hw::ChooseAmuleProgram(AmuleProgramFactsOf(
-        *services.processes, folder, amule, amuled, clientExe, HasDisplay(services)));
-}
-
 void MainForm::edit_clientdirExit() {
     if (!clientQuestionPending_) return;
     clientQuestionPending_ = false;

@@ -201,8 +201,6 @@ class MainForm : public Messages {
     void cb_lauchpad_startupClick();
     void btn_browselaunchpadClick();
     void edit_launchpad_pathChange();
-    // The AppRunner program's process name: the text after the last "/", or the whole text.
-    static std::string LaunchpadProcessName(const std::string& path);
     // A box ticked anew by the user: the program's quick ends so far no longer count, and one
     // held back after them is tried at once.
     void cb_watchclientClick();
@@ -251,8 +249,6 @@ class MainForm : public Messages {
     std::function<void(const std::string& line)> onRunRecorded;
     // From B, or from B_old (`older`) when the user chose the older generation.
     void RestorePartFiles(bool older = false);
-    // False when an entry could not be copied.
-    bool BackupAdditionalFiles(bool automatic);
     const std::string& runFailure() const { return runFailure_; }
     // The history of runs (see backup/run_history.h); empty: the user's state folder.
     std::string historyFile;
@@ -276,8 +272,6 @@ class MainForm : public Messages {
     // Waits before damaged part files are read again, since the client may be rewriting them:
     // one second when empty. Tests put in their own, so that they never sleep.
     std::function<void()> pauseBeforeRereading;
-    // False when an entry could not be restored.
-    bool RestoreAdditionalFiles(bool older = false);
     void btn_backupClick();
     void btn_restoreClick();
     // The restore once its source is chosen: refused while the client runs.
@@ -309,10 +303,6 @@ class MainForm : public Messages {
     // The question of a folder without a client, held back while the user types the folder.
     void edit_clientdirExit();
     void AskClientExe();
-    // Sets `clientExe` for a folder of aMule's programs (`amule`, `amuled`: which it holds) or
-    // its configuration folder: the program that runs on that configuration, else the user's
-    // choice, else the only one there is, else the one that suits the display.
-    void ChooseAmuleProgram(const std::string& folder, bool amule, bool amuled);
 
   private:
     void MinimizeIntoNotificationArea();
@@ -337,6 +327,8 @@ class MainForm : public Messages {
     // one is under way.
     bool runUnderWay_ = false;
     unsigned runSerial_ = 0;
+    // The fields a backup and a restore read, once, as the run starts.
+    RunInputs ReadRunInputs() const;
     void BeginRunUnderWay();
     void EndRunUnderWay();
     // Hands a run to the worker, under way until `done` (on the window's thread) has run;

@@ -91,10 +91,6 @@ void MainForm::cb_lauchpad_watchClick() {
 
 // ---- The one further program that starts with Hoardwise and, when watched, is restarted.
 
-std::string MainForm::LaunchpadProcessName(const std::string& path) {
-    return AppRunnerProcessName(path);
-}
-
 void MainForm::cb_lauchpad_startupClick() {
     // The watch box keeps its mark while disabled; the observer ignores a disabled watch.
     const bool on = cb_lauchpad_startup.checked();

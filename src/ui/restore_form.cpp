@@ -18,15 +18,9 @@ void MainForm::RestorePartFiles(bool older) {
     runFiles_ = 0;
     runDamaged_ = 0;
     runEnd_ = RunEnd::Failed;
-    RestoreRequest request;
-    request.temp = TrimTrailingSeparators(edit_tempdir.text());
-    request.backup = TrimTrailingSeparators(edit_backupdir.text());
+    RestoreRequest request(ReadRunInputs());
     runFolder_ = request.backup;
-    request.subfolders = radio_storing_subfolder.checked();
-    request.client = TrimTrailingSeparators(edit_clientdir.text());
     request.older = older;
-    request.entries = listbox_files.items();
-    request.settingsFile = SettingsFilePath();
     // Before the backup folder is reserved, as the run checks it first.
     const RunRefusal owner = RestoreOwnerRefusal(request);
     if (owner.kind != RefusalKind::None) {
@@ -69,16 +63,6 @@ void MainForm::RestoreEnded(const RestoreReport& report) {
     runEnd_ = RestoreEnd(report);
     for (const RunMessage& message : texts.messages) ShowMessage(message.text, message.caption);
     RecordRun(true, false, report.outcome == RunResult::Succeeded, texts.history);
-}
-
-bool MainForm::RestoreAdditionalFiles(bool older) {
-    const std::string newest = TrimTrailingSeparators(edit_backupdir.text());
-    const std::vector<std::string> failed = hw::RestoreAdditionalFiles(
-        abfFileOperation1, older ? newest + kOldSuffix : newest,
-        TrimTrailingSeparators(edit_clientdir.text()), listbox_files.items());
-    if (failed.empty()) return true;
-    ShowMessage(RestoreExtrasText(*this, failed), msg_error_caption);
-    return false;
 }
 
 }  // namespace hw

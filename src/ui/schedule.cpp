@@ -7,6 +7,7 @@
 #include "base/errors.h"
 #include "base/numbers.h"
 #include "base/paths.h"
+#include "settings/settings.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 
@@ -14,13 +15,7 @@ namespace hw {
 
 namespace {
 
-constexpr int kDefaultMinutes = 30;
 constexpr int kMsPerMinute = 60000;
-
-int MinutesOrDefault(const std::string& text) {
-    int minutes = kDefaultMinutes;
-    return ParseWholeNumber(text, minutes) ? minutes : kDefaultMinutes;
-}
 
 }  // namespace
 
@@ -96,10 +91,10 @@ void MainForm::edit_autobackupExit() {
         throw HandlerError("'" + edit_autobackup.text() + "' ist kein gültiger Integerwert");
     }
     if (minutes > UpDown1.max() || minutes < UpDown1.min()) {
-        edit_autobackup.setText(std::to_string(kDefaultMinutes));
+        edit_autobackup.setText(std::to_string(kDefaultIntervalMinutes));
         ShowMessage(msg_interval_range, msg_error_caption);
     }
-    ApplyAutobackupInterval(MinutesOrDefault(edit_autobackup.text()));
+    ApplyAutobackupInterval(IntervalMinutes(edit_autobackup.text()));
 }
 
 void MainForm::UpDown1Changing(bool& /*allowChange*/, int newPosition) {
@@ -109,7 +104,7 @@ void MainForm::UpDown1Changing(bool& /*allowChange*/, int newPosition) {
 }
 
 void MainForm::SyncAutobackupInterval() {
-    UpDown1.setPosition(MinutesOrDefault(edit_autobackup.text()));
+    UpDown1.setPosition(IntervalMinutes(edit_autobackup.text()));
     timer_autobackup.setInterval(UpDown1.position() * kMsPerMinute);
     RefreshStatusText();
 }

@@ -34,6 +34,20 @@ void WriteParts(BackupDesk& d, const Strings& names, const std::string& generati
     }
 }
 
+// A desk whose backup folder B lies on a small tmpfs of its own, mounted at `disk`; `why` says
+// why there is none (the test is then skipped). The disk is unmounted before the desk's folders
+// go.
+struct SmallDiskDesk : BackupDesk {
+    explicit SmallDiskDesk(int megabytes, int inodes = 0) {
+        fs::create_directories(disk);
+        why = mounts.MountTmpfs(disk, megabytes, inodes);
+        f().edit_backupdir.setText(disk + "/B");
+    }
+    std::string disk = root / "disk";
+    ScratchMounts mounts;
+    std::string why;
+};
+
 TEST(KeptGeneration, IsOverwrittenByTheNextRunAndHoldsNothingOfItsOwnAfterwards) {
     BackupDesk d;
     WriteFile(d.C + "/server.met", "server list");
@@ -97,14 +111,10 @@ TEST(KeptGeneration, InSubfolderModeKeepsOnlyTheSubfoldersStillBackedUp) {
 }
 
 TEST(KeptGeneration, IsNotKeptOnANearlyFullDisk) {
-    BackupDesk d;
-    const std::string disk = d.root / "disk";
-    fs::create_directories(disk);
-    ScratchMounts mounts;
-    const std::string why = mounts.MountTmpfs(disk, 4);
-    if (!why.empty()) GTEST_SKIP() << why;
+    SmallDiskDesk d(4);
+    if (!d.why.empty()) GTEST_SKIP() << d.why;
+    const std::string& disk = d.disk;
     WriteFile(d.T + "/001.part.met", PartMet("1"));
-    d.f().edit_backupdir.setText(disk + "/B");
     for (const bool nearlyFull : {false, true}) {
         SCOPED_TRACE(nearlyFull ? "nearly full" : "room enough");
         // 3.9 of 4 MB taken.
@@ -119,13 +129,9 @@ TEST(KeptGeneration, IsNotKeptOnANearlyFullDisk) {
 // Kept while the next run, writing only what changed since it, leaves 5 % free; once thrown
 // away, kept again only from 7.5 %, so that a disk near a mark does not swap from run to run.
 TEST(KeptGeneration, IsKeptWhileTheNextRunLeavesRoomAndAgainOnlyWithMore) {
-    BackupDesk d;
-    const std::string disk = d.root / "disk";
-    fs::create_directories(disk);
-    ScratchMounts mounts;
-    const std::string why = mounts.MountTmpfs(disk, 4);
-    if (!why.empty()) GTEST_SKIP() << why;
-    d.f().edit_backupdir.setText(disk + "/B");
+    SmallDiskDesk d(4);
+    if (!d.why.empty()) GTEST_SKIP() << d.why;
+    const std::string& disk = d.disk;
     WriteFile(d.T + "/001.part.met", PartMet("unchanged"));
     std::string ballast;
     auto leaveFree = [&](double share) {
@@ -163,13 +169,9 @@ TEST(KeptGeneration, IsKeptWhileTheNextRunLeavesRoomAndAgainOnlyWithMore) {
 }
 
 TEST(KeptGeneration, ADiskOutOfInodesIsToldSo) {
-    BackupDesk d;
-    const std::string disk = d.root / "disk";
-    fs::create_directories(disk + "/");
-    ScratchMounts mounts;
-    const std::string why = mounts.MountTmpfs(disk, 4, 64);
-    if (!why.empty()) GTEST_SKIP() << why;
-    d.f().edit_backupdir.setText(disk + "/B");
+    SmallDiskDesk d(4, 64);
+    if (!d.why.empty()) GTEST_SKIP() << d.why;
+    const std::string& disk = d.disk;
     for (const char* name : {"001.part.met", "002.part.met"})
         WriteFile(d.T + "/" + name, PartMet(name));
     int filler = 0;
@@ -195,13 +197,9 @@ TEST(KeptGeneration, ADiskOutOfInodesIsToldSo) {
 // On a nearly full disk the generation thrown away is removed in the background; a run that needs
 // its name again at once waits for that removal. Which of two racing removals stumbles is chance.
 TEST(KeptGeneration, ARunRightAfterALargeOneWasThrownAwayWaitsForItsRemoval) {
-    BackupDesk d;
-    const std::string disk = d.root / "disk";
-    fs::create_directories(disk);
-    ScratchMounts mounts;
-    const std::string why = mounts.MountTmpfs(disk, 64, 6100);  // one generation of 6,000 copies
-    if (!why.empty()) GTEST_SKIP() << why;
-    d.f().edit_backupdir.setText(disk + "/B");
+    SmallDiskDesk d(64, 6100);  // one generation of 6,000 copies
+    if (!d.why.empty()) GTEST_SKIP() << d.why;
+    const std::string& disk = d.disk;
     WriteFile(d.T + "/0.part.met", PartMet("first"));
     d.f().BackupPartFiles(false);
     for (int round = 0; round < 6; ++round) {
@@ -222,13 +220,9 @@ TEST(KeptGeneration, ARunRightAfterALargeOneWasThrownAwayWaitsForItsRemoval) {
 // A removal cut short (here by a copy that cannot be removed for a while) leaves the folder
 // marked as the program's own, so that a later run finishes it instead of refusing it for good.
 TEST(KeptGeneration, ARemovalCutShortKeepsTheMarkSoThatALaterRunFinishesIt) {
-    BackupDesk d;
-    const std::string disk = d.root / "disk";
-    fs::create_directories(disk);
-    ScratchMounts mounts;
-    const std::string why = mounts.MountTmpfs(disk, 4);
-    if (!why.empty()) GTEST_SKIP() << why;
-    d.f().edit_backupdir.setText(disk + "/B");
+    SmallDiskDesk d(4);
+    if (!d.why.empty()) GTEST_SKIP() << d.why;
+    const std::string& disk = d.disk;
     WriteFile(d.T + "/001.part.met", PartMet("1"));
     WriteFile(d.T + "/002.part.met", PartMet("2"));
     for (int run = 0; run < 3; ++run) d.f().BackupPartFiles(false);
