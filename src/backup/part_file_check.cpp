@@ -14,6 +14,8 @@ class Cursor {
   public:
     Cursor(const unsigned char* data, std::size_t size) : data_(data), left_(size) {}
 
+    const unsigned char* Here() const { return data_; }
+
     bool Skip(std::uint64_t count) {
         if (count > left_) return false;
         data_ += count;
@@ -29,10 +31,20 @@ class Cursor {
         return Skip(static_cast<std::uint64_t>(bytes));
     }
 
-    // A length of `bytes` bytes followed by that many bytes.
-    bool SkipCounted(int bytes) {
+    // A length of `bytes` bytes followed by that many bytes, which `start` and `count` then name.
+    bool SkipCounted(int bytes, const unsigned char*& start, std::size_t& count) {
         std::uint64_t length = 0;
-        return Read(bytes, length) && Skip(length);
+        if (!Read(bytes, length)) return false;
+        start = data_;
+        count = static_cast<std::size_t>(length);
+        return Skip(length);
+    }
+
+    // `count` bytes, which `start` then names.
+    bool Take(std::uint64_t count, const unsigned char*& start, std::size_t& taken) {
+        start = data_;
+        taken = static_cast<std::size_t>(count);
+        return Skip(count);
     }
 
   private:
@@ -46,49 +58,58 @@ bool KnownType(std::uint64_t type) {
 
 enum class TagEnd { Read, Unknown, CutShort };
 
-TagEnd ReadTag(Cursor& in) {
+TagEnd ReadTag(Cursor& in, PartFileTag& tag) {
     std::uint64_t type = 0;
     if (!in.Read(1, type)) return TagEnd::CutShort;
-    const bool named = (type & kShortNameBit) == 0;
+    tag.shortName = (type & kShortNameBit) != 0;
     type &= ~std::uint64_t{kShortNameBit};
     // Not even its name is read: a newer tag may be laid out otherwise.
     if (!KnownType(type)) return TagEnd::Unknown;
-    if (!(named ? in.SkipCounted(2) : in.Skip(1))) return TagEnd::CutShort;
+    tag.type = static_cast<unsigned>(type);
+    if (tag.shortName) {
+        std::uint64_t id = 0;
+        if (!in.Read(1, id)) return TagEnd::CutShort;
+        tag.id = static_cast<unsigned char>(id);
+        tag.name = nullptr;
+        tag.nameSize = 0;
+    } else if (!in.SkipCounted(2, tag.name, tag.nameSize)) {
+        return TagEnd::CutShort;
+    }
     bool whole = true;
     switch (type) {
         case 0x01:  // hash
-            whole = in.Skip(kHashBytes);
+            whole = in.Take(kHashBytes, tag.value, tag.valueSize);
             break;
         case 0x02:  // string
-            whole = in.SkipCounted(2);
+            whole = in.SkipCounted(2, tag.value, tag.valueSize);
             break;
         case 0x03:  // 32-bit number
         case 0x04:  // float
-            whole = in.Skip(4);
+            whole = in.Take(4, tag.value, tag.valueSize);
             break;
         case 0x05:  // bool
         case 0x09:  // 8-bit number
-            whole = in.Skip(1);
+            whole = in.Take(1, tag.value, tag.valueSize);
             break;
         case 0x06: {  // bool array: a bit count, then the bits in whole bytes
             std::uint64_t bits = 0;
-            whole = in.Read(2, bits) && in.Skip(bits / 8 + 1);
+            whole = in.Read(2, bits) && in.Take(bits / 8 + 1, tag.value, tag.valueSize);
             break;
         }
         case 0x07:  // blob
-            whole = in.SkipCounted(4);
+            whole = in.SkipCounted(4, tag.value, tag.valueSize);
             break;
         case 0x08:  // 16-bit number
-            whole = in.Skip(2);
+            whole = in.Take(2, tag.value, tag.valueSize);
             break;
         case 0x0A:  // short blob
-            whole = in.SkipCounted(1);
+            whole = in.SkipCounted(1, tag.value, tag.valueSize);
             break;
         case 0x0B:  // 64-bit number
-            whole = in.Skip(8);
+            whole = in.Take(8, tag.value, tag.valueSize);
             break;
         default:  // 0x11 to 0x20: a string of fixed length
-            whole = in.Skip(type - 0x10);
+            whole = in.Take(type - 0x10, tag.value, tag.valueSize);
             break;
     }
     return whole ? TagEnd::Read : TagEnd::CutShort;
@@ -96,18 +117,25 @@ TagEnd ReadTag(Cursor& in) {
 
 }  // namespace
 
-bool IsWellFormedPartFile(const unsigned char* data, std::size_t size) {
+bool WalkPartFile(const unsigned char* data, std::size_t size, PartFileHead& head,
+                  const std::function<void(const PartFileTag&)>& onTag) {
     if (size == 0 || size > kLargestPartFile || data == nullptr) return false;
     Cursor in(data, size);
     std::uint64_t version = 0, partHashes = 0, tags = 0;
     if (!in.Read(1, version) || version < 0xE0 || version > 0xE2) return false;
-    if (!in.Skip(4 + kHashBytes) || !in.Read(2, partHashes) || !in.Skip(partHashes * kHashBytes) ||
+    if (!in.Skip(4)) return false;
+    const unsigned char* hash = in.Here();
+    if (!in.Skip(kHashBytes) || !in.Read(2, partHashes) || !in.Skip(partHashes * kHashBytes) ||
         !in.Read(4, tags))
         return false;
+    head.version = static_cast<unsigned>(version);
+    head.hash = hash;
     // Every tag takes at least one byte, so a count beyond the bytes left ends as cut short.
     for (std::uint64_t k = 0; k < tags; ++k) {
-        switch (ReadTag(in)) {
+        PartFileTag tag;
+        switch (ReadTag(in, tag)) {
             case TagEnd::Read:
+                if (onTag) onTag(tag);
                 break;
             case TagEnd::Unknown:
                 return true;
@@ -116,6 +144,11 @@ bool IsWellFormedPartFile(const unsigned char* data, std::size_t size) {
         }
     }
     return true;
+}
+
+bool IsWellFormedPartFile(const unsigned char* data, std::size_t size) {
+    PartFileHead head;
+    return WalkPartFile(data, size, head, nullptr);
 }
 
 bool IsWellFormedPartFile(const std::string& bytes) {

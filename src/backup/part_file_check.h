@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace hw {
@@ -19,5 +21,29 @@ constexpr std::size_t kLargestPartFile = std::size_t{64} << 20;
 // is trusted.
 bool IsWellFormedPartFile(const unsigned char* data, std::size_t size);
 bool IsWellFormedPartFile(const std::string& bytes);
+
+// One tag as the walk over a part file finds it, read whole. The pointers lie in the walked bytes.
+struct PartFileTag {
+    unsigned type = 0;       // without the short-name bit
+    bool shortName = false;  // named by the one byte `id`; else by `name`
+    unsigned char id = 0;
+    const unsigned char* name = nullptr;
+    std::size_t nameSize = 0;
+    // A string's bytes (without its length), a number's little-endian bytes, or whatever else the
+    // type holds.
+    const unsigned char* value = nullptr;
+    std::size_t valueSize = 0;
+};
+
+// What the walk found ahead of the tags.
+struct PartFileHead {
+    unsigned version = 0;
+    const unsigned char* hash = nullptr;  // 16 bytes
+};
+
+// Walks the bytes as IsWellFormedPartFile does and gives its verdict; every tag read whole goes
+// to `onTag` in file order, the head to `head` once it is read.
+bool WalkPartFile(const unsigned char* data, std::size_t size, PartFileHead& head,
+                  const std::function<void(const PartFileTag&)>& onTag);
 
 }  // namespace hw

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 #include <vector>
@@ -32,6 +33,52 @@ void RepairBeforeRestore(TabfFileOperation& op, const std::string& temp, const s
     RepairGenerations(op, removal, folders);
 }
 
+// A place as a restore of chosen part files takes it: a part file's name, in subfolder mode
+// below one folder. Anything else ("..", a full path, deeper folders) is never made a path.
+bool IsPlainPlace(const std::string& place, bool subfolders) {
+    if (place.empty() || place.find('\0') != std::string::npos) return false;
+    const std::size_t slash = place.find('/');
+    if (subfolders != (slash != std::string::npos)) return false;
+    const std::string name = subfolders ? place.substr(slash + 1) : place;
+    const std::string folder = subfolders ? place.substr(0, slash) : std::string();
+    if (subfolders && (folder.empty() || folder == "." || folder == "..")) return false;
+    return name.find('/') == std::string::npos && MaskMatches(name, kPartFileMask);
+}
+
+// The place of a backup copy, as the contents of a backup name it.
+std::string PlaceOf(const std::string& copy, bool subfolders) {
+    std::string name = LastElement(copy);
+    name.resize(name.size() - std::string(kBackupSuffix).size());
+    return subfolders ? NextToLastElement(copy) + "/" + name : name;
+}
+
+// Keeps the copies of the chosen places; the places the generation holds no copy of go to
+// `missing`, each once.
+void KeepChosen(std::vector<std::string>& sources, const std::vector<std::string>& only,
+                bool subfolders, std::vector<std::string>& missing) {
+    std::vector<std::string> chosen;
+    for (const std::string& place : only) {
+        if (std::find(chosen.begin(), chosen.end(), place) != chosen.end() ||
+            std::find(missing.begin(), missing.end(), place) != missing.end()) {
+            continue;
+        }
+        (IsPlainPlace(place, subfolders) ? chosen : missing).push_back(place);
+    }
+    std::sort(chosen.begin(), chosen.end());
+    std::vector<std::string> kept;
+    std::vector<bool> found(chosen.size(), false);
+    for (std::string& source : sources) {
+        const auto at = std::lower_bound(chosen.begin(), chosen.end(), PlaceOf(source, subfolders));
+        if (at == chosen.end() || *at != PlaceOf(source, subfolders)) continue;
+        found[static_cast<std::size_t>(at - chosen.begin())] = true;
+        kept.push_back(std::move(source));
+    }
+    for (std::size_t k = 0; k < chosen.size(); ++k) {
+        if (!found[k]) missing.push_back(chosen[k]);
+    }
+    sources = std::move(kept);
+}
+
 }  // namespace
 
 RunRefusal RestoreOwnerRefusal(const RestoreRequest& r) {
@@ -54,9 +101,23 @@ RestoreReport RunRestore(const RestoreRequest& r, TabfFileOperation& op,
     RepairBeforeRestore(op, temp, r.backup, r.client, removal);
     const std::string backup = r.older ? r.backup + kOldSuffix : r.backup;
 
+    auto list = [subfolders](const std::string& folder, std::vector<std::string>& into) {
+        return subfolders ? FindFilesInSubfolders(folder, kBackupFileMask, into)
+                          : FindFiles(folder, kBackupFileMask, into);
+    };
     std::vector<std::string> sources;
-    const bool found = subfolders ? FindFilesInSubfolders(backup, kBackupFileMask, sources)
-                                  : FindFiles(backup, kBackupFileMask, sources);
+    bool found = list(backup, sources);
+    // Chosen part files of B_old that come back in the same run as those of B.
+    std::vector<std::string> olderSources;
+    std::vector<std::string> fromOlder;
+    if (!r.older) {
+        for (const std::string& place : r.onlyFromOlder) {
+            if (std::find(r.only.begin(), r.only.end(), place) == r.only.end()) {
+                fromOlder.push_back(place);
+            }
+        }
+        if (!fromOlder.empty()) found = list(r.backup + kOldSuffix, olderSources) || found;
+    }
     if (!found) {
         // A backup disk that is not mounted leaves B missing, or its mount point empty.
         bool empty = true;
@@ -74,8 +135,19 @@ RestoreReport RunRestore(const RestoreRequest& r, TabfFileOperation& op,
     files::FolderAnchor tempFolder;
     if (!tempFolder.Open(temp)) return refuse(RefusalOf(RefusalKind::TempMissing, temp));
 
-    RemoveCopyLeftovers(op, RestoreTargetFolders(temp, r.client, r.entries));
-    bool failed = false;
+    // Chosen part files come back alone: no additional file, and nothing in the client folder.
+    std::vector<std::string> only = r.only;
+    if (r.older) only.insert(only.end(), r.onlyFromOlder.begin(), r.onlyFromOlder.end());
+    const bool chosen = !only.empty() || !fromOlder.empty();
+    const std::vector<std::string> noEntries;
+    const std::vector<std::string>& entries = chosen ? noEntries : r.entries;
+    if (chosen) {
+        KeepChosen(sources, only, subfolders, report.notInBackup);
+        KeepChosen(olderSources, fromOlder, subfolders, report.notInBackup);
+        sources.insert(sources.end(), olderSources.begin(), olderSources.end());
+    }
+    RemoveCopyLeftovers(op, RestoreTargetFolders(temp, r.client, entries));
+    bool failed = !report.notInBackup.empty();
     bool otherFailure = false;
     // A damaged copy would replace the client's file, which may still be good. The copies wait
     // under temporary names until all are written, so that one sync makes them durable.
@@ -168,7 +240,7 @@ RestoreReport RunRestore(const RestoreRequest& r, TabfFileOperation& op,
                           failedPath, failure.error};
         report.failure.noInodes = noInodes;
     }
-    report.extrasFailed = RestoreAdditionalFiles(op, backup, r.client, r.entries);
+    report.extrasFailed = RestoreAdditionalFiles(op, backup, r.client, entries);
     report.outcome = failed ? RunResult::Failed : RunResult::Succeeded;
     return report;
 }

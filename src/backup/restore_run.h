@@ -16,6 +16,13 @@ namespace hw {
 struct RestoreRequest : RunInputs {
     explicit RestoreRequest(RunInputs inputs = {}) : RunInputs(std::move(inputs)) {}
     bool older = false;  // from B_old
+    // Only the part files at these places (see DownloadRow::place in backup/backup_contents.h)
+    // and no additional file; every part file and the additional files when empty.
+    std::vector<std::string> only;
+    // With `only`, and in the same run: places brought back from B_old where `older` is not set
+    // (lost downloads that only the older generation holds whole). Ignored where `only` names
+    // the place as well.
+    std::vector<std::string> onlyFromOlder;
     RunProgress progress;
 };
 
@@ -29,6 +36,8 @@ struct RestoreReport {
     std::vector<std::string> damagedCopies;
     // The additional files that could not be restored, as the user names them.
     std::vector<std::string> extrasFailed;
+    // The places of `only` that the generation holds no copy of (the run then failed).
+    std::vector<std::string> notInBackup;
     std::size_t files = 0;  // restored, or already holding the backup's bytes
 };
 

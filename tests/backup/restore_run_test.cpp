@@ -322,3 +322,75 @@ TEST(RestoreEngine, ReportsTheOutcomeTheRefusalAndTheCounts) {
 
 }  // namespace
 }  // namespace hw::test
+
+namespace hw::test {
+namespace {
+
+// Chosen part files come back alone; a place that is no plain part-file place is never a path.
+TEST(RestoreEngine, OnlyTheChosenPartFilesComeBackAndUnknownOrUnsafePlacesAreNamed) {
+    struct Case {
+        bool subfolders;
+        Strings only;
+        Strings notInBackup;
+        Strings fromOlder = {};  // B_old holds 001 and 003
+    };
+    // clang-format off
+    const Case cases[] = {
+        {false, {"001.part.met", "001.part.met"}, {}},
+        {false, {"001.part.met", "009.part.met", "../out/001.part.met", "/x/001.part.met",
+                 "S/001.part.met", "001.part.met.HWS", ""},
+                {"../out/001.part.met", "/x/001.part.met", "S/001.part.met", "001.part.met.HWS", "",
+                 "009.part.met"}},
+        {true,  {"S/001.part.met", "S/T/001.part.met", "001.part.met", "../001.part.met", "./001.part.met"},
+                {"S/T/001.part.met", "001.part.met", "../001.part.met", "./001.part.met"}},
+        // One run from both generations; a place named for both comes from B.
+        {false, {"001.part.met"}, {}, {"003.part.met", "001.part.met"}},
+        {true,  {}, {"S/004.part.met"}, {"S/003.part.met", "S/004.part.met"}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.only.size());
+        BackupDesk d;
+        const std::string sub = c.subfolders ? "/S" : "";
+        for (const char* name : {"/001.part.met", "/002.part.met"}) {
+            WriteFile(d.B + sub + name + ".HWS", PartMet(std::string("backup of ") + name));
+        }
+        for (const char* name : {"/001.part.met", "/003.part.met"}) {
+            WriteFile(d.B + "_old" + sub + name + ".HWS", PartMet(std::string("older ") + name));
+        }
+        WriteFile(d.T + sub + "/002.part.met", PartMet("further along"));
+        WriteFile(d.B + "/~hws_xtra/server.met", "backup copy");
+        WriteFile(d.C + "/server.met", "current");
+        RestoreRequest request;
+        request.temp = d.T;
+        request.backup = d.B;
+        request.client = d.C;
+        request.subfolders = c.subfolders;
+        request.entries = {"server.met"};
+        request.only = c.only;
+        request.onlyFromOlder = c.fromOlder;
+        std::vector<std::size_t> told;
+        request.progress = [&](std::size_t, std::size_t all) { told.push_back(all); };
+        TabfFileOperation op;
+        BackgroundRemoval removal;
+        const RestoreReport report = RunRestore(request, op, removal);
+        removal.Wait();
+        EXPECT_EQ(report.outcome, c.notInBackup.empty() ? RunResult::Succeeded : RunResult::Failed);
+        EXPECT_EQ(report.notInBackup, c.notInBackup);
+        const bool third = !c.fromOlder.empty();
+        EXPECT_EQ(report.files, c.only.empty() ? 1u : third ? 2u : 1u);
+        EXPECT_EQ(told, std::vector<std::size_t>(report.files, report.files));  // of the chosen
+        if (!c.only.empty()) {
+            EXPECT_EQ(ReadFile(d.T + sub + "/001.part.met"), PartMet("backup of /001.part.met"));
+        }
+        if (third) {
+            EXPECT_EQ(ReadFile(d.T + sub + "/003.part.met"), PartMet("older /003.part.met"));
+        }
+        EXPECT_EQ(ReadFile(d.T + sub + "/002.part.met"), PartMet("further along"));
+        EXPECT_EQ(ReadFile(d.C + "/server.met"), "current");
+        EXPECT_FALSE(fs::exists(d.root / "out"));
+    }
+}
+
+}  // namespace
+}  // namespace hw::test

@@ -9,7 +9,12 @@
 
 #include <csignal>
 #include <cstdio>
+#include <map>
 
+#include "backup/backup_contents.h"
+#include "backup/backup_run.h"
+#include "backup/part_file_bytes.h"
+#include "backup/restore_run.h"
 #include "base/amule.h"
 #include "shell/find_files.h"
 #include "supervision/process_table_linux.h"
@@ -196,6 +201,77 @@ TEST_F(AmuleDaemon, TheCommandLineRunStartsItRestartsItAndBacksItUp) {
     EXPECT_EQ(service.Wait(30), 0) << service.err();
     EXPECT_NE(service.err().find("Backup (automatic): 3 part files, successful"), std::string::npos)
         << service.err();
+}
+
+// aMule's own part files as the contents of a backup read them: a download deleted since the
+// backup is missing and comes back alone; one further along keeps its progress.
+TEST_F(AmuleDaemon, ItsPartFilesAreReadAndOnlyTheLostOneIsRestored) {
+    ASSERT_TRUE(TickUntilAnswering()) << "amuled was not started on " << config;
+    // The name with its spaces as they are: aMule keeps a "%20" of a link as it stands.
+    for (const char* link :
+         {kLinks[0], kLinks[1],
+          "ed2k://|file|Grüße aus Köln.mkv|734003200|00112233445566778899AABBCCDDEEFF|/"}) {
+        Command(std::string("add ") + link);
+    }
+    ASSERT_TRUE(test::WaitUntil([&] { return PartFiles().size() == 3; }, 20));
+    desk.f().cb_watchclient.setChecked(false);
+    Stop(SIGTERM);
+    RunInputs inputs;
+    inputs.temp = temp;
+    inputs.backup = home / "backup";
+    inputs.client = config;
+    TabfFileOperation op;
+    BackgroundRemoval removal;
+    ASSERT_EQ(RunBackup(BackupRequest(inputs), op, removal).outcome, RunResult::Succeeded);
+    removal.Wait();
+
+    // The names, sizes and hashes of the links, by the part file aMule gave each.
+    std::map<std::string, std::string> placeOf;  // by hash
+    for (const std::string& path : PartFiles()) {
+        const std::optional<PartFileInfo> info = ReadPartFileInfoAt(path);
+        ASSERT_TRUE(info) << path;
+        placeOf[info->HashText()] = path.substr(temp.size() + 1);
+        EXPECT_LT(info->done, info->size) << path;  // nothing was downloaded
+    }
+    ASSERT_EQ(placeOf.size(), 3u);
+    const std::pair<std::string, std::uint64_t> facts[] = {{"small.bin", 1048576},
+                                                           {"larger than 4 GiB.iso", 5000000000ULL},
+                                                           {"Grüße aus Köln.mkv", 734003200}};
+    for (int k = 0; k < 3; ++k) {
+        const std::optional<PartFileInfo> info =
+            ReadPartFileInfoAt(temp + "/" + placeOf[kHashes[k]]);
+        EXPECT_EQ(std::make_pair(info->name, info->size), facts[k]);
+    }
+
+    // The small download lost with its spares; the one from Cologne further along.
+    const std::string lost = placeOf[kHashes[0]];
+    const std::string ahead = placeOf[kHashes[2]];
+    Output("rm -f '" + temp + "/" + lost + "'*");
+    const std::string hash = test::ReadFile(temp + "/" + ahead).substr(5, 16);  // after the date
+    const std::string further =
+        test::PartFile(hash, {test::NameTag("Grüße aus Köln.mkv"), test::SizeTag(734003200),
+                              test::Gap(0, 1000000, 734003200)});
+    test::WriteFile(temp + "/" + ahead, further);
+
+    const BackupContents contents = ReadBackupContents({temp, home / "backup", config, false});
+    std::map<std::string, DownloadState> states;
+    for (const DownloadRow& row : contents.rows) states[row.place] = row.state;
+    EXPECT_EQ(states,
+              (std::map<std::string, DownloadState>{{lost, DownloadState::MissingInTemp},
+                                                    {placeOf[kHashes[1]], DownloadState::Whole},
+                                                    {ahead, DownloadState::AheadOfBackup}}));
+    EXPECT_EQ(CountAheadOfBackup(contents, false), 1u);
+
+    RestoreRequest request(inputs);
+    request.only = LostPlaces(contents).newest;
+    EXPECT_EQ(request.only, std::vector<std::string>{lost});
+    const RestoreReport report = RunRestore(request, op, removal);
+    removal.Wait();
+    EXPECT_EQ(report.outcome, RunResult::Succeeded);
+    EXPECT_EQ(report.files, 1u);
+    EXPECT_EQ(test::ReadFile(temp + "/" + lost), test::ReadFile(home / "backup/" + lost + ".HWS"));
+    EXPECT_EQ(ReadPartFileInfoAt(temp + "/" + lost)->name, "small.bin");
+    EXPECT_EQ(test::ReadFile(temp + "/" + ahead), further);
 }
 
 }  // namespace
