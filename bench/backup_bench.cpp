@@ -5,8 +5,9 @@
 // or `restore --yes`, found beside this program in the build folder.
 //   first backup     into an empty backup folder;
 //   repeated backup  with B, B_old and the hidden kept generation present and a tenth of the part
-//                    files rewritten before each round; cp copies all anew after an rm -rf of its
-//                    previous copy, rsync writes what changed in its previous copy;
+//                    files rewritten two seconds before each round (see RewriteShare); cp
+//                    copies all anew after an rm -rf of its previous copy, rsync writes what
+//                    changed in its previous copy;
 //   nothing changed  the same, with no part file changed since the last backup;
 //   restore to empty the backup folder into an empty temp folder;
 //   restore over     the backup folder over a temp folder in which a tenth of the files changed
@@ -18,6 +19,7 @@
 // / tool time, and the machine's load (/proc/loadavg) when each row was done.
 //
 // backup_bench [folder] [--rounds 7] [--files 1000,10000,50000] [--fs disk,tmpfs,ext4,exfat]
+//              [--jobs 1,2,3 or repeated-backup,nothing-changed,...] [--just-written]
 // --rounds may list one count per size, in the order of --files; the last one holds for the rest.
 // The folder is the disk measured, and holds the images; it defaults to the build folder. A sync
 // there also writes whatever else is waiting on that disk; the ext4 image's sync writes only its
@@ -35,6 +37,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -73,6 +76,8 @@ struct Options {
     std::vector<int> rounds{7};
     std::vector<int> sizes{1000, 10000, 50000};
     std::vector<std::string> fileSystems = kFileSystems;
+    std::vector<bool> jobs = std::vector<bool>(kJobs.size(), true);  // by Job
+    bool justWritten = false;  // the repeated backup right after the rewrite (see RewriteShare)
 };
 
 std::vector<std::string> SplitList(const std::string& text) {
@@ -104,6 +109,21 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             for (const std::string& name : options.fileSystems) {
                 if (std::find(kFileSystems.begin(), kFileSystems.end(), name) == kFileSystems.end())
                     return false;
+            }
+        } else if (arg == "--just-written") {
+            options.justWritten = true;
+        } else if (arg == "--jobs" && valueFollows) {
+            // By number (1 is the first backup) or by name with dashes for spaces.
+            options.jobs.assign(kJobs.size(), false);
+            for (std::string item : SplitList(argv[++i])) {
+                std::replace(item.begin(), item.end(), '-', ' ');
+                std::size_t job = 0;
+                while (job < kJobs.size() && kJobs[job] != item &&
+                       std::to_string(job + 1) != item) {
+                    ++job;
+                }
+                if (job == kJobs.size()) return false;
+                options.jobs[job] = true;
             }
         } else if (arg.rfind("-", 0) == 0 || folderGiven) {
             return false;
@@ -259,7 +279,12 @@ Row MeasureJob(const std::array<Side, kSideCount>& sides,
 // Rewrites the round's tenth of the part files, as a client does with its active downloads,
 // with the same bytes in each target folder (a name there carries the target's suffix). Dated a
 // minute back, the shortest interval of automatic backups: the rounds here follow each other
-// within seconds, which no client and schedule do.
+// within seconds, which no client and schedule do. Their change times cannot be dated back, and
+// Hoardwise reads a part file changed within the last two seconds twice, after a wait for a
+// write that may still be under way (tools copy whatever they meet): a client's writes are
+// spread over the minute between two backups, so before the backup is timed the files are let
+// age past that, unless --just-written times the backup right after all of them were written.
+constexpr auto kJustWritten = std::chrono::milliseconds(2100);
 void RewriteShare(std::mt19937& random, int files, int round,
                   const std::vector<std::pair<std::string, std::string>>& targets) {
     const int rewritten = std::max(files * kRewrittenPercent / 100, 1);
@@ -273,7 +298,7 @@ void RewriteShare(std::mt19937& random, int files, int round,
 }
 
 void MeasureScene(const std::string& base, const std::string& label, int files, int rounds,
-                  std::vector<Row>& rows) {
+                  const std::vector<bool>& jobs, bool justWritten, std::vector<Row>& rows) {
     std::string pattern = base + "/hoardwise-bench-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         std::perror(base.c_str());
@@ -313,6 +338,7 @@ void MeasureScene(const std::string& base, const std::string& label, int files, 
 
     auto measure = [&](int job, const std::array<Side, kSideCount>& sides,
                        const std::function<void(int)>& beforeRound = nullptr) {
+        if (!jobs[job]) return;
         const auto start = std::chrono::steady_clock::now();
         Row row = MeasureJob(sides, beforeRound, rounds);
         row.job = job;
@@ -329,6 +355,8 @@ void MeasureScene(const std::string& base, const std::string& label, int files, 
 
     // The steady state of a backup folder: B, B_old and the generation kept hidden beside them.
     for (int i = 0; i < 3; ++i) RunCommand(backup);
+    // rsync's copy as well, where the first backup was not measured.
+    RunCommand(rsync(f.temp, f.rsyncCopy));
     const std::string cpAnew = "rm -rf " + ShellQuoted(f.cpCopy) + " && " + cp(f.temp, f.cpCopy);
     const std::array<Side, kSideCount> steadyBackup = {
         ToolSide(nullptr, backup), ToolSide(nullptr, cpAnew),
@@ -337,6 +365,7 @@ void MeasureScene(const std::string& base, const std::string& label, int files, 
     checkedBackup[kHoardwise].check = backedUp;
     measure(kRepeatedBackup, checkedBackup, [&](int round) {
         RewriteShare(random, files, round, {{f.temp, ""}});
+        if (!justWritten) std::this_thread::sleep_for(kJustWritten);
     });
     // The round before left every copy as the temp folder is.
     measure(kNothingChanged, checkedBackup);
@@ -345,6 +374,11 @@ void MeasureScene(const std::string& base, const std::string& label, int files, 
     measure(kRestoreToEmpty, {emptyRestore, ToolSide(remove(f.cpCopy), cp(f.backup, f.cpCopy)),
                               ToolSide(remove(f.rsyncCopy), rsync(f.backup, f.rsyncCopy))});
 
+    if (!jobs[kRestoreToEmpty] && jobs[kRestoreOver]) {
+        remove(f.cpCopy)();
+        RunCommand(cp(f.backup, f.cpCopy));
+        RunCommand(rsync(f.backup, f.rsyncCopy));
+    }
     // cp writes over every file of its previous copy; rsync only over those that differ.
     const std::vector<std::pair<std::string, std::string>> restoreTargets = {
         {f.temp, ""}, {f.cpCopy, kBackupSuffix}, {f.rsyncCopy, kBackupSuffix}};
@@ -390,7 +424,9 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: %s [folder] [--rounds 7[,7,3]] [--files 1000,10000,50000] "
-                     "[--fs disk,tmpfs,ext4,exfat]\n",
+                     "[--fs disk,tmpfs,ext4,exfat]\n"
+                     "  [--jobs first-backup,repeated-backup,nothing-changed,restore-to-empty,"
+                     "restore-over (or 1-5)] [--just-written]\n",
                      argv[0]);
         return 2;
     }
@@ -426,7 +462,7 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < options.sizes.size(); ++i) {
             const int rounds = options.rounds[std::min(i, options.rounds.size() - 1)];
             MeasureScene(disk ? options.folder : mount.path(), label, options.sizes[i], rounds,
-                         rows);
+                         options.jobs, options.justWritten, rows);
         }
     }
     PrintTable(rows);

@@ -185,6 +185,27 @@ CopyRecords LoadCopyRecords(const std::string& folder) {
     return records;
 }
 
+bool SameTrustedRecords(const CopyRecords& records, const CopyRecords& saved) {
+    const auto same = [](const struct timespec& a, const struct timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    std::size_t trusted = 0;
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        const files::CopyRecord& r = records.RecordAt(k);
+        if (!r.trusted) continue;
+        ++trusted;
+        // Places are unique in both (see Index), so a match for each makes the two sets equal.
+        const files::CopyRecord* s = saved.Find(records.PlaceAt(k));
+        if (s == nullptr || !s->trusted || s->sourceInode != r.sourceInode || s->size != r.size ||
+            !same(s->sourceModified, r.sourceModified) ||
+            !same(s->sourceChanged, r.sourceChanged) || s->copyInode != r.copyInode ||
+            !same(s->copyChanged, r.copyChanged)) {
+            return false;
+        }
+    }
+    return trusted == saved.size();
+}
+
 bool SaveCopyRecords(const std::string& folder, const CopyRecords& records) {
     const std::string path = JoinPath(folder, kRecordName);
     const int fd =

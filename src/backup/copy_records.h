@@ -52,6 +52,9 @@ class CopyRecords {
 };
 
 CopyRecords LoadCopyRecords(const std::string& folder);
+// True when `records` hold exactly the trusted records of `saved` (as LoadCopyRecords gave them),
+// under the same places in any order: saving them would write the file again unchanged.
+bool SameTrustedRecords(const CopyRecords& records, const CopyRecords& saved);
 // Writes the trusted records into the folder, replacing any there. False when it could not;
 // a partial file is then never taken for a record.
 bool SaveCopyRecords(const std::string& folder, const CopyRecords& records);

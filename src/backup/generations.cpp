@@ -408,8 +408,11 @@ StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     for (const std::string& subfolder : subfolders) {
         ::rmdir(JoinPath(f.staging, subfolder).c_str());
     }
-    // Without its record the next run only reads the files again.
-    if (trustRecords) SaveCopyRecords(f.staging, copies.records);
+    // Without its record the next run only reads the files again. A generation whose copies were
+    // all kept as its record file tells keeps that file: it was made durable with the generation.
+    if (trustRecords && (known.empty() || !SameTrustedRecords(copies.records, known))) {
+        SaveCopyRecords(f.staging, copies.records);
+    }
     // The first step that fails is the one told, not the removal of what it left.
     StepResult done = {false, "", 0};
     if (staging.StillThere()) {

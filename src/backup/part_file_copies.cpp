@@ -16,7 +16,10 @@ namespace hw {
 
 namespace {
 
-enum class CopyEnd { Copied, TooLong, BadName, Damaged, Missing, Unreadable, NotWritten };
+// Unsettled: written a moment ago, and left for a later pass (see files::WouldWaitToSettle).
+// clang-format off
+enum class CopyEnd { Copied, TooLong, BadName, Damaged, Missing, Unreadable, NotWritten, Unsettled };
+// clang-format on
 
 // With `made` given, the copy's record goes there, checked against `known` first. A target that
 // could not be written is named in `notWritten` with the reason.
@@ -105,6 +108,22 @@ bool KeptAsRecorded(const PartFileJob& job, const files::CopyRecord& known,
                                     job.place.c_str(), known);
 }
 
+// True when the job's source changed so recently that its copy would first wait for the write
+// to end (see files::WouldWaitToSettle); looked up as KeptAsRecorded does. A source that cannot
+// be looked at is copied at once, which tells why.
+bool Unsettled(const PartFileJob& job, const files::FolderAnchor& temp,
+               const TabfFileOperation::CopyMode& mode, std::string& name) {
+    struct stat info {};
+    int looked = 0;
+    if (temp.IsOpen()) {
+        name.assign(job.SourceInTemp());
+        looked = ::fstatat(temp.Descriptor(), name.c_str(), &info, 0);
+    } else {
+        looked = ::stat(job.Source().c_str(), &info);
+    }
+    return looked == 0 && S_ISREG(info.st_mode) && files::WouldWaitToSettle(info, mode);
+}
+
 }  // namespace
 
 std::string_view PartFileJob::SourceInTemp() const {
@@ -157,6 +176,8 @@ StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bo
     std::vector<unsigned> copiedBy(jobs.size());
     // A thread stops at the first target it could not write: its slot holds that one.
     std::vector<StepResult> notWrittenBy(workers);
+    TabfFileOperation::CopyMode settling = mode;
+    settling.clock = op.clock;
     const std::size_t stopped =
         files::ForEachIndex(jobs.size(), workers, [&](std::size_t k, unsigned worker) {
             const PartFileJob& job = jobs[k];
@@ -168,8 +189,10 @@ StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bo
                 made = *record;
                 ends[k] = CopyEnd::Copied;
             } else {
-                ends[k] = CopyChecked(ops[worker], mode, job.Source(), job.Target(),
-                                      notWrittenBy[worker], nullptr, &made);
+                ends[k] = Unsettled(job, temp, settling, names[worker])
+                              ? CopyEnd::Unsettled
+                              : CopyChecked(ops[worker], mode, job.Source(), job.Target(),
+                                            notWrittenBy[worker], nullptr, &made);
             }
             if (progress != nullptr) progress->Done();
             return ends[k] != CopyEnd::NotWritten;
@@ -178,6 +201,26 @@ StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bo
         // The failure that a sequential run would have met first is the one told.
         copies.notWritten = jobs[stopped].Previous();
         return notWrittenBy[copiedBy[stopped]];
+    }
+    // The sources written a moment ago, copied now that the others are done: the wait for their
+    // writes to end (in the first of them) is what is left of it, once for all.
+    std::vector<std::size_t> unsettled;
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+        if (ends[k] == CopyEnd::Unsettled) unsettled.push_back(k);
+    }
+    const std::size_t stoppedLater = files::ForEachIndex(
+        unsettled.size(), std::min(std::max(op.CopyWorkers(unsettled.size()), 1u), workers),
+        [&](std::size_t i, unsigned worker) {
+            const std::size_t k = unsettled[i];
+            copiedBy[k] = worker;
+            ends[k] = CopyChecked(ops[worker], mode, jobs[k].Source(), jobs[k].Target(),
+                                  notWrittenBy[worker], nullptr, &copies.records.At(k));
+            return ends[k] != CopyEnd::NotWritten;
+        });
+    if (stoppedLater < unsettled.size()) {
+        const std::size_t k = unsettled[stoppedLater];
+        copies.notWritten = jobs[k].Previous();
+        return notWrittenBy[copiedBy[k]];
     }
     StepResult notWritten;
     if (std::any_of(ends.begin(), ends.end(), WorthRereading)) {
@@ -234,6 +277,7 @@ StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bo
                 break;
             case CopyEnd::Missing:
             case CopyEnd::NotWritten:
+            case CopyEnd::Unsettled:
                 break;
             case CopyEnd::Damaged:
             case CopyEnd::Unreadable: {

@@ -472,6 +472,11 @@ CopyResult CopyJudged(int in, struct stat info, const std::string& target,
 
 }  // namespace
 
+bool WouldWaitToSettle(const struct stat& source, const CopyOptions& options) {
+    long long wait = 0;
+    return ChangedJustNow(source.st_ctim, Now(options), wait) && wait > 0;
+}
+
 CopyResult CopyFile(const std::string& source, const std::string& target,
                     const CopyOptions& options) {
     // Most downloads have not changed since the generation that a backup overwrites.

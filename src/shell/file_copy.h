@@ -3,6 +3,7 @@
 // of the file system, have headers of their own, included here for the callers of all three.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -118,6 +119,11 @@ struct CopyOptions {
     // empty.
     std::function<struct timespec()> clock;
 };
+
+// True when a judged copy of a source as `source` describes would first wait for a write that
+// may still be under way (see CopyOptions::accept), by `options.clock` or the system's. A caller
+// with many sources copies such ones last: they then share what is left of one wait.
+bool WouldWaitToSettle(const struct stat& source, const CopyOptions& options);
 
 // A regular file to exactly `target`, keeping its bytes, permissions and modification time.
 // Anything but a regular file (a pipe, a device, a socket) fails without being read, and no

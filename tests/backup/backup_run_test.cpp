@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "backup/backup_fixture.h"
 #include "base/paths.h"
@@ -53,6 +55,36 @@ TEST(BackupRun, KeepsExactlyOneOlderGeneration) {
     d.f().FinishBackgroundWork();
     EXPECT_EQ(Names(d.root.path()),
               (Strings{".backup.hws-discard", "backup", "backup_old", "client", "temp"}));
+}
+
+// A part file written a moment ago is copied after all others: the wait for its write to end
+// is then mostly over.
+TEST(BackupRun, APartFileWrittenJustNowIsCopiedLast) {
+    BackupDesk d;
+    for (int k = 1; k <= 7; ++k) {
+        WriteFile(d.T + "/00" + std::to_string(k) + ".part.met",
+                  PartMet("older " + std::to_string(k)));
+    }
+    ::usleep(400000);  // more than the settling time between the older ones and the new one
+    const std::string recent = d.T + "/008.part.met";
+    WriteFile(recent, PartMet("just now"));
+    struct stat info {};
+    ASSERT_EQ(::stat(recent.c_str(), &info), 0);
+    TabfFileOperation& op = d.f().abfFileOperation1;
+    op.stepsInOrder = true;
+    // Some 100 ms after the new one's change: every file is read twice, only it would wait.
+    op.clock = [&] {
+        const long ns = info.st_ctim.tv_nsec + 100'000'000;
+        return timespec{info.st_ctim.tv_sec + ns / 1'000'000'000, ns % 1'000'000'000};
+    };
+    std::vector<std::string> secondReads;
+    op.waitBeforeSecondRead = [&](const std::string& source) { secondReads.push_back(source); };
+    d.f().BackupPartFiles(false);
+    EXPECT_EQ(d.messages(), Strings{kOk});
+    ASSERT_EQ(secondReads.size(), 8u);
+    EXPECT_EQ(secondReads.back(), recent);
+    EXPECT_EQ(ReadFile(d.B + "/008.part.met.HWS"), PartMet("just now"));
+    EXPECT_EQ(ReadFile(d.B + "/003.part.met.HWS"), PartMet("older 3"));
 }
 
 TEST(BackupRun, SubfolderModeTakesOnlyImmediateSubfoldersAndMatchesIgnoringCase) {

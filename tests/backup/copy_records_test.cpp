@@ -85,6 +85,48 @@ TEST(CopyRecords, AFileIsTakenWholeOrNotAtAll) {
     }
 }
 
+// A run whose copies were all kept as recorded leaves the record file as it is: only a record
+// that differs in any field, one more or one fewer makes it write the file anew.
+TEST(CopyRecords, TheSameTrustedRecordsInAnyOrderNeedNoNewFile) {
+    TempDir dir;
+    CopyRecords saved;
+    for (ino_t k = 1; k <= 3; ++k) saved.Add(std::to_string(k) + ".part.met.HWS", Trusted(k));
+    ASSERT_TRUE(SaveCopyRecords(dir.path(), saved));
+    const CopyRecords loaded = LoadCopyRecords(dir.path());
+    using Change = std::function<void(files::CopyRecord&)>;
+    // clang-format off
+    const struct { const char* what; Change change; bool withFourth, withoutThird, same; } cases[] = {
+        {"in another order", nullptr, false, false, true},
+        {"an untrusted one more", nullptr, true, false, true},
+        {"a trusted one more", [](files::CopyRecord& r) { r.trusted = true; }, true, false, false},
+        {"one fewer", nullptr, false, true, false},
+        {"the copy's change time", [](files::CopyRecord& r) { r.copyChanged.tv_nsec++; }, false, false, false},
+        {"the copy's inode", [](files::CopyRecord& r) { r.copyInode++; }, false, false, false},
+        {"the source's change time", [](files::CopyRecord& r) { r.sourceChanged.tv_sec++; }, false, false, false},
+        {"the source's modification", [](files::CopyRecord& r) { r.sourceModified.tv_nsec++; }, false, false, false},
+        {"the size", [](files::CopyRecord& r) { r.size++; }, false, false, false},
+        {"no longer trusted", [](files::CopyRecord& r) { r.trusted = false; }, false, false, false},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CopyRecords records;
+        for (ino_t k = 3; k >= 1; --k) {
+            if (k == 3 && c.withoutThird) continue;
+            files::CopyRecord r = Trusted(k);
+            if (c.change && !c.withFourth && k == 2) c.change(r);
+            records.Add(std::to_string(k) + ".part.met.HWS", r);
+        }
+        if (c.withFourth) {
+            files::CopyRecord r;
+            if (c.change) c.change(r);
+            records.Add("4.part.met.HWS", r);
+        }
+        EXPECT_EQ(SameTrustedRecords(records, loaded), c.same);
+    }
+    EXPECT_TRUE(SameTrustedRecords(CopyRecords{}, CopyRecords{}));
+}
+
 // The copies in subfolders are looked up by their place below the generation, their sources
 // below the temp folder.
 TEST(CopyRecords, InSubfolderModeARunKeepsOnlyAnUnchangedCopyUnread) {
@@ -105,10 +147,18 @@ TEST(CopyRecords, InSubfolderModeARunKeepsOnlyAnUnchangedCopyUnread) {
             const struct timespec times[2] = {before.st_atim, before.st_mtim};
             ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
         }
+        struct stat record {};
+        ASSERT_EQ(::stat((d.root / ".backup.hws-discard/.hws-record").c_str(), &record), 0);
+        ::usleep(20000);  // past the coarse clock tick, so that a rewrite shows in the times
         std::atomic<int> reads{0};
         d.f().abfFileOperation1.afterRead = [&reads] { ++reads; };
         d.f().BackupPartFiles(false);
         EXPECT_EQ(reads > 0, rewritten);
+        struct stat after {};
+        ASSERT_EQ(::stat((d.B + "/.hws-record").c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino == record.st_ino && after.st_ctim.tv_sec == record.st_ctim.tv_sec &&
+                      after.st_ctim.tv_nsec == record.st_ctim.tv_nsec,
+                  !rewritten);
         EXPECT_EQ(ReadFile(d.B + "/Temp1/001.part.met.HWS"),
                   PartMet(rewritten ? "again" : "first"));
     }

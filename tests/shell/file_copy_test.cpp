@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -112,6 +113,30 @@ TEST(FileOperation, InPlaceCopyIntoAnExistingFolderGoesUnderTheSourcesName) {
         EXPECT_TRUE(op.PutInPlace(staged));
         EXPECT_EQ(ReadFile(dir / "into/x.part.met"), "content");
         ::unlink((dir / "into/x.part.met").c_str());
+    }
+}
+
+// A source waits before its second read only within the settling time after its change, or
+// with a change ahead of the clock.
+TEST(WouldWaitToSettle, OnlyASourceChangedWithinTheSettlingTime) {
+    // clang-format off
+    const struct { const char* what; long long clockMs; bool waits; } cases[] = {
+        {"at its change", 0, true}, {"100 ms after", 100, true}, {"400 ms after", 400, false},
+        {"a second after", 1000, false}, {"a minute after", 60000, false},
+        {"5 s before", -5000, true},
+    };
+    // clang-format on
+    struct stat source {};
+    source.st_ctim = {1700000000, 500'000'000};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        files::CopyOptions options;
+        options.clock = [&] {
+            const long long ns = source.st_ctim.tv_nsec + c.clockMs * 1'000'000 + 10'000'000'000;
+            return timespec{static_cast<time_t>(source.st_ctim.tv_sec + ns / 1'000'000'000 - 10),
+                            static_cast<long>(ns % 1'000'000'000)};
+        };
+        EXPECT_EQ(files::WouldWaitToSettle(source, options), c.waits);
     }
 }
 
