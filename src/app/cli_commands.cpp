@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/cli_contents.h"
 #include "app/timer_loop.h"
 #include "backup/backup_run.h"
 #include "backup/manual_runs.h"
@@ -220,8 +221,9 @@ int Status(const CliSettings& s, ProcessTable& processes, Console& console, CliR
     StatusLine(console, label(TextId::OlderBackupPrefix),
                backupSet ? GenerationLine(s, places.older) : label(TextId::NotSet));
     StatusLine(console, label(TextId::StatusAutobackup), AutobackupLine(s));
-    const std::string last = LastBackupLine(
-        s.language, LastBackupRun(UserHistoryFile(), BackupFolderName(backup)), std::time(nullptr));
+    const std::string last =
+        BackupStatusLine(s.language, LastBackupRuns(UserHistoryFile(), BackupFolderName(backup)),
+                         std::time(nullptr));
     console.Out(last);
 
     auto folder = [](const std::string& path) { return LooksLikeAbsolutePath(path) ? path : ""; };
@@ -329,14 +331,38 @@ int Backup(const CliSettings& s, Console& console, CliReport& report) {
     return ExitOf(BackupEnd(result));
 }
 
-int Restore(const CliSettings& s, ProcessTable& processes, bool yes, bool older, Console& console,
-            CliReport& report) {
+int Restore(const CliSettings& s, ProcessTable& processes, const RestoreChoice& choice,
+            Console& console, CliReport& report) {
     auto sources = [&s] {
         return FindRestoreSources(TrimTrailingSeparators(s.backup()),
                                   TrimTrailingSeparators(s.temp()),
                                   TrimTrailingSeparators(s.client()), Subfolders(s));
     };
-    if (!yes) {
+    const bool chosen = choice.lost || !choice.only.empty();
+    std::vector<std::string> only;
+    std::vector<std::string> onlyFromOlder;
+    if (chosen) {
+        const BackupContents contents = ReadContentsOf(s);
+        const ChosenPlaces picked =
+            ChooseDownloads(s, contents, choice.only, choice.lost, choice.older, console);
+        if (picked.refused) return kRefused;
+        std::vector<std::string> all = picked.places;
+        all.insert(all.end(), picked.fromOlder.begin(), picked.fromOlder.end());
+        report.places = all;
+        // Only --lost gets here without a place: an empty list would restore everything.
+        if (all.empty()) {
+            console.Say(NothingLostText(s.language));
+            return kSucceeded;
+        }
+        if (!choice.yes) {
+            report.look = true;
+            ShowDownloads(s, contents, all, choice.older, console);
+            console.Say(ChosenNeedsYesText(s.language));
+            return kSucceeded;
+        }
+        only = picked.places;
+        onlyFromOlder = picked.fromOlder;
+    } else if (!choice.yes) {
         report.look = true;
         const RestoreSources found = sources();
         const std::string backup = TrimTrailingSeparators(s.backup());
@@ -350,12 +376,17 @@ int Restore(const CliSettings& s, ProcessTable& processes, bool yes, bool older,
         if (!found.newest.present && !found.older.present) {
             console.Say(s.messages.msg_nothing_to_restore);
         }
+        // What a full restore would cost: downloads that got further since the backup.
+        const std::size_t ahead =
+            CountAheadOfBackup(ReadContentsOf(s), choice.older || found.OnlyOlder());
+        report.aheadOfBackup = ahead;
+        if (ahead > 0) console.Say(AheadOfBackupText(s.language, ahead));
         console.Say(LanguageText(s.language, TextId::RestoreNeedsYes));
         return kSucceeded;
     }
     // Without --older, as the window's Restore answered Yes: the newest generation, passed over
-    // where only the older one holds part files.
-    const bool fromOlder = older || sources().OnlyOlder();
+    // where only the older one holds part files. Chosen downloads come from the one named.
+    const bool fromOlder = choice.older || (!chosen && sources().OnlyOlder());
     // A running client rewrites its part files from memory within a minute, so a restore now
     // would be lost while reported as done.
     const ClientRun client = FindClientRun(processes, s.client(), s.clientExe());
@@ -370,6 +401,8 @@ int Restore(const CliSettings& s, ProcessTable& processes, bool yes, bool older,
     }
     RestoreRequest request(RunInputsOf(s, folders));
     request.older = fromOlder;
+    request.only = only;
+    request.onlyFromOlder = onlyFromOlder;
     RestoreReport result;
     result.refusal = RestoreOwnerRefusal(request);
     TabfFileOperation op;

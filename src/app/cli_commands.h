@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/cli_report.h"
 #include "app/cli_settings.h"
@@ -28,9 +29,17 @@ int ShowConfig(const CliSettings& s, const Console& console);
 int Config(CliSettings& s, const std::map<std::string, std::string>& values,
            ProcessTable& processes, Console& console);
 int Backup(const CliSettings& s, Console& console, CliReport& report);
-// Without `yes` only tells what a restore would bring back.
-int Restore(const CliSettings& s, ProcessTable& processes, bool yes, bool older, Console& console,
-            CliReport& report);
+// What a restore brings back, as its options ask.
+struct RestoreChoice {
+    bool yes = false;    // restore, rather than only tell what a restore would bring back
+    bool older = false;  // from B_old
+    // The downloads named with --only (each by its place, hash or name), or with `lost` every
+    // part file damaged or missing in the temp folder; every part file where neither is given.
+    std::vector<std::string> only;
+    bool lost = false;
+};
+int Restore(const CliSettings& s, ProcessTable& processes, const RestoreChoice& choice,
+            Console& console, CliReport& report);
 
 // The settings as `run` reads them again on SIGHUP, into `settings`: false (and said why, after
 // NotReloadedText) where they cannot be, and the old ones stay. `finishWork` finishes the work

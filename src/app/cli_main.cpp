@@ -10,8 +10,10 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/cli_commands.h"
+#include "app/cli_contents.h"
 #include "app/cli_report.h"
 #include "app/cli_settings.h"
 #include "app/console_services.h"
@@ -37,6 +39,9 @@ const char* const kUsage =
     "  backup           make one backup, as the window's \"Backup files\" button does\n"
     "  restore          show what a restore would bring back; with --yes, restore it\n"
     "                   (refused while the client runs)\n"
+    "  list             show each download of the temp folder and the backups: its state,\n"
+    "                   how much is done in the temp folder and in the backup, its size,\n"
+    "                   ed2k hash and name\n"
     "  status           show the folders, the client, the backups and the schedule\n"
     "  run              back up on the settings' schedule and restart the client (and the\n"
     "                   AppRunner program) when it stops, until SIGTERM or SIGINT; SIGHUP\n"
@@ -49,10 +54,16 @@ const char* const kUsage =
     "Options:\n"
     "  --settings FILE  read this settings file instead of the window's\n"
     "  --yes            restore without asking\n"
-    "  --older          restore the older backup instead of the newest one\n"
+    "  --older          restore the older backup instead of the newest one; list: show it\n"
+    "                   in place of the newest one\n"
+    "  --only NAME...   restore: only these downloads, each named by its part file\n"
+    "                   (001.part.met; Temp1/001.part.met with subfolders), its ed2k hash\n"
+    "                   (32 hex digits) or its name (exact, else in any letter case)\n"
+    "  --lost           restore: only the part files damaged or missing in the temp folder\n"
+    "                   that the backup holds whole; whole ones stay as they are\n"
     "  --quiet          write only errors (on stderr), and nothing on stdout but --json's\n"
     "  --json           status, backup, restore: write one JSON object on stdout instead of\n"
-    "                   the lines (see below)\n"
+    "                   the lines; list: a JSON array of the downloads (see below)\n"
     "  -h, --help       display this help and exit\n"
     "  --version        output version information and exit\n"
     "  --               end of the options: the next word is the command or an operand\n"
@@ -66,6 +77,11 @@ const char* const kUsage =
     "  --start-client on|off      start the client with run (and the window)\n"
     "  --restart-client on|off    restart the client when it has stopped\n"
     "\n"
+    "The states of list: whole; damaged or missing (in the temp folder); ahead (further\n"
+    "along in the temp folder than in the backup, which a restore would set back); older\n"
+    "only (in the older backup alone). Done is \"-\" where there is no file, \"?\" where\n"
+    "it is no whole part file.\n"
+    "\n"
     "Lines of run on stderr start with \"error: \" or \"warning: \" (nothing for news); under\n"
     "systemd, with stderr the journal, with \"<3>\", \"<4>\" or \"<6>\".\n"
     "\n"
@@ -73,19 +89,25 @@ const char* const kUsage =
     "damaged, nothing_to_back_up, look), exit_code, messages (as shown, errors included);\n"
     "backup and restore: files, damaged (counts), kept, spare_only, lost, refused (left out:\n"
     "name too long or not allowed), extras_failed (lists of files); restore: damaged_copies,\n"
-    "generations; status: settings_file, temp_dir, backup_dir, client_dir, client,\n"
-    "last_backup, settings_saved, client_running, autobackup, interval_minutes, generations.\n"
+    "generations, ahead_of_backup (part files a full restore would set back), places\n"
+    "(those of --only or --lost); status: settings_file, temp_dir, backup_dir, client_dir,\n"
+    "client, last_backup, settings_saved, client_running, autobackup, interval_minutes,\n"
+    "generations.\n"
     "Each generation: name (newest, older), folder, present, time (ISO 8601), files,\n"
     "damaged. Counts and values not known are null; bytes of a path that are no UTF-8\n"
-    "become U+FFFD.\n"
+    "become U+FFFD. Each download of list: place, name, size, hash, state (whole,\n"
+    "damaged, missing, ahead, older-only), and temp, newest, older, each with present,\n"
+    "whole and done (bytes).\n"
     "\n"
     "Exit status:\n"
-    "  0  done; also restore without --yes, status, config, --help, --version, and run\n"
-    "     ended by SIGTERM or SIGINT\n"
+    "  0  done; also restore without --yes, restore --lost with nothing lost, status,\n"
+    "     list, config, --help, --version, and run ended by SIGTERM or SIGINT\n"
     "  1  the run failed\n"
     "  2  refused or set up wrong: bad command line, folders not set, missing or unsafe, a\n"
     "     foreign backup folder, the client runs during a restore, another run of Hoardwise\n"
-    "     uses the backup folder, the settings file cannot be read or is no text\n"
+    "     uses the backup folder, the settings file cannot be read or is no text, a\n"
+    "     download of --only that matches none or several or has no whole copy, list\n"
+    "     without a temp folder and without a backup\n"
     "  3  done, but damaged part files were kept from their older copy (backup) or left\n"
     "     out (restore)\n"
     "  4  nothing to back up: the temp folder holds no part files\n";
@@ -113,6 +135,12 @@ struct Options {
     bool older = false;
     bool quiet = false;
     bool json = false;
+    // --only, with the download it names after it (and any other operand after the command).
+    bool onlyGiven = false;
+    std::vector<std::string> only;
+    bool lost = false;
+    // The words after the command: the downloads of --only, or extra operands.
+    std::vector<std::string> operands;
     bool help = false;
     bool version = false;
     // The config command's values by option; the last one given counts.
@@ -139,9 +167,9 @@ bool OptionValue(int argc, char** argv, int& i, std::string& value, std::string&
 
 void TakeCommand(Options& options, const std::string& argument) {
     if (!options.command.empty()) {
-        options.error = "extra operand '" + argument + "'";
+        options.operands.push_back(argument);
     } else if (argument == "backup" || argument == "restore" || argument == "status" ||
-               argument == "run" || argument == "config") {
+               argument == "run" || argument == "config" || argument == "list") {
         options.command = argument;
     } else {
         options.error = "unknown command '" + argument + "'";
@@ -169,6 +197,13 @@ Options ParseOptions(int argc, char** argv) {
             options.quiet = true;
         } else if (argument == "--json") {
             options.json = true;
+        } else if (argument == "--lost") {
+            options.lost = true;
+        } else if (argument == "--only") {
+            options.onlyGiven = true;
+        } else if (argument.rfind("--only=", 0) == 0) {
+            options.onlyGiven = true;
+            options.only.push_back(argument.substr(7));
         } else if (const std::string name = argument.substr(0, argument.find('='));
                    name == "--settings" || IsConfigOption(name)) {
             std::string value;
@@ -187,14 +222,28 @@ Options ParseOptions(int argc, char** argv) {
             TakeCommand(options, argument);
         }
     }
+    if (options.onlyGiven) {
+        options.only.insert(options.only.end(), options.operands.begin(), options.operands.end());
+    } else if (options.error.empty() && !options.operands.empty()) {
+        options.error = "extra operand '" + options.operands.front() + "'";
+    }
     if (options.error.empty() && !options.help && !options.version) {
-        if (options.command.empty()) {
+        const std::string& command = options.command;
+        if (command.empty()) {
             options.error = "missing command";
-        } else if ((options.yes || options.older) && options.command != "restore") {
-            options.error = "--yes and --older belong to the restore command";
-        } else if (options.json && options.command != "status" && options.command != "backup" &&
-                   options.command != "restore") {
-            options.error = "--json belongs to the status, backup and restore commands";
+        } else if (options.yes && command != "restore") {
+            options.error = "--yes belongs to the restore command";
+        } else if (options.older && command != "restore" && command != "list") {
+            options.error = "--older belongs to the restore and list commands";
+        } else if ((options.onlyGiven || options.lost) && command != "restore") {
+            options.error = "--only and --lost belong to the restore command";
+        } else if (options.onlyGiven && options.lost) {
+            options.error = "--only and --lost exclude each other";
+        } else if (options.onlyGiven && options.only.empty()) {
+            options.error = "option '--only' requires a download's name, hash or place";
+        } else if (options.json && command != "status" && command != "backup" &&
+                   command != "restore" && command != "list") {
+            options.error = "--json belongs to the status, backup, restore and list commands";
         } else if (!options.values.empty() && options.command != "config") {
             options.error =
                 "option '" + options.values.begin()->first + "' belongs to the config command";
@@ -296,7 +345,13 @@ int RunCommand(const Options& options, Console& console, CliReport& report) {
     }
     if (!FoldersSet(settings, console)) return kRefused;
     if (options.command == "backup") return Backup(settings, console, report);
-    return Restore(settings, processes, options.yes, options.older, console, report);
+    if (options.command == "list") return List(settings, options.older, console, report);
+    RestoreChoice choice;
+    choice.yes = options.yes;
+    choice.older = options.older;
+    choice.only = options.only;
+    choice.lost = options.lost;
+    return Restore(settings, processes, choice, console, report);
 }
 
 }  // namespace

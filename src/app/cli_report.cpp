@@ -93,6 +93,11 @@ void JsonWriter::Number(long long value) {
     text_ += std::to_string(value);
 }
 
+void JsonWriter::Unsigned(std::uint64_t value) {
+    BeforeValue();
+    text_ += std::to_string(value);
+}
+
 void JsonWriter::Bool(bool value) {
     BeforeValue();
     text_ += value ? "true" : "false";
@@ -160,6 +165,7 @@ std::string OutcomeWord(const CliReport& report) {
 }
 
 std::string ReportJson(const CliReport& r, const std::vector<std::string>& messages) {
+    if (r.command == "list") return r.listing.empty() ? "" : r.listing + "\n";
     JsonWriter json;
     auto count = [&json](const char* key, const std::optional<std::size_t>& value) {
         json.Key(key);
@@ -203,6 +209,11 @@ std::string ReportJson(const CliReport& r, const std::vector<std::string>& messa
         if (r.command == "restore") {
             json.Key("damaged_copies");
             json.Strings(r.damagedCopies);
+            count("ahead_of_backup", r.aheadOfBackup);
+            if (r.places) {
+                json.Key("places");
+                json.Strings(*r.places);
+            }
         }
     }
     if (r.command != "backup") {

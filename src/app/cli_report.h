@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@ class JsonWriter {
     void Key(const std::string& key);
     void String(const std::string& value);
     void Number(long long value);
+    void Unsigned(std::uint64_t value);
     void Bool(bool value);
     void Null();
     void BeginObject();
@@ -69,13 +71,20 @@ struct CliReport {
     std::optional<bool> clientRunning;
     std::optional<bool> autobackup;
     std::optional<int> intervalMinutes;
+    // A look at a full restore: the part files of the temp folder it would set back.
+    std::optional<std::size_t> aheadOfBackup;
+    // A restore of chosen or lost downloads: their places.
+    std::optional<std::vector<std::string>> places;
+    // list: the downloads, a JSON array written in place of the object; none where refused.
+    std::string listing;
 };
 
 // The outcome as a word: "done", "failed", "refused", "damaged", "nothing_to_back_up", and
 // "look" for a restore without --yes.
 std::string OutcomeWord(const CliReport& report);
 
-// The object, on one line. `messages`: what the command told, as shown.
+// The object, on one line. `messages`: what the command told, as shown. For list the array of
+// the downloads instead (nothing where it was refused).
 std::string ReportJson(const CliReport& report, const std::vector<std::string>& messages);
 
 }  // namespace hw

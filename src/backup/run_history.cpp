@@ -310,21 +310,48 @@ HistoryAppend AppendRunRecord(const std::string& path, const RunRecord& run, std
 }
 
 std::optional<RunRecord> LastBackupRun(const std::string& path, const std::string& folder) {
+    return LastBackupRuns(path, folder).newest;
+}
+
+namespace {
+
+// The parsed runs of the history at `path`, newest first, until `visit` returns false.
+void WalkRuns(const std::string& path, const std::function<bool(RunRecord&)>& visit) {
     struct stat info {};
     bool notAFile = false;
     const int fd = path.empty() ? -1 : OpenRegular(path, O_RDONLY, info, notAFile);
-    if (fd < 0) return std::nullopt;
-    std::optional<RunRecord> found;
+    if (fd < 0) return;
     WalkLinesBackwards(fd, info.st_size, kTailBytes,
                        [&](const std::string& line, off_t, bool overLong) {
-                           if (!overLong) found = ParseRunRecord(line);
-                           if (found && (found->restore || found->folder != OneLine(folder))) {
-                               found.reset();
-                           }
-                           return !found;
+                           if (overLong) return true;
+                           std::optional<RunRecord> run = ParseRunRecord(line);
+                           return !run || visit(*run);
                        });
     ::close(fd);
+}
+
+}  // namespace
+
+BackupRuns LastBackupRuns(const std::string& path, const std::string& folder) {
+    BackupRuns found;
+    const std::string name = OneLine(folder);
+    WalkRuns(path, [&](RunRecord& run) {
+        if (run.restore || run.folder != name) return true;
+        if (!found.newest) found.newest = run;
+        if (run.succeeded) found.succeeded = std::move(run);
+        return !found.succeeded;
+    });
     return found;
+}
+
+std::vector<RunRecord> ReadRunHistory(const std::string& path, std::size_t most) {
+    std::vector<RunRecord> runs;
+    if (most == 0) return runs;
+    WalkRuns(path, [&](RunRecord& run) {
+        runs.push_back(std::move(run));
+        return runs.size() < most;
+    });
+    return runs;
 }
 
 }  // namespace hw

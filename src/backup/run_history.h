@@ -7,6 +7,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace hw {
 
@@ -59,5 +60,15 @@ HistoryAppend AppendRunRecord(const std::string& path, const RunRecord& run,
 // The newest backup run of `folder` (a BackupFolderName) in the file, looked for only in its last
 // few megabytes; a line longer than any run is skipped unread.
 std::optional<RunRecord> LastBackupRun(const std::string& path, const std::string& folder);
+// The newest backup runs of a folder, from one reading as LastBackupRun's: the newest that
+// succeeded, and the newest of all (the same run when that one succeeded).
+struct BackupRuns {
+    std::optional<RunRecord> succeeded;
+    std::optional<RunRecord> newest;
+};
+BackupRuns LastBackupRuns(const std::string& path, const std::string& folder);
+// The newest `most` runs of the file, newest first, read as LastBackupRun reads; lines that are
+// no run are skipped. Empty for a missing file and for anything but a regular file.
+std::vector<RunRecord> ReadRunHistory(const std::string& path, std::size_t most = kHistoryRuns);
 
 }  // namespace hw

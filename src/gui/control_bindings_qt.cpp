@@ -15,6 +15,7 @@
 #include <QSignalBlocker>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QToolTip>
 #include <memory>
 
 #include "gui/page_control_qt.h"
@@ -64,6 +65,26 @@ bool ComboShows(const QComboBox* widget, const ComboBox& combo) {
 
 }  // namespace
 
+bool ShowWithinHeight(QLabel* label, const QString& text) {
+    auto fits = [label](const QString& shown) {
+        label->setText(shown);
+        return label->heightForWidth(label->width()) <= label->height();
+    };
+    if (fits(text)) return true;
+    // Ends after a whole word, marked as cut, so that no word reads as another.
+    QStringList words = text.split(QLatin1Char(' '));
+    while (words.size() > 1) {
+        words.removeLast();
+        QString shown = words.join(QLatin1Char(' '));
+        while (!shown.isEmpty() && QStringLiteral(",;: ").contains(shown.back())) shown.chop(1);
+        if (!shown.isEmpty() && fits(shown + QChar(0x2026))) return false;
+    }
+    // One word wider than the label (a long path): cut within it, as nothing else would show.
+    label->setText(
+        label->fontMetrics().elidedText(text, Qt::ElideRight, label->contentsRect().width()));
+    return false;
+}
+
 ControlBinder::~ControlBinder() {
     for (Control* control : bound_) control->setViewListener(nullptr);
 }
@@ -96,13 +117,24 @@ void ControlBinder::label(Label& label, QLabel* widget) {
 
 void ControlBinder::statusLabel(Label& label, QLabel* widget) {
     widget->setTextFormat(Qt::PlainText);
+    widget->setWordWrap(true);
+    widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     listen(label, [&label, widget] {
         const QString text = ToQt(label.caption());
-        widget->setText(widget->fontMetrics().elidedText(text, Qt::ElideRight, widget->width()));
+        const bool whole = ShowWithinHeight(widget, text);
         widget->setToolTip(text);
-        // A screen reader reads the whole line, not the part that fits.
+        // A screen reader reads the whole line, not the part that fits; a keyboard stops at a
+        // line that does not show in full, and its tooltip shows it.
         widget->setAccessibleName(text);
+        widget->setFocusPolicy(whole ? Qt::NoFocus : Qt::TabFocus);
         widget->setEnabled(label.enabled());
+    });
+    new EventHook(widget, [widget](QEvent* event) {
+        if (event->type() == QEvent::FocusIn) {
+            QToolTip::showText(widget->mapToGlobal(QPoint(0, widget->height())), widget->toolTip(),
+                               widget);
+        }
+        return false;
     });
 }
 

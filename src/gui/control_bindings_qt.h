@@ -43,6 +43,10 @@ inline const char* const kMnemonicProperty = "hwMnemonic";
 QString WithMnemonic(const QString& caption, const QWidget* widget);
 QString WithoutMnemonic(const QString& text);
 
+// Shows `text` in a word-wrapping label within its height; where it does not fit, as many whole
+// words as do, with "…". False when the text was cut.
+bool ShowWithinHeight(QLabel* label, const QString& text);
+
 // Runs a hook for the events of one object (and goes with it); the hook answers whether it
 // took the event.
 class EventHook : public QObject {

@@ -24,6 +24,8 @@
 
 #include "gui/accessibility_qt.h"
 #include "gui/command_button_qt.h"
+#include "gui/contents_window_qt.h"
+#include "gui/history_window_qt.h"
 #include "gui/page_control_qt.h"
 #include "gui/pictures_qt.h"
 #include "gui/url_label_qt.h"
@@ -187,12 +189,22 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     }
     form_.onEndWatchesChanged = [this] { watchStartedPrograms(); };
     watchStartedPrograms();
+    form_.showContents = [this](ContentsView& view) {
+        ContentsWindow contents(form_, view, this);
+        contents.exec();
+    };
+    form_.showHistory = [this](HistoryView& view) {
+        HistoryWindow history(view, this);
+        history.exec();
+    };
 }
 
 MainWindow::~MainWindow() {
     form_.onLanguageApplied = nullptr;
     form_.onEndWatchesChanged = nullptr;
     form_.onRunStateChanged = nullptr;
+    form_.showHistory = nullptr;
+    form_.showContents = nullptr;
 }
 
 void MainWindow::awaitReap() {
@@ -317,23 +329,22 @@ void MainWindow::buildBackupPage(QWidget* page) {
     nameAfter(choices, form_.Label9);
     binder_.radioButton(
         form_.radio_storing_simple,
-        Place<QRadioButton>(choices, form_.radio_storing_simple.name(), 0, 0, 199, kRowHeight + 2));
+        Place<QRadioButton>(choices, form_.radio_storing_simple.name(), 0, 0, 120, kRowHeight + 2));
+    // What the backup holds, download by download, beside the short first choice.
+    binder_.button(form_.btn_contents, FlatButton(page, form_.btn_contents.name(), 272, 6, 71, 21));
     binder_.radioButton(form_.radio_storing_subfolder,
                         Place<QRadioButton>(choices, form_.radio_storing_subfolder.name(), 0, 20,
                                             199, kRowHeight + 2));
 
-    // The heading keeps to its text, so that the last backup's line fits beside it.
-    auto* autoBackup = Place<QLabel>(page, form_.Label6.name(), 8, 56, 84, kRowHeight);
+    auto* autoBackup = Place<QLabel>(page, form_.Label6.name(), 8, 54, 84, kRowHeight);
     Underline(autoBackup);
     binder_.label(form_.Label6, autoBackup);
-    binder_.statusLabel(form_.label_lastbackup, Place<QLabel>(page, form_.label_lastbackup.name(),
-                                                              94, 57, 249, kRowHeight - 2));
-    binder_.checkBox(form_.cb_autobackup, Place<QCheckBox>(page, form_.cb_autobackup.name(), 8, 76,
+    binder_.checkBox(form_.cb_autobackup, Place<QCheckBox>(page, form_.cb_autobackup.name(), 8, 73,
                                                            168, kRowHeight + 2));
-    auto* minutes = Place<QLineEdit>(page, form_.edit_autobackup.name(), 178, 75, 33, kEditHeight);
+    auto* minutes = Place<QLineEdit>(page, form_.edit_autobackup.name(), 178, 72, 33, kEditHeight);
     binder_.edit(form_.edit_autobackup, minutes);
-    auto* up = Place<QToolButton>(page, "UpDown1Up", 211, 75, 15, 11);
-    auto* down = Place<QToolButton>(page, "UpDown1Down", 211, 86, 15, 10);
+    auto* up = Place<QToolButton>(page, "UpDown1Up", 211, 72, 15, 11);
+    auto* down = Place<QToolButton>(page, "UpDown1Down", 211, 83, 15, 10);
     for (QToolButton* arrow : {up, down}) {
         arrow->setFocusPolicy(Qt::NoFocus);
         arrow->setAutoRepeat(true);
@@ -341,19 +352,23 @@ void MainWindow::buildBackupPage(QWidget* page) {
     up->setArrowType(Qt::UpArrow);
     down->setArrowType(Qt::DownArrow);
     binder_.upDown(form_.UpDown1, minutes, up, down);
-    binder_.label(form_.Label4, Place<QLabel>(page, form_.Label4.name(), 232, 78, 110, kRowHeight));
+    binder_.label(form_.Label4, Place<QLabel>(page, form_.Label4.name(), 232, 75, 110, kRowHeight));
+    // Under the schedule, two lines the width of the page: the last successful backup, a
+    // failure since, and the next automatic one.
+    binder_.statusLabel(form_.label_lastbackup, Place<QLabel>(page, form_.label_lastbackup.name(),
+                                                              8, 95, 335, 2 * kRowHeight - 4));
 
-    auto* extra = Place<QLabel>(page, form_.Label5.name(), 8, 106, 257, kRowHeight);
+    auto* extra = Place<QLabel>(page, form_.Label5.name(), 8, 127, 257, kRowHeight);
     Underline(extra);
     binder_.label(form_.Label5, extra);
-    auto* list = Place<QListWidget>(page, form_.listbox_files.name(), 8, 124, kEditWidth, 56);
+    auto* list = Place<QListWidget>(page, form_.listbox_files.name(), 8, 145, kEditWidth, 41);
     binder_.listBox(form_.listbox_files, list);
     nameAfter(list, form_.Label5);
-    binder_.button(form_.btn_lb_add, FlatButton(page, form_.btn_lb_add.name(), 272, 124, 71, 22));
+    binder_.button(form_.btn_lb_add, FlatButton(page, form_.btn_lb_add.name(), 272, 145, 71, 20));
     binder_.button(form_.btn_lb_remove,
-                   FlatButton(page, form_.btn_lb_remove.name(), 272, 150, 71, 22));
+                   FlatButton(page, form_.btn_lb_remove.name(), 272, 166, 71, 20));
     // The history of all runs in the free space beside the list's heading.
-    binder_.button(form_.btn_history, FlatButton(page, form_.btn_history.name(), 272, 99, 71, 22));
+    binder_.button(form_.btn_history, FlatButton(page, form_.btn_history.name(), 272, 125, 71, 19));
     // The minutes field is read with the words around it; its arrows with it.
     auto nameMinutes = [this, minutes, up, down] {
         const QString every =
@@ -364,9 +379,10 @@ void MainWindow::buildBackupPage(QWidget* page) {
     };
     nameMinutes();
     accessibleNames_.push_back(nameMinutes);
-    TabOrder(page, {&form_.radio_storing_simple, &form_.radio_storing_subfolder,
-                    &form_.cb_autobackup, &form_.edit_autobackup, &form_.listbox_files,
-                    &form_.btn_lb_add, &form_.btn_lb_remove, &form_.btn_history});
+    TabOrder(page,
+             {&form_.radio_storing_simple, &form_.radio_storing_subfolder, &form_.btn_contents,
+              &form_.label_lastbackup, &form_.cb_autobackup, &form_.edit_autobackup,
+              &form_.listbox_files, &form_.btn_lb_add, &form_.btn_lb_remove, &form_.btn_history});
 }
 
 void MainWindow::buildGeneralPage(QWidget* page) {

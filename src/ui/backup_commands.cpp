@@ -1,8 +1,14 @@
 // The Backup and Restore buttons.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "backup/backup_contents.h"
 #include "backup/manual_runs.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
 #include "supervision/client_recognition.h"
+#include "ui/contents_view.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 #include "ui/run_texts.h"
@@ -56,6 +62,22 @@ void MainForm::btn_restoreClick() {
         TrimTrailingSeparators(edit_clientdir.text()), radio_storing_subfolder.checked());
     const GenerationSummary& newest = sources.newest;
     const GenerationSummary& older = sources.older;
+    // Part files that progressed since the backup would be set back by it: the question says how
+    // many, for the generation it restores.
+    ContentsRequest contentsRequest;
+    contentsRequest.temp = TrimTrailingSeparators(edit_tempdir.text());
+    contentsRequest.backup = TrimTrailingSeparators(edit_backupdir.text());
+    contentsRequest.client = TrimTrailingSeparators(edit_clientdir.text());
+    contentsRequest.subfolders = radio_storing_subfolder.checked();
+    const bool absolute = LooksLikeAbsolutePath(contentsRequest.temp) &&
+                          LooksLikeAbsolutePath(contentsRequest.backup);
+    const BackupContents contents =
+        absolute ? ReadBackupContents(contentsRequest) : BackupContents{};
+    auto setBack = [&](bool fromOlder) {
+        const std::string text =
+            SetBackText(CurrentLanguageCode(), CountAheadOfBackup(contents, fromOlder), fromOlder);
+        return text.empty() ? text : "\n\n" + text;
+    };
     const std::string olderText =
         older.present ? DescribeGeneration(CurrentLanguageCode(), TextId::OlderBackupPrefix, older)
                       : "";
@@ -63,7 +85,7 @@ void MainForm::btn_restoreClick() {
     if (sources.OnlyOlder()) {
         if (!services.dialogs->AskYesNo(msg_confirm_restore + "\n\n" +
                                         LanguageText(*this, TextId::NoNewestBackup) + "\n" +
-                                        olderText)) {
+                                        olderText + setBack(true))) {
             return;
         }
         fromOlder = true;  // an empty B is passed over
@@ -71,7 +93,8 @@ void MainForm::btn_restoreClick() {
         const std::string question =
             msg_confirm_restore + "\n\n" +
             DescribeGeneration(CurrentLanguageCode(), TextId::NewestBackupPrefix, newest) + "\n" +
-            olderText + "\n\n" + LanguageText(*this, TextId::NewestHoldsFewer);
+            olderText + "\n\n" + LanguageText(*this, TextId::NewestHoldsFewer) + setBack(false) +
+            setBack(true);
         const Choice choice =
             services.dialogs->AskYesNoOr(question, LanguageText(*this, TextId::RestoreOlderButton));
         if (choice == Choice::No) return;
@@ -82,12 +105,26 @@ void MainForm::btn_restoreClick() {
             question += "\n\n" + DescribeGeneration(CurrentLanguageCode(),
                                                     TextId::NewestBackupPrefix, newest);
         }
+        question += setBack(false);
         if (!services.dialogs->AskYesNo(question)) return;
     }
     RestoreWhenClientStopped(fromOlder);
 }
 
-void MainForm::RestoreWhenClientStopped(bool older) {
+void MainForm::RestoreChosen(const std::vector<std::string>& places, bool older,
+                             std::size_t leftOut, const std::vector<std::string>& fromOlder) {
+    // An empty choice would be the full restore: never taken for one.
+    if (RunUnderWay() || (places.empty() && fromOlder.empty())) return;
+    runEnd_ = RunEnd::None;
+    if (!services.dialogs->AskYesNo(RestoreChosenQuestion(CurrentLanguageCode(), places.size(),
+                                                          older, leftOut, fromOlder.size()))) {
+        return;
+    }
+    RestoreWhenClientStopped(older, places, fromOlder);
+}
+
+void MainForm::RestoreWhenClientStopped(bool older, std::vector<std::string> only,
+                                        std::vector<std::string> fromOlder) {
     if (RunUnderWay()) return;
     runEnd_ = RunEnd::None;
     // A running client rewrites its part files from memory within a minute, so a restore now
@@ -102,7 +139,7 @@ void MainForm::RestoreWhenClientStopped(bool older) {
         RefuseRun(msg_backup_in_temp);
         return;
     }
-    RestorePartFiles(older);
+    RestorePartFiles(older, std::move(only), std::move(fromOlder));
 }
 
 }  // namespace hw

@@ -11,12 +11,31 @@
 #include "backup/backup_run.h"
 #include "base/app_title.h"
 #include "base/paths.h"
+#include "shell/file_system_facts.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 #include "ui/manual_run_scope.h"
 #include "ui/run_texts.h"
+#include "ui/text_tables.h"
 
 namespace hw {
+
+namespace {
+
+// clang-format off
+constexpr Bilingual kTempMissing = {
+    "Backing up failed: the following Temp-Directory does not exist or is no folder (is its disk "
+    "not mounted?), so no part files were found. Nothing was backed up.\n\n",
+    "Sichern fehlgeschlagen: Der folgende Temp-Ordner existiert nicht oder ist kein Ordner (ist "
+    "sein Laufwerk nicht eingehängt?), daher wurden keine Part-Dateien gefunden. Es wurde nichts "
+    "gesichert.\n\n"};
+// clang-format on
+
+std::string TempMissingText(const std::string& code) {
+    return kTempMissing.in(code == "DE" ? Language::German : Language::English);
+}
+
+}  // namespace
 
 RunInputs MainForm::ReadRunInputs() const {
     RunInputs inputs;
@@ -44,6 +63,7 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
     runEnd_ = RunEnd::None;
     BackupRequest request(ReadRunInputs());
     runFolder_ = request.backup;
+    runTemp_ = request.temp;
     if (automatic && !IsClientRunning()) return RunOutcome::Skipped;
     std::optional<ManualRunScope> scope;
     if (!automatic) scope.emplace(*this);
@@ -88,6 +108,15 @@ MainForm::RunOutcome MainForm::BackupPartFiles(bool automatic) {
 }
 
 MainForm::RunOutcome MainForm::BackupEnded(bool automatic, const BackupReport& report) {
+    // No part file because the temp folder set is gone (a disk not mounted, a folder renamed):
+    // a failure, not an idle client, and it stays in the history.
+    if (report.outcome == RunResult::NothingToDo && LooksLikeAbsolutePath(runTemp_) &&
+        !files::IsFolder(runTemp_)) {
+        RunFailed(automatic, TempMissingText(CurrentLanguageCode()) + runTemp_);
+        runEnd_ = RunEnd::Failed;
+        RecordRun(false, automatic, false, runFailure_);
+        return RunOutcome::Failed;
+    }
     for (const RunMessage& message : BackupTexts(*this, report).messages) {
         if (message.failure) {
             RunFailed(automatic, message.text, message.alwaysShown);

@@ -70,6 +70,8 @@ void MainForm::ApplyLanguage(const std::string& code) {
     } else {
         ApplyGermanTexts();
     }
+    // The status line and the tray's texts are made of several texts: made again at once.
+    RefreshStatusText();
     if (onLanguageApplied) onLanguageApplied(code == "EN" ? "EN" : "DE");
 }
 

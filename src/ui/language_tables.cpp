@@ -123,6 +123,7 @@ const std::vector<CaptionText>& CaptionsLast() {
         {Get<&MainForm::pop_backup>, {"Backup files", "Dateien sichern"}},
         {Get<&MainForm::pop_exit>, {"Exit", "Beenden"}},
         {Get<&MainForm::btn_history>, {"History", "Verlauf"}},
+        {Get<&MainForm::btn_contents>, {"Contents", "Inhalt"}},
         {Get<&MainForm::btn_lb_add>, {"Add", "Hinzufügen"}},
         {Get<&MainForm::btn_lb_remove>, {"Remove", "Entfernen"}},
     };

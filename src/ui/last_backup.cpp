@@ -2,6 +2,7 @@
 // Backup Settings page and in the tray hint.
 #include "backup/run_history.h"
 #include "base/paths.h"
+#include "ui/history_view.h"
 #include "ui/language.h"
 #include "ui/main_form.h"
 #include "ui/run_lines.h"
@@ -37,11 +38,11 @@ void MainForm::RecordRun(bool restore, bool automatic, bool succeeded, const std
         }
     }
     if (restore) return;
+    // A run of another folder than the line's starts the line anew.
+    if (lastBackupFolder_ != *run.folder) lastBackups_ = {};
     lastBackupFolder_ = *run.folder;
-    lastBackupWhen_ = run.when;
-    lastBackupFiles_ = run.files;
-    lastBackupSucceeded_ = succeeded;
-    lastBackupMessage_ = message;
+    lastBackups_.newest = run;
+    if (succeeded) lastBackups_.succeeded = run;
     RefreshStatusText();
 }
 
@@ -49,11 +50,7 @@ void MainForm::LoadLastBackup(bool whenFolderChanged) {
     const std::string folder = BackupFolderName(TrimTrailingSeparators(edit_backupdir.text()));
     if (whenFolderChanged && folder == lastBackupFolder_) return;
     lastBackupFolder_ = folder;
-    const RunRecord run = LastBackupRun(HistoryFilePath(), folder).value_or(RunRecord{});
-    lastBackupWhen_ = run.when;
-    lastBackupFiles_ = run.files;
-    lastBackupSucceeded_ = run.succeeded;
-    lastBackupMessage_ = run.message;
+    lastBackups_ = LastBackupRuns(HistoryFilePath(), folder);
     RefreshStatusText();
 }
 
@@ -64,18 +61,16 @@ std::string MainForm::ReserveBackupFolder(const std::string& backup) {
 }
 
 std::string MainForm::LastBackupText(bool brief) const {
-    RunRecord last;
-    last.when = lastBackupWhen_;
-    last.files = lastBackupFiles_;
-    last.succeeded = lastBackupSucceeded_;
-    last.message = lastBackupMessage_;
-    return LastBackupLine(CurrentLanguageCode(), last, now(), brief);
+    // The page tells when the schedule backs up next; the tray's hint tells the schedule itself.
+    return BackupStatusLine(CurrentLanguageCode(), lastBackups_, now(), brief,
+                            brief ? NextAutomaticBackup() : 0);
 }
 
 void MainForm::btn_historyClick() {
+    if (!showHistory) return;
     const std::string path = HistoryFilePath();
-    if (path.empty()) return;
-    services.window->OpenUrl("file://" + path);
+    HistoryView view = MakeHistoryView(CurrentLanguageCode(), ReadRunHistory(path), path);
+    showHistory(view);
 }
 
 }  // namespace hw

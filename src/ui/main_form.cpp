@@ -94,6 +94,7 @@ MainForm::MainForm(Services services_) : services(std::move(services_)) {
     pop_exit.onClick = [this] { btn_exitClick(); };
     pop_backup.onClick = [this] { pop_backupClick(); };
     btn_history.onClick = [this] { btn_historyClick(); };
+    btn_contents.onClick = [this] { btn_contentsClick(); };
     combo_language.onChange = [this] { combo_languageChange(); };
     btn_savesettings.onClick = [this] { btn_savesettingsClick(); };
     btn_backup.onClick = [this] { btn_backupClick(); };

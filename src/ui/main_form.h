@@ -12,6 +12,7 @@
 
 #include "backup/backup_run.h"
 #include "backup/restore_run.h"
+#include "backup/run_history.h"
 #include "base/services.h"
 #include "settings/settings.h"
 #include "shell/background_removal.h"
@@ -22,8 +23,10 @@
 
 namespace hw {
 
+class ContentsView;
 class Supervisor;
 struct SupervisorTools;
+struct HistoryView;
 
 // The text a path edit shows in each language: a placeholder until a path is chosen.
 struct RememberedPathText {
@@ -247,8 +250,12 @@ class MainForm : public Messages {
     // Told every run as the history records it, as one line in the current language; once also
     // that the history is not a regular file, after an automatic run.
     std::function<void(const std::string& line)> onRunRecorded;
-    // From B, or from B_old (`older`) when the user chose the older generation.
-    void RestorePartFiles(bool older = false);
+    // From B, or from B_old (`older`) when the user chose the older generation; with `only`, just
+    // the part files at those places (RestoreRequest::only).
+    // `fromOlder`: with `only`, places restored from B_old in the same run (RestoreRequest::
+    // onlyFromOlder).
+    void RestorePartFiles(bool older = false, std::vector<std::string> only = {},
+                          std::vector<std::string> fromOlder = {});
     const std::string& runFailure() const { return runFailure_; }
     // The history of runs (see backup/run_history.h); empty: the user's state folder.
     std::string historyFile;
@@ -265,6 +272,9 @@ class MainForm : public Messages {
     // Why a run may not use the backup folder now, for the user; empty when it is reserved.
     std::string ReserveBackupFolder(const std::string& backup);
     void btn_historyClick();
+    // Shows the runs of the history in the window (set by the front end); unset, the button
+    // shows nothing: the file is never handed to another program unasked.
+    std::function<void(HistoryView&)> showHistory;
     void pop_backupClick();
     // The last-backup line in the current language; `brief` for the page, where the heading
     // says what it is about.
@@ -274,8 +284,21 @@ class MainForm : public Messages {
     std::function<void()> pauseBeforeRereading;
     void btn_backupClick();
     void btn_restoreClick();
+    // What the temp folder and both generations hold, download by download (ui/contents_view.h),
+    // shown by the front end (modal) until it is closed; the button sits on the Backup Settings
+    // page.
+    Button btn_contents{"btn_contents"};
+    void btn_contentsClick();
+    std::function<void(ContentsView& view)> showContents;
+    // Restores only the part files at `places` (DownloadRow::place), from B or from B_old for
+    // `older`, after asking; with every guarantee of the full restore. `leftOut` of the chosen
+    // have no copy there and are named in the question; `fromOlder` come from B_old in the same
+    // run. Nothing at all for no place.
+    void RestoreChosen(const std::vector<std::string>& places, bool older, std::size_t leftOut = 0,
+                       const std::vector<std::string>& fromOlder = {});
     // The restore once its source is chosen: refused while the client runs.
-    void RestoreWhenClientStopped(bool older);
+    void RestoreWhenClientStopped(bool older, std::vector<std::string> only = {},
+                                  std::vector<std::string> fromOlder = {});
     // True while a manual backup or restore runs (it may wait in a message box whose loop still
     // delivers timer ticks); a scheduled backup is held back meanwhile.
     bool ManualRunActive() const { return manualRunDepth_ > 0; }
@@ -354,11 +377,16 @@ class MainForm : public Messages {
     std::string runFolder_;
     std::size_t runFiles_ = 0;
     std::size_t runDamaged_ = 0;
-    // The last backup run: when, how many part files, and how it ended.
-    std::time_t lastBackupWhen_ = 0;
-    std::size_t lastBackupFiles_ = 0;
-    bool lastBackupSucceeded_ = false;
-    std::string lastBackupMessage_;
+    // The backup folder's last successful backup run, and its newest one.
+    BackupRuns lastBackups_;
+    // The temp folder of the run under way, as the run read it.
+    std::string runTemp_;
+    // When the schedule's countdown last (re)started, and the timer's count of starts then.
+    std::time_t countdownFrom_ = 0;
+    unsigned countdownSeen_ = 0;
+    bool countdownKnown_ = false;
+    // When the schedule backs up next; 0 while it does not run.
+    std::time_t NextAutomaticBackup() const;
     // The backup folder (a BackupFolderName) whose last run the line tells.
     std::string lastBackupFolder_;
     // The user was told that the history is not a regular file.

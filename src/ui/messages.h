@@ -53,6 +53,8 @@ struct Messages {
     std::string msg_restore_not_changed;
     std::string msg_restore_not_read;
     std::string msg_restore_folder_gone;
+    // Chosen part files that the backup no longer held, before their list.
+    std::string msg_restore_not_in_backup;
     std::string msg_cause_read_only;
     std::string msg_cause_full;
     std::string msg_cause_no_inodes;  // ENOSPC on a disk without a free inode

@@ -1,18 +1,22 @@
 // The Restore run as the window starts it: the fields read once into a request, the engine's
 // run (backup/restore_run.h) here or on the worker, and its report in the user's words.
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "backup/restore_run.h"
 #include "backup/run_support.h"
 #include "base/paths.h"
+#include "ui/contents_view.h"
 #include "ui/main_form.h"
 #include "ui/manual_run_scope.h"
 #include "ui/run_texts.h"
 
 namespace hw {
 
-void MainForm::RestorePartFiles(bool older) {
+void MainForm::RestorePartFiles(bool older, std::vector<std::string> only,
+                                std::vector<std::string> fromOlder) {
     if (RunUnderWay()) return;
     ManualRunScope scope(*this);
     runFiles_ = 0;
@@ -21,6 +25,8 @@ void MainForm::RestorePartFiles(bool older) {
     RestoreRequest request(ReadRunInputs());
     runFolder_ = request.backup;
     request.older = older;
+    request.only = std::move(only);
+    request.onlyFromOlder = std::move(fromOlder);
     // Before the backup folder is reserved, as the run checks it first.
     const RunRefusal owner = RestoreOwnerRefusal(request);
     if (owner.kind != RefusalKind::None) {

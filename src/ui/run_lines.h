@@ -14,10 +14,12 @@ namespace hw {
 // the run showed.
 std::string RunRecordLine(const std::string& code, const RunRecord& run);
 
-// The line about the last backup (none when `run` is empty or never ran); `brief` for the page,
-// where the heading says what it is about. The day is left out for a run of the day of `now`.
-std::string LastBackupLine(const std::string& code, const std::optional<RunRecord>& run,
-                           std::time_t now, bool brief = false);
+// The line about a backup folder's runs: its last successful backup (none yet, where there is
+// none), and a later run that failed or was refused beside it, with its short reason; then,
+// where `nextAutomatic` is set, when the schedule backs up next. `brief` for the page, where the
+// heading says what it is about; the day is left out for a run of the day of `now`.
+std::string BackupStatusLine(const std::string& code, const BackupRuns& runs, std::time_t now,
+                             bool brief = false, std::time_t nextAutomatic = 0);
 
 // The history file of this user: $XDG_STATE_HOME/hoardwise/history.log, or below HOME.
 std::string UserHistoryFile();

@@ -197,6 +197,12 @@ RunTexts RestoreTexts(const Messages& m, const RestoreReport& r) {
         texts.messages.push_back({damaged, m.msg_error_caption, true, true});
         texts.history += "\n" + damaged;
     }
+    // Chosen a moment ago and gone since (the backup changed meanwhile): named, as not restored.
+    if (!r.notInBackup.empty()) {
+        const std::string gone = m.msg_restore_not_in_backup + Lines(r.notInBackup);
+        texts.messages.push_back({gone, m.msg_error_caption, true, true});
+        texts.history += "\n" + gone;
+    }
     if (!r.extrasFailed.empty()) {
         texts.messages.push_back(
             {RestoreExtrasText(m, r.extrasFailed), m.msg_error_caption, true, true});
@@ -233,7 +239,9 @@ RunEnd RestoreEnd(const RestoreReport& r) {
     if (r.outcome == RunResult::Refused) {
         return r.refusal.kind == RefusalKind::NothingToRestore ? RunEnd::Failed : RunEnd::Refused;
     }
-    if (!r.extrasFailed.empty() || r.failure.kind != FailureKind::None) return RunEnd::Failed;
+    if (!r.extrasFailed.empty() || !r.notInBackup.empty() || r.failure.kind != FailureKind::None) {
+        return RunEnd::Failed;
+    }
     return r.outcome == RunResult::Succeeded ? RunEnd::Succeeded : RunEnd::Damaged;
 }
 

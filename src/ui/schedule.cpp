@@ -24,6 +24,7 @@ void MainForm::cb_autobackupClick() {
     pop_enabledisable.setCaption(LanguageText(*this, cb_autobackup.checked()
                                                          ? TextId::MenuDisableAutobackup
                                                          : TextId::MenuEnableAutobackup));
+    RefreshStatusText();
 }
 
 void MainForm::pop_enabledisableClick() {
@@ -37,9 +38,15 @@ void MainForm::pop_enabledisableClick() {
         cb_autobackup.setChecked(true);
         pop_enabledisable.setCaption(LanguageText(*this, TextId::MenuDisableAutobackup));
     }
+    RefreshStatusText();
 }
 
 void MainForm::timer_autobackupTimer() {
+    // The front end's clock counts the next period from here.
+    countdownFrom_ = now();
+    countdownSeen_ = timer_autobackup.countdownGeneration();
+    countdownKnown_ = true;
+    if (!RunUnderWay()) RefreshStatusText();
     if (!cb_autobackup.checked()) return;
     if (BackupInsideTemp(radio_storing_subfolder.checked(), edit_backupdir.text(),
                          edit_tempdir.text())) {
@@ -82,7 +89,22 @@ void MainForm::RefreshStatusText(int minutes) {
     }
     abfTrayIcon1.setHint(status);
     abfTrayIcon1.setDetail(LastBackupText());
+    // A countdown (re)started since the last look starts now: the front end's clock starts as
+    // the timer tells it.
+    if (!countdownKnown_ || countdownSeen_ != timer_autobackup.countdownGeneration()) {
+        countdownFrom_ = now();
+        countdownSeen_ = timer_autobackup.countdownGeneration();
+        countdownKnown_ = true;
+    }
     label_lastbackup.setCaption(LastBackupText(true));
+}
+
+std::time_t MainForm::NextAutomaticBackup() const {
+    if (!cb_autobackup.checked() || !ClientKnown() || !timer_autobackup.running() ||
+        !countdownKnown_ || countdownSeen_ != timer_autobackup.countdownGeneration()) {
+        return 0;
+    }
+    return countdownFrom_ + timer_autobackup.interval() / 1000;
 }
 
 void MainForm::edit_autobackupExit() {

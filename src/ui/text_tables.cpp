@@ -212,6 +212,11 @@ const std::vector<MessageText>& MessageTexts() {
           "Der folgende Ordner ist während der Wiederherstellung verschwunden (wurde sein "
           "Datenträger entfernt?). An seiner Stelle wurde nichts geschrieben, die "
           "Wiederherstellung ist nicht vollständig.\n\n"}},
+        {&Messages::msg_restore_not_in_backup,
+         {"The backup holds no copy of the following part files any more; they were not "
+          "restored:\n\n",
+          "Die Sicherung enthält keine Kopie der folgenden Part-Dateien mehr; sie wurden nicht "
+          "wiederhergestellt:\n\n"}},
         {&Messages::msg_cause_no_inodes,
          {"The disk has room for its data, but no free inodes are left for new files.",
           "Der Datenträger hat Platz für Daten, aber keine freien Inodes mehr für neue "

@@ -27,6 +27,27 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+// A part file as the client writes it: its hash (16 times `hashByte`), the download's name and
+// 32-bit size, and one gap of bytes still to load.
+std::string Download(const std::string& name, std::uint32_t size, char hashByte,
+                     std::uint32_t gapFrom = 0, std::uint32_t gapTo = 0) {
+    auto number = [](std::uint32_t value, int bytes) {
+        std::string text;
+        for (int i = 0; i < bytes; ++i) text += static_cast<char>(value >> (8 * i) & 0xFF);
+        return text;
+    };
+    const bool gap = gapTo > gapFrom;
+    std::string file = "\xE0" + std::string(4, '\0') + std::string(16, hashByte) +
+                       std::string(2, '\0') + number(gap ? 4 : 2, 4);
+    file += "\x82\x01" + number(static_cast<std::uint32_t>(name.size()), 2) + name;
+    file += "\x83\x02" + number(size, 4);
+    if (gap) {
+        file += "\x03" + number(2, 2) + "\x09" + "0" + number(gapFrom, 4);
+        file += "\x03" + number(2, 2) + "\x0A" + "0" + number(gapTo, 4);
+    }
+    return file;
+}
+
 class CommandLine : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -44,6 +65,27 @@ class CommandLine : public ::testing::Test {
         arguments.insert(arguments.begin(), {"--settings", settings});
         return RunCli(arguments);
     }
+    // Six downloads backed up twice, then the temp folder as after a crash: 001 further along
+    // than its copy, 002 damaged, 003 missing, 004 only in the older backup; 005 and 006 whole,
+    // their names alike but for the letter case.
+    void LoseSomeDownloads() {
+        std::filesystem::remove_all(T);
+        test::WriteFile(T + "/001.part.met", Download("Ubuntu 24.04.iso", 1000, 0x11, 500, 1000));
+        test::WriteFile(T + "/002.part.met", Download("\xC3\x84rger im Paradies.avi", 2048, 0x22));
+        test::WriteFile(T + "/003.part.met", third);
+        test::WriteFile(T + "/004.part.met", Download("only\nold", 4096, 0x44));
+        test::WriteFile(T + "/005.part.met", Download("Same name", 10, 0x55));
+        test::WriteFile(T + "/006.part.met", Download("same NAME", 10, 0x66));
+        // The downloads' data stays when their part files are lost.
+        for (const char* data : {"001", "002", "003", "004", "005", "006"})
+            test::WriteFile(T + "/" + data + ".part", "");
+        ASSERT_EQ(Cli({"backup"}).code, 0);
+        std::filesystem::remove(T + "/004.part.met");
+        ASSERT_EQ(Cli({"backup"}).code, 0);
+        test::WriteFile(T + "/001.part.met", Download("Ubuntu 24.04.iso", 1000, 0x11, 900, 1000));
+        test::WriteFile(T + "/002.part.met", "cut short");
+        std::filesystem::remove(T + "/003.part.met");
+    }
 
     test::TempDir root;
     test::PrivateRuntime runtime{root.path()};
@@ -51,6 +93,7 @@ class CommandLine : public ::testing::Test {
     std::string T = root / "temp";
     std::string B = root / "backup";
     std::string C = root / "client";
+    const std::string third = Download("third", 3221225477u, '\xAB');
 };
 
 TEST_F(CommandLine, BacksUpReportsAndRestoresWithTheButtonsOutcomesAsCodes) {
@@ -122,6 +165,111 @@ TEST_F(CommandLine, BacksUpReportsAndRestoresWithTheButtonsOutcomesAsCodes) {
     EXPECT_FALSE(std::filesystem::exists(root / "unmounted"));
 }
 
+TEST_F(CommandLine, ListsEachDownloadWithItsStateAndProgressInBothLanguagesAndAsJson) {
+    LoseSomeDownloads();
+    auto hash = [](const std::string& digits) {
+        std::string text;
+        while (text.size() < 32) text += digits;
+        return text;
+    };
+    CliResult r = Cli({"list"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    // clang-format off
+    EXPECT_EQ(r.out,
+        "STATE       TEMP  BACKUP     SIZE  HASH                              NAME\n"
+        "ahead        90%     50%   1000 B  " + hash("11") + "  Ubuntu 24.04.iso\n"
+        "damaged        ?    100%  2.0 KiB  " + hash("22") + "  \xC3\x84rger im Paradies.avi\n"
+        "missing        -    100%  3.0 GiB  " + hash("AB") + "  third\n"
+        "older only     -       -  4.0 KiB  " + hash("44") + "  only?old\n"
+        "whole       100%    100%     10 B  " + hash("55") + "  Same name\n"
+        "whole       100%    100%     10 B  " + hash("66") + "  same NAME\n");
+    // clang-format on
+    r = Cli({"list", "--older"});
+    EXPECT_TRUE(Contains(r.out, "older only     -   100%  4.0 KiB")) << r.out;
+    r = Cli({"list", "--json"});
+    EXPECT_EQ(
+        r.out.rfind("[{\"place\":\"001.part.met\",\"name\":\"Ubuntu 24.04.iso\",\"size\":1000,"
+                    "\"hash\":\"" +
+                        hash("11") +
+                        "\",\"state\":\"ahead\",\"temp\":{\"present\":"
+                        "true,\"whole\":true,\"done\":900},\"newest\":{\"present\":true,\"whole\":"
+                        "true,\"done\":500},",
+                    0),
+        0u)
+        << r.out;
+    for (const char* state :
+         {"\"state\":\"damaged\",\"temp\":{\"present\":true,\"whole\":false,\"done\":null}",
+          "\"size\":3221225477,", "\"state\":\"missing\",\"temp\":{\"present\":false,",
+          "\"name\":\"only\\nold\",", "\"state\":\"older-only\",", "\"state\":\"whole\","}) {
+        EXPECT_TRUE(Contains(r.out, state)) << state;
+    }
+    // A full restore would set 001 back: its question says so.
+    EXPECT_TRUE(Contains(Cli({"restore"}).out,
+                         "\n1 part file in the temp folder is further along "
+                         "than the backup and would be set back by the restore.\n"));
+    EXPECT_TRUE(Contains(Cli({"restore", "--json"}).out, "\"ahead_of_backup\":1,"));
+    WriteSettings("[GENERAL SETTINGS]\nLANGUAGE=DE\n");
+    r = Cli({"list"});
+    EXPECT_TRUE(Contains(r.out, "ZUSTAND     TEMP  SICHERUNG   GR\xC3\x96SSE  HASH")) << r.out;
+    EXPECT_TRUE(Contains(r.out,
+                         "\nbesch\xC3\xA4"
+                         "digt     ?       100%  2,0 KiB  "))
+        << r.out;
+}
+
+TEST_F(CommandLine, RestoresOnlyTheChosenOrTheLostDownloadsAndLeavesTheOthersAsTheyWere) {
+    LoseSomeDownloads();
+    const std::string ahead = test::ReadFile(T + "/001.part.met");
+    // Every argument that names no download, several, or one the backup has no whole copy of is
+    // named, and nothing is restored; a name as written comes before one in another case.
+    CliResult r = Cli({"restore", "--yes", "--only", "nothing-like-it", "SAME NAME", "004.part.met",
+                       "Same name"});
+    EXPECT_EQ(r.code, 2);
+    for (const char* says :
+         {"no download matches 'nothing-like-it'\n",
+          "several downloads match 'SAME NAME': 005.part.met, 006.part.met\n",
+          "the newest backup holds no whole copy of '004.part.met' (004.part.met)\n",
+          "Nothing was restored."}) {
+        EXPECT_TRUE(Contains(r.err, says)) << says << "\n" << r.err;
+    }
+    EXPECT_FALSE(Contains(r.err, "'Same name'")) << r.err;
+    EXPECT_FALSE(test::FileExists(T + "/003.part.met"));
+    // Without --yes it shows what it would restore: a hash in small letters, a name in another
+    // case (umlaut included).
+    r = Cli(
+        {"restore", "--only", "abababababababababababababababab", "\xC3\xA4RGER im paradies.AVI"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "  third\n") && Contains(r.out, "rger im Paradies.avi\n")) << r.out;
+    EXPECT_FALSE(Contains(r.out, "Ubuntu")) << r.out;
+    EXPECT_FALSE(test::FileExists(T + "/003.part.met"));
+
+    // The damaged and the missing one come back from the newest backup, the one only the older
+    // backup holds from there, in one run; the one further along and the whole ones keep their
+    // bytes.
+    r = Cli({"restore", "--yes", "--lost", "--json"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "\"places\":[\"002.part.met\",\"003.part.met\",\"004.part.met\"]"))
+        << r.out;
+    EXPECT_EQ(test::ReadFile(T + "/002.part.met"),
+              Download("\xC3\x84rger im Paradies.avi", 2048, 0x22));
+    EXPECT_EQ(test::ReadFile(T + "/003.part.met"), third);
+    EXPECT_EQ(test::ReadFile(T + "/004.part.met"), Download("only\nold", 4096, 0x44));
+    EXPECT_EQ(test::ReadFile(T + "/001.part.met"), ahead);
+    EXPECT_EQ(test::ReadFile(T + "/005.part.met"), Download("Same name", 10, 0x55));
+    r = Cli({"restore", "--yes", "--lost"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(Contains(r.out, "Nothing to restore: ")) << r.out;
+    // With --older they all come from the older backup.
+    std::filesystem::remove(T + "/004.part.met");
+    EXPECT_EQ(Cli({"restore", "--yes", "--lost", "--older"}).code, 0);
+    EXPECT_EQ(test::ReadFile(T + "/004.part.met"), Download("only\nold", 4096, 0x44));
+    EXPECT_EQ(test::ReadFile(T + "/001.part.met"), ahead);
+    // Named by its place, a download is set back on request.
+    EXPECT_EQ(Cli({"restore", "--yes", "--only", "001.part.met"}).code, 0);
+    EXPECT_EQ(test::ReadFile(T + "/001.part.met"),
+              Download("Ubuntu 24.04.iso", 1000, 0x11, 500, 1000));
+}
+
 TEST_F(CommandLine, RefusesBadInputUnsetOrUnsafeFoldersWithACodeAndAClearMessage) {
     struct Case {
         std::vector<std::string> arguments;
@@ -136,7 +284,12 @@ TEST_F(CommandLine, RefusesBadInputUnsetOrUnsafeFoldersWithACodeAndAClearMessage
         {{"--settings", root.path(), "status"}, "", "", 2, "cannot read the settings file '" + root.path() + "': Is a directory"},
         {{"frobnicate"}, "", "", 2, "unknown command 'frobnicate'"},
         {{"backup", "--fast"}, "", "", 2, "unrecognized option '--fast'"},
-        {{"status", "--yes"}, "", "", 2, "--yes and --older belong to the restore command"},
+        {{"status", "--yes"}, "", "", 2, "--yes belongs to the restore command"},
+        {{"status", "--older"}, "", "", 2, "--older belongs to the restore and list commands"},
+        {{"list", "--only", "x"}, "", "", 2, "--only and --lost belong to the restore command"},
+        {{"restore", "--only", "x", "--lost"}, "", "", 2, "--only and --lost exclude each other"},
+        {{"restore", "--yes", "--only"}, "", "", 2, "option '--only' requires a download's name, hash or place"},
+        {{"restore", "x"}, "", "", 2, "extra operand 'x'"},
         {{"--settings"}, "", "", 2, "option '--settings' requires an argument"},
         {{"backup"}, "", "<Please select the TEMP-Folder>", 2, "the temp folder is not set: edit the settings file or run the window once"},
         {{"backup"}, "[GENERAL SETTINGS]\nLANGUAGE=DE\n", "<TEMP-Ordner>", 2, "der Temp-Ordner ist nicht gesetzt"},
@@ -152,7 +305,8 @@ TEST_F(CommandLine, RefusesBadInputUnsetOrUnsafeFoldersWithACodeAndAClearMessage
         {{"--version"}, "", "", 0, ""},
         {{"--", "-h"}, "", "", 2, "unknown command '-h'"},
         {{"--", "status", "--"}, "", "", 2, "extra operand '--'"},
-        {{"config", "--json"}, "", "", 2, "--json belongs to the status, backup and restore commands"},
+        {{"config", "--json"}, "", "", 2, "--json belongs to the status, backup, restore and list commands"},
+        {{"list", "--json"}, "", root / "unmounted/Temp", 2, "the temp folder does not exist or is no folder (is its disk not mounted?), and there is no backup: " + root / "unmounted/Temp"},
         {{"backup"}, "", root / "unmounted/Temp", 2, "the temp folder does not exist or is no folder (is its disk not mounted?); nothing was backed up: " + root / "unmounted/Temp"},
         {{"backup"}, "", root / "idle", 4, "No PART.METs found to back up !"},
         {{"backup", "--quiet"}, "", root / "idle", 4, ""},

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "backup/backup_fixture.h"
 #include "support/fake_services.h"
@@ -81,18 +82,19 @@ TEST(RunHistory, KeepsTheNewestRunsAndFindsTheLastBackup) {
 
 TEST(RunHistory, ReadsAndTrimsFromTheEndSkippingWhatIsNoRun) {
     // `before`, `junk` zeros without a line break (sparse: cheap), `after`; the newest backup
-    // (0: none); after one more run, `keep` kept: the lines, and the first one's files.
+    // (0: none) and the runs the window lists (the newest kHistoryRuns); after one more run,
+    // `keep` kept: the lines, and the first one's files.
     const std::uintmax_t huge = 100u << 20;
     // clang-format off
-    struct Row { const char* name; std::string before; std::uintmax_t junk; std::string after; std::size_t last, keep, lines, first; };
+    struct Row { const char* name; std::string before; std::uintmax_t junk; std::string after; std::size_t last, listed, keep, lines, first; };
     const Row rows[] = {
-        {"restores over several chunks", Lines(1, 1) + Lines(1, 2299, true), 0, "", 1, 2000, 2000, 301},
-        {"not a tenth more", Lines(1, 2199), 0, "", 2199, 2000, 2200, 1},
-        {"a long message", Lines(1, 1) + Lines(2, 2, false, std::string(100000, 'x')), 0, "", 2, 10, 3, 1},
-        {"a line cut short", Lines(1, 1), 0, "2026-12-07T1", 1, 10, 3, 1},
-        {"an over-long line", Lines(1, 1), 100000, "\n" + Lines(3, 3, true), 1, 1000, 2, 3},
-        {"behind a huge line", Lines(1, 1), huge, "\n" + Lines(3, 3, true), 0, 10, 2, 3},
-        {"a huge line cut short", Lines(1, 1), huge, "", 0, 10, 1, 9999},
+        {"restores over several chunks", Lines(1, 1) + Lines(1, 2299, true), 0, "", 1, kHistoryRuns, 2000, 2000, 301},
+        {"not a tenth more", Lines(1, 2199), 0, "", 2199, kHistoryRuns, 2000, 2200, 1},
+        {"a long message", Lines(1, 1) + Lines(2, 2, false, std::string(100000, 'x')), 0, "", 2, 2, 10, 3, 1},
+        {"a line cut short", Lines(1, 1), 0, "2026-12-07T1", 1, 1, 10, 3, 1},
+        {"an over-long line", Lines(1, 1), 100000, "\n" + Lines(3, 3, true), 1, 2, 1000, 2, 3},
+        {"behind a huge line", Lines(1, 1), huge, "\n" + Lines(3, 3, true), 0, 1, 10, 2, 3},
+        {"a huge line cut short", Lines(1, 1), huge, "", 0, 0, 10, 1, 9999},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -103,6 +105,7 @@ TEST(RunHistory, ReadsAndTrimsFromTheEndSkippingWhatIsNoRun) {
         fs::resize_file(path, row.before.size() + row.junk);
         std::ofstream(path, std::ios::app) << row.after;
         EXPECT_EQ(LastBackupRun(path, "/b").value_or(RunRecord{}).files, row.last);
+        EXPECT_EQ(ReadRunHistory(path).size(), row.listed);
         ASSERT_EQ(
             AppendRunRecord(path, {1796646060, false, false, 9999, 0, true, "new", "/b"}, row.keep),
             HistoryAppend::Written);
@@ -118,18 +121,31 @@ TEST(RunHistory, ReadsAndTrimsFromTheEndSkippingWhatIsNoRun) {
 TEST(RunHistory, TheLastBackupIsTheNewestOfTheFolderAskedFor) {
     TempDir dir;
     const std::string path = dir / "history.log";
-    // Oldest first: a line of an older version, then runs of /a, /b and a folder not set.
+    // Oldest first: a line of an older version, then runs of /a, /b and a folder not set, a
+    // line that is no run, and a failed run of /a after its restore.
     WriteFile(path, "2026-12-07T14:21:05+0100\tbackup\tmanual\t1\t0\tsucceeded\told\n" +
                         FormatRunRecord({2, false, false, 2, 0, true, "", "/a"}) + "\n" +
                         FormatRunRecord({3, false, true, 3, 0, false, "", "/b"}) + "\n" +
                         FormatRunRecord({4, false, false, 4, 0, false, "", ""}) + "\n" +
-                        FormatRunRecord({5, true, false, 5, 0, true, "", "/a"}) + "\n");
+                        FormatRunRecord({5, true, false, 5, 0, true, "", "/a"}) + "\nno run\n" +
+                        FormatRunRecord({6, false, true, 6, 0, false, "", "/a"}) + "\n");
+    // The newest backup of the folder, and its newest successful one (0: none).
     // clang-format off
-    const std::pair<const char*, std::size_t> rows[] = {{"/a", 2}, {"/b", 3}, {"", 4}, {"/c", 0}, {"/a/", 0}};
+    const std::tuple<const char*, std::size_t, std::size_t> rows[] = {{"/a", 6, 2}, {"/b", 3, 0}, {"", 4, 0}, {"/c", 0, 0}, {"/a/", 0, 0}};
     // clang-format on
-    for (const auto& [folder, files] : rows) {
+    for (const auto& [folder, files, succeeded] : rows) {
         EXPECT_EQ(LastBackupRun(path, folder).value_or(RunRecord{}).files, files) << folder;
+        const BackupRuns runs = LastBackupRuns(path, folder);
+        EXPECT_EQ(runs.newest.value_or(RunRecord{}).files, files) << folder;
+        EXPECT_EQ(runs.succeeded.value_or(RunRecord{}).files, succeeded) << folder;
     }
+    // Every run the file holds, newest first, as many as asked for; the line of an older
+    // version counts, the line that is no run does not.
+    std::vector<std::size_t> listed;
+    for (const RunRecord& run : ReadRunHistory(path, 4)) listed.push_back(run.files);
+    EXPECT_EQ(listed, (std::vector<std::size_t>{6, 5, 4, 3}));
+    EXPECT_EQ(ReadRunHistory(path).size(), 6u);
+    EXPECT_TRUE(ReadRunHistory(dir / "missing").empty());
 }
 
 TEST(RunHistory, AFolderIsNamedByItsPathWithLinksAndDotsResolvedAsFarAsItExists) {
@@ -161,7 +177,7 @@ TEST(RunHistory, LeavesAnythingButARegularFileAloneWithoutWaiting) {
         }
         EXPECT_EQ(InChildWithAlarm([&] {
                       return AppendRunRecord(path, {}) != HistoryAppend::NotAFile ||
-                             LastBackupRun(path, "/b");
+                             LastBackupRun(path, "/b") || !ReadRunHistory(path).empty();
                   }),
                   0)
             << kind;

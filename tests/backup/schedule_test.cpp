@@ -1,14 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "backup/backup_fixture.h"
+#include "backup/run_history.h"
 #include "support/fake_services.h"
 
 namespace hw {
 namespace {
 
 using test::Shown;
+
+std::string HourMinute(std::time_t when) {
+    char text[8] = {};
+    struct tm local {};
+    std::strftime(text, sizeof text, "%H:%M", ::localtime_r(&when, &local));
+    return text;
+}
 
 struct Schedule : ::testing::Test {
     test::FakeDesktop desk;
@@ -111,8 +122,9 @@ TEST(LastBackup, TheStatusTellsHowTheLastBackupEndedAndThatAutomaticBackupsWaitF
     f.now = [&] { return clock; };
     d.desk.processes.running = {"emule.exe"};
     f.cb_autobackup.setChecked(true);
-    f.RefreshStatusText();
-    EXPECT_EQ(f.label_lastbackup.caption(), "Last backup: none yet");
+    f.ApplyAutobackupInterval(30);  // as the settings' load does; the countdown starts
+    const std::string next = "; next automatic backup at " + HourMinute(clock + 30 * 60);
+    EXPECT_EQ(f.label_lastbackup.caption(), "Last backup: none yet" + next);
     EXPECT_EQ(f.abfTrayIcon1.hint(), "Hoardwise [Autobackup every 30 ] minutes");
 
     test::WriteFile(d.T + "/001.part.met", test::PartMet("1"));
@@ -124,7 +136,7 @@ TEST(LastBackup, TheStatusTellsHowTheLastBackupEndedAndThatAutomaticBackupsWaitF
     EXPECT_EQ(f.abfTrayIcon1.detail(),
               "Last backup: " + std::string(time) + ", 2 part files, successful");
     EXPECT_EQ(f.label_lastbackup.caption(),
-              "Last: " + std::string(time) + ", 2 part files, successful");
+              "Last: " + std::string(time) + ", 2 part files, successful" + next);
 
     clock += 86400;  // a day later the date is shown as well
     f.edit_backupdir.setText("relative/backup");
@@ -147,6 +159,83 @@ TEST(LastBackup, TheStatusTellsHowTheLastBackupEndedAndThatAutomaticBackupsWaitF
     f.edit_clientdir.setText(d.root / "nothing");
     f.RefreshStatusText();
     EXPECT_EQ(f.abfTrayIcon1.hint(), "Hoardwise [Autobackup waits for a client: set its folder]");
+}
+
+// The page keeps the last successful backup in sight after later runs failed, says when the
+// schedule backs up next, and follows a language switch at once.
+TEST(LastBackup, TheLineKeepsTheLastSuccessBesideALaterFailureAndTellsTheNextAutomaticRun) {
+    test::BackupDesk d;
+    MainForm& f = d.f();
+    std::time_t clock = 1796646060;
+    f.now = [&] { return clock; };
+    d.desk.processes.running = {"emule.exe"};
+    f.cb_autobackup.userClick();
+    f.ApplyAutobackupInterval(30);
+    const std::time_t started = clock;
+    auto next = [&](std::time_t from) {
+        return "; next automatic backup at " + HourMinute(from + 30 * 60);
+    };
+    EXPECT_EQ(f.label_lastbackup.caption(), "Last backup: none yet" + next(started));
+
+    test::WriteFile(d.T + "/001.part.met", test::PartMet("1"));
+    f.BackupPartFiles(false);
+    const std::string success = "Last: " + HourMinute(clock) + ", 1 part files, successful";
+    clock += 600;
+    test::WriteFile(d.B + "/letter.txt", "not ours");  // refused
+    f.BackupPartFiles(false);
+    const std::string failure = "; last run failed at " + HourMinute(clock) + ": ";
+    const std::string line = f.label_lastbackup.caption();
+    EXPECT_EQ(line.rfind(success + failure, 0), 0u) << line;
+    EXPECT_NE(line.find(next(started)), std::string::npos) << line;
+    // The same after a restart, from the history.
+    test::FakeDesktop restarted;
+    restarted.f().historyFile = f.historyFile;
+    restarted.f().now = f.now;
+    restarted.f().edit_backupdir.setText(d.B);
+    restarted.f().LoadLastBackup();
+    EXPECT_EQ(restarted.f().label_lastbackup.caption().rfind(success + failure, 0), 0u);
+
+    // A period passes: the countdown starts again, the run succeeds.
+    std::filesystem::remove(d.B + "/letter.txt");
+    clock += 1800;
+    f.timer_autobackup.tick();
+    EXPECT_EQ(f.label_lastbackup.caption(),
+              "Last: " + HourMinute(clock) + ", 1 part files, successful" + next(clock));
+    // A new period restarts it too.
+    clock += 60;
+    f.ApplyAutobackupInterval(31);
+    EXPECT_NE(f.label_lastbackup.caption().find(HourMinute(clock + 31 * 60)), std::string::npos);
+
+    f.ApplyLanguage("DE");
+    EXPECT_EQ(f.label_lastbackup.caption(), "Zuletzt: " + HourMinute(clock - 60) +
+                                                ", 1 Part-Dateien, erfolgreich; nächste "
+                                                "automatische Sicherung um " +
+                                                HourMinute(clock + 31 * 60));
+    f.cb_autobackup.userClick();
+    EXPECT_EQ(f.label_lastbackup.caption().find("nächste"), std::string::npos);
+}
+
+// A temp folder that is gone is a failed run in the history; one without part files is an idle
+// client, and an automatic run of it leaves no trace.
+TEST(LastBackup, ARunWithoutItsTempFolderIsRecordedAsFailedNamingIt) {
+    for (const bool automatic : {false, true}) {
+        SCOPED_TRACE(automatic);
+        test::BackupDesk d;
+        MainForm& f = d.f();
+        d.desk.processes.running = {"emule.exe"};
+        f.BackupPartFiles(true);  // no part file
+        EXPECT_TRUE(ReadRunHistory(f.historyFile).empty());
+        const std::string gone = d.root / "unmounted";
+        f.edit_tempdir.setText(gone);
+        EXPECT_EQ(f.BackupPartFiles(automatic), MainForm::RunOutcome::Failed);
+        const std::vector<RunRecord> runs = ReadRunHistory(f.historyFile);
+        ASSERT_EQ(runs.size(), 1u);
+        EXPECT_FALSE(runs[0].succeeded);
+        EXPECT_NE(runs[0].message.find("Temp-Directory does not exist"), std::string::npos);
+        EXPECT_EQ(runs[0].message.substr(runs[0].message.size() - gone.size()), gone);
+        EXPECT_EQ(d.messages().size(), automatic ? 0u : 1u);
+        EXPECT_NE(f.label_lastbackup.caption().find("failed: "), std::string::npos);
+    }
 }
 
 TEST_F(Schedule, SubfolderStoringWithTheBackupTextContainingTheTempTextWarnsEveryPeriod) {

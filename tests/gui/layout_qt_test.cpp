@@ -19,6 +19,7 @@
 #include "gui/main_window_qt.h"
 #include "gui/page_control_qt.h"
 #include "support/fake_services.h"
+#include "ui/run_lines.h"
 
 namespace hw {
 namespace {
@@ -126,6 +127,33 @@ TEST(WindowLayout, EveryCaptionShowsInFullInBothLanguagesAndPathsFromTheirStart)
                 if (!what.isEmpty()) cut << what;
             }
             EXPECT_TRUE(cut.isEmpty()) << cut.join(QStringLiteral(" | ")).toStdString();
+
+            // The status line: a success with the next automatic run shows in full; a failure
+            // beside it too, or whole words and "…", the rest a hover or a focus away.
+            auto* status = window.findChild<QLabel*>(QStringLiteral("label_lastbackup"));
+            RunRecord success{1796646060, false, false, 1234, 0, true, "", "/b"};
+            RunRecord failure = success;
+            failure.succeeded = false;
+            failure.message = std::string(form.msg_backupdir_foreign) + "\n/media/backup/drive";
+            for (const bool failed : {false, true}) {
+                const std::string line = BackupStatusLine(
+                    code, {success, failed ? failure : success}, success.when, true, 1796647860);
+                form.label_lastbackup.setCaption(line);
+                const QString full = QString::fromStdString(line), shown = status->text();
+                EXPECT_EQ(status->toolTip(), full);
+                EXPECT_EQ(status->accessibleName(), full);
+                EXPECT_LE(status->heightForWidth(status->width()), status->height());
+                if (!failed) {
+                    EXPECT_EQ(shown, full);
+                }
+                if (shown == full) continue;
+                EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+                const QString kept = shown.chopped(1);
+                EXPECT_TRUE(full.startsWith(kept) &&
+                            (full[kept.size()].isSpace() || full[kept.size()].isPunct()))
+                    << shown.toStdString();
+                EXPECT_EQ(status->focusPolicy(), Qt::TabFocus);
+            }
 
             for (const char* field : {"edit_tempdir", "edit_backupdir", "edit_clientdir"}) {
                 EXPECT_EQ(window.findChild<QLineEdit*>(field)->cursorPosition(), 0) << field;

@@ -148,8 +148,8 @@ TEST(MainWindowKeyboard, TabFollowsTheReadingOrderOfEachPage) {
     const std::vector<std::vector<std::string>> chains = {
         {"edit_tempdir", "btn_browsetemp", "edit_backupdir", "btn_browsebackup", "edit_clientdir",
          "btn_browseclientdir"},
-        {"radio_storing_simple", "radio_storing_subfolder", "cb_autobackup", "edit_autobackup",
-         "listbox_files", "btn_lb_add", "btn_lb_remove"},
+        {"radio_storing_simple", "radio_storing_subfolder", "btn_contents", "cb_autobackup",
+         "edit_autobackup", "listbox_files", "btn_lb_add", "btn_lb_remove"},
         {"cb_startminimized", "cb_boot", "cb_startclient", "cb_watchclient", "combo_language"},
         {"edit_launchpad_path", "btn_browselaunchpad", "cb_lauchpad_startup", "cb_lauchpad_watch"},
         {"JDUrlLabel1", "JDUrlLabel2", "JDUrlLabel3"},
@@ -577,7 +577,7 @@ TEST(MainWindowLayout, FixedClientAreaCaptionsFromTheModelAndCommandButtonRow) {
     EXPECT_FALSE(w.find<QLineEdit>("edit_launchpad_path")->isEnabled());
     EXPECT_FALSE(w.find<QLabel>("Label11")->isEnabled());
     EXPECT_TRUE(w.find<QLabel>("Label9")->font().underline());
-    EXPECT_EQ(w.find<QListWidget>("listbox_files")->size(), QSize(257, 56));
+    EXPECT_EQ(w.find<QListWidget>("listbox_files")->size(), QSize(257, 41));
     EXPECT_EQ(w.find<QComboBox>("combo_language")->width(), 145);
 }
 
