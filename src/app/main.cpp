@@ -1,5 +1,7 @@
 // Program entry: builds the services and the window, lets the single-instance guard decide,
 // loads the settings and runs the message loop. The exit code is 0 in every case.
+#include <dlfcn.h>
+
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -9,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/backup_folder_reservation.h"
 #include "base/app_title.h"
@@ -27,6 +30,29 @@
 #include "ui/running_copy.h"
 
 namespace {
+
+// The desktop's font configuration takes milliseconds to read, and the window's first text waits
+// for it: it is read on a thread of its own while Qt starts. Qt reads it through the same library
+// (a dependency of Qt's own), which keeps what was read; the symbol is looked up so that the
+// program needs no font library of its own.
+class FontConfigurationReader {
+  public:
+    FontConfigurationReader() {
+        using Init = int (*)();
+        if (auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit"))) {
+            thread_ = std::thread(init);
+        }
+    }
+    FontConfigurationReader(const FontConfigurationReader&) = delete;
+    FontConfigurationReader& operator=(const FontConfigurationReader&) = delete;
+    ~FontConfigurationReader() { Wait(); }
+    void Wait() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+  private:
+    std::thread thread_;
+};
 
 // A window that no one sees (on another desktop, say) is never painted.
 constexpr int kUnpaintedWindowMs = 500;
@@ -53,7 +79,7 @@ void AfterFirstPaint(QWidget& window, const std::function<void()>& run) {
     QTimer::singleShot(kUnpaintedWindowMs, &window, once);
 }
 
-void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
+void RunProgram(QApplication& app, hw::QtDialogs& dialogs, FontConfigurationReader& fonts) {
     using namespace hw;
     QtWindowService windowService;
     LinuxProcessTable processes;
@@ -80,7 +106,10 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
     QtRunWorker worker([&form](const std::function<void()>& step) { form.Dispatch(step); });
     form.services.worker = &worker;
     ReserveBackupFoldersWith(form, folderLock);
-    MainWindow window(form);  // the model's timers start counting
+    fonts.Wait();
+    // The model's timers start counting. The other pages are filled once the first one has
+    // painted.
+    MainWindow window(form, nullptr, MainWindow::Pages::FirstOnly);
     dialogs.setParentWindow(&window);
     windowService.attach(&window);
 
@@ -105,7 +134,10 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
     form.processLookAfterShow = true;
     form.Dispatch([&form] { form.FormCreate(); });
     window.showCentered();
-    AfterFirstPaint(window, [&form] { form.Dispatch([&form] { form.FormShown(); }); });
+    AfterFirstPaint(window, [&form, &window] {
+        form.Dispatch([&window] { window.buildRemainingPages(); });
+        form.Dispatch([&form] { form.FormShown(); });
+    });
     app.exec();
     // A run under way is never cut short, by the window's close nor by the session's end: its
     // end is awaited, and its result recorded, before the program ends.
@@ -123,6 +155,7 @@ void RunProgram(QApplication& app, hw::QtDialogs& dialogs) {
 int main(int, char** argv) {
     // The program takes nothing from its command line, so Qt gets none of it either
     // (-platform, -style, -reverse...).
+    FontConfigurationReader fonts;
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
@@ -135,7 +168,7 @@ int main(int, char** argv) {
 
     hw::QtDialogs dialogs;
     try {
-        RunProgram(app, dialogs);
+        RunProgram(app, dialogs, fonts);
     } catch (const std::exception& error) {
         dialogs.ShowErrorReport(hw::WithFullStop(error.what()), hw::kAppTitle);
     } catch (...) {

@@ -141,7 +141,7 @@ void TabOrder(QWidget* page, std::initializer_list<const Control*> controls) {
 
 }  // namespace
 
-MainWindow::MainWindow(MainForm& form, QWidget* parent)
+MainWindow::MainWindow(MainForm& form, QWidget* parent, Pages pages)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       form_(form),
@@ -171,22 +171,23 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
     pages_ = Place<PageControl>(this, "PageControl1", 8, 8, 353, 225);
     pages_->setScale(Scale());
 
-    buildDirectoriesPage(addPage(form_.TabSheet1));
-    buildBackupPage(addPage(form_.TabSheet2));
-    buildGeneralPage(addPage(form_.TabSheet3));
-    buildAppRunnerPage(addPage(form_.TabSheet4));
-    buildAboutPage(addPage(form_.TabSheet5));
+    // Every tab is there from the start; a page's controls may come later.
+    const std::pair<TabSheet*, void (MainWindow::*)(QWidget*)> sheets[] = {
+        {&form_.TabSheet1, &MainWindow::buildDirectoriesPage},
+        {&form_.TabSheet2, &MainWindow::buildBackupPage},
+        {&form_.TabSheet3, &MainWindow::buildGeneralPage},
+        {&form_.TabSheet4, &MainWindow::buildAppRunnerPage},
+        {&form_.TabSheet5, &MainWindow::buildAboutPage}};
+    for (const auto& [sheet, build] : sheets) unbuiltPages_.emplace_back(addPage(*sheet), build);
     pages_->setCurrentIndex(0);
+    const std::size_t now = pages == Pages::All ? unbuiltPages_.size() : 1;
+    for (std::size_t k = 0; k < now; ++k) (this->*unbuiltPages_[k].second)(unbuiltPages_[k].first);
+    unbuiltPages_.erase(unbuiltPages_.begin(), unbuiltPages_.begin() + now);
 
     buildCommandButtons();
     buildTimersAndTray();
     assignMnemonics();
-    if (Scale() > 1.0) {
-        auto* marks = new ScaledMarks(Scale());
-        marks->setParent(this);
-        for (QCheckBox* box : findChildren<QCheckBox*>()) box->setStyle(marks);
-        for (QRadioButton* radio : findChildren<QRadioButton*>()) radio->setStyle(marks);
-    }
+    scaleMarks();
     form_.onEndWatchesChanged = [this] { watchStartedPrograms(); };
     watchStartedPrograms();
     form_.showContents = [this](ContentsView& view) {
@@ -197,6 +198,54 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
         HistoryWindow history(view, this);
         history.exec();
     };
+}
+
+void MainWindow::buildRemainingPages() {
+    if (unbuiltPages_.empty()) return;
+    // A widget made later joins the window's Tab chain at its end, after the command buttons:
+    // each page's controls are put back behind the previous page's, as when built in order.
+    // Qt leaves widgets that take no focus where they are.
+    auto focusable = [](const QWidget* widget) { return widget->focusPolicy() != Qt::NoFocus; };
+    auto built = [this](const QWidget* widget) {
+        for (int i = 0; i < pages_->count(); ++i) {
+            QWidget* page = pages_->widget(i);
+            const bool waiting =
+                std::any_of(unbuiltPages_.begin(), unbuiltPages_.end(),
+                            [page](const auto& unbuilt) { return unbuilt.first == page; });
+            if (!waiting && page->isAncestorOf(widget)) return true;
+        }
+        return false;
+    };
+    QWidget* previous = pages_->tabButton(pages_->count() - 1);
+    for (QWidget* widget = nextInFocusChain(); widget != this;
+         widget = widget->nextInFocusChain()) {
+        if (focusable(widget) && built(widget)) previous = widget;
+    }
+    for (const auto& [page, build] : unbuiltPages_) {
+        (this->*build)(page);
+        std::vector<QWidget*> chain;
+        for (QWidget* widget = nextInFocusChain(); widget != this;
+             widget = widget->nextInFocusChain()) {
+            if (page->isAncestorOf(widget) && focusable(widget)) chain.push_back(widget);
+        }
+        for (QWidget* widget : chain) {
+            QWidget::setTabOrder(previous, widget);
+            previous = widget;
+        }
+    }
+    unbuiltPages_.clear();
+    assignMnemonics();
+    scaleMarks();
+}
+
+void MainWindow::scaleMarks() {
+    if (Scale() <= 1.0) return;
+    if (marks_ == nullptr) {
+        marks_ = new ScaledMarks(Scale());
+        marks_->setParent(this);
+    }
+    for (QCheckBox* box : findChildren<QCheckBox*>()) box->setStyle(marks_);
+    for (QRadioButton* radio : findChildren<QRadioButton*>()) radio->setStyle(marks_);
 }
 
 MainWindow::~MainWindow() {

@@ -12,6 +12,7 @@
 #include "ui/main_form.h"
 
 class QSocketNotifier;
+class QStyle;
 class QSystemTrayIcon;
 
 namespace hw {
@@ -24,9 +25,16 @@ class MainWindow : public QWidget {
     static constexpr int kClientWidth = 371;
     static constexpr int kClientHeight = 307;
 
-    // Builds and binds every control; the model's timers start counting here.
-    explicit MainWindow(MainForm& form, QWidget* parent = nullptr);
+    // Which pages the constructor fills: all, or only the first one, which the window shows at
+    // start; buildRemainingPages() then fills the others.
+    enum class Pages { All, FirstOnly };
+    // Builds and binds every control (see Pages); the model's timers start counting here.
+    explicit MainWindow(MainForm& form, QWidget* parent = nullptr, Pages pages = Pages::All);
     ~MainWindow() override;
+
+    // Fills the pages the constructor left empty, as if it had filled them: the program calls it
+    // once the window has painted, so that the window shows sooner. Does nothing the second time.
+    void buildRemainingPages();
 
     void showCentered();
     // A later copy asked this one to come forward.
@@ -65,6 +73,11 @@ class MainWindow : public QWidget {
     // Accessible names made of several texts, set again after a language switch.
     std::vector<std::function<void()>> accessibleNames_;
     PageControl* pages_ = nullptr;
+    // The pages not filled yet, each with its builder, in page order.
+    std::vector<std::pair<QWidget*, void (MainWindow::*)(QWidget*)>> unbuiltPages_;
+    // Gives the window's check boxes and radio buttons marks of the scaled size.
+    void scaleMarks();
+    QStyle* marks_ = nullptr;
     std::vector<QSocketNotifier*> endWatches_;
     bool closing_ = false;
     bool shownOnce_ = false;

@@ -179,6 +179,35 @@ TEST(MainWindowKeyboard, TabFollowsTheReadingOrderOfEachPage) {
     EXPECT_EQ(pages->currentIndex(), 1);
 }
 
+// The program fills the pages behind the first one after the window has painted: the window
+// then reads, and is gone through by Tab, as one built whole.
+TEST(MainWindowKeyboard, PagesFilledAfterTheFirstPaintMatchAWindowBuiltWhole) {
+    auto describe = [](MainWindow& window) {
+        std::vector<std::string> seen;
+        QWidget* widget = &window;
+        do {
+            const auto* button = qobject_cast<QAbstractButton*>(widget);
+            if (widget->focusPolicy() & Qt::TabFocus) {
+                seen.push_back(
+                    (widget->objectName() + (button ? "=" + button->text() : "")).toStdString());
+            }
+            widget = widget->nextInFocusChain();
+        } while (widget != &window && seen.size() < 500);
+        return seen;
+    };
+    test::FakeDesktop whole, later;
+    MainWindow built(whole.f());
+    MainWindow filled(later.f(), nullptr, MainWindow::Pages::FirstOnly);
+    auto* pages = filled.findChild<PageControl*>();
+    EXPECT_TRUE(pages->widget(1)->findChildren<QWidget*>().isEmpty());
+    later.f().ApplyLanguage("DE");  // a switch before the fill reaches the later pages too
+    later.f().ApplyLanguage("EN");
+    filled.buildRemainingPages();
+    filled.buildRemainingPages();  // the second call finds nothing left to do
+    whole.f().ApplyLanguage("EN");
+    EXPECT_EQ(describe(filled), describe(built));
+}
+
 // Every button and check box has a letter of its own on its page (the command buttons count on
 // every page), in both languages.
 TEST(MainWindowKeyboard, EveryButtonAndBoxHasALetterOfItsOwnOnItsPage) {
