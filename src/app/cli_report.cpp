@@ -3,38 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/utf8.h"
+
 namespace hw {
-
-namespace {
-
-// The length of the UTF-8 sequence at `pos`, 0 where none starts there (strict: no overlong
-// forms, no surrogates, nothing above U+10FFFF).
-std::size_t Utf8Length(const std::string& text, std::size_t pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    char32_t least = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, least = 0x10000;
-    } else {
-        return 0;
-    }
-    if (text.size() - pos < length) return 0;
-    char32_t c = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[pos + i]);
-        if ((next & 0xC0) != 0x80) return 0;
-        c = (c << 6) | (next & 0x3F);
-    }
-    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-    return length;
-}
-
-}  // namespace
 
 void JsonWriter::BeforeValue() {
     if (afterKey_) {
@@ -63,12 +34,14 @@ void JsonWriter::Quoted(const std::string& value) {
     text_ += '"';
     for (std::size_t pos = 0; pos < value.size();) {
         const auto c = static_cast<unsigned char>(value[pos]);
-        const std::size_t length = Utf8Length(value, pos);
-        if (length == 0) {
+        const std::size_t start = pos;
+        char32_t point = 0;
+        if (!NextCodePoint(value, pos, point)) {
             text_ += "\xEF\xBF\xBD";
-            ++pos;
             continue;
         }
+        const std::size_t length = pos - start;
+        pos = start;
         if (c == '"' || c == '\\') {
             text_ += '\\';
             text_ += static_cast<char>(c);

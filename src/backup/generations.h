@@ -8,7 +8,10 @@
 // overwrites it as its staging folder; on a nearly full disk it is removed on a worker thread.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,14 +91,29 @@ StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                               const std::function<void()>& pause, PartFileCopies& copies,
                               PartFileProgress* progress = nullptr);
 
+// The part-file copies of the generation a run has just staged, where the run holds a trusted
+// record of every one of them: all that the next run could write anew, known without a look at
+// the disk.
+struct StagedCopies {
+    std::size_t files = 0;
+    std::uint64_t bytes = 0;
+    std::size_t subfolders = 0;
+};
+// The copies of `copies.records` when every one of the `copies.written` copies has a trusted
+// record; none otherwise (a copy carried over has none, and its size is not known).
+std::optional<StagedCopies> StagedCopiesOf(const PartFileCopies& copies);
+
 // Makes the complete new generation B and the former B B_old; the former B_old becomes the
 // kept discard folder. That is removed in the background where the next run, writing what
 // changed since it into it, would leave less than 5 % of the disk's space or inodes free; after
 // a run that had no kept generation to reuse (`keptBefore` false) one is kept only where 7.5 %
-// would stay free. Also continues a promotion cut short. Fails with the step that failed; the
-// complete generation then stays for the next run to put in place.
+// would stay free. `staged`, where given, are the copies of the generation being promoted: where
+// even all of them written anew leave that much free, the records are not read to tell what
+// changed. Also continues a promotion cut short. Fails with the step that failed; the complete
+// generation then stays for the next run to put in place.
 StepResult PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
-                             const GenerationFolders& folders, bool keptBefore = true);
+                             const GenerationFolders& folders, bool keptBefore = true,
+                             const StagedCopies* staged = nullptr);
 
 // The extras folders of B and B_old with every folder below them.
 std::vector<std::string> ExtrasFolders(const GenerationFolders& folders);

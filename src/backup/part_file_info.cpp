@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "backup/part_file_check.h"
+#include "base/utf8.h"
 
 namespace hw {
 
@@ -36,51 +37,10 @@ bool NumberOf(const PartFileTag& tag, std::uint64_t& value) {
     return true;
 }
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
-bool IsUtf8(const unsigned char* text, std::size_t size) {
-    std::size_t i = 0;
-    while (i < size) {
-        const unsigned char lead = text[i];
-        std::size_t more = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            more = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            more = 2;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            more = 3;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (more > size - i - 1) return false;
-        for (std::size_t k = 1; k <= more; ++k) {
-            const unsigned char next = text[i + k];
-            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
-        }
-        i += more + 1;
-    }
-    return true;
-}
-
 std::string Latin1ToUtf8(const unsigned char* text, std::size_t size) {
     std::string out;
     out.reserve(size * 2);
-    for (std::size_t i = 0; i < size; ++i) {
-        const unsigned char c = text[i];
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
+    for (std::size_t i = 0; i < size; ++i) AppendUtf8(out, text[i]);
     return out;
 }
 
@@ -97,7 +57,7 @@ NameText Candidate(const PartFileTag& tag) {
         text += 3;
         size -= 3;
     }
-    return {text, size, IsUtf8(text, size)};
+    return {text, size, IsValidUtf8(reinterpret_cast<const char*>(text), size)};
 }
 
 // The gap's number from a tag name: the marker byte, then decimal digits.

@@ -1,5 +1,7 @@
 #include "settings/text_encoding.h"
 
+#include "base/utf8.h"
+
 namespace hw {
 
 namespace {
@@ -14,59 +16,6 @@ constexpr char16_t kWindows1252High[32] = {
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
 };
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsValidUtf8(const std::string& text, std::size_t pos) {
-    while (pos < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[pos]);
-        if (lead < 0x80) {
-            ++pos;
-            continue;
-        }
-        int length = 0;
-        char32_t least = 0;
-        if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            least = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            least = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            least = 0x10000;
-        } else {
-            return false;
-        }
-        if (text.size() - pos < static_cast<std::size_t>(length)) return false;
-        char32_t c = lead & (0x7F >> length);
-        for (int i = 1; i < length; ++i) {
-            const auto next = static_cast<unsigned char>(text[pos + i]);
-            if ((next & 0xC0) != 0x80) return false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-        pos += static_cast<std::size_t>(length);
-    }
-    return true;
-}
 
 std::string FromWindows1252(const std::string& bytes, std::size_t pos) {
     std::string out;

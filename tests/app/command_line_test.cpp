@@ -14,12 +14,14 @@
 #include "settings/ini_file.h"
 #include "supervision/process_table_linux.h"
 #include "support/cli_process.h"
+#include "support/part_file_bytes.h"
 
 namespace hw {
 namespace {
 
 using test::CliProcess;
 using test::CliResult;
+using test::Download;
 using test::PartMet;
 using test::RunCli;
 
@@ -29,25 +31,6 @@ bool Contains(const std::string& text, const std::string& part) {
 
 // A part file as the client writes it: its hash (16 times `hashByte`), the download's name and
 // 32-bit size, and one gap of bytes still to load.
-std::string Download(const std::string& name, std::uint32_t size, char hashByte,
-                     std::uint32_t gapFrom = 0, std::uint32_t gapTo = 0) {
-    auto number = [](std::uint32_t value, int bytes) {
-        std::string text;
-        for (int i = 0; i < bytes; ++i) text += static_cast<char>(value >> (8 * i) & 0xFF);
-        return text;
-    };
-    const bool gap = gapTo > gapFrom;
-    std::string file = "\xE0" + std::string(4, '\0') + std::string(16, hashByte) +
-                       std::string(2, '\0') + number(gap ? 4 : 2, 4);
-    file += "\x82\x01" + number(static_cast<std::uint32_t>(name.size()), 2) + name;
-    file += "\x83\x02" + number(size, 4);
-    if (gap) {
-        file += "\x03" + number(2, 2) + "\x09" + "0" + number(gapFrom, 4);
-        file += "\x03" + number(2, 2) + "\x0A" + "0" + number(gapTo, 4);
-    }
-    return file;
-}
-
 class CommandLine : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "backup/part_file_bytes.h"
+#include "support/part_file_bytes.h"
 #include "support/fake_services.h"
 #include "support/odd_files.h"
 

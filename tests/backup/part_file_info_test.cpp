@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "backup/part_file_bytes.h"
+#include "support/part_file_bytes.h"
 #include "backup/part_file_check.h"
 #include "support/fake_services.h"
 #include "support/odd_files.h"

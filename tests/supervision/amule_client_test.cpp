@@ -13,7 +13,7 @@
 
 #include "backup/backup_contents.h"
 #include "backup/backup_run.h"
-#include "backup/part_file_bytes.h"
+#include "support/part_file_bytes.h"
 #include "backup/restore_run.h"
 #include "base/amule.h"
 #include "shell/find_files.h"

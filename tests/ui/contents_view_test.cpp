@@ -8,36 +8,15 @@
 #include <vector>
 
 #include "backup/backup_fixture.h"
+#include "support/part_file_bytes.h"
 
 namespace hw::test {
 namespace {
 
-// A whole part file of a download: its hash's first byte, name, size and the bytes still missing
+// A whole part file of a download: its hash's byte, name, size and the bytes still missing
 // (one gap at the start).
 std::string Download(char id, const std::string& name, std::uint32_t size, std::uint32_t missing) {
-    std::string out(1, '\xE0');
-    auto put = [&out](std::uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
-    };
-    put(0, 4);
-    out += std::string(1, id) + std::string(15, '\x11');
-    put(0, 2);
-    put(missing > 0 ? 4 : 2, 4);
-    put(0x82, 1), put(0x01, 1), put(name.size(), 2), out += name;  // short-named tags
-    put(0x83, 1), put(0x02, 1), put(size, 4);
-    if (missing > 0) {
-        put(0x03, 1), put(2, 2),
-            out +=
-            "\x09"
-            "0",
-            put(0, 4);
-        put(0x03, 1), put(2, 2),
-            out +=
-            "\x0A"
-            "0",
-            put(missing, 4);
-    }
-    return out;
+    return test::Download(name, size, id, 0, missing);
 }
 
 PartFileSeen Seen(bool present, bool whole, std::uint64_t size = 0, std::uint64_t done = 0) {

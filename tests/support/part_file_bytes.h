@@ -54,4 +54,13 @@ inline std::string PartFile(const std::string& hash, const std::vector<Tags>& ta
     return out;
 }
 
+// A whole part file of one download: its name, its size, and one gap from `gapFrom` to `gapTo`
+// (none where `gapTo` is not above `gapFrom`); its hash is 16 times `hashByte`.
+inline std::string Download(const std::string& name, std::uint64_t size, char hashByte,
+                            std::uint64_t gapFrom = 0, std::uint64_t gapTo = 0) {
+    std::vector<Tags> tags{NameTag(name), SizeTag(size, size > 0xFFFFFFFFu ? 8 : 4)};
+    if (gapTo > gapFrom) tags.push_back(Gap(0, gapFrom, gapTo));
+    return PartFile(std::string(16, hashByte), tags);
+}
+
 }  // namespace hw::test
