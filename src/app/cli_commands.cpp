@@ -380,7 +380,9 @@ int Restore(const CliSettings& s, ProcessTable& processes, const RestoreChoice& 
         const std::size_t ahead =
             CountAheadOfBackup(ReadContentsOf(s), choice.older || found.OnlyOlder());
         report.aheadOfBackup = ahead;
-        if (ahead > 0) console.Say(AheadOfBackupText(s.language, ahead));
+        if (ahead > 0) {
+            console.Say(SetBackText(s.language, ahead, choice.older || found.OnlyOlder()));
+        }
         console.Say(LanguageText(s.language, TextId::RestoreNeedsYes));
         return kSucceeded;
     }

@@ -37,8 +37,6 @@ enum class ContentsText {
     NoWholeNewest,
     NoWholeOlder,
     NothingRestored,
-    AheadOne,
-    AheadMany,
     NothingLost,
     ChosenNeedsYes,
     Count
@@ -76,14 +74,6 @@ const Bilingual kContentsTexts[] = {
     {"the older backup holds no whole copy of ",
      "die ältere Sicherung enthält keine intakte Kopie von "},
     {"Nothing was restored.", "Es wurde nichts wiederhergestellt."},
-    {" part file in the temp folder is further along than the backup and would be set back by "
-     "the restore.",
-     " Part-Datei im Temp-Ordner ist weiter als die Sicherung und würde durch die "
-     "Wiederherstellung zurückgesetzt."},
-    {" part files in the temp folder are further along than the backup and would be set back by "
-     "the restore.",
-     " Part-Dateien im Temp-Ordner sind weiter als die Sicherung und würden durch die "
-     "Wiederherstellung zurückgesetzt."},
     {"Nothing to restore: no download is damaged or missing in the temp folder that a backup "
      "holds whole.",
      "Nichts wiederherzustellen: Kein Download ist im Temp-Ordner beschädigt oder fehlend, den "
@@ -431,11 +421,6 @@ void ShowDownloads(const CliSettings& s, const BackupContents& contents,
         if (shown.count(row.place) > 0) rows.push_back(&row);
     }
     WriteTable(s.language, rows, older, console);
-}
-
-std::string AheadOfBackupText(const std::string& language, std::size_t count) {
-    return std::to_string(count) +
-           TextOf(language, count == 1 ? ContentsText::AheadOne : ContentsText::AheadMany);
 }
 
 std::string NothingLostText(const std::string& language) {

@@ -40,8 +40,6 @@ ChosenPlaces ChooseDownloads(const CliSettings& s, const BackupContents& content
 void ShowDownloads(const CliSettings& s, const BackupContents& contents,
                    const std::vector<std::string>& places, bool older, Console& console);
 
-// "3 part files in the temp folder are further along ... set back by the restore." (German too)
-std::string AheadOfBackupText(const std::string& language, std::size_t count);
 // That a restore of lost downloads found nothing to bring back.
 std::string NothingLostText(const std::string& language);
 // That a look at a restore of chosen downloads restored nothing, and how to restore them.

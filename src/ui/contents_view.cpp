@@ -51,10 +51,6 @@ enum class T {
     AskOlder,
     AskBoth,
     LeftOut,
-    SetBackOneNewest,
-    SetBackNewest,
-    SetBackOneOlder,
-    SetBackOlder,
 };
 
 // clang-format off
@@ -130,25 +126,9 @@ const Bilingual kTexts[] = {
     {"\n\n%1 of the selected have no whole copy in that backup and stay as they are.",
      "\n\n%1 der ausgewählten haben keine vollständige Kopie in dieser Sicherung und bleiben, wie "
      "sie sind."},
-    {"1 part file in the temp folder is further along than in the newest backup and would be set "
-     "back to its progress.",
-     "1 Part-Datei im Temp-Ordner ist weiter als in der neuesten Sicherung und würde auf deren "
-     "Stand zurückgesetzt."},
-    {"%1 part files in the temp folder are further along than in the newest backup and would be "
-     "set back to its progress.",
-     "%1 Part-Dateien im Temp-Ordner sind weiter als in der neuesten Sicherung und würden auf "
-     "deren Stand zurückgesetzt."},
-    {"1 part file in the temp folder is further along than in the older backup and would be set "
-     "back to its progress.",
-     "1 Part-Datei im Temp-Ordner ist weiter als in der älteren Sicherung und würde auf deren "
-     "Stand zurückgesetzt."},
-    {"%1 part files in the temp folder are further along than in the older backup and would be "
-     "set back to its progress.",
-     "%1 Part-Dateien im Temp-Ordner sind weiter als in der älteren Sicherung und würden auf "
-     "deren Stand zurückgesetzt."},
 };
 // clang-format on
-static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(T::SetBackOlder) + 1,
+static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<int>(T::LeftOut) + 1,
               "one text for each id");
 
 std::string Say(const std::string& code, T id) {
@@ -271,12 +251,6 @@ std::string ReadableSize(std::uint64_t bytes, const std::string& code) {
         ++unit;
     }
     return OneDecimal(value, code) + " " + kUnits[unit];
-}
-
-std::string SetBackText(const std::string& code, std::size_t count, bool older) {
-    if (count == 0) return {};
-    if (count == 1) return Say(code, older ? T::SetBackOneOlder : T::SetBackOneNewest);
-    return Put(Say(code, older ? T::SetBackOlder : T::SetBackNewest), std::to_string(count));
 }
 
 ContentsView::ContentsView(MainForm& form, ContentsRequest request)

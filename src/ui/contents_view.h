@@ -93,10 +93,6 @@ class ContentsView {
 // The size in readable units: "812 B", "1.4 MB" ("1,4 MB" in German).
 std::string ReadableSize(std::uint64_t bytes, const std::string& code);
 
-// The sentence of the full restore's question about the part files of the temp folder that are
-// further along than in the generation it restores (B, or B_old for `older`); empty for none.
-std::string SetBackText(const std::string& code, std::size_t count, bool older);
-
 // The question before a restore of `count` chosen downloads, and `fromOlder` more from the older
 // backup; `leftOut` of the chosen have no whole copy in that generation.
 std::string RestoreChosenQuestion(const std::string& code, std::size_t count, bool older,

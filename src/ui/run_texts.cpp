@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "backup/run_history.h"
+#include "ui/text_tables.h"
 
 namespace hw {
 
@@ -218,6 +219,33 @@ std::string BackupExtrasText(const Messages& m, const ExtrasReport& extras) {
 
 std::string RestoreExtrasText(const Messages& m, const std::vector<std::string>& failed) {
     return failed.empty() ? std::string() : m.msg_extra_restore_errors + Lines(failed);
+}
+
+std::string SetBackText(const std::string& code, std::size_t count, bool older) {
+    // clang-format off
+    static const Bilingual kOne[] = {
+        {"1 part file in the temp folder is further along than in the newest backup and would be "
+         "set back to its progress.",
+         "1 Part-Datei im Temp-Ordner ist weiter als in der neuesten Sicherung und würde auf deren "
+         "Stand zurückgesetzt."},
+        {"1 part file in the temp folder is further along than in the older backup and would be "
+         "set back to its progress.",
+         "1 Part-Datei im Temp-Ordner ist weiter als in der älteren Sicherung und würde auf deren "
+         "Stand zurückgesetzt."}};
+    static const Bilingual kMore[] = {
+        {" part files in the temp folder are further along than in the newest backup and would "
+         "be set back to its progress.",
+         " Part-Dateien im Temp-Ordner sind weiter als in der neuesten Sicherung und würden auf "
+         "deren Stand zurückgesetzt."},
+        {" part files in the temp folder are further along than in the older backup and would be "
+         "set back to its progress.",
+         " Part-Dateien im Temp-Ordner sind weiter als in der älteren Sicherung und würden auf "
+         "deren Stand zurückgesetzt."}};
+    // clang-format on
+    const Language language = code == "EN" ? Language::English : Language::German;
+    if (count == 0) return {};
+    if (count == 1) return kOne[older].in(language);
+    return std::to_string(count) + kMore[older].in(language);
 }
 
 RunEnd BackupEnd(const BackupReport& r) {

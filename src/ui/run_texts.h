@@ -52,6 +52,10 @@ RunEnd BackupEnd(const BackupReport& report);
 // A restore that found nothing to restore ran: Failed, not Refused.
 RunEnd RestoreEnd(const RestoreReport& report);
 
+// What a full restore would cost: the sentence about the part files of the temp folder that are
+// further along than in the generation it restores (B, or B_old for `older`); empty for none.
+std::string SetBackText(const std::string& code, std::size_t count, bool older);
+
 // "Newest backup: 2026-12-07 14:21, 8 part files", after the given prefix.
 std::string DescribeGeneration(const std::string& languageCode, TextId prefix,
                                const GenerationSummary& g);
