@@ -188,8 +188,8 @@ TEST_F(CommandLine, ListsEachDownloadWithItsStateAndProgressInBothLanguagesAndAs
     }
     // A full restore would set 001 back: its question says so.
     EXPECT_TRUE(Contains(Cli({"restore"}).out,
-                         "\n1 part file in the temp folder is further along "
-                         "than the backup and would be set back by the restore.\n"));
+                         "\n1 part file in the temp folder is further along than in the newest "
+                         "backup and would be set back to its progress.\n"));
     EXPECT_TRUE(Contains(Cli({"restore", "--json"}).out, "\"ahead_of_backup\":1,"));
     WriteSettings("[GENERAL SETTINGS]\nLANGUAGE=DE\n");
     r = Cli({"list"});
