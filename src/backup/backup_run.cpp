@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -102,16 +104,15 @@ std::vector<std::string> ListBackupPlaces(const std::string& backup, bool subfol
 // stay away (their download completed or was cancelled). `sources` are paths below the temp
 // folder, as ListTempFolder gives them.
 void AddUnlistedSources(const std::vector<std::string>& places, std::vector<std::string>& sources) {
-    // Compared in order, without making a text of each.
-    std::vector<std::string_view> listed(sources.begin(), sources.end());
-    std::sort(listed.begin(), listed.end());
+    // Looked up by hash, without making a text of each.
+    std::unordered_set<std::string_view> listed;
+    listed.reserve(sources.size());
+    listed.insert(sources.begin(), sources.end());
     const std::size_t suffix = std::string(kBackupSuffix).size();
     std::vector<std::string> unlisted;
     for (const std::string& copy : places) {
         const std::string_view place = std::string_view(copy).substr(0, copy.size() - suffix);
-        if (!std::binary_search(listed.begin(), listed.end(), place)) {
-            unlisted.emplace_back(place);
-        }
+        if (listed.count(place) == 0) unlisted.emplace_back(place);
     }
     listed = {};
     sources.insert(sources.end(), unlisted.begin(), unlisted.end());
@@ -238,10 +239,13 @@ BackupReport RunBackup(const BackupRequest& r, TabfFileOperation& op, Background
         staging = StageGeneration(op, removal, jobs, folders, parent, tempFolder, trustRecords,
                                   pause, copies, &progress);
     }
+    std::optional<StagedCopies> stagedCopies;
+    if (staging.result == StageResult::Staged) stagedCopies = StagedCopiesOf(copies);
     // Saved with the generation; not held through the rotation.
     copies.records = {};
     if (staging.result == StageResult::Staged) {
-        if (const StepResult promoted = PromoteGeneration(op, removal, folders, staging.reusedKept);
+        if (const StepResult promoted = PromoteGeneration(op, removal, folders, staging.reusedKept,
+                                                          stagedCopies ? &*stagedCopies : nullptr);
             !promoted) {
             staging = {StageResult::Failed, promoted};
         }

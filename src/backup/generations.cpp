@@ -5,6 +5,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <set>
@@ -121,6 +122,17 @@ void AddChangedByLook(Room& room, const GenerationFolders& f, const std::string&
     });
 }
 
+// The additional files and the record that the next run writes; the record `recordTimes` over.
+void AddOwnFiles(Room& room, const GenerationFolders& f, double blockSize, int recordTimes) {
+    // Right after the rotation the newest generation has no additional files yet.
+    const std::string extras = JoinPath(f.backup, kExtrasFolder);
+    AddTree(room, files::IsFolder(extras) ? extras : JoinPath(f.old, kExtrasFolder), blockSize);
+    struct stat record {};
+    if (::lstat(JoinPath(f.backup, kRecordName).c_str(), &record) == 0) {
+        for (int k = 0; k < recordTimes; ++k) AddFile(room, record.st_size, blockSize, true);
+    }
+}
+
 // What the next run writes into the kept generation when its part files stay as they are now:
 // the copies whose records there do not hold, each whole (a file system that copies on write
 // needs the whole file anew), new names with an inode each, the additional files and the record.
@@ -139,13 +151,19 @@ Room NextRunNeeds(const GenerationFolders& f, double blockSize) {
             }
         }
     }
-    // Right after the rotation the newest generation has no additional files yet.
-    const std::string extras = JoinPath(f.backup, kExtrasFolder);
-    AddTree(room, files::IsFolder(extras) ? extras : JoinPath(f.old, kExtrasFolder), blockSize);
-    struct stat record {};
-    if (::lstat(JoinPath(f.backup, kRecordName).c_str(), &record) == 0) {
-        AddFile(room, record.st_size, blockSize, true);
-    }
+    AddOwnFiles(room, f, blockSize, 1);
+    return room;
+}
+
+// The most NextRunNeeds can find where the newest generation holds `staged` and its own files
+// besides: each copy anew under a new name, and the record twice, since a look without records
+// counts it as a copy too.
+Room NextRunNeedsAtMost(const GenerationFolders& f, const StagedCopies& staged, double blockSize) {
+    Room room;
+    room.blocks = std::ceil(static_cast<double>(staged.bytes) / blockSize) +
+                  static_cast<double>(staged.files);
+    room.inodes = static_cast<double>(staged.files + staged.subfolders) + 1;  // and the mark
+    AddOwnFiles(room, f, blockSize, 2);
     return room;
 }
 
@@ -156,7 +174,7 @@ Room NextRunNeeds(const GenerationFolders& f, double blockSize) {
 constexpr double kKeepWhileFree = 0.05;
 constexpr double kKeepAgainOnceFree = 0.075;
 
-bool RoomToKeep(const GenerationFolders& f, bool keptBefore) {
+bool RoomToKeep(const GenerationFolders& f, bool keptBefore, const StagedCopies* staged = nullptr) {
     const double mark = keptBefore ? kKeepWhileFree : kKeepAgainOnceFree;
     struct statvfs info {};
     if (::statvfs(ParentPath(f.discard).c_str(), &info) != 0 || info.f_blocks == 0) return false;
@@ -172,6 +190,8 @@ bool RoomToKeep(const GenerationFolders& f, bool keptBefore) {
                           static_cast<double>(info.f_files - info.f_ffree)};
     if (enough(everything)) return true;
     const double blockSize = info.f_frsize != 0 ? static_cast<double>(info.f_frsize) : 4096.0;
+    // Tens of thousands of records are read twice only where the answer depends on them.
+    if (staged != nullptr && enough(NextRunNeedsAtMost(f, *staged, blockSize))) return true;
     return enough(NextRunNeeds(f, blockSize));
 }
 
@@ -180,9 +200,10 @@ bool RoomToKeep(const GenerationFolders& f, bool keptBefore) {
 // without room (see RoomToKeep) it is removed on a worker thread instead: the next rotation and
 // the program's end wait for it, and a removal cut short by a kill is finished by the next run.
 // `keptBefore`: the run reused a kept generation, or one is there before the run.
+// `staged`: see PromoteGeneration.
 void KeepOrDiscard(TabfFileOperation& op, BackgroundRemoval& removal, const GenerationFolders& f,
-                   bool keptBefore) {
-    if (!files::Exists(f.discard) || RoomToKeep(f, keptBefore)) return;
+                   bool keptBefore, const StagedCopies* staged = nullptr) {
+    if (!files::Exists(f.discard) || RoomToKeep(f, keptBefore, staged)) return;
     op.AnnounceChange();
     removal.Start(f.discard, kOwnMark);
 }
@@ -430,8 +451,26 @@ StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     return failed(done);
 }
 
+std::optional<StagedCopies> StagedCopiesOf(const PartFileCopies& copies) {
+    StagedCopies staged;
+    std::set<std::string_view> subfolders;
+    for (std::size_t k = 0; k < copies.records.size(); ++k) {
+        const files::CopyRecord& record = copies.records.RecordAt(k);
+        if (!record.trusted) continue;
+        ++staged.files;
+        staged.bytes += static_cast<std::uint64_t>(std::max<off_t>(record.size, 0));
+        const std::string_view place = copies.records.PlaceAt(k);
+        const std::size_t slash = place.find('/');
+        if (slash != std::string_view::npos) subfolders.insert(place.substr(0, slash));
+    }
+    if (staged.files != copies.written) return std::nullopt;
+    staged.subfolders = subfolders.size();
+    return staged;
+}
+
 StepResult PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
-                             const GenerationFolders& f, bool keptBefore) {
+                             const GenerationFolders& f, bool keptBefore,
+                             const StagedCopies* staged) {
     RenamesSyncedAtOnce renames(ParentPath(f.backup));
     StepResult done;
     // A marked B means the swap is already done and the complete folder holds its predecessor.
@@ -459,7 +498,7 @@ StepResult PromoteGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     renames.Sync();
     done = DeleteIfPresent(op, JoinPath(f.backup, kNewestMark));
     if (!done) return done;
-    KeepOrDiscard(op, removal, f, keptBefore);
+    KeepOrDiscard(op, removal, f, keptBefore, staged);
     return {};
 }
 

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "support/part_file_bytes.h"
 #include "support/fake_services.h"
 #include "support/odd_files.h"
+#include "support/part_file_bytes.h"
 
 namespace hw::test {
 namespace {

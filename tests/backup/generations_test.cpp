@@ -107,5 +107,41 @@ TEST(Generations, NoRepairTouchesABackupFolderHoldingOtherThings) {
     EXPECT_EQ(Names(d.root.path()), (Strings{".backup.hws-new", "backup_old", "client", "temp"}));
 }
 
+// A run knows all its copies only when each one written has a trusted record: a copy carried
+// over from the previous generation has none, and its size would be missing from the sum.
+TEST(Generations, TheStagedCopiesAreKnownOnlyWhenEachHasATrustedRecord) {
+    files::CopyRecord trusted;
+    trusted.trusted = true;
+    trusted.size = 5000;
+    const files::CopyRecord carried;
+    struct Row {
+        const char* what;
+        std::vector<std::pair<std::string, files::CopyRecord>> records;
+        std::size_t written;
+        bool known;
+        std::size_t files, bytes, subfolders;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"all recorded", {{"1.HWS", trusted}, {"2.HWS", trusted}}, 2, true, 2, 10000, 0},
+        {"one carried over", {{"1.HWS", trusted}, {"2.HWS", carried}}, 2, false, 0, 0, 0},
+        {"one left out", {{"1.HWS", trusted}, {"2.HWS", carried}}, 1, true, 1, 5000, 0},
+        {"subfolders", {{"A/1.HWS", trusted}, {"A/2.HWS", trusted}, {"B/3.HWS", trusted}}, 3, true, 3, 15000, 2},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        PartFileCopies copies;
+        for (const auto& [place, record] : row.records) copies.records.Add(place, record);
+        copies.written = row.written;
+        const std::optional<StagedCopies> staged = StagedCopiesOf(copies);
+        ASSERT_EQ(staged.has_value(), row.known);
+        if (!staged) continue;
+        EXPECT_EQ(staged->files, row.files);
+        EXPECT_EQ(staged->bytes, row.bytes);
+        EXPECT_EQ(staged->subfolders, row.subfolders);
+    }
+}
+
 }  // namespace
 }  // namespace hw::test

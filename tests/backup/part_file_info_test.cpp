@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "support/part_file_bytes.h"
 #include "backup/part_file_check.h"
 #include "support/fake_services.h"
 #include "support/odd_files.h"
+#include "support/part_file_bytes.h"
 
 namespace hw::test {
 namespace {

@@ -13,7 +13,6 @@
 
 #include "backup/backup_contents.h"
 #include "backup/backup_run.h"
-#include "support/part_file_bytes.h"
 #include "backup/restore_run.h"
 #include "base/amule.h"
 #include "shell/find_files.h"
@@ -21,6 +20,7 @@
 #include "supervision/program_starter_linux.h"
 #include "support/cli_process.h"
 #include "support/fake_services.h"
+#include "support/part_file_bytes.h"
 
 namespace hw {
 namespace {
