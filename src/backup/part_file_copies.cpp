@@ -92,36 +92,32 @@ bool StillThere(const files::FolderAnchor& temp) {
                                [](const std::string&, unsigned char) { return false; });
 }
 
-// True when the job's source and its copy in the staging folder are both as `known` recorded
-// them (see files::StillAsRecordedAt): the copy is kept unread. Looked up relative to the
-// folders held open, so that a run of thousands walks no full path for each; `name` is room for
-// the source's relative path.
-bool KeptAsRecorded(const PartFileJob& job, const files::CopyRecord& known,
-                    const files::FolderAnchor& temp, const files::FolderAnchor& staging,
-                    std::string& name) {
-    if (!temp.IsOpen() || !staging.IsOpen()) {
-        return files::StillAsRecordedAt(AT_FDCWD, job.Source().c_str(), AT_FDCWD,
-                                        job.Target().c_str(), known);
-    }
+// Looks at the job's source once for both questions below, relative to the temp folder held
+// open, so that a run of thousands walks no full path for each; `name` is room for the source's
+// relative path. False when it cannot be looked at.
+bool LookAtSource(const PartFileJob& job, const files::FolderAnchor& temp, std::string& name,
+                  struct stat& info) {
+    if (!temp.IsOpen()) return ::stat(job.Source().c_str(), &info) == 0;
     name.assign(job.SourceInTemp());
-    return files::StillAsRecordedAt(temp.Descriptor(), name.c_str(), staging.Descriptor(),
-                                    job.place.c_str(), known);
+    return ::fstatat(temp.Descriptor(), name.c_str(), &info, 0) == 0;
 }
 
-// True when the job's source changed so recently that its copy would first wait for the write
-// to end (see files::WouldWaitToSettle); looked up as KeptAsRecorded does. A source that cannot
-// be looked at is copied at once, which tells why.
-bool Unsettled(const PartFileJob& job, const files::FolderAnchor& temp,
-               const TabfFileOperation::CopyMode& mode, std::string& name) {
-    struct stat info {};
-    int looked = 0;
-    if (temp.IsOpen()) {
-        name.assign(job.SourceInTemp());
-        looked = ::fstatat(temp.Descriptor(), name.c_str(), &info, 0);
-    } else {
-        looked = ::stat(job.Source().c_str(), &info);
+// True when the job's source (`source`, as LookAtSource saw it) and its copy in the staging
+// folder are both as `known` recorded them (see files::StillAsRecordedAt): the copy is kept
+// unread.
+bool KeptAsRecorded(const PartFileJob& job, const struct stat& source,
+                    const files::CopyRecord& known, const files::FolderAnchor& staging) {
+    if (!staging.IsOpen()) {
+        return files::StillAsRecordedAt(source, AT_FDCWD, job.Target().c_str(), known);
     }
-    return looked == 0 && S_ISREG(info.st_mode) && files::WouldWaitToSettle(info, mode);
+    return files::StillAsRecordedAt(source, staging.Descriptor(), job.place.c_str(), known);
+}
+
+// True when the source changed so recently that its copy would first wait for the write to end
+// (see files::WouldWaitToSettle). A source that cannot be looked at is copied at once, which
+// tells why.
+bool Unsettled(const struct stat& source, const TabfFileOperation::CopyMode& mode) {
+    return S_ISREG(source.st_mode) && files::WouldWaitToSettle(source, mode);
 }
 
 }  // namespace
@@ -185,11 +181,13 @@ StepResult CopyPartFiles(TabfFileOperation& op, files::FolderAnchor& staging, bo
             const files::CopyRecord* record = known.Find(job.place);
             copiedBy[k] = worker;
             if (op.beforeCopy) op.beforeCopy(job.Source());
-            if (record != nullptr && KeptAsRecorded(job, *record, temp, staging, names[worker])) {
+            struct stat source {};
+            const bool looked = LookAtSource(job, temp, names[worker], source);
+            if (looked && record != nullptr && KeptAsRecorded(job, source, *record, staging)) {
                 made = *record;
                 ends[k] = CopyEnd::Copied;
             } else {
-                ends[k] = Unsettled(job, temp, settling, names[worker])
+                ends[k] = looked && Unsettled(source, settling)
                               ? CopyEnd::Unsettled
                               : CopyChecked(ops[worker], mode, job.Source(), job.Target(),
                                             notWrittenBy[worker], nullptr, &made);

@@ -210,13 +210,20 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
 bool StillAsRecordedAt(int sourceFolder, const char* source, int targetFolder, const char* target,
                        const CopyRecord& record) {
     struct stat from {};
+    return record.trusted && ::fstatat(sourceFolder, source, &from, 0) == 0 &&
+           StillAsRecordedAt(from, targetFolder, target, record);
+}
+
+bool StillAsRecordedAt(const struct stat& source, int targetFolder, const char* target,
+                       const CopyRecord& record) {
+    // The source first: a changed one is the common answer, and spares the look at the target.
     struct stat to {};
-    if (!record.trusted || ::fstatat(sourceFolder, source, &from, 0) != 0 ||
-        !S_ISREG(from.st_mode) || ::fstatat(targetFolder, target, &to, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISREG(to.st_mode) || to.st_nlink != 1) {
+    if (!record.trusted || !S_ISREG(source.st_mode) || !SameFile(source, record) ||
+        ::fstatat(targetFolder, target, &to, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(to.st_mode) ||
+        to.st_nlink != 1) {
         return false;
     }
-    return SameFile(from, record) && to.st_size == record.size && to.st_ino == record.copyInode &&
+    return to.st_size == record.size && to.st_ino == record.copyInode &&
            SameTime(to.st_ctim, record.copyChanged);
 }
 

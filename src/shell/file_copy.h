@@ -48,6 +48,10 @@ struct CopyRecord {
 // the path as it is). Relative to folders held open, a run of thousands walks no path twice.
 bool StillAsRecordedAt(int sourceFolder, const char* source, int targetFolder, const char* target,
                        const CopyRecord& record);
+// The same for a source already looked at: `source` is what stat told of it. The target is
+// looked at only where the source is still as recorded.
+bool StillAsRecordedAt(const struct stat& source, int targetFolder, const char* target,
+                       const CopyRecord& record);
 
 // How a copy ended.
 enum class CopyStatus {

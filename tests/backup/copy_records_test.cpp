@@ -128,10 +128,12 @@ TEST(CopyRecords, TheSameTrustedRecordsInAnyOrderNeedNoNewFile) {
 }
 
 // The copies in subfolders are looked up by their place below the generation, their sources
-// below the temp folder.
+// below the temp folder. Either one changed, its time put back, is read again.
 TEST(CopyRecords, InSubfolderModeARunKeepsOnlyAnUnchangedCopyUnread) {
-    for (const bool rewritten : {false, true}) {
-        SCOPED_TRACE(rewritten ? "rewritten, its time put back" : "unchanged");
+    enum Changed { kNothing, kSource, kKeptCopy };
+    for (const Changed changed : {kNothing, kSource, kKeptCopy}) {
+        SCOPED_TRACE(changed);
+        const bool rewritten = changed != kNothing;
         BackupDesk d;
         d.subfolderMode();
         const std::string source = d.T + "/Temp1/001.part.met";
@@ -140,12 +142,14 @@ TEST(CopyRecords, InSubfolderModeARunKeepsOnlyAnUnchangedCopyUnread) {
         ::usleep(20000);
         for (int run = 0; run < 3; ++run) d.f().BackupPartFiles(false);
         d.f().FinishBackgroundWork();
+        const std::string keptCopy = d.root / ".backup.hws-discard/Temp1/001.part.met.HWS";
         if (rewritten) {
+            const std::string& file = changed == kSource ? source : keptCopy;
             struct stat before {};
-            ASSERT_EQ(::stat(source.c_str(), &before), 0);
-            WriteFile(source, PartMet("again"));  // as long
+            ASSERT_EQ(::stat(file.c_str(), &before), 0);
+            WriteFile(file, PartMet("again"));  // as long
             const struct timespec times[2] = {before.st_atim, before.st_mtim};
-            ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+            ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
         }
         struct stat record {};
         ASSERT_EQ(::stat((d.root / ".backup.hws-discard/.hws-record").c_str(), &record), 0);
@@ -160,7 +164,7 @@ TEST(CopyRecords, InSubfolderModeARunKeepsOnlyAnUnchangedCopyUnread) {
                       after.st_ctim.tv_nsec == record.st_ctim.tv_nsec,
                   !rewritten);
         EXPECT_EQ(ReadFile(d.B + "/Temp1/001.part.met.HWS"),
-                  PartMet(rewritten ? "again" : "first"));
+                  PartMet(changed == kSource ? "again" : "first"));
     }
 }
 
