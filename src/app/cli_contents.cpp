@@ -199,11 +199,7 @@ std::string StateWord(const std::string& language, DownloadState state) {
 std::string DoneText(const PartFileSeen& seen) {
     if (!seen.present) return "-";
     if (!seen.whole || seen.info.size == 0) return "?";
-    const std::uint64_t size = seen.info.size;
-    const std::uint64_t done = std::min(seen.info.done, size);
-    // done * 100 could overflow for sizes that no real download has, but a file may say so.
-    const std::uint64_t percent = size > UINT64_MAX / 100 ? done / (size / 100) : done * 100 / size;
-    return std::to_string(std::min<std::uint64_t>(percent, done < size ? 99 : 100)) + "%";
+    return std::to_string(seen.info.PartsDone(100)) + "%";
 }
 
 std::string ReadableSize(const std::string& language, std::uint64_t bytes) {

@@ -108,6 +108,15 @@ std::uint64_t GapBytes(std::vector<std::pair<std::uint64_t, std::uint64_t>>& sta
 
 }  // namespace
 
+std::uint64_t PartFileInfo::PartsDone(std::uint64_t parts) const {
+    if (size == 0 || parts == 0) return 0;
+    if (done >= size) return parts;
+    // Exact for any size a file may claim: done * parts may not fit 64 bits.
+    const auto shown =
+        static_cast<std::uint64_t>(static_cast<unsigned __int128>(done) * parts / size);
+    return std::min(shown, parts - 1);
+}
+
 std::string PartFileInfo::HashText() const {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string text;

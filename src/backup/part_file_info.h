@@ -23,6 +23,9 @@ struct PartFileInfo {
     std::uint64_t done = 0;
     // 32 upper-case hex digits of `hash`.
     std::string HashText() const;
+    // How much is done in `parts` (100 for percent), rounded down: never all of them before the
+    // last byte, so that a download short of a few bytes never reads as complete. 0 for no size.
+    std::uint64_t PartsDone(std::uint64_t parts) const;
 };
 
 // The facts of a whole part file (see IsWellFormedPartFile); none for any other bytes. Reads only

@@ -309,10 +309,6 @@ HistoryAppend AppendRunRecord(const std::string& path, const RunRecord& run, std
     return closed && written ? HistoryAppend::Written : HistoryAppend::Failed;
 }
 
-std::optional<RunRecord> LastBackupRun(const std::string& path, const std::string& folder) {
-    return LastBackupRuns(path, folder).newest;
-}
-
 namespace {
 
 // The parsed runs of the history at `path`, newest first, until `visit` returns false.

@@ -57,17 +57,15 @@ enum class HistoryAppend { Written, NotAFile, Failed };
 // of its folder.
 HistoryAppend AppendRunRecord(const std::string& path, const RunRecord& run,
                               std::size_t keep = kHistoryRuns);
-// The newest backup run of `folder` (a BackupFolderName) in the file, looked for only in its last
+// The newest backup runs of `folder` (a BackupFolderName) in the file: the newest that succeeded,
+// and the newest of all (the same run when that one succeeded). Looked for only in the file's last
 // few megabytes; a line longer than any run is skipped unread.
-std::optional<RunRecord> LastBackupRun(const std::string& path, const std::string& folder);
-// The newest backup runs of a folder, from one reading as LastBackupRun's: the newest that
-// succeeded, and the newest of all (the same run when that one succeeded).
 struct BackupRuns {
     std::optional<RunRecord> succeeded;
     std::optional<RunRecord> newest;
 };
 BackupRuns LastBackupRuns(const std::string& path, const std::string& folder);
-// The newest `most` runs of the file, newest first, read as LastBackupRun reads; lines that are
+// The newest `most` runs of the file, newest first, read as LastBackupRuns reads; lines that are
 // no run are skipped. Empty for a missing file and for anything but a regular file.
 std::vector<RunRecord> ReadRunHistory(const std::string& path, std::size_t most = kHistoryRuns);
 

@@ -1,7 +1,6 @@
 #include "ui/contents_view.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -157,13 +156,9 @@ std::string OneDecimal(double value, const std::string& code) {
     return shown;
 }
 
-// Tenths of a percent done, never 100 % before the last byte.
+// Tenths of a percent done.
 std::uint64_t PermilleDone(const PartFileInfo& info) {
-    if (info.size == 0) return 0;
-    if (info.done >= info.size) return 1000;
-    const auto permille = static_cast<std::uint64_t>(
-        std::floor(static_cast<long double>(info.done) * 1000 / info.size));
-    return std::min<std::uint64_t>(permille, 999);
+    return info.PartsDone(1000);
 }
 
 std::string DoneCell(const PartFileSeen& seen, const std::string& code) {

@@ -341,7 +341,7 @@ TEST(BackupCommand, ARunOnTheWorkerHoldsTheCommandsBackAndTellsItsEndOnceDone) {
     d.f().edit_backupdir.setText(d.root / "elsewhere");
 
     worker.Finish();
-    EXPECT_TRUE(LastBackupRun(d.f().HistoryFilePath(), BackupFolderName(d.B)).has_value());
+    EXPECT_TRUE(LastBackupRuns(d.f().HistoryFilePath(), BackupFolderName(d.B)).newest.has_value());
     d.f().edit_backupdir.setText(d.B);
     EXPECT_EQ(d.messages(), Strings{"Backing up *.PART.METs successful !"});
     EXPECT_EQ(d.f().lastRunEnd(), MainForm::RunEnd::Succeeded);

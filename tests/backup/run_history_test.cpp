@@ -63,7 +63,7 @@ TEST(RunHistory, ALineHoldsTheRunOnOneLineAndReadsBackAsWritten) {
 TEST(RunHistory, KeepsTheNewestRunsAndFindsTheLastBackup) {
     TempDir dir;
     const std::string path = dir / "state/hoardwise/history.log";
-    EXPECT_FALSE(LastBackupRun(path, "/b").has_value());
+    EXPECT_FALSE(LastBackupRuns(path, "/b").newest.has_value());
     RunRecord run;
     run.folder = "/b";
     for (int i = 1; i <= 25; ++i) {
@@ -77,7 +77,8 @@ TEST(RunHistory, KeepsTheNewestRunsAndFindsTheLastBackup) {
     }
     const std::string text = ReadFile(path);
     EXPECT_EQ(text.find("\t1\t"), std::string::npos);
-    EXPECT_EQ(LastBackupRun(path, "/b")->files, 24u);  // the restore after it does not count
+    EXPECT_EQ(LastBackupRuns(path, "/b").newest->files,
+              24u);  // the restore after it does not count
 }
 
 TEST(RunHistory, ReadsAndTrimsFromTheEndSkippingWhatIsNoRun) {
@@ -104,7 +105,7 @@ TEST(RunHistory, ReadsAndTrimsFromTheEndSkippingWhatIsNoRun) {
         WriteFile(path, row.before);
         fs::resize_file(path, row.before.size() + row.junk);
         std::ofstream(path, std::ios::app) << row.after;
-        EXPECT_EQ(LastBackupRun(path, "/b").value_or(RunRecord{}).files, row.last);
+        EXPECT_EQ(LastBackupRuns(path, "/b").newest.value_or(RunRecord{}).files, row.last);
         EXPECT_EQ(ReadRunHistory(path).size(), row.listed);
         ASSERT_EQ(
             AppendRunRecord(path, {1796646060, false, false, 9999, 0, true, "new", "/b"}, row.keep),
@@ -114,7 +115,7 @@ TEST(RunHistory, ReadsAndTrimsFromTheEndSkippingWhatIsNoRun) {
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(row.lines));
         EXPECT_EQ(ParseRunRecord(text.substr(0, text.find('\n'))).value_or(RunRecord{}).files,
                   row.first);
-        EXPECT_EQ(LastBackupRun(path, "/b").value_or(RunRecord{}).files, 9999u);
+        EXPECT_EQ(LastBackupRuns(path, "/b").newest.value_or(RunRecord{}).files, 9999u);
     }
 }
 
@@ -134,7 +135,7 @@ TEST(RunHistory, TheLastBackupIsTheNewestOfTheFolderAskedFor) {
     const std::tuple<const char*, std::size_t, std::size_t> rows[] = {{"/a", 6, 2}, {"/b", 3, 0}, {"", 4, 0}, {"/c", 0, 0}, {"/a/", 0, 0}};
     // clang-format on
     for (const auto& [folder, files, succeeded] : rows) {
-        EXPECT_EQ(LastBackupRun(path, folder).value_or(RunRecord{}).files, files) << folder;
+        EXPECT_EQ(LastBackupRuns(path, folder).newest.value_or(RunRecord{}).files, files) << folder;
         const BackupRuns runs = LastBackupRuns(path, folder);
         EXPECT_EQ(runs.newest.value_or(RunRecord{}).files, files) << folder;
         EXPECT_EQ(runs.succeeded.value_or(RunRecord{}).files, succeeded) << folder;
@@ -177,7 +178,7 @@ TEST(RunHistory, LeavesAnythingButARegularFileAloneWithoutWaiting) {
         }
         EXPECT_EQ(InChildWithAlarm([&] {
                       return AppendRunRecord(path, {}) != HistoryAppend::NotAFile ||
-                             LastBackupRun(path, "/b") || !ReadRunHistory(path).empty();
+                             LastBackupRuns(path, "/b").newest || !ReadRunHistory(path).empty();
                   }),
                   0)
             << kind;
