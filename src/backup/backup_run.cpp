@@ -68,7 +68,8 @@ std::string NotAFolderAtOrAbove(std::string path) {
 // Collects the places of the backup files among the entries of the newest generation as
 // HoldsForeignEntries meets them: their names, in subfolder mode below a subfolder.
 SeenEntry BackupPlaces(bool subfolders, std::vector<std::string>& places) {
-    return [&places, subfolders](const std::string& subfolder, const std::string& name) {
+    return [&places, subfolders](const std::string& subfolder, const std::string& name,
+                                 unsigned char) {
         if (subfolder.empty() == subfolders || subfolder == kExtrasFolder ||
             !MaskMatches(name, kBackupFileMask)) {
             return;
@@ -82,8 +83,8 @@ std::vector<std::string> ListBackupPlaces(const std::string& backup, bool subfol
     std::vector<std::string> places;
     const SeenEntry collect = BackupPlaces(subfolders, places);
     auto in = [&](const std::string& subfolder) {
-        return [&, subfolder](const std::string& name, unsigned char) {
-            collect(subfolder, name);
+        return [&, subfolder](const std::string& name, unsigned char type) {
+            collect(subfolder, name, type);
             return true;
         };
     };
@@ -135,8 +136,9 @@ std::vector<PartFileJob> PartFileJobs(std::vector<std::string> sources,
 // is thrown away: both may hold only what the backup made, and the hidden folders, which are
 // reused and removed unasked, must carry the program's mark as well. All is checked before
 // anything is copied.
-// `seen` is told the entries of B as they are checked (see HoldsForeignEntries).
-RunRefusal Refusal(const BackupRequest& r, const SeenEntry& seen) {
+// `seen` is told the entries of B as they are checked (see HoldsForeignEntries); `kept` receives
+// the listing of the kept generation where it passed (see FolderListing).
+RunRefusal Refusal(const BackupRequest& r, const SeenEntry& seen, FolderListing& kept) {
     if (!LooksLikeAbsolutePath(r.backup)) return RefusalOf(RefusalKind::BackupNotAbsolute);
     const GenerationFolders folders(r.backup);
     std::vector<std::string> guarded{r.temp};
@@ -148,12 +150,20 @@ RunRefusal Refusal(const BackupRequest& r, const SeenEntry& seen) {
     }
     const RunRefusal owner = OwnerRefusal(folders.All(), r.settingsFile);
     if (owner.kind != RefusalKind::None) return owner;
-    // The listings of both generations are the longest checks of a run with many part files:
-    // they are made side by side, and told in their order.
+    // The listings of the generations are the longest checks of a run with many part files: B's
+    // is made beside those of B_old and the hidden folders, and they are told in their order.
     const std::string* generations[] = {&folders.backup, &folders.old};
     bool foreign[] = {false, false};
+    const std::vector<std::string> hidden = folders.Hidden();
+    std::vector<char> hiddenForeign(hidden.size(), 0);
     files::RunSideBySide(
-        [&] { foreign[1] = HoldsForeignEntries(folders.old, kNewestMark); },
+        [&] {
+            foreign[1] = HoldsForeignEntries(folders.old, kNewestMark);
+            for (std::size_t k = 0; k < hidden.size(); ++k) {
+                const bool isKept = hidden[k] == folders.discard;
+                hiddenForeign[k] = IsForeignHiddenFolder(hidden[k], isKept ? &kept : nullptr);
+            }
+        },
         [&] { foreign[0] = HoldsForeignEntries(folders.backup, kNewestMark, seen); });
     for (std::size_t k = 0; k < 2; ++k) {
         const std::string& folder = *generations[k];
@@ -161,8 +171,8 @@ RunRefusal Refusal(const BackupRequest& r, const SeenEntry& seen) {
         if (IsMountPoint(folder)) return RefusalOf(RefusalKind::MountPoint, folder);
         if (foreign[k]) return RefusalOf(RefusalKind::Foreign, folder);
     }
-    for (const std::string& folder : folders.Hidden()) {
-        if (IsForeignHiddenFolder(folder)) return RefusalOf(RefusalKind::Foreign, folder);
+    for (std::size_t k = 0; k < hidden.size(); ++k) {
+        if (hiddenForeign[k]) return RefusalOf(RefusalKind::Foreign, hidden[k]);
     }
     return {};
 }
@@ -184,8 +194,9 @@ BackupReport RunBackup(const BackupRequest& r, TabfFileOperation& op, Background
     RunRefusal refusal;
     // The names in B come with the check of its entries.
     std::vector<std::string> places;
+    FolderListing kept;
     files::RunSideBySide([&] { listing = ListTempFolder(temp, r.subfolders); },
-                         [&] { refusal = Refusal(r, BackupPlaces(r.subfolders, places)); });
+                         [&] { refusal = Refusal(r, BackupPlaces(r.subfolders, places), kept); });
     const bool refused = refusal.kind != RefusalKind::None;
     std::vector<std::string> sources = std::move(listing.partFiles);
     // Only where the temp folder lists no part file does B tell whether there is anything to
@@ -236,8 +247,8 @@ BackupReport RunBackup(const BackupRequest& r, TabfFileOperation& op, Background
     const StepResult repaired = RepairGenerations(op, removal, folders);
     StagingResult staging{StageResult::Failed, repaired};
     if (repaired) {
-        staging = StageGeneration(op, removal, jobs, folders, parent, tempFolder, trustRecords,
-                                  pause, copies, &progress);
+        staging = StageGeneration(op, removal, jobs, folders, parent, tempFolder, std::move(kept),
+                                  trustRecords, pause, copies, &progress);
     }
     std::optional<StagedCopies> stagedCopies;
     if (staging.result == StageResult::Staged) stagedCopies = StagedCopiesOf(copies);

@@ -189,7 +189,7 @@ bool HoldsForeignEntries(const std::string& folder, const std::string& marker,
     bool foreign = false;
     const bool listed =
         files::ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
-            if (seen) seen("", name);
+            if (seen) seen("", name, type);
             if (isBackupFile(folder, name, type)) return true;
             const bool isFolder = IsFolderEntry(folder, name, type);
             if ((name == marker || name == kOwnMark || name == kRecordName) && !isFolder)
@@ -201,7 +201,7 @@ bool HoldsForeignEntries(const std::string& folder, const std::string& marker,
                 bool onlyBackups = true;
                 const bool inner =
                     files::ForEachEntry(path, [&](const std::string& innerName, unsigned char t) {
-                        if (seen) seen(name, innerName);
+                        if (seen) seen(name, innerName, t);
                         onlyBackups = isBackupFile(path, innerName, t);
                         return onlyBackups;
                     });
@@ -213,7 +213,8 @@ bool HoldsForeignEntries(const std::string& folder, const std::string& marker,
     return foreign || !listed;
 }
 
-bool IsForeignHiddenFolder(const std::string& folder) {
+bool IsForeignHiddenFolder(const std::string& folder, FolderListing* listing) {
+    if (listing != nullptr) *listing = {};
     struct stat info {};
     struct stat parent {};
     if (::lstat(folder.c_str(), &info) != 0) return errno != ENOENT;
@@ -228,7 +229,50 @@ bool IsForeignHiddenFolder(const std::string& folder) {
         return true;
     }
     if (empty) return false;
-    return !files::Exists(JoinPath(folder, kOwnMark)) || HoldsForeignEntries(folder, kNewestMark);
+    if (!files::Exists(JoinPath(folder, kOwnMark))) return true;
+    FolderListing found;
+    SeenEntry seen;
+    if (listing != nullptr) {
+        seen = [&found](const std::string& subfolder, const std::string& name, unsigned char type) {
+            if (subfolder.empty()) found.Add(name, type);
+        };
+    }
+    if (HoldsForeignEntries(folder, kNewestMark, seen)) return true;
+    if (listing != nullptr) {
+        // Identity and time from before the listing: a change while it ran shows as a later time.
+        found.taken = true;
+        found.device = info.st_dev;
+        found.inode = info.st_ino;
+        found.modified = info.st_mtim;
+        *listing = std::move(found);
+    }
+    return false;
+}
+
+void FolderListing::Add(const std::string& name, unsigned char type) {
+    names += name;
+    names += '\0';
+    types.push_back(type);
+}
+
+void FolderListing::ForEach(
+    const std::function<void(const std::string& name, unsigned char type)>& visit) const {
+    std::string name;
+    std::size_t from = 0;
+    for (const unsigned char type : types) {
+        const std::size_t end = names.find('\0', from);
+        name.assign(names, from, end - from);
+        visit(name, type);
+        from = end + 1;
+    }
+}
+
+bool StillAsListed(const std::string& folder, const FolderListing& listing) {
+    struct stat info {};
+    return listing.taken && ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_dev == listing.device && info.st_ino == listing.inode &&
+           info.st_mtim.tv_sec == listing.modified.tv_sec &&
+           info.st_mtim.tv_nsec == listing.modified.tv_nsec;
 }
 
 namespace {

@@ -210,34 +210,40 @@ void KeepOrDiscard(TabfFileOperation& op, BackgroundRemoval& removal, const Gene
 
 // Leaves in `folder` only regular files that this run writes and, at the top, the subfolders
 // that hold such files; everything else (names no longer backed up, the extras folder, links,
-// anything a user put there) goes. False when something could not be removed.
+// anything a user put there) goes. `listed`: the folder's entries from an earlier listing that
+// still holds (see FolderListing), else it is listed here. False when something could not be
+// removed.
 bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
                           const std::string& prefix,
                           const std::unordered_set<std::string_view>& written,
-                          const std::set<std::string>& subfolders) {
+                          const std::set<std::string>& subfolders,
+                          const FolderListing* listed = nullptr) {
     std::vector<std::string> unwanted;
     std::vector<std::string> deeper;
-    const bool listed =
-        files::ForEachEntry(folder, [&](const std::string& name, unsigned char type) {
-            if (type == DT_UNKNOWN) {
-                struct stat info {};
-                if (::lstat(JoinPath(folder, name).c_str(), &info) == 0) {
-                    type = S_ISREG(info.st_mode) ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : DT_LNK;
-                }
+    const auto visit = [&](const std::string& name, unsigned char type) {
+        if (type == DT_UNKNOWN) {
+            struct stat info {};
+            if (::lstat(JoinPath(folder, name).c_str(), &info) == 0) {
+                type = S_ISREG(info.st_mode) ? DT_REG : S_ISDIR(info.st_mode) ? DT_DIR : DT_LNK;
             }
-            // The mark stays; the record is rewritten in place once the copies are made.
-            const bool kept =
-                (prefix.empty() ? written.count(name) != 0 : written.count(prefix + name) != 0) ||
-                (prefix.empty() && (name == kOwnMark || name == kRecordName));
-            if (type == DT_REG && kept) return true;
-            if (type == DT_DIR && prefix.empty() && subfolders.count(name) != 0) {
-                deeper.push_back(name);
-            } else {
-                unwanted.push_back(JoinPath(folder, name));
-            }
-            return true;
-        });
-    if (!listed) return false;
+        }
+        // The mark stays; the record is rewritten in place once the copies are made.
+        const bool kept =
+            (prefix.empty() ? written.count(name) != 0 : written.count(prefix + name) != 0) ||
+            (prefix.empty() && (name == kOwnMark || name == kRecordName));
+        if (type == DT_REG && kept) return true;
+        if (type == DT_DIR && prefix.empty() && subfolders.count(name) != 0) {
+            deeper.push_back(name);
+        } else {
+            unwanted.push_back(JoinPath(folder, name));
+        }
+        return true;
+    };
+    if (listed != nullptr) {
+        listed->ForEach(visit);
+    } else if (!files::ForEachEntry(folder, visit)) {
+        return false;
+    }
     for (const std::string& path : unwanted) {
         op.SetFileList({path});
         if (!op.Delete()) return false;
@@ -255,10 +261,11 @@ bool KeepOnlyNamesWritten(TabfFileOperation& op, const std::string& folder,
 // records of its copies. Nothing happens when there is none or it is not plainly a folder of this
 // disk. A staging folder that could not be cleared is removed, and the run starts from an empty
 // one as before; fails when even that failed: what is left must not become a generation.
+// `listing`: see StageGeneration; it is emptied.
 StepResult ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                                const std::vector<PartFileJob>& jobs,
                                const std::set<std::string>& subfolders, const GenerationFolders& f,
-                               bool trustRecords, CopyRecords& known) {
+                               FolderListing& listing, bool trustRecords, CopyRecords& known) {
     struct stat kept {};
     struct stat parent {};
     if (removal.Removes(f.discard) || ::lstat(f.discard.c_str(), &kept) != 0 ||
@@ -268,13 +275,25 @@ StepResult ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal
     }
     op.AnnounceChange();
     if (!files::MoveTree(f.discard, f.staging, false)) return {};
-    if (trustRecords) known = LoadCopyRecords(f.staging);
-    // The jobs outlive the set: their places are looked up without a copy of each.
-    std::unordered_set<std::string_view> written;
-    written.reserve(jobs.size());
-    for (const PartFileJob& job : jobs) written.insert(job.place);
-    if (KeepOnlyNamesWritten(op, f.staging, "", written, subfolders)) return {};
-    known.clear();
+    // A rename keeps a folder's modification time. Where times are not to be trusted, an entry
+    // made since the check could go unseen (and stay): the folder is listed again.
+    const bool unchanged = trustRecords && StillAsListed(f.staging, listing);
+    bool cleared = false;
+    {
+        // The jobs outlive the set: their places are looked up without a copy of each.
+        std::unordered_set<std::string_view> written;
+        written.reserve(jobs.size());
+        for (const PartFileJob& job : jobs) written.insert(job.place);
+        cleared = KeepOnlyNamesWritten(op, f.staging, "", written, subfolders,
+                                       unchanged ? &listing : nullptr);
+    }
+    // Neither the listing nor the set is held while the records are read: with many part files,
+    // that is when a run needs the most memory.
+    listing = {};
+    if (cleared) {
+        if (trustRecords) known = LoadCopyRecords(f.staging);
+        return {};
+    }
     return DeleteIfPresent(op, f.staging);
 }
 
@@ -383,8 +402,9 @@ bool RepairNeeded(const BackgroundRemoval& removal, const GenerationFolders& f) 
 StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                               const std::vector<PartFileJob>& jobs, const GenerationFolders& f,
                               files::FolderAnchor& parent, const files::FolderAnchor& temp,
-                              bool trustRecords, const std::function<void()>& pause,
-                              PartFileCopies& copies, PartFileProgress* progress) {
+                              FolderListing kept, bool trustRecords,
+                              const std::function<void()>& pause, PartFileCopies& copies,
+                              PartFileProgress* progress) {
     const auto failed = [&](const StepResult& step) {
         return StagingResult{StageResult::Failed, step, false, OutOfInodes(step, f)};
     };
@@ -402,7 +422,7 @@ StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
     CopyRecords known;
     files::FolderAnchor staging;
     if (const StepResult reused =
-            ReuseKeptGeneration(op, removal, jobs, subfolders, f, trustRecords, known);
+            ReuseKeptGeneration(op, removal, jobs, subfolders, f, kept, trustRecords, known);
         !reused) {
         return failed(reused);
     }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "backup/folder_safety.h"
 #include "backup/part_file_copies.h"
 #include "shell/background_removal.h"
 #include "shell/file_operation.h"
@@ -82,14 +83,16 @@ struct StagingResult {
 // The staging folder is made relative to `parent`, B's parent folder held open by the run, and
 // folders below it only while it is there; copies found unchanged by their records (trusted only
 // with `trustRecords`) are kept unread. `temp` is the temp folder held open by the run; where
-// it vanishes, the kept discard folder is left as the kept discard folder. `progress`: see
+// it vanishes, the kept discard folder is left as the kept discard folder. `kept`: the discard
+// folder's entries as the run's check listed them, taken instead of a listing of its own where
+// the folder is unchanged since and the disk keeps real change times. `progress`: see
 // CopyPartFiles.
 StagingResult StageGeneration(TabfFileOperation& op, BackgroundRemoval& removal,
                               const std::vector<PartFileJob>& jobs,
                               const GenerationFolders& folders, files::FolderAnchor& parent,
-                              const files::FolderAnchor& temp, bool trustRecords,
-                              const std::function<void()>& pause, PartFileCopies& copies,
-                              PartFileProgress* progress = nullptr);
+                              const files::FolderAnchor& temp, FolderListing kept,
+                              bool trustRecords, const std::function<void()>& pause,
+                              PartFileCopies& copies, PartFileProgress* progress = nullptr);
 
 // The part-file copies of the generation a run has just staged, where the run holds a trusted
 // record of every one of them: all that the next run could write anew, known without a look at

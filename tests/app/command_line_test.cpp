@@ -41,9 +41,12 @@ class CommandLine : public ::testing::Test {
     void WriteSettings(const std::string& more, const std::string& temp = "") {
         test::WriteFile(settings, "[DIRECTORIES]\nTEMPDIR=" + (temp.empty() ? T : temp) +
                                       "\nBACKUPDIR=" + B + "\nCLIENTDIR=" + C +
-                                      "\nCLIENTEXE=fakeclient\n" + more);
-        test::WriteFile(C + "/fakeclient", "");
+                                      "\nCLIENTEXE=" + client + "\n" + more);
+        test::WriteFile(C + "/" + client, "");
     }
+    // The client's name. A test that keeps one running names it apart: the other tests of this
+    // suite may run meanwhile, and a client that runs stops their restores.
+    std::string client = "fakeclient";
     CliResult Cli(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"--settings", settings});
         return RunCli(arguments);
@@ -330,15 +333,15 @@ TEST_F(CommandLine, RefusesBadInputUnsetOrUnsafeFoldersWithACodeAndAClearMessage
 }
 
 TEST_F(CommandLine, RunRestartsAKilledClientBacksUpOnScheduleHoldsTheLockAndEndsOnSigterm) {
+    client = "keptclient";
     WriteSettings(
         "[AUTOBACKUP]\nENABLED=TRUE\nINTERVAL=1\n[GENERAL SETTINGS]\nSTART DONKEYCLIENT=TRUE\n"
         "RESTART DONKEYCLIENT=TRUE\n");
     // The stand-in client runs until it is killed.
     std::filesystem::copy_file(std::string(std::getenv("HOARDWISE_TEST_HELPERS")) + "/hw_client",
-                               C + "/fakeclient",
-                               std::filesystem::copy_options::overwrite_existing);
+                               C + "/" + client, std::filesystem::copy_options::overwrite_existing);
     LinuxProcessTable processes;
-    auto clientRuns = [&] { return processes.IsProcessRunning("fakeclient"); };
+    auto clientRuns = [&] { return processes.IsProcessRunning(client); };
     CliProcess service({"--settings", settings, "run"});
     ASSERT_TRUE(test::WaitUntil(clientRuns, 10)) << service.err();
 
@@ -352,7 +355,7 @@ TEST_F(CommandLine, RunRestartsAKilledClientBacksUpOnScheduleHoldsTheLockAndEnds
     }
     EXPECT_EQ(Cli({"status"}).code, 0);
 
-    std::system("pkill -KILL -x fakeclient");
+    std::system("pkill -KILL -x keptclient");
     ASSERT_TRUE(test::WaitUntil([&] { return !clientRuns(); }, 5));
     EXPECT_TRUE(test::WaitUntil(clientRuns, 25)) << "not restarted\n" << service.err();
     EXPECT_TRUE(test::WaitUntil(
@@ -369,7 +372,7 @@ TEST_F(CommandLine, RunRestartsAKilledClientBacksUpOnScheduleHoldsTheLockAndEnds
     EXPECT_TRUE(Contains(service.err(), "ended by SIGTERM")) << service.err();
     // The client it started outlives it, as it outlives the window.
     EXPECT_TRUE(clientRuns());
-    std::system("pkill -KILL -x fakeclient");
+    std::system("pkill -KILL -x keptclient");
 }
 
 // A server's settings without a window: preset from aMule's until config writes them as Save does.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
@@ -222,7 +223,15 @@ TEST(FolderSafety, OnlyWhatTheBackupMakesBelongsInAGenerationFolder) {
         TempDir dir;
         c.make(dir / "B");
         EXPECT_EQ(HoldsForeignEntries(dir / "B", ".hws-newest"), c.foreign);
-        EXPECT_EQ(IsForeignHiddenFolder(dir / "B"), c.foreignHidden);
+        FolderListing listing;
+        EXPECT_EQ(IsForeignHiddenFolder(dir / "B", &listing), c.foreignHidden);
+        // A folder found the program's own keeps its listing for the run's later steps.
+        std::size_t entries = 0;
+        if (fs::is_directory(dir / "B") && !c.foreignHidden) {
+            entries = std::distance(fs::directory_iterator(dir / "B"), fs::directory_iterator());
+        }
+        EXPECT_EQ(listing.taken, entries > 0);
+        EXPECT_EQ(listing.types.size(), entries);
         // Left by an earlier version under the name without the dot, a hidden generation of the
         // program's own is renamed, or removed where the new name is taken; anything else stays.
         for (const bool taken : {false, true}) {
@@ -252,6 +261,46 @@ TEST(FolderSafety, OnlyWhatTheBackupMakesBelongsInAGenerationFolder) {
         EXPECT_FALSE(taken);
         EXPECT_EQ(taken.path, g.formerComplete);
         EXPECT_EQ(ReadFile(g.formerComplete + "/001.part.met.HWS"), g.formerComplete);
+    }
+}
+
+TEST(FolderSafety, AListingHoldsOnlyForTheSameUnchangedFolder) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& later)> change;
+        bool holds;
+    };
+    const std::vector<Case> cases = {
+        {"renamed", [](const std::string&) {}, true},
+        {"a copy rewritten",
+         [](const std::string& later) { WriteFile(later + "/001.part.met.HWS", "new bytes"); },
+         true},
+        {"an entry added", [](const std::string& later) { WriteFile(later + "/letter.odt", ""); },
+         false},
+        {"an entry removed",
+         [](const std::string& later) { fs::remove(later + "/001.part.met.HWS"); }, false},
+        {"another folder in its place",
+         [](const std::string& later) {
+             fs::rename(later, later + ".aside");
+             WriteFile(later + "/.hws-generation", "");
+             WriteFile(later + "/001.part.met.HWS", "");
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string listed = dir / ".B.hws-discard";
+        const std::string later = dir / ".B.hws-staging";
+        WriteFile(listed + "/.hws-generation", "");
+        WriteFile(listed + "/001.part.met.HWS", "");
+        // Made by an earlier run: a change now gets a later time even where times are coarse.
+        fs::last_write_time(listed, fs::last_write_time(listed) - std::chrono::hours(1));
+        FolderListing listing;
+        ASSERT_FALSE(IsForeignHiddenFolder(listed, &listing));
+        fs::rename(listed, later);
+        c.change(later);
+        EXPECT_EQ(StillAsListed(later, listing), c.holds);
     }
 }
 
