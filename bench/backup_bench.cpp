@@ -11,7 +11,10 @@
 //   nothing changed  the same, with no part file changed since the last backup;
 //   restore to empty the backup folder into an empty temp folder;
 //   restore over     the backup folder over a temp folder in which a tenth of the files changed
-//                    since (and the same in the tools' earlier copies of the backup folder).
+//                    since (and the same in the tools' earlier copies of the backup folder);
+//   active downloads the repeated backup with the same tenth rewritten every round: the downloads
+//                    under way. The repeated backup's tenths differ from round to round, and a
+//                    backup writes into the generation three runs old: it rewrites three tenths.
 // The tools copy the folders as they stand (a backup copy carries ".HWS" after the name): the
 // same amount of data. Each round runs the three sides in turn, each after a sync, the first
 // one changing from round to round so that none always follows another's writeback. The table
@@ -66,9 +69,16 @@ constexpr int kRewrittenPercent = 10;
 constexpr long long kScratchBytesPerFile = 80 * 1024;
 constexpr long long kScratchMinBytes = 256LL << 20;
 
-const std::vector<std::string> kJobs = {"first backup", "repeated backup", "nothing changed",
-                                        "restore to empty", "restore over"};
-enum Job { kFirstBackup, kRepeatedBackup, kNothingChanged, kRestoreToEmpty, kRestoreOver };
+const std::vector<std::string> kJobs = {"first backup",     "repeated backup", "nothing changed",
+                                        "restore to empty", "restore over",    "active downloads"};
+enum Job {
+    kFirstBackup,
+    kRepeatedBackup,
+    kNothingChanged,
+    kRestoreToEmpty,
+    kRestoreOver,
+    kActiveDownloads
+};
 const std::vector<std::string> kFileSystems = {"disk", "tmpfs", "ext4", "exfat"};
 
 struct Options {
@@ -285,11 +295,15 @@ Row MeasureJob(const std::array<Side, kSideCount>& sides,
 // spread over the minute between two backups, so before the backup is timed the files are let
 // age past that, unless --just-written times the backup right after all of them were written.
 constexpr auto kJustWritten = std::chrono::milliseconds(2100);
+// Each round rewrites the next share, so that rounds in a row change different files, unless
+// `sameShare`: a client writes the part files of the downloads that are under way, round after
+// round the same ones.
 void RewriteShare(std::mt19937& random, int files, int round,
-                  const std::vector<std::pair<std::string, std::string>>& targets) {
+                  const std::vector<std::pair<std::string, std::string>>& targets,
+                  bool sameShare = false) {
     const int rewritten = std::max(files * kRewrittenPercent / 100, 1);
     for (int k = 0; k < rewritten; ++k) {
-        const int index = (round * rewritten + k) % files;
+        const int index = sameShare ? k : (round * rewritten + k) % files;
         const std::string bytes = MakePartMet(random, index);
         for (const auto& [folder, suffix] : targets) {
             WritePart(folder + "/" + PartName(index) + suffix, bytes, 60);
@@ -369,6 +383,18 @@ void MeasureScene(const std::string& base, const std::string& label, int files, 
     });
     // The round before left every copy as the temp folder is.
     measure(kNothingChanged, checkedBackup);
+    const auto rewriteActive = [&](int round) {
+        RewriteShare(random, files, round, {{f.temp, ""}}, true);
+        if (!justWritten) std::this_thread::sleep_for(kJustWritten);
+    };
+    if (jobs[kActiveDownloads]) {
+        // Its steady state: no generation holds a tenth of the repeated backup's any more.
+        for (int i = 0; i < 3; ++i) {
+            rewriteActive(i);
+            RunCommand(backup);
+        }
+    }
+    measure(kActiveDownloads, checkedBackup, rewriteActive);
 
     const Side emptyRestore{[&] { Recreate(f.temp); }, [&] { RunCommand(restore); }, restored};
     measure(kRestoreToEmpty, {emptyRestore, ToolSide(remove(f.cpCopy), cp(f.backup, f.cpCopy)),
@@ -426,7 +452,7 @@ int main(int argc, char** argv) {
                      "usage: %s [folder] [--rounds 7[,7,3]] [--files 1000,10000,50000] "
                      "[--fs disk,tmpfs,ext4,exfat]\n"
                      "  [--jobs first-backup,repeated-backup,nothing-changed,restore-to-empty,"
-                     "restore-over (or 1-5)] [--just-written]\n",
+                     "restore-over,active-downloads (or 1-6)] [--just-written]\n",
                      argv[0]);
         return 2;
     }
