@@ -11,6 +11,7 @@
 #include <set>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "backup/copy_records.h"
 #include "backup/folder_safety.h"
@@ -266,6 +267,8 @@ StepResult ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal
                                const std::vector<PartFileJob>& jobs,
                                const std::set<std::string>& subfolders, const GenerationFolders& f,
                                FolderListing& listing, bool trustRecords, CopyRecords& known) {
+    FolderListing checked;
+    std::swap(checked, listing);
     struct stat kept {};
     struct stat parent {};
     if (removal.Removes(f.discard) || ::lstat(f.discard.c_str(), &kept) != 0 ||
@@ -277,7 +280,7 @@ StepResult ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal
     if (!files::MoveTree(f.discard, f.staging, false)) return {};
     // A rename keeps a folder's modification time. Where times are not to be trusted, an entry
     // made since the check could go unseen (and stay): the folder is listed again.
-    const bool unchanged = trustRecords && StillAsListed(f.staging, listing);
+    const bool unchanged = trustRecords && StillAsListed(f.staging, checked);
     bool cleared = false;
     {
         // The jobs outlive the set: their places are looked up without a copy of each.
@@ -285,11 +288,11 @@ StepResult ReuseKeptGeneration(TabfFileOperation& op, BackgroundRemoval& removal
         written.reserve(jobs.size());
         for (const PartFileJob& job : jobs) written.insert(job.place);
         cleared = KeepOnlyNamesWritten(op, f.staging, "", written, subfolders,
-                                       unchanged ? &listing : nullptr);
+                                       unchanged ? &checked : nullptr);
     }
     // Neither the listing nor the set is held while the records are read: with many part files,
     // that is when a run needs the most memory.
-    listing = {};
+    checked = {};
     if (cleared) {
         if (trustRecords) known = LoadCopyRecords(f.staging);
         return {};
