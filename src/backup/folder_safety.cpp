@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <map>
 #include <vector>
 
 #include "backup/run_support.h"
@@ -37,23 +38,32 @@ struct Located {
     std::vector<std::string> elements;
 };
 
+// The names each folder lists, by the folder's path, for one comparison: the folders it locates
+// share their ancestors, and each is listed once.
+using Listings = std::map<std::string, std::vector<std::string>>;
+
 // The name under which the parent lists an element that exists. A case-insensitive file
 // system finds "EMULE" when it lists "Emule"; the listed name is the one that stays the same
 // whatever the spelling used.
-std::string SpeltAsListed(const std::string& parent, const std::string& name) {
+std::string SpeltAsListed(const std::string& parent, const std::string& name, Listings& listings) {
+    auto listing = listings.find(parent);
+    if (listing == listings.end()) {
+        std::vector<std::string> names;
+        files::ForEachEntry(parent, [&](const std::string& listed, unsigned char) {
+            names.push_back(listed);
+            return true;
+        });
+        listing = listings.emplace(parent, std::move(names)).first;
+    }
     std::string found;
-    files::ForEachEntry(parent, [&](const std::string& listed, unsigned char) {
-        if (listed == name) {
-            found = listed;
-            return false;
-        }
+    for (const std::string& listed : listing->second) {
+        if (listed == name) return listed;
         if (found.empty() && SameLetters(listed, name)) found = listed;
-        return true;
-    });
+    }
     return found.empty() ? name : found;
 }
 
-Located Locate(const std::string& text) {
+Located Locate(const std::string& text, Listings& listings) {
     std::error_code error;
     fs::path real = fs::weakly_canonical(fs::absolute(text, error), error);
     // A prefix that cannot be resolved (no permission, a loop) is taken by its text.
@@ -66,7 +76,7 @@ Located Locate(const std::string& text) {
     for (const std::string& element : SplitText(real.string(), "/")) {
         const std::string path = JoinPath(prefix, element);
         if (existing && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-            out.elements.push_back(SpeltAsListed(prefix, element));
+            out.elements.push_back(SpeltAsListed(prefix, element, listings));
             out.ids.push_back({info.st_dev, info.st_ino});
             prefix = path;
         } else {
@@ -105,15 +115,17 @@ bool LocatedSameOrAbove(const Located& up, const Located& low) {
 }  // namespace
 
 bool IsSameOrAbove(const std::string& upper, const std::string& lower) {
-    return LocatedSameOrAbove(Locate(upper), Locate(lower));
+    Listings listings;
+    return LocatedSameOrAbove(Locate(upper, listings), Locate(lower, listings));
 }
 
 bool AnyOverlaps(const std::vector<std::string>& moved, const std::vector<std::string>& guarded) {
+    Listings listings;
     std::vector<Located> candidates;
-    for (const std::string& candidate : moved) candidates.push_back(Locate(candidate));
+    for (const std::string& candidate : moved) candidates.push_back(Locate(candidate, listings));
     for (const std::string& folder : guarded) {
         if (folder.empty()) continue;
-        const Located low = Locate(folder);
+        const Located low = Locate(folder, listings);
         for (const Located& up : candidates) {
             if (LocatedSameOrAbove(up, low)) return true;
         }
