@@ -234,14 +234,13 @@ bool IsForeignHiddenFolder(const std::string& folder, FolderListing* listing) {
         IsOtherFileSystem(folder, parent.st_dev)) {
         return true;
     }
-    // A run killed right after making the folder leaves it empty, before its mark.
-    bool empty = true;
-    if (!files::ForEachEntry(folder,
-                             [&](const std::string&, unsigned char) { return empty = false; })) {
-        return true;
+    if (!files::Exists(JoinPath(folder, kOwnMark))) {
+        // A run killed right after making the folder leaves it empty, before its mark.
+        bool empty = true;
+        const bool listed = files::ForEachEntry(
+            folder, [&](const std::string&, unsigned char) { return empty = false; });
+        return !listed || !empty;
     }
-    if (empty) return false;
-    if (!files::Exists(JoinPath(folder, kOwnMark))) return true;
     FolderListing found;
     SeenEntry seen;
     if (listing != nullptr) {
